@@ -1,0 +1,119 @@
+#include "convert/record_stream.h"
+
+#include "host/library_state.h"
+#include "records/ephemeris.h"
+#include "records/event.h"
+#include "records/measurement.h"
+#include "records/station.h"
+#include "util/byte_reader.h"
+#include "util/text_builder.h"
+
+namespace morvelin {
+
+namespace {
+
+// Expected total length of each record type, header included; 0 = unknown.
+constexpr std::int16_t kExpectedLength[kRecordTypeCount] = {
+    82, 82, 82, 206, 0, 395, 164, 82, 24, 9, 90, 0, 0, 0, 0, 124, 0, 0, 0, 0, 0, 190,
+};
+
+constexpr int kProgressEvery = 50;
+constexpr std::size_t kType7Size = 17;  // read before the rest is skipped
+
+void ReportInvalidType(const ReaderState& reader, int type) {
+  FixedText<kMessageSize> text;
+  text.Str("Error(").Int(reader.record_counter + 1).Str("): Invalid record type (").Int(type);
+  text.Str(") encountered--Previous record type is ").Int(reader.previous_record_type);
+  SendMessage(reader.type7_time, text.View());
+}
+
+// Types without a decoder and without an expected length (4, 13, 14): the
+// header's own length frames them. A length below 4 leaves nothing to skip;
+// the next pass scans on from the byte after the header.
+std::int32_t SkipByHeaderLength(const RecordHeader& header) {
+  return header.length >= kHeaderSize ? header.length - kHeaderSize : 0;
+}
+
+}  // namespace
+
+std::int16_t ExpectedRecordLength(int type) {
+  return type >= 0 && type < kRecordTypeCount ? kExpectedLength[type] : std::int16_t{0};
+}
+
+std::span<const std::uint8_t> ReadPayload(Run& run, std::size_t count) {
+  if (count > Run::kPayloadCapacity) count = Run::kPayloadCapacity;
+  std::size_t got = run.input.Read(run.payload, count);
+  return {run.payload, got};
+}
+
+PassResult ReadNextRecord(Run& run) {
+  InputStream& input = run.input;
+  ReaderState& reader = run.state.reader;
+
+  const int first = input.ReadByte();
+  if (first < 0) return PassResult::kEndOfInput;
+  if (first != kPreamble) return PassResult::kContinue;
+
+  std::uint8_t fields[kHeaderSize - 1];
+  if (input.Read(fields, sizeof fields) < sizeof fields) return PassResult::kEndOfInput;
+  RecordHeader header{fields[0], fields[1], fields[2], 0};
+  const int type = header.type;
+
+  // Types 0 and 18 are dropped uncounted and their payloads are not
+  // skipped: the next pass scans them for a preamble.
+  if (type == 0 || type == 18) return PassResult::kContinue;
+
+  if (type == 7) {
+    std::uint8_t time_bytes[kType7Size];
+    // A cut record keeps the previous time rather than half of a double.
+    if (input.Read(time_bytes, sizeof time_bytes) >= sizeof(double))
+      reader.type7_time = LoadLittle<double>(time_bytes);
+  }
+
+  if (type >= kRecordTypeCount) {
+    ReportInvalidType(reader, type);
+    return PassResult::kContinue;
+  }
+
+  ++reader.record_counter;
+  if (reader.record_counter % kProgressEvery == 0) SendProgress(input.Position(), run.input_length);
+  reader.previous_record_type = type;
+  header.default_skip = kExpectedLength[type] - kHeaderSize;
+
+  std::int32_t skip = header.default_skip;
+  switch (type) {
+    case 5:
+    case 6:
+    case 8:
+    case 11:
+    case 12:
+    case 15:
+    case 16:
+      skip = DecodeStationRecord(run, header);
+      break;
+    case 17:
+      if (!DecodeMeasurementRecord(run)) return PassResult::kEpochFailed;
+      skip = 0;
+      break;
+    case 19:
+      skip = DecodeEventRecord(run, header);
+      break;
+    case 20:
+    case 21:
+      skip = DecodeEphemerisRecord(run, header);
+      break;
+    case 4:
+    case 13:
+    case 14:
+      skip = SkipByHeaderLength(header);
+      break;
+    default:
+      break;  // no decoder: the table's length frames the record
+  }
+  // The reader only ever moves forward: a record never leads back onto its
+  // own header (which would be read again for ever).
+  if (skip > 0) input.Skip(skip);
+  return PassResult::kContinue;
+}
+
+}  // namespace morvelin

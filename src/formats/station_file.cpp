@@ -1,0 +1,7 @@
+#include "formats/station_file.h"
+
+namespace morvelin {
+
+void WriteEndOfRunStationLines(Run&) {}
+
+}  // namespace morvelin

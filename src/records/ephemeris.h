@@ -1,0 +1,14 @@
+// Ephemeris records (types 20 and 21).
+#pragma once
+
+#include <cstdint>
+
+#include "convert/record_stream.h"
+
+namespace morvelin {
+
+// Type 21: converts the 186-byte payload into one ephemeris block and
+// returns 0. Type 20: reads nothing and returns the bytes to skip.
+std::int32_t DecodeEphemerisRecord(Run& run, const RecordHeader& header);
+
+}  // namespace morvelin

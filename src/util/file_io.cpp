@@ -1,0 +1,53 @@
+#include "util/file_io.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace morvelin {
+
+#if defined(_WIN32)
+
+namespace {
+
+bool Identify(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool ok = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  return ok;
+}
+
+}  // namespace
+
+bool SameFile(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION info_a, info_b;
+  if (!Identify(a, info_a) || !Identify(b, info_b)) return false;
+  return info_a.dwVolumeSerialNumber == info_b.dwVolumeSerialNumber &&
+         info_a.nFileIndexHigh == info_b.nFileIndexHigh && info_a.nFileIndexLow == info_b.nFileIndexLow;
+}
+
+bool IsDirectory(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+#else
+
+bool SameFile(const char* a, const char* b) {
+  struct stat stat_a, stat_b;
+  if (stat(a, &stat_a) != 0 || stat(b, &stat_b) != 0) return false;
+  return stat_a.st_dev == stat_b.st_dev && stat_a.st_ino == stat_b.st_ino;
+}
+
+bool IsDirectory(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+#endif
+
+}  // namespace morvelin

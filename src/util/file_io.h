@@ -1,0 +1,49 @@
+// Thin wrappers over C streams with 64-bit positions on both targets.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace morvelin {
+
+inline int SeekRelative(std::FILE* stream, std::int64_t offset) {
+#if defined(_WIN32)
+  return _fseeki64(stream, offset, SEEK_CUR);
+#else
+  return fseeko(stream, static_cast<off_t>(offset), SEEK_CUR);
+#endif
+}
+
+inline int SeekAbsolute(std::FILE* stream, std::int64_t offset) {
+#if defined(_WIN32)
+  return _fseeki64(stream, offset, SEEK_SET);
+#else
+  return fseeko(stream, static_cast<off_t>(offset), SEEK_SET);
+#endif
+}
+
+inline int SeekEnd(std::FILE* stream) {
+#if defined(_WIN32)
+  return _fseeki64(stream, 0, SEEK_END);
+#else
+  return fseeko(stream, 0, SEEK_END);
+#endif
+}
+
+inline std::int64_t Tell(std::FILE* stream) {
+#if defined(_WIN32)
+  return _ftelli64(stream);
+#else
+  return static_cast<std::int64_t>(ftello(stream));
+#endif
+}
+
+// True when the two paths name one existing file (same device and inode on
+// Linux, same volume and file index on Windows, so differently spelt or
+// differently cased names of one file compare equal).
+bool SameFile(const char* a, const char* b);
+
+// True when path names an existing directory.
+bool IsDirectory(const char* path);
+
+}  // namespace morvelin
