@@ -1,6 +1,8 @@
 // The subcommands of the morvelin command-line host.
 #pragma once
 
+#include <string>
+
 #include <CLI/CLI.hpp>
 
 namespace morvelin::cli {
@@ -8,5 +10,11 @@ namespace morvelin::cli {
 // Each adds its subcommand to app; the callback sets exit_code.
 void AddConvertCommand(CLI::App& app, int& exit_code);
 void AddDetectCommand(CLI::App& app, int& exit_code);
+void AddInspectCommand(CLI::App& app, int& exit_code);
+void AddTimeCommand(CLI::App& app, int& exit_code);
+
+// Lists the ephemerides of an .epp file, one line per block; 0 on success,
+// 2 when the file cannot be read.
+int PrintEphemerisFile(const std::string& path);
 
 }  // namespace morvelin::cli

@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   morvelin::cli::AddConvertCommand(app, exit_code);
   morvelin::cli::AddDetectCommand(app, exit_code);
+  morvelin::cli::AddInspectCommand(app, exit_code);
+  morvelin::cli::AddTimeCommand(app, exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }

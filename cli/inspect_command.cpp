@@ -1,0 +1,7 @@
+#include "commands.h"
+
+namespace morvelin::cli {
+
+void AddInspectCommand(CLI::App&, int&) {}
+
+}  // namespace morvelin::cli

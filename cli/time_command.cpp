@@ -1,0 +1,7 @@
+#include "commands.h"
+
+namespace morvelin::cli {
+
+void AddTimeCommand(CLI::App&, int&) {}
+
+}  // namespace morvelin::cli
