@@ -141,20 +141,34 @@ int FlushMeasurementFile(MeasurementFile* file);
 // could not be put out (callers may ignore it); null is accepted.
 int CloseMeasurementFile(MeasurementFile* file);
 
-// Opens an existing file for reading and checks its header size.
-// buffer_size: at most 32767, 0 for the platform's default buffering.
+// Opens an existing file for reading and checks its header size (no other
+// header field is checked). path: at most 143 characters; it replaces the
+// header's file name, so every later message names it. buffer_size: bytes of
+// the stream's own buffer, at most 32767, 0 for the platform's default
+// buffering. Positioned at the first epoch. Returns the handle (close it with
+// CloseMeasurementFile), or null with the reason in the message buffer.
 MeasurementFile* OpenMeasurementFile(const char* path, std::uint16_t buffer_size);
 
-// Reads the next epoch. observations must have room for the header's
-// channel count. 0 read, -1 end of file ("End of file"), 1 failed.
+// Reads the next epoch into epoch and observations (room for the header's
+// channel count). 0 read, -1 end of file ("End of file"; also when fewer than
+// 68 bytes are left), 1 failed (record sizes, a count above the channel
+// count, measurements cut short).
 int ReadMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationRecord* observations);
 
-// Reopens an open file so that WriteMeasurementEpoch appends to it. 0 or 1.
+// Reopens the handle's file in append mode, keeping the handle's buffer;
+// WriteMeasurementEpoch then adds epochs at the end (the header is not
+// rewritten) and the handle no longer reads. 0, or 1 with the reason; when
+// the file cannot be opened for appending the handle is left as it was.
 int ReopenMeasurementFileForAppend(MeasurementFile* file);
 
-// Searches forward (at most 60 epochs, 1000 s before target_time) for the
-// next epoch with an observation of prn. Returns n >= 1 (the n-th epoch
-// ahead, now the current position), 0 not found, -1 failed.
+// Searches forward from the current position (the start of an epoch), at
+// most 60 epochs and only while the epoch time lies within [target_time -
+// 1000 s, target_time], for an epoch in which prn has a non-zero L1
+// pseudorange. Returns n >= 1 when the n-th epoch ahead has it (the position
+// is then the start of that epoch, so the next read returns it); 0 when the
+// window holds none (position restored) or the file ends (position at the
+// end, "End of file"); -1 on a damaged file or a failed seek. Accepts up to
+// 24 observation records per epoch, whatever the header's channel count.
 int FindSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_time);
 
 }  // namespace morvelin
