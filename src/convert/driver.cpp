@@ -44,15 +44,15 @@ bool OutputPathsAcceptable(const char* path) {
   for (const char* extension : kOutputExtensions) {
     std::memcpy(candidate, path, std::strlen(path) + 1);
     if (!ReplaceExtension(candidate, extension, sizeof candidate)) {
-      FailWithPath("Error: Path ", path, " leaves no room for the output file extensions");
+      FailWithPath("Error: No room for the output file extensions in the path ", path, "");
       return false;
     }
     if (std::strcmp(extension, ".gpb") == 0 && std::strlen(candidate) > kGpbPathLimit) {
-      FailWithPath("Error: Output path ", candidate, " is longer than 143 characters");
+      FailWithPath("Error: Output path longer than 143 characters: ", candidate, "");
       return false;
     }
     if (SameFile(path, candidate)) {
-      FailWithPath("Error: Output file ", candidate, " would overwrite the input file");
+      FailWithPath("Error: Output file would overwrite the input file: ", candidate, "");
       return false;
     }
   }
