@@ -96,14 +96,6 @@ const std::string kFullBlock =
     "\tEl6: 9.42477796076938e-01 2.50500000e+02 2.82743338823081e+00 -8.16814083e-09 3.14159254e-10\n"
     "}\n";
 
-const std::string kZeroBlockTail =
-    "\tEl2: 0.00000000e+00 0.00000000e+00 0.00000000e+00\n"
-    "\tEl3: 0 0.00000000e+00 0.00000000e+00 0.00000000000000e+00\n"
-    "\tEl4: 0.00000000e+00 0.00000000000000e+00 0.00000000e+00 0.00000000000000e+00\n"
-    "\tEl5: 0 0.00000000e+00 0.00000000000000e+00 0.00000000e+00\n"
-    "\tEl6: 0.00000000000000e+00 0.00000000e+00 0.00000000000000e+00 0.00000000e+00 0.00000000e+00\n"
-    "}\n";
-
 RawBuilder& AddEphemeris(RawBuilder& raw, const RawEphemeris& eph, int length_byte = kEphemerisRecordLength) {
   return raw.Record(kEphemerisType, EphemerisPayload(eph), length_byte);
 }
@@ -115,14 +107,6 @@ TEST(EphemerisFile, WholeBlockWithMessageAndCount) {
   EXPECT_EQ(run.epp, kHeader + kFullBlock);
   EXPECT_EQ(run.conversion.counts[1], 1);
   EXPECT_EQ(EphemerisMessages(run.conversion), (std::vector<Message>{{345600.0, "Ephemeris recived on PRN 7"}}));
-}
-
-TEST(EphemerisFile, AllZeroRecordPrintsZerosInEveryForm) {
-  RawBuilder raw;
-  RawEphemeris eph;
-  eph.prn = 0;
-  AddEphemeris(raw, eph);
-  EXPECT_EQ(ConvertRaw(raw).epp, kHeader + "GpsEph { Prn: 0\n\tEl1: 0 0 0.00000000e+00 0 0\n" + kZeroBlockTail);
 }
 
 TEST(EphemerisFile, RunWithoutEphemeridesLeavesTheHeaderAlone) {

@@ -87,10 +87,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "EVENT MARKER 0: (EXTERNAL EVENT)\n    MARKER ID: 9\n    GPS_TIME: 345600.123456\n\n", 1},
         BlockCase{"IdsPrintUnsigned", 0, IdAndTime(65535, -500.0),
                   "EVENT MARKER 0: (EXTERNAL EVENT)\n    MARKER ID: 65535\n    GPS_TIME: -0.50000\n\n", 1},
-        BlockCase{"AdjustmentPrintsUnsigned", 1, PayloadBuilder().F64(0.0).U16(65535).Get(),
-                  "EVENT MARKER 1: (RECEIVER TIME ADJUSTMENT)\n    ADJUSTMENT: 65535\n    GPS_TIME: 0.000\n\n", 0},
-        BlockCase{"ExtraPayloadBytesAreIgnored", 2, PayloadBuilder().U16(3).F64(1000.0).Zeros(5).Get(),
-                  "EVENT MARKER 2: (MANUAL EVENT)\n    MARK ID: 3\n    GPS_TIME: 1.00000\n\n", 1},
         // The comment ends 4 bytes before the end of the payload, or at a NUL.
         BlockCase{"CommentStopsAtNul", 3, PayloadBuilder().U16(1).Text("ab", 3).Text("cd", 2).Zeros(4).Get(),
                   "EVENT MARKER 3: (EXTERNAL COMMENT)\n    MARK ID: 1\n    COMMENT: ab\n\n", 0},
