@@ -1,0 +1,86 @@
+// Micro benchmarks of the hot paths: a whole conversion of realistic data,
+// the byte scan over damaged stretches, detection, and number formatting.
+// Run: build/bench/bench/morvelin_bench (configure with -DMORVELIN_BUILD_BENCH=ON).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "morvelin/morvelin.h"
+#include "sample_generator.h"
+#include "util/text_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WriteInput(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  fs::path path = fs::temp_directory_path() / ("morvelin-bench-" + name + ".dat");
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  return path.string();
+}
+
+void Convert(benchmark::State& state, const std::string& path, std::size_t size) {
+  MorvelinRequest request;
+  MorvelinCallbacks callbacks;
+  std::memset(&callbacks, 0, sizeof callbacks);
+  callbacks.size = MORVELIN_CALLBACKS_SIZE;
+  for (auto _ : state) {
+    std::memset(&request, 0, sizeof request);
+    request.size = MORVELIN_REQUEST_SIZE;
+    request.options_size = MORVELIN_OPTIONS_SIZE;
+    std::memcpy(request.path, path.c_str(), path.size() + 1);
+    if (ConvertFile(&request, &callbacks, 0) != 0) state.SkipWithError("conversion failed");
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+
+void BM_ConvertRealistic(benchmark::State& state) {
+  static const std::vector<std::uint8_t> bytes = morvelin::tools::MakeSampleRawData(static_cast<int>(state.range(0)));
+  static const std::string path = WriteInput("realistic", bytes);
+  Convert(state, path, bytes.size());
+}
+BENCHMARK(BM_ConvertRealistic)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// Random bytes without a preamble: every byte is one pass of the reader.
+void BM_ScanJunk(benchmark::State& state) {
+  static std::vector<std::uint8_t> bytes = [] {
+    std::vector<std::uint8_t> junk(8 << 20);
+    std::mt19937 random(7);
+    for (auto& b : junk) {
+      b = static_cast<std::uint8_t>(random());
+      if (b == 0x74) b = 0x75;
+    }
+    return junk;
+  }();
+  static const std::string path = WriteInput("junk", bytes);
+  Convert(state, path, bytes.size());
+}
+BENCHMARK(BM_ScanJunk)->Unit(benchmark::kMillisecond);
+
+void BM_AutoDetect(benchmark::State& state) {
+  static const std::string path = WriteInput("detect.DAT", morvelin::tools::MakeSampleRawData(200));
+  for (auto _ : state) benchmark::DoNotOptimize(AutoDetect(path.c_str()));
+}
+BENCHMARK(BM_AutoDetect);
+
+void BM_FormatEphemerisNumbers(benchmark::State& state) {
+  double value = 1.5707963267948966;
+  for (auto _ : state) {
+    morvelin::FixedText<128> text;
+    text.Exp(value, 14).Char(' ').Exp(static_cast<double>(static_cast<float>(value)), 8).Char(' ').Fixed(value, 3);
+    benchmark::DoNotOptimize(text.CStr());
+    value += 1e-9;
+  }
+}
+BENCHMARK(BM_FormatEphemerisNumbers);
+
+}  // namespace
+
+BENCHMARK_MAIN();
