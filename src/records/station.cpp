@@ -75,10 +75,11 @@ Payload ReadWhole(Run& run, std::int32_t length) {
   return length > 0 ? ReadPayload(run, static_cast<std::size_t>(length)) : Payload{};
 }
 
-// The part of a field that the payload covers; a field wholly past the
-// payload's end is an empty text.
+// The part of a text field that the payload covers. A field that starts at
+// or past the payload's end is not there at all: without its point name a
+// sub-record writes no line.
 StationField Covered(Payload payload, std::size_t offset, std::size_t width) {
-  if (offset >= payload.size()) return Payload{};
+  if (offset >= payload.size()) return std::nullopt;
   return payload.subspan(offset, std::min(width, payload.size() - offset));
 }
 
@@ -191,8 +192,6 @@ void DecodeHeightEntry(Run& run, Payload payload, std::int32_t length) {
                      length - kHeightEntryDescriptionOffset, time);
     return;
   }
-  // A record that ends before its height type letter has no height type:
-  // its description is empty.
   FixedText<kDescriptionLimit + 1> type_text;
   if (payload.size() > kHeightTypeOffset) HeightTypeText(type_text, payload[kHeightTypeOffset]);
   auto type_bytes = std::span(reinterpret_cast<const std::uint8_t*>(type_text.CStr()), type_text.Size());
