@@ -1,0 +1,207 @@
+// The end-of-run block of the summary file: written directly from a run
+// state, and after whole conversions (empty, with dropped epochs, stopped).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "convert/run_state.h"
+#include "convert/summary.h"
+#include "morvelin/gpb.h"
+#include "support/harness.h"
+#include "support/measurement_payloads.h"
+
+namespace morvelin::test {
+namespace {
+
+constexpr const char* kSseLine = "RECEIVER TYPE: SSE           \n\n";
+constexpr const char* kUnknownLine = "RECEIVER TYPE: UNKNOWN       \n\n";
+
+// A block whose position and counters are all zero.
+std::string ZeroBlock(const std::string& sta_line, const std::string& receiver_line) {
+  return "\n" + sta_line + receiver_line +
+         "LAT:       0  0  0.00\n"
+         "LONG:      0  0  0.00\n"
+         "HEIGHT: 0.000\n"
+         "Clock O/S: 0.000\n"
+         "\n\n FLAGS SUMMARY :\n"
+         "  L1_only  L1 and L2  L1 Pcode  L1 Ca  Full l2  L2 Squa  L1 Invalid  F3 val.\n"
+         "   0        0         0      0      0       0         0        0\n"
+         "  Total Number of Observations:  0    \n";
+}
+
+// The day text of a conversion: characters 5 to 7 of its path.
+std::string DayOf(const Conversion& conversion) { return conversion.path_after.substr(4, 3); }
+
+// WriteSummary on the library's run, with a fresh state and (when asked) a
+// measurement file whose handle carries the receiver type.
+class SummaryBlock : public ::testing::Test {
+ protected:
+  void SetUp() override { CurrentRun().state = DecodeState{}; }
+  void TearDown() override {
+    morvelin::Run& run = CurrentRun();
+    if (run.gpb != nullptr) CloseMeasurementFile(run.gpb);
+    run.gpb = nullptr;
+  }
+
+  void OpenGpb(std::uint8_t receiver_type) {
+    const std::string path = dir_.File("block.gpb");
+    CurrentRun().gpb = CreateMeasurementFile(path.c_str(), 3, 1.0f, 8192, 12);
+    ASSERT_NE(CurrentRun().gpb, nullptr);
+    CurrentRun().gpb->header.receiver_type = receiver_type;
+  }
+
+  std::string Write(const char* path) {
+    morvelin::Run& run = CurrentRun();
+    const std::string file = dir_.File("block.sum");
+    EXPECT_TRUE(run.sum.Open(file.c_str()));
+    WriteSummary(run, path);
+    EXPECT_TRUE(run.sum.Close());
+    return ReadText(file);
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(SummaryBlock, PrintsEveryFieldAndLetsWideNumbersPushRight) {
+  OpenGpb(4);
+  StationState& station = CurrentRun().state.station;
+  std::strcpy(station.station_name, "SITE1");
+  station.latitude_degrees = -33;
+  station.latitude_minutes = 5;
+  station.latitude_seconds = 7.25f;
+  station.longitude_degrees = 151;
+  station.longitude_minutes = 12;
+  station.longitude_seconds = 45.5f;
+  station.height = 123.4567;
+  station.clock_offset = -0.0004;
+  MeasurementState& measurement = CurrentRun().state.measurement;
+  measurement.measurement_epoch_count = 86400;
+  measurement.start_time = 518399.6;
+  measurement.end_time = 604799.98;
+  measurement.counters = {12345, 6789, 10, 5, 0, 100, 7, 99999};
+  measurement.total_observations = 22222;
+
+  EXPECT_EQ(Write("SITE2450.dat"), LineEnds("\nSTA: SITE1   DAY # 245   EPOCHS 86400  Start 518400  End 604800\n"
+                                            "RECEIVER TYPE: GEODETIC L1/L2\n\n"
+                                            "LAT:     -33  5  7.25\n"
+                                            "LONG:    151 12 45.50\n"
+                                            "HEIGHT: 123.457\n"
+                                            "Clock O/S: -0.000\n"
+                                            "\n\n FLAGS SUMMARY :\n"
+                                            "  L1_only  L1 and L2  L1 Pcode  L1 Ca  Full l2  L2 Squa  L1 Invalid  F3 val.\n"
+                                            "   12345        6789         10      5      0       100         7        99999\n"
+                                            "  Total Number of Observations:  22222    \n"));
+}
+
+TEST_F(SummaryBlock, StationNameFillingItsWholeFieldIsNotOverread) {
+  std::memcpy(CurrentRun().state.station.station_name, "ABCDEFGHIJ", 10);
+  EXPECT_EQ(Write("ABCD1230.dat"),
+            LineEnds(ZeroBlock("STA: ABCDEFGHIJ   DAY # 123   EPOCHS 0  Start 0  End 0\n", kUnknownLine)));
+}
+
+struct ReceiverCase {
+  int type;  // -1: no measurement file
+  const char* line;
+};
+
+class ReceiverTypeLine : public SummaryBlock, public ::testing::WithParamInterface<ReceiverCase> {};
+
+TEST_P(ReceiverTypeLine, NamesTheTypeOfTheHandle) {
+  if (GetParam().type >= 0) OpenGpb(static_cast<std::uint8_t>(GetParam().type));
+  EXPECT_EQ(Write("ABCD1230.dat"),
+            LineEnds(ZeroBlock("STA:    DAY # 123   EPOCHS 0  Start 0  End 0\n", GetParam().line)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ReceiverTypeLine,
+                         ::testing::Values(ReceiverCase{0, kUnknownLine},
+                                           ReceiverCase{1, "RECEIVER TYPE: CA-CODE      \n\n"},
+                                           ReceiverCase{2, "RECEIVER TYPE: SST          \n\n"}, ReceiverCase{3, kSseLine},
+                                           ReceiverCase{4, "RECEIVER TYPE: GEODETIC L1/L2\n\n"},
+                                           ReceiverCase{5, kUnknownLine}, ReceiverCase{255, kUnknownLine},
+                                           ReceiverCase{-1, kUnknownLine}));
+
+struct DayCase {
+  const char* path;
+  const char* day;
+};
+
+class DayText : public SummaryBlock, public ::testing::WithParamInterface<DayCase> {};
+
+TEST_P(DayText, IsCharactersFiveToSevenAsFarAsThePathReaches) {
+  OpenGpb(3);
+  EXPECT_EQ(Write(GetParam().path),
+            LineEnds(ZeroBlock("STA:    DAY # " + std::string(GetParam().day) + "   EPOCHS 0  Start 0  End 0\n",
+                               kSseLine)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, DayText,
+                         ::testing::Values(DayCase{"ABCD1230.dat", "123"}, DayCase{"C:\\data\\ABCD1230.dat", "ata"},
+                                           DayCase{"abcdef", "ef"}, DayCase{"abcde", "e"}, DayCase{"abcd", ""},
+                                           DayCase{"", ""}, DayCase{nullptr, ""}));
+
+// --- After whole conversions ------------------------------------------------
+
+TEST(SummaryFile, EmptyInputGivesTheBlockOfZeros) {
+  TempDir dir;
+  MeasurementOutcome out = ConvertRaw(dir, RawBuilder());
+  ASSERT_EQ(out.conversion.result, 0);
+  EXPECT_EQ(out.summary,
+            LineEnds(ZeroBlock("STA:    DAY # " + DayOf(out.conversion) + "   EPOCHS 0  Start 0  End 0\n", kSseLine)));
+}
+
+// Start is the unrounded time of the first record (101.4999 s prints 101),
+// End the rounded time of the last (103.5 s prints 104), even though that
+// record's epoch was dropped; EPOCHS counts it, the written count does not.
+TEST(SummaryFile, CountsEveryRecordAndTheFlagsOfItsBlocks) {
+  RawSatellite pcode = Single(4);
+  pcode.f2 = kPCode;
+  RawSatellite dual = Dual(5, kFullL2);
+  dual.f3 = kF3Valid;
+  std::vector<RawSatellite> thirteen;
+  for (std::uint8_t prn = 1; prn <= 13; ++prn) thirteen.push_back(Single(prn));
+  RawBuilder raw;
+  raw.Measurement(101499.9, 0.0, {Single(3, kCycleSlip), pcode, dual});
+  raw.Measurement(103499.9, 0.0, thirteen);
+  TempDir dir;
+  MeasurementOutcome out = ConvertRaw(dir, raw);
+
+  EXPECT_EQ(out.conversion.counts[0], 1);
+  EXPECT_EQ(out.summary,
+            LineEnds("PRN: 3  L1 Cycle Slip: # 1 at 101.50 \n"
+                     "\nSTA:    DAY # " + DayOf(out.conversion) + "   EPOCHS 2  Start 101  End 104\n" + kSseLine +
+                     "LAT:       0  0  0.00\n"
+                     "LONG:      0  0  0.00\n"
+                     "HEIGHT: 0.000\n"
+                     "Clock O/S: 0.000\n"
+                     "\n\n FLAGS SUMMARY :\n"
+                     "  L1_only  L1 and L2  L1 Pcode  L1 Ca  Full l2  L2 Squa  L1 Invalid  F3 val.\n"
+                     "   15        1         1      2      1       0         0        1\n"
+                     "  Total Number of Observations:  16    \n"));
+}
+
+TEST(SummaryFile, StoppedRunWritesTheValuesReachedSoFar) {
+  RawBuilder raw;
+  raw.Measurement(100000.0, 0.0, {Single(3, kCycleSlip)});
+  raw.Measurement(101000.0, 0.0, {Single(3), Single(4)});
+  ConvertOptions options;
+  options.on_message = [](int) { Abort(); };
+  TempDir dir;
+  MeasurementOutcome out = ConvertRaw(dir, raw, options);
+
+  EXPECT_EQ(out.conversion.result, 1);
+  EXPECT_EQ(out.summary,
+            LineEnds("PRN: 3  L1 Cycle Slip: # 1 at 100.00 \n"
+                     "\nSTA:    DAY # " + DayOf(out.conversion) + "   EPOCHS 1  Start 100  End 100\n" + kSseLine +
+                     "LAT:       0  0  0.00\n"
+                     "LONG:      0  0  0.00\n"
+                     "HEIGHT: 0.000\n"
+                     "Clock O/S: 0.000\n"
+                     "\n\n FLAGS SUMMARY :\n"
+                     "  L1_only  L1 and L2  L1 Pcode  L1 Ca  Full l2  L2 Squa  L1 Invalid  F3 val.\n"
+                     "   1        0         0      1      0       0         0        0\n"
+                     "  Total Number of Observations:  1    \n"));
+}
+
+}  // namespace
+}  // namespace morvelin::test

@@ -1,0 +1,64 @@
+#include "support/measurement_payloads.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace morvelin::test {
+
+std::vector<GpbEpoch> ReadGpbEpochs(const Bytes& gpb) {
+  std::vector<GpbEpoch> epochs;
+  std::size_t offset = static_cast<std::size_t>(kGpbHeaderSize);
+  while (offset < gpb.size()) {
+    GpbEpoch epoch{};
+    if (gpb.size() - offset < sizeof epoch.epoch) {
+      ADD_FAILURE() << "cut epoch record at offset " << offset;
+      break;
+    }
+    std::memcpy(&epoch.epoch, gpb.data() + offset, sizeof epoch.epoch);
+    offset += sizeof epoch.epoch;
+    const std::size_t count = epoch.epoch.measurement_count;
+    if (gpb.size() - offset < count * sizeof(ObservationRecord)) {
+      ADD_FAILURE() << "cut observation records at offset " << offset;
+      break;
+    }
+    epoch.observations.resize(count);
+    std::memcpy(epoch.observations.data(), gpb.data() + offset, count * sizeof(ObservationRecord));
+    offset += count * sizeof(ObservationRecord);
+    epochs.push_back(std::move(epoch));
+  }
+  return epochs;
+}
+
+MeasurementOutcome ConvertRaw(const TempDir& dir, const RawBuilder& raw, const ConvertOptions& options) {
+  MeasurementOutcome outcome;
+  outcome.path = dir.File("ABCD1230.dat");
+  raw.WriteTo(outcome.path);
+  outcome.conversion = Convert(outcome.path, options);
+  const Bytes gpb = ReadBytes(WithExtension(outcome.path, ".gpb"));
+  outcome.gpb_size = gpb.size();
+  outcome.epochs = ReadGpbEpochs(gpb);
+  outcome.summary = ReadText(WithExtension(outcome.path, ".sum"));
+  return outcome;
+}
+
+std::string LinesBeforeSummaryBlock(const std::string& summary) {
+  const std::size_t block = summary.rfind(LineEnds("\nSTA: "));
+  return block == std::string::npos ? summary : summary.substr(0, block);
+}
+
+RawSatellite Single(std::uint8_t prn, std::uint8_t extra_f1) {
+  RawSatellite satellite;
+  satellite.prn = prn;
+  satellite.f1 = static_cast<std::uint8_t>(kPhaseValid | extra_f1);
+  return satellite;
+}
+
+RawSatellite Dual(std::uint8_t prn, std::uint8_t extra_f1) {
+  RawSatellite satellite = Single(prn, static_cast<std::uint8_t>(kDualFrequency | extra_f1));
+  satellite.l2_phase = 80000.0;
+  satellite.l2_code_offset = 2.5;
+  return satellite;
+}
+
+}  // namespace morvelin::test

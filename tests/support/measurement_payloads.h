@@ -1,0 +1,53 @@
+// Helpers for the measurement record and summary tests: flag bits of a
+// satellite block, a conversion of a built raw data file, and the epochs
+// of the measurement file it wrote.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "morvelin/gpb.h"
+#include "support/harness.h"
+#include "support/raw_builder.h"
+
+namespace morvelin::test {
+
+// Flag byte F1 of a satellite block.
+inline constexpr std::uint8_t kDualFrequency = 0x01;
+inline constexpr std::uint8_t kCycleSlip = 0x02;
+inline constexpr std::uint8_t kPhaseValid = 0x10;
+inline constexpr std::uint8_t kFullL2 = 0x20;
+// Flag bytes F2 and F3.
+inline constexpr std::uint8_t kPCode = 0x01;
+inline constexpr std::uint8_t kF3Valid = 0x01;
+
+struct GpbEpoch {
+  EpochRecord epoch;
+  std::vector<ObservationRecord> observations;
+};
+
+// The epochs after the 202-byte header. A cut epoch ends the list and
+// fails the calling test.
+std::vector<GpbEpoch> ReadGpbEpochs(const Bytes& gpb);
+
+struct MeasurementOutcome {
+  Conversion conversion;
+  std::vector<GpbEpoch> epochs;
+  std::size_t gpb_size = 0;
+  std::string summary;  // the .sum file as it is on disk
+  std::string path;     // the raw data file
+};
+
+// Writes raw to dir/ABCD1230.dat and converts it.
+MeasurementOutcome ConvertRaw(const TempDir& dir, const RawBuilder& raw, const ConvertOptions& options = {});
+
+// The lines the run wrote to the summary file before its end-of-run block.
+std::string LinesBeforeSummaryBlock(const std::string& summary);
+
+// One satellite on a plain track: valid phase, the given frequency kind.
+RawSatellite Single(std::uint8_t prn, std::uint8_t extra_f1 = 0);
+RawSatellite Dual(std::uint8_t prn, std::uint8_t extra_f1 = kFullL2);
+
+}  // namespace morvelin::test
