@@ -1,0 +1,361 @@
+// Line, field, keyword-line and brace-block readers.
+//
+// The readers keep the limits of the files they were made for: lines of 254
+// characters, blocks of 32 entries of 15 values. Everything is parsed in
+// place and without the process locale.
+#include <cstring>
+#include <string_view>
+
+#include "morvelin/util.h"
+#include "util/text_scan.h"
+
+namespace morvelin {
+
+namespace {
+
+constexpr std::size_t kLineLimit = 255;  // bytes of a line, NUL included
+constexpr std::size_t kBlockLineSize = 256;
+constexpr std::size_t kJoinedValuesSize = 512;
+constexpr std::size_t kMaxKeywordValues = 50;
+constexpr std::size_t kMaxHeaderLead = 16;  // characters before a header's '{'
+constexpr std::size_t kMaxBlockWords = 16;
+constexpr std::int32_t kMaxBlockEntries = 32;
+
+constexpr bool IsFieldSeparator(char c) { return c == ' ' || c == ',' || c == '\t'; }
+
+// An fgets of at most limit - 1 characters that also tells whether the
+// stream ended while the line was read.
+bool ReadBlockLine(std::FILE* stream, char* line, int limit, bool& at_end) {
+  const bool read = std::fgets(line, limit, stream) != nullptr;
+  at_end = std::feof(stream) != 0;
+  return read;
+}
+
+// A header line has a '{' with fewer than 16 characters before it, among
+// them at least one blank or tab and at least one other character.
+const char* FindHeaderBrace(const char* line) {
+  std::size_t lead = 0;
+  bool has_blank = false;
+  bool has_other = false;
+  for (const char* p = line;; ++p) {
+    switch (*p) {
+      case '\0':
+      case '\n':
+      case '\r':
+        return nullptr;
+      case '{':
+        return lead < kMaxHeaderLead && has_blank && has_other ? p : nullptr;
+      case ' ':
+      case '\t':
+        has_blank = true;
+        break;
+      default:
+        has_other = true;
+        break;
+    }
+    ++lead;
+  }
+}
+
+// Up to max_words white-space-separated words of text.
+std::size_t SplitWords(std::string_view text, std::string_view* words, std::size_t max_words) {
+  std::size_t count = 0;
+  std::size_t pos = 0;
+  while (count < max_words) {
+    while (pos < text.size() && detail::IsSpace(text[pos])) ++pos;
+    if (pos >= text.size()) break;
+    const std::size_t start = pos;
+    while (pos < text.size() && !detail::IsSpace(text[pos])) ++pos;
+    words[count++] = text.substr(start, pos - start);
+  }
+  return count;
+}
+
+bool SameKeyword(const char* a, const char* b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (lower(*a) != lower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+std::int32_t ScanEntry(TextBlockEntry& entry, const char* format,
+                       std::span<const ScanTarget> destinations) {
+  char joined[kJoinedValuesSize];
+  std::size_t length = 0;
+  const std::int16_t value_count = entry.value_count < 0 ? 0 : entry.value_count;
+  for (std::int16_t v = 0; v < value_count && v < 15; ++v) {
+    for (const char* c = entry.values[v]; *c != '\0'; ++c) {
+      if (*c != '"' && length < sizeof joined - 1) joined[length++] = *c;
+    }
+    if (length < sizeof joined - 1) joined[length++] = ' ';
+  }
+  joined[length] = '\0';
+  const std::int32_t conversions =
+      detail::ScanFormatted(std::string_view(joined, length), format, destinations);
+  entry.used = 1;
+  return conversions;
+}
+
+}  // namespace
+
+std::int32_t ReadTextLine(std::FILE* stream, char* line) {
+  std::size_t count = 0;
+  while (true) {
+    const int c = std::fgetc(stream);
+    if (c == EOF) {
+      if (count == 0) return -1;
+      // A last line of 255 characters would need its NUL at byte 255, one
+      // past the buffer: it ends like a longer line instead.
+      if (count >= kLineLimit) {
+        line[kLineLimit - 1] = '\0';
+        return static_cast<std::int32_t>(kLineLimit);
+      }
+      line[count] = '\0';
+      return static_cast<std::int32_t>(count);
+    }
+    ++count;
+    if (count > kLineLimit) break;  // the 256th character is consumed, not stored
+    line[count - 1] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  // The last stored character (the line feed, or the 255th) gives way to the NUL.
+  const std::size_t stored = count <= kLineLimit ? count : kLineLimit;
+  line[stored - 1] = '\0';
+  return static_cast<std::int32_t>(count - 1);
+}
+
+std::int32_t ReadLineFieldsInto(std::FILE* stream, const char* format,
+                                std::span<const ScanTarget> destinations) {
+  char line[kLineLimit + 1];
+  const std::int32_t length = ReadTextLine(stream, line);
+  if (length < 0) return -1;
+  const std::size_t line_end = std::strlen(line);
+  std::int32_t count = 0;
+  std::size_t next_destination = 0;
+  std::size_t pos = 0;
+  for (const char* f = format; *f != '\0'; ++f) {
+    if (*f != '%') continue;
+    if (pos >= line_end) return count;
+    const ScanTarget* target =
+        next_destination < destinations.size() ? &destinations[next_destination] : nullptr;
+    ++next_destination;
+    const char letter = f[1];
+    if (letter == 'S') {
+      auto* text = target != nullptr ? std::get_if<std::span<char>>(&target->Get()) : nullptr;
+      if (text == nullptr) return -1;
+      detail::CopyCut(std::string_view(line + pos, line_end - pos), *text);
+      return count + 1;
+    }
+    while (pos < line_end && IsFieldSeparator(line[pos])) ++pos;
+    if (pos >= line_end) return count;
+    const std::size_t start = pos;
+    while (pos < line_end && !IsFieldSeparator(line[pos])) ++pos;
+    const std::string_view field(line + start, pos - start);
+    // The field's terminator is consumed with it; at the line's end the
+    // field is the last one taken.
+    if (pos < line_end) {
+      line[pos] = '\0';
+      ++pos;
+    }
+
+    // The conversion letter; "%l" before '%' or the end reads as "%ld" and
+    // leaves that '%' to be read next.
+    enum class Kind { kInt, kFloat, kDouble, kString, kChar } kind;
+    ++f;
+    switch (*f) {
+      case 'c':
+        kind = Kind::kChar;
+        break;
+      case 'd':
+        kind = Kind::kInt;
+        break;
+      case 'e':
+      case 'f':
+        kind = Kind::kFloat;
+        break;
+      case 's':
+        kind = Kind::kString;
+        break;
+      case 'l':
+        if (f[1] == 'd') {
+          kind = Kind::kInt;
+          ++f;
+        } else if (f[1] == 'e' || f[1] == 'f') {
+          kind = Kind::kDouble;
+          ++f;
+        } else if (f[1] == '%' || f[1] == '\0') {
+          kind = Kind::kInt;
+        } else {
+          return -1;
+        }
+        break;
+      default:
+        return -1;
+    }
+    if (target == nullptr) return -1;
+    const ScanTarget::Target& destination = target->Get();
+    switch (kind) {
+      case Kind::kChar: {
+        auto* out = std::get_if<char*>(&destination);
+        if (out == nullptr) return -1;
+        **out = field[0];
+        break;
+      }
+      case Kind::kInt: {
+        if (field[0] == '.') return count;
+        auto* out = std::get_if<std::int32_t*>(&destination);
+        if (out == nullptr) return -1;
+        **out = detail::LeadingInt(field);
+        break;
+      }
+      case Kind::kFloat: {
+        auto* out = std::get_if<float*>(&destination);
+        if (out == nullptr) return -1;
+        **out = static_cast<float>(detail::LeadingReal(field));
+        break;
+      }
+      case Kind::kDouble: {
+        auto* out = std::get_if<double*>(&destination);
+        if (out == nullptr) return -1;
+        **out = detail::LeadingReal(field);
+        break;
+      }
+      case Kind::kString: {
+        auto* out = std::get_if<std::span<char>>(&destination);
+        if (out == nullptr) return -1;
+        detail::CopyCut(field, *out);
+        break;
+      }
+    }
+    ++count;
+  }
+  return count;
+}
+
+char* ParseKeywordLine(char* text, std::span<char> keyword, std::span<char*> values,
+                       std::int32_t& value_count) {
+  const std::size_t max_values =
+      values.size() < kMaxKeywordValues ? values.size() : kMaxKeywordValues;
+  std::size_t keyword_length = 0;
+  std::size_t stored = 0;
+  bool after_equals = false;
+  bool in_value = false;
+  char* p = text;
+  for (; *p != '\0' && *p != '\n' && *p != '\r' && *p != ';'; ++p) {
+    if (!after_equals) {
+      if (*p == '=') {
+        after_equals = true;
+      } else if (*p != ' ' && keyword_length + 1 < keyword.size()) {
+        keyword[keyword_length++] = *p;
+      }
+      continue;
+    }
+    if (*p == ' ' || *p == ',') {
+      *p = '\0';
+      in_value = false;
+    } else if (!in_value) {
+      if (stored == max_values) break;
+      values[stored++] = p;
+      in_value = true;
+    }
+  }
+  if (!keyword.empty()) {
+    keyword[keyword_length] = '\0';
+    UpperCase(keyword.data());
+  }
+  value_count = static_cast<std::int32_t>(stored);
+  // The comment and the line end are blanked up to and including the line
+  // feed; a text that ends without one stops at its NUL.
+  while (*p != '\0' && *p != '\n') *p++ = '\0';
+  if (*p == '\n') *p++ = '\0';
+  return p;
+}
+
+std::int32_t ReadBlock(std::FILE* stream, TextBlock& block) {
+  char line[kBlockLineSize];
+  bool at_end = false;
+  const char* brace = nullptr;
+  while (ReadBlockLine(stream, line, static_cast<int>(kLineLimit), at_end)) {
+    brace = FindHeaderBrace(line);
+    if (brace != nullptr) break;
+  }
+  if (at_end) return -1;
+  if (brace == nullptr) return 1;  // a read error short of the end
+
+  std::string_view name;
+  if (SplitWords(line, &name, 1) == 0) return 1;
+  detail::CopyCut(name, block.name);
+  block.entry_count = 0;
+
+  // The header's own text after the '{' is the block's first line.
+  const std::size_t first_line_start = static_cast<std::size_t>(brace + 1 - line);
+  std::memmove(line, line + first_line_start, std::strlen(line + first_line_start) + 1);
+  while (true) {
+    bool inside_quotes = false;
+    bool block_ends = false;
+    for (char* p = line; *p != '\0'; ++p) {
+      if (*p == '}') {
+        block_ends = true;
+        break;
+      }
+      if (*p == ';') {
+        *p = '\0';
+        break;
+      }
+      if (*p == '"') {
+        inside_quotes = !inside_quotes;
+      } else if (*p == ' ' && inside_quotes) {
+        *p = '`';
+      }
+    }
+    if (block_ends) return 0;
+
+    std::string_view words[kMaxBlockWords];
+    const std::size_t word_count = SplitWords(line, words, kMaxBlockWords);
+    if (word_count > 0) {
+      // An entry whose line the stream ended in is not taken.
+      if (at_end) return 0;
+      TextBlockEntry& entry = block.entries[block.entry_count];
+      detail::CopyCut(words[0], entry.keyword);
+      for (std::size_t w = 1; w < word_count; ++w) detail::CopyCut(words[w], entry.values[w - 1]);
+      entry.value_count = static_cast<std::int16_t>(word_count - 1);
+      entry.used = 0;
+      ++block.entry_count;
+      if (block.entry_count == kMaxBlockEntries) return 0;
+    }
+    if (!ReadBlockLine(stream, line, static_cast<int>(kLineLimit), at_end)) return 0;
+  }
+}
+
+std::int32_t ScanNextKeywordInto(const char* keyword, TextBlock& block, const char* format,
+                                 std::span<const ScanTarget> destinations) {
+  const std::int32_t entries = block.entry_count < kMaxBlockEntries ? block.entry_count : kMaxBlockEntries;
+  for (std::int32_t i = 0; i < entries; ++i) {
+    TextBlockEntry& entry = block.entries[i];
+    if (entry.used == 0 && SameKeyword(entry.keyword, keyword)) {
+      return ScanEntry(entry, format, destinations);
+    }
+  }
+  return -1;
+}
+
+std::int32_t ScanKeywordInto(const char* keyword, TextBlock& block, const char* format,
+                             std::span<const ScanTarget> destinations) {
+  const std::int32_t entries = block.entry_count < kMaxBlockEntries ? block.entry_count : kMaxBlockEntries;
+  for (std::int32_t i = 0; i < entries; ++i) {
+    TextBlockEntry& entry = block.entries[i];
+    if (SameKeyword(entry.keyword, keyword)) return ScanEntry(entry, format, destinations);
+  }
+  return -1;
+}
+
+void ReplaceBackquotes(char* text, char c) {
+  for (; *text != '\0'; ++text) {
+    if (*text == '`') *text = c;
+  }
+}
+
+void RestoreQuotedBlanks(char* text) { ReplaceBackquotes(text, ' '); }
+
+}  // namespace morvelin

@@ -1,0 +1,51 @@
+// Locale-free number reading and a small scanf for the utility library.
+//
+// The parsers read numbers the way C's atoi, atof and sscanf do in the "C"
+// locale, but never consult the process locale (a host with a decimal comma
+// must still read "1.5" as one and a half).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "morvelin/util.h"
+
+namespace morvelin::detail {
+
+// Conversion toward zero into 32 bits; values beyond the range saturate and
+// NaN gives 0 (a plain cast would be undefined there).
+std::int32_t TruncateToInt32(double value);
+
+// White space as isspace sees it in the "C" locale.
+constexpr bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// An optional sign and decimal digits at the start of text; the characters
+// used (0 when there are no digits). Saturates at the int32 range.
+std::size_t ParseInt(std::string_view text, std::int32_t& value);
+
+// An optional sign and a decimal real (or inf / nan) at the start of text;
+// the characters used (0 when there is none). Overflow gives +-inf and
+// underflow +-0, as strtod.
+std::size_t ParseReal(std::string_view text, double& value);
+
+// atoi / atof: leading white space skipped, 0 when nothing converts.
+std::int32_t LeadingInt(std::string_view text);
+double LeadingReal(std::string_view text);
+
+// sscanf(text, format, ...) for %d %ld %f %e %g %lf %le %lg %s %c %%, with
+// optional field widths. Returns the assignments made; 0, never EOF, when
+// the text ends first. An unsupported directive, or a destination missing or
+// of the wrong kind, ends the scan there.
+std::int32_t ScanFormatted(std::string_view text, const char* format,
+                           std::span<const ScanTarget> targets);
+
+// Copies text into out, cut to out's size, NUL-terminated (nothing when out
+// is empty).
+void CopyCut(std::string_view text, std::span<char> out);
+
+}  // namespace morvelin::detail
