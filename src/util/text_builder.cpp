@@ -11,6 +11,7 @@ void TextBuilder::Append(const char* text, std::size_t length) {
     truncated_ = truncated_ || length > 0;
     return;
   }
+  if (length == 0) return;
   std::size_t room = capacity_ - 1 - size_;
   if (length > room) {
     length = room;
