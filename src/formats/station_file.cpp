@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <system_error>
 
 #include "host/library_state.h"
@@ -28,9 +27,7 @@ bool EqualsIgnoringCase(std::string_view text, std::string_view word) {
   return true;
 }
 
-std::string_view Prefix(std::string_view text, std::size_t count) {
-  return text.substr(0, count < text.size() ? count : text.size());
-}
+std::string_view Prefix(std::string_view text, std::size_t count) { return text.substr(0, count); }
 
 void WriteLine(Run& run, double time, std::string_view name, double height, std::string_view description) {
   FixedText<kStationLineCapacity> line;
