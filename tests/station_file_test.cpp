@@ -39,13 +39,6 @@ class StationFileTest : public ::testing::Test {
   std::unique_ptr<morvelin::Run> run_ = std::make_unique<morvelin::Run>();
 };
 
-TEST_F(StationFileTest, LineTakesNameDescriptionAndHeightAsGiven) {
-  WriteStationLine(*run_, AsBytes("PT01"), AsBytes("1.5"), AsBytes("Uncorrected HI"), 14, 720.0);
-  EXPECT_EQ(Written(), LineEnds("STA:  *  720.0  * PT01  *  1.500  *  Uncorrected HI  * \n"));
-  EXPECT_EQ(run_->counts.station_lines, 1);
-  EXPECT_EQ(run_->state.station.antenna_height_time, 720.0);
-}
-
 TEST_F(StationFileTest, FieldLimits) {
   const std::string forty(40, 'd');
   const std::string name_with_nul("AB\0CDEFG", 8);

@@ -373,16 +373,6 @@ TEST_F(StationConversionTest, StationFileAndMessages) {
   EXPECT_EQ(station.height, 100.0);
 }
 
-TEST_F(StationConversionTest, NoStationRecordsLeaveAnEmptyFile) {
-  RawBuilder raw;
-  StationSubRecord(raw, 5, TimeMarkPayload("100"));
-  Conversion c = ConvertRaw(raw);
-  EXPECT_EQ(c.result, 0) << c.error_text;
-  EXPECT_EQ(c.counts[2], 0);
-  EXPECT_EQ(Sta(), "");
-  EXPECT_TRUE(c.messages.empty());
-}
-
 TEST_F(StationConversionTest, AbortedRunStillGetsEndOfRunLines) {
   RawBuilder raw;
   StationSubRecord(raw, 5, TimeMarkPayload("500"));
