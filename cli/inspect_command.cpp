@@ -1,7 +1,110 @@
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
 #include "commands.h"
+#include "inspect_listing.h"
 
 namespace morvelin::cli {
 
-void AddInspectCommand(CLI::App&, int&) {}
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t separator = path.find_last_of("/\\");
+  if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return {};
+  std::string extension = path.substr(dot);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+// Text mode on both sides, so the platform's line ends come out as they went in.
+int PrintTextFile(const std::string& path) {
+  std::FILE* in = std::fopen(path.c_str(), "r");
+  if (in == nullptr) {
+    std::cerr << "Error: File " << path << " not found\n";
+    return kInspectDamaged;
+  }
+  std::cout.flush();
+  char chunk[16384];
+  std::size_t length;
+  while ((length = std::fread(chunk, 1, sizeof chunk, in)) > 0) std::fwrite(chunk, 1, length, stdout);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  std::fflush(stdout);
+  if (failed) {
+    std::cerr << "Error: Unable to read " << path << '\n';
+    return kInspectDamaged;
+  }
+  return kInspectDone;
+}
+
+struct InspectArguments {
+  std::string file;
+  bool csv = false;
+  int prn = 0;
+  double from = 0.0;
+};
+
+}  // namespace
+
+void AddInspectCommand(CLI::App& app, int& exit_code) {
+  auto* command = app.add_subcommand(
+      "inspect",
+      "Show the content of a converted file.\n"
+      "  .gpb  the header (receiver type, channel count, creation time, the file name stored at creation),\n"
+      "        then one line per epoch and satellite: epoch time (GPS seconds of the week), epoch flags\n"
+      "        (1: four or more satellites, 2: kinematic), latitude and longitude (degrees), height (m),\n"
+      "        PRN, lock time (s), L1 and L2 pseudorange (m) and carrier phase (cycles). An epoch\n"
+      "        without satellites gets one line of its own.\n"
+      "  .epp  the ephemeris blocks;  .sta, .sum  the text as it is.\n"
+      "A damaged measurement file is listed up to the damage; the reason follows on stderr.\n"
+      "Exit code: 0 listed; 1 no epoch matched --prn/--from; 2 the file is missing, unreadable or\n"
+      "damaged, or the options do not fit it.");
+  auto args = std::make_shared<InspectArguments>();
+  command->add_option("FILE", args->file, "The .gpb, .epp, .sta or .sum file to show")->required();
+  command->add_flag("--csv", args->csv,
+                    "Measurement files only: print a comma-separated table instead, a header row and one row "
+                    "per epoch and satellite with every field of the epoch and observation records (the "
+                    "satellite columns are empty for an epoch without satellites)");
+  auto* prn = command
+                  ->add_option("--prn", args->prn,
+                               "Measurement files only: start the listing at the first epoch in which this "
+                               "satellite has an L1 pseudorange. From the start of the file (or from --from) "
+                               "the library's search is run window after window (each window covers at most "
+                               "60 epochs and 1000 s) until an epoch is found or the file ends")
+                  ->check(CLI::Range(0, 255));
+  auto* from = command->add_option(
+      "--from", args->from,
+      "Measurement files only: skip the epochs whose time (GPS seconds of the week) is before this; "
+      "with --prn the search starts at the first epoch at or after it");
+  command->callback([args, prn, from, &exit_code] {
+    const std::string extension = LowerExtension(args->file);
+    const bool measurement_options = args->csv || prn->count() > 0 || from->count() > 0;
+    if (extension != ".gpb" && measurement_options) {
+      std::cerr << "Error: --csv, --prn and --from apply to measurement files (.gpb) only\n";
+      exit_code = kInspectDamaged;
+      return;
+    }
+    if (extension == ".gpb") {
+      InspectOptions options;
+      options.csv = args->csv;
+      if (prn->count() > 0) options.prn = args->prn;
+      if (from->count() > 0) options.from = args->from;
+      exit_code = ListMeasurementFile(args->file, options, std::cout, std::cerr);
+    } else if (extension == ".epp") {
+      exit_code = PrintEphemerisFile(args->file);
+    } else if (extension == ".sta" || extension == ".sum") {
+      exit_code = PrintTextFile(args->file);
+    } else {
+      std::cerr << "Error: " << args->file << " is not a .gpb, .epp, .sta or .sum file\n";
+      exit_code = kInspectDamaged;
+    }
+  });
+}
 
 }  // namespace morvelin::cli

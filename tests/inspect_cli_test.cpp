@@ -1,0 +1,253 @@
+// The measurement-file listing of `morvelin inspect`: header and row texts,
+// CSV shape, the jump to a satellite and the report of damaged files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../cli/inspect_listing.h"
+#include "support/harness.h"
+
+namespace morvelin::cli {
+namespace {
+
+using test::Bytes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+struct Listing {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+InspectOptions Options(std::optional<int> prn, std::optional<double> from = {}, bool csv = false) {
+  InspectOptions options;
+  options.csv = csv;
+  options.prn = prn;
+  options.from = from;
+  return options;
+}
+
+Listing List(const std::string& path, const InspectOptions& options = {}) {
+  std::ostringstream out, err;
+  int code = ListMeasurementFile(path, options, out, err);
+  return {code, out.str(), err.str()};
+}
+
+// One epoch per entry: its time and the PRNs it observes (PRN 0 entries
+// become observations with a zero L1 pseudorange of PRN 9).
+struct EpochSpec {
+  double time;
+  std::vector<int> prns;
+};
+
+void WriteGpb(const std::string& path, const std::vector<EpochSpec>& specs) {
+  MeasurementFile* file = CreateMeasurementFile(path.c_str(), 3, 1.0f, 8192, 12);
+  ASSERT_NE(file, nullptr) << Library().message;
+  for (const EpochSpec& spec : specs) {
+    EpochObservationSet set{};
+    set.epoch.measurement_count = static_cast<std::uint8_t>(spec.prns.size());
+    set.epoch.epoch_time = spec.time;
+    for (std::size_t j = 0; j < spec.prns.size(); ++j) {
+      set.observations[j].prn = static_cast<std::uint8_t>(spec.prns[j] == 0 ? 9 : spec.prns[j]);
+      set.observations[j].l1_pseudorange = spec.prns[j] == 0 ? 0.0 : 2.0e7;
+    }
+    ASSERT_EQ(WriteMeasurementEpoch(file, &set.epoch, set.observations), 0) << Library().message;
+  }
+  CloseMeasurementFile(file);
+}
+
+// The epoch times of a table listing, in order (one per row).
+std::vector<double> RowTimes(const std::string& out) {
+  std::vector<double> times;
+  std::istringstream lines(out);
+  std::string line;
+  bool table = false;
+  while (std::getline(lines, line)) {
+    if (table) times.push_back(std::stod(line));
+    if (line.rfind("  epoch time", 0) == 0) table = true;
+  }
+  return times;
+}
+
+TEST(InspectListing, HeaderNamesTheReceiverTypeAndDate) {
+  GpbHeader header{};
+  header.channel_count = 12;
+  header.creation_year = 124;
+  header.creation_month = 0;
+  header.creation_day = 5;
+  header.creation_hour = 7;
+  header.creation_minute = 3;
+  header.creation_second = 9;
+  std::strcpy(header.file_name, "C:\\DATA\\SITE0010.gpb");
+  const struct {
+    int code;
+    const char* name;
+  } types[] = {{1, "CA-CODE"}, {2, "SST"}, {3, "SSE"}, {4, "GEODETIC L1/L2"}, {0, "UNKNOWN"}, {9, "UNKNOWN"}};
+  for (const auto& type : types) {
+    header.receiver_type = static_cast<std::uint8_t>(type.code);
+    EXPECT_EQ(FormatGpbHeader("site.gpb", header),
+              "Measurement file site.gpb\n"
+              "  receiver type  " + std::to_string(type.code) + " (" + type.name + ")\n"
+              "  channels       12\n"
+              "  created        2024-01-05 07:03:09 (local time)\n"
+              "  file name      C:\\DATA\\SITE0010.gpb\n");
+  }
+}
+
+TEST(InspectListing, RowsOfAnEpoch) {
+  EpochRecord epoch{};
+  epoch.measurement_count = 0;
+  epoch.epoch_flags = 3;
+  epoch.latitude = 47.123456789;
+  epoch.longitude = -122.5;
+  epoch.height = -12.25f;
+  epoch.epoch_time = 345600.02;
+  epoch.corrected_epoch_time = 345600.0199999;
+  epoch.clock_offset = -1234.5;
+  EXPECT_EQ(FormatEpochRows(epoch, nullptr, false),
+            "  345600.020  3  47.12345679 -122.50000000   -12.250  no satellites\n");
+  EXPECT_EQ(FormatEpochRows(epoch, nullptr, true),
+            "345600.020,345600.019999900,-1234.500,3,47.123456789,-122.500000000,-12.250,0,,,,,,,\n");
+
+  ObservationRecord observations[2]{};
+  observations[0] = {44, 17, 255, 21234567.8916, 1.5e8, -2.25, 0.0, 0.0};
+  observations[1] = {44, 3, 0, 2.0e7, -0.0, 0.0, 2.0e7 + 0.5, 7.25e7};
+  epoch.measurement_count = 2;
+  EXPECT_EQ(FormatEpochRows(epoch, observations, false),
+            "  345600.020  3  47.12345679 -122.50000000   -12.250  17  255    21234567.892   150000000.000"
+            "           0.000           0.000\n"
+            "  345600.020  3  47.12345679 -122.50000000   -12.250   3    0    20000000.000          -0.000"
+            "    20000000.500    72500000.000\n");
+  std::string csv = FormatEpochRows(epoch, observations, true);
+  EXPECT_EQ(csv.substr(0, csv.find('\n') + 1),
+            "345600.020,345600.019999900,-1234.500,3,47.123456789,-122.500000000,-12.250,2,17,255,"
+            "21234567.892,150000000.000,-2.250,0.000,0.000\n");
+}
+
+TEST(InspectListing, CsvHasOneRowPerEpochAndSatellite) {
+  TempDir dir;
+  std::string path = dir.File("CSV.gpb");
+  WriteGpb(path, {{1.0, {1, 2, 3}}, {2.0, {}}, {3.0, {4}}});
+  Listing listing = List(path, Options({}, {}, true));
+  EXPECT_EQ(listing.code, kInspectDone) << listing.err;
+  EXPECT_EQ(listing.err, "");
+  std::istringstream lines(listing.out);
+  std::string line;
+  int rows = 0;
+  while (std::getline(lines, line)) {
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 14) << line;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 1 + 3 + 1 + 1);
+  EXPECT_EQ(listing.out.rfind(kEpochCsvHeading, 0), 0u);
+}
+
+TEST(InspectListing, JumpsAcrossManyWindowsToTheSatellite) {
+  TempDir dir;
+  std::string path = dir.File("JUMP.gpb");
+  // 300 epochs 30 s apart (9000 s, far beyond one window of 60 epochs and
+  // 1000 s); PRN 9 has a zero pseudorange in epoch 100 and a real one in 250.
+  std::vector<EpochSpec> specs;
+  for (int k = 0; k < 300; ++k) {
+    std::vector<int> prns{1, 2};
+    if (k == 100) prns.push_back(0);
+    if (k == 250) prns.push_back(9);
+    specs.push_back({30.0 * k, prns});
+  }
+  WriteGpb(path, specs);
+
+  Listing found = List(path, Options(9));
+  EXPECT_EQ(found.code, kInspectDone) << found.err;
+  std::vector<double> times = RowTimes(found.out);
+  ASSERT_FALSE(times.empty());
+  EXPECT_EQ(times.front(), 7500.0);
+  EXPECT_EQ(times.back(), 8970.0);
+
+  Listing from = List(path, Options(1, 4000.0));
+  EXPECT_EQ(RowTimes(from.out).front(), 4020.0);
+
+  Listing past = List(path, Options(9, 7501.0));
+  EXPECT_EQ(past.code, kInspectNotFound);
+  EXPECT_EQ(past.err, "No epoch at or after 7501.000 observes PRN 9 in " + path + "\n");
+  EXPECT_TRUE(RowTimes(past.out).empty());
+
+  Listing never = List(path, Options(31));
+  EXPECT_EQ(never.code, kInspectNotFound);
+  EXPECT_EQ(never.err, "No epoch observes PRN 31 in " + path + "\n");
+}
+
+TEST(InspectListing, JumpSurvivesTimesThatTurnBackOrAreNotNumbers) {
+  TempDir dir;
+  std::string path = dir.File("ODD.gpb");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  // The end of a GPS week, an epoch without a usable time, the next week.
+  WriteGpb(path, {{604790.0, {1}}, {604799.0, {1}}, {nan, {7}}, {0.0, {1}}, {5.0, {7}}, {6.0, {1}}});
+  Listing listing = List(path, Options(7));
+  EXPECT_EQ(listing.code, kInspectDone) << listing.err;
+  EXPECT_EQ(RowTimes(listing.out), (std::vector<double>{5.0, 6.0}));
+}
+
+TEST(InspectListing, DamagedFilesListUpToTheDamage) {
+  TempDir dir;
+  std::string good = dir.File("GOOD.gpb");
+  WriteGpb(good, {{1.0, {1, 2}}, {2.0, {3}}, {3.0, {4}}});
+  const Bytes original = ReadBytes(good);
+  const std::size_t third = 202 + 68 + 88 + 68 + 44;
+
+  struct Case {
+    const char* name;
+    std::size_t keep;        // bytes kept of the good file
+    std::size_t poke_at;     // a byte set to 0x7F there, unless 0
+    std::vector<double> rows;
+    std::string err;         // "%s" stands for the path
+  } cases[] = {
+      {"cut in the observations", third + 68 + 10, 0, {1.0, 1.0, 2.0},
+       "Error: Pre-mature end of file in %s at epoch 3.0\n"},
+      {"cut in the epoch record", third + 20, 0, {1.0, 1.0, 2.0},
+       "Error: 20 bytes at the end of %s do not make an epoch record\n"},
+      {"epoch record size", original.size(), third, {1.0, 1.0, 2.0}, "Error: Bad position record in %s\n"},
+      {"count above the channels", original.size(), third + 2, {1.0, 1.0, 2.0},
+       "Error: Epoch 3.0 has 127 measurements 12 channels in %s\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = dir.File("BAD.gpb");
+    Bytes bytes(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(c.keep));
+    if (c.poke_at != 0) bytes[c.poke_at] = 0x7F;
+    WriteBytes(path, bytes);
+    Listing listing = List(path);
+    EXPECT_EQ(listing.code, kInspectDamaged);
+    EXPECT_EQ(RowTimes(listing.out), c.rows);
+    std::string expected = c.err;
+    expected.replace(expected.find("%s"), 2, path);
+    EXPECT_EQ(listing.err, expected);
+  }
+
+  Listing missing = List(dir.File("NONE.gpb"));
+  EXPECT_EQ(missing.code, kInspectDamaged);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, "Error: File " + dir.File("NONE.gpb") + " not found\n");
+}
+
+TEST(InspectListing, DamageMetDuringTheJumpIsReported) {
+  TempDir dir;
+  std::string path = dir.File("JUMPBAD.gpb");
+  WriteGpb(path, {{1.0, {1}}, {2.0, {1}}});
+  Bytes bytes = ReadBytes(path);
+  bytes[202 + 68 + 44] = 0;  // the second epoch's record size
+  WriteBytes(path, bytes);
+  Listing listing = List(path, Options(5));
+  EXPECT_EQ(listing.code, kInspectDamaged);
+  EXPECT_EQ(listing.err, "Error: Bad position record in searching " + path + "\n");
+}
+
+}  // namespace
+}  // namespace morvelin::cli
