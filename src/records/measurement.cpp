@@ -157,6 +157,8 @@ class EpochDecoder {
       ++counters.l1_only;
 
     slot.prn = block.prn;
+    // Out of range, a single-frequency block is only left out (its slot keeps
+    // a zero pseudorange); a dual-frequency one drops the whole epoch.
     if (!block.PrnInRange()) return !block.Dual();
 
     slot.l1_pseudorange = block.pseudorange;
