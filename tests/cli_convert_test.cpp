@@ -1,0 +1,144 @@
+// The morvelin command-line host: convert, detect, help, exit codes, and
+// Ctrl-C ending a run cleanly. Runs the built binary as a user would.
+#include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/harness.h"
+
+namespace morvelin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string CliPath() {
+  return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "morvelin").string();
+}
+
+struct Outcome {
+  int exit_code;
+  std::string output;  // stdout and stderr together
+};
+
+Outcome RunCli(const std::string& arguments) {
+  std::string command = CliPath() + " " + arguments + " 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  std::string output;
+  std::array<char, 4096> chunk;
+  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) output.append(chunk.data(), got);
+  int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+RawBuilder SmallRun() {
+  RawBuilder raw;
+  raw.Record(6, PayloadBuilder().Zeros(4).F64(1.25).Zeros(148).Get());
+  for (int i = 0; i < 3; ++i) raw.Measurement(345600000.0 + 1000.0 * i, 0.0, {RawSatellite{}, RawSatellite{2}});
+  return raw;
+}
+
+class Cli : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(CliPath())) GTEST_SKIP() << "the CLI was not built";
+  }
+};
+
+TEST_F(Cli, ConvertPrintsMessagesWithTimesAndTheCounts) {
+  TempDir dir;
+  std::string path = dir.File("ABCD1230.DAT");
+  SmallRun().WriteTo(path);
+  Outcome outcome = RunCli("convert " + path);
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("         -  Antenna height is 1.250 metres"), std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("epochs written:     3"), std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("station lines:      1"), std::string::npos) << outcome.output;
+  EXPECT_EQ(outcome.output.find('\r'), std::string::npos) << "no progress bar when stderr is not a terminal";
+  EXPECT_TRUE(FileExists(dir.File("ABCD1230.gpb")));
+}
+
+TEST_F(Cli, ExitCodes) {
+  TempDir dir;
+  std::string good = dir.File("GOOD1230.DAT");
+  SmallRun().WriteTo(good);
+  struct Case {
+    std::string arguments;
+    int exit_code;
+    std::string expected_text;
+  } cases[] = {
+      {"convert " + dir.File("MISSING.DAT"), 2, "Error: File " + dir.File("MISSING.DAT") + " not found"},
+      {"convert " + good + " " + dir.File("MISSING.DAT"), 2, "epochs written:     3"},
+      {"--help", 0, "convert"},
+      {"convert --help", 0, "--kinematic"},
+      {"detect --help", 0, "raw data file"},
+      {"", 106, "A subcommand is required"},
+      {"detect " + good, 1, "not a raw data file"},
+  };
+  for (const Case& c : cases) {
+    Outcome outcome = RunCli(c.arguments);
+    EXPECT_EQ(outcome.exit_code, c.exit_code) << c.arguments << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(c.expected_text), std::string::npos) << c.arguments << "\n" << outcome.output;
+  }
+}
+
+TEST_F(Cli, DetectRecognisesARecording) {
+  TempDir dir;
+  std::string path = dir.File("SITE.DAT");
+  RawBuilder raw;
+  for (int i = 0; i < 12; ++i) raw.Measurement(1000.0 * i, 0.0, {RawSatellite{}});
+  raw.WriteTo(path);
+  Outcome outcome = RunCli("detect " + path);
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.output, path + ": raw data file\n");
+}
+
+// Ctrl-C while the input is still arriving: the run ends cleanly (summary
+// written, files closed) and the exit code is 1.
+TEST_F(Cli, InterruptStopsTheRunCleanly) {
+  TempDir dir;
+  std::string path = dir.File("FIFO1230.DAT");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::string log = dir.File("log.txt");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(out, 2);
+    execl(CliPath().c_str(), "morvelin", "convert", path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int writer = open(path.c_str(), O_WRONLY);  // waits for the CLI to open its input
+  ASSERT_GE(writer, 0);
+  Bytes first = SmallRun().Get();
+  ASSERT_EQ(write(writer, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+  usleep(200 * 1000);
+  kill(child, SIGINT);
+  usleep(200 * 1000);
+  // More records arrive after the interrupt; the run has stopped reading them.
+  Bytes more = SmallRun().Get();
+  [[maybe_unused]] ssize_t written = write(writer, more.data(), more.size());
+  close(writer);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << ReadText(log);
+  EXPECT_NE(ReadText(log).find("User Quit"), std::string::npos) << ReadText(log);
+  EXPECT_NE(ReadText(dir.File("FIFO1230.sum")).find("FLAGS SUMMARY"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvelin::test
+
+#endif
