@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <functional>
 #include <string>
 #include <utility>
@@ -72,4 +73,9 @@ Bytes WithoutGpbStamp(Bytes gpb);
 // Replaces the extension as the library does (for naming expected outputs).
 std::string WithExtension(const std::string& path, const std::string& extension);
 
+}  // namespace morvelin::test
+
+namespace morvelin::test {
+// Readable failure output for messages.
+inline void PrintTo(const Message& message, std::ostream* out) { *out << '{' << message.time << ", \"" << message.text << "\"}"; }
 }  // namespace morvelin::test
