@@ -28,10 +28,12 @@ namespace {
 
 bool g_draw_progress = false;
 bool g_progress_drawn = false;
+int g_drawn_filled = -1;  // the bar is redrawn only when it changes
 
 void ClearProgress() {
   if (g_progress_drawn) std::fputs("\r\033[K", stderr);
   g_progress_drawn = false;
+  g_drawn_filled = -1;
 }
 
 void MORVELIN_CALL PrintMessage(double time, const char* text) {
@@ -51,6 +53,8 @@ void MORVELIN_CALL DrawProgress(int32_t position, int32_t length) {
   double ratio = length > 0 ? static_cast<double>(position) / length : 1.0;
   if (ratio > 1.0) ratio = 1.0;
   int filled = static_cast<int>(ratio * kWidth);
+  if (filled == g_drawn_filled && g_progress_drawn) return;
+  g_drawn_filled = filled;
   char bar[kWidth + 1];
   for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
   bar[kWidth] = '\0';
