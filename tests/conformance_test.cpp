@@ -71,9 +71,9 @@ class ConformanceTest : public testing::TestWithParam<std::string> {
 
 TEST_P(ConformanceTest, HostSeesExactlyTheExpectedOutcome) {
   const fs::path case_dir = fs::path(MORVELIN_CONFORMANCE_DIR) / GetParam();
-  const json spec = json::parse(morvelin::test::ReadText((case_dir / "case.json").string()));
-  const json& expect = spec["expect"];
-  const std::string path = spec["path"];
+  const json test_case = json::parse(morvelin::test::ReadText((case_dir / "case.json").string()));
+  const json& expect = test_case["expect"];
+  const std::string path = test_case["path"];
 
   morvelin::test::TempDir dir;
   fs::copy_file(case_dir / "input.dat", fs::path(dir.Path()) / path);
@@ -92,14 +92,14 @@ TEST_P(ConformanceTest, HostSeesExactlyTheExpectedOutcome) {
   GetErrString(text);
   EXPECT_STREQ(text, "Incorrect version of Sample Conversion DLL") << "AutoDetect changed the message text";
 
-  if (spec["abort_before_call"].get<bool>()) Abort();
+  if (test_case["abort_before_call"].get<bool>()) Abort();
 
   MorvelinRequest request;
   std::memset(&request, 0, sizeof request);
-  request.size = spec["sizes"]["request"].get<uint32_t>();
-  request.options_size = spec["sizes"]["options"].get<uint32_t>();
-  request.options.kinematic = spec["options"][0].get<uint32_t>();
-  request.options.station_text_option = spec["options"][1].get<uint32_t>();
+  request.size = test_case["sizes"]["request"].get<uint32_t>();
+  request.options_size = test_case["sizes"]["options"].get<uint32_t>();
+  request.options.kinematic = test_case["options"][0].get<uint32_t>();
+  request.options.station_text_option = test_case["options"][1].get<uint32_t>();
   ASSERT_LT(path.size(), sizeof request.path);
   std::memcpy(request.path, path.c_str(), path.size() + 1);
   constexpr int32_t kUntouched = 0x5A5A5A5A;
@@ -107,12 +107,12 @@ TEST_P(ConformanceTest, HostSeesExactlyTheExpectedOutcome) {
 
   MorvelinCallbacks callbacks;
   std::memset(&callbacks, 0, sizeof callbacks);
-  callbacks.size = spec["sizes"]["callbacks"].get<uint32_t>();
-  callbacks.message = spec["message_callback"].get<bool>() ? RecordMessage : nullptr;
-  callbacks.progress = spec["progress_callback"].get<bool>() ? RecordProgress : nullptr;
+  callbacks.size = test_case["sizes"]["callbacks"].get<uint32_t>();
+  callbacks.message = test_case["message_callback"].get<bool>() ? RecordMessage : nullptr;
+  callbacks.progress = test_case["progress_callback"].get<bool>() ? RecordProgress : nullptr;
 
   Recorder recorder;
-  for (const json& entry : spec["abort_during"]) {
+  for (const json& entry : test_case["abort_during"]) {
     (entry["callback"] == "message" ? recorder.abort_on_message : recorder.abort_on_progress)
         .push_back(entry["call"].get<int>());
   }
