@@ -1,7 +1,6 @@
 // GPS time, calendar time and their text forms.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "morvelin/util.h"
@@ -26,9 +25,7 @@ TEST(SecondsFromDateTime, Anchors) {
   EXPECT_EQ(SecondsFromDateTime(Record(70, 0, 1)), 0);
   EXPECT_EQ(SecondsFromDateTime(Record(100, 2, 1)), 951868800);  // 2000-03-01
   EXPECT_EQ(SecondsFromDateTime(Record(5, 0, 1)), SecondsFromDateTime(Record(105, 0, 1)));
-}
-
-TEST(SecondsFromDateTime, MonthOutsideTheYearCarries) {
+  // A month outside the year is carried into it, never read past the table.
   EXPECT_EQ(SecondsFromDateTime(Record(104, 12, 1)), SecondsFromDateTime(Record(105, 0, 1)));
   EXPECT_EQ(SecondsFromDateTime(Record(105, -1, 1)), SecondsFromDateTime(Record(104, 11, 1)));
 }
@@ -38,15 +35,10 @@ TEST(DateTimeFromSeconds, BreaksDownAndLeavesDayOfYearAlone) {
   t->tm_yday = 77;
   t->tm_isdst = 1;
   t = DateTimeFromSeconds(951868800 - 1);  // 2000-02-29 23:59:59
-  EXPECT_EQ(t->tm_year, 100);
-  EXPECT_EQ(t->tm_mon, 1);
-  EXPECT_EQ(t->tm_mday, 29);
-  EXPECT_EQ(t->tm_hour, 23);
-  EXPECT_EQ(t->tm_min, 59);
-  EXPECT_EQ(t->tm_sec, 59);
-  EXPECT_EQ(t->tm_wday, 0);
-  EXPECT_EQ(t->tm_yday, 77);
-  EXPECT_EQ(t->tm_isdst, 1);
+  const int fields[] = {t->tm_year, t->tm_mon,  t->tm_mday, t->tm_hour, t->tm_min,
+                        t->tm_sec,  t->tm_wday, t->tm_yday, t->tm_isdst};
+  const int expected[] = {100, 1, 29, 23, 59, 59, 0, 77, 1};
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(fields[i], expected[i]) << i;
 }
 
 TEST(DateTimeFromSeconds, RoundTripsEveryMonthStart) {
@@ -246,20 +238,6 @@ TEST(ParseGpsTime, FullWeeksFrom1980To2099) {
   EXPECT_EQ(ParseGpsTime("00:00:00", "01-01-2005", t), 1);
   EXPECT_EQ(ParseGpsTime("00:61:00", "01/01/2005", t), 1);
   EXPECT_EQ(t, 7.0);
-}
-
-TEST(ParseGpsTime, AgreesWithFormatGpsTimeAfter2009) {
-  for (int year = 2010; year <= 2037; year += 3) {
-    char date[16];
-    std::snprintf(date, sizeof date, "%02d/%02d/%d", 1 + year % 12, 1 + year % 27, year);
-    double t = 0.0;
-    ASSERT_EQ(ParseGpsTime("06:30:15.75", date, t), 0);
-    char time_back[32];
-    char date_back[16];
-    FormatGpsTime(t, 2, time_back, date_back);
-    EXPECT_STREQ(time_back, "06:30:15.75");
-    EXPECT_STREQ(date_back, date);
-  }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <string>
 
 #include "morvelin/util.h"
 
@@ -58,7 +60,7 @@ TEST(SecondsOfWeekToHms, RangeAndSplit) {
     int hours, minutes;
     double seconds;
   };
-  const Case cases[] = {{90061.5, 1, 1, 1.5},  {-1.0, 0, 0, 0.0},  {604800.5, 0, 0, 0.0},
+  const Case cases[] = {{90061.5, 1, 1, 1.5},  {-1.0, 0, 0, 0.0},  {604800.5, 0, 0, 0.0}, {518400.0 + 86399.0, 23, 59, 59.0},
                         {43200.0, 12, 0, 0.0}, {604800.0, 0, 0, 0.0},
                         {std::numeric_limits<double>::quiet_NaN(), 0, 0, 0.0}};
   for (const auto& c : cases) {
@@ -69,15 +71,6 @@ TEST(SecondsOfWeekToHms, RangeAndSplit) {
     EXPECT_EQ(minutes, c.minutes) << c.t;
     EXPECT_NEAR(seconds, c.seconds, 1e-6) << c.t;
   }
-}
-
-TEST(DayFractionToHms, PastTheDay) {
-  int hours, minutes;
-  double seconds;
-  DayFractionToHms(1.25, hours, minutes, seconds);
-  EXPECT_EQ(hours, 30);
-  EXPECT_EQ(minutes, 0);
-  EXPECT_NEAR(seconds, 0.0, 1e-9);
 }
 
 TEST(MonthDayFromDayOfYear, Table) {
@@ -122,37 +115,33 @@ TEST(GpsTimeToMjd, WindowAndReciprocal) {
   EXPECT_GT(fraction, 0.999999999);
 }
 
-TEST(GpsTimeToCalendar, Anchors) {
+// "Y-M-D h:m:s" with the seconds to a microsecond, or "Y/doy ..." by day of year.
+std::string Calendar(int week, double t) {
   int year, month, day, hours, minutes;
   double seconds;
-  GpsTimeToCalendar(1024, 0.0, year, month, day, hours, minutes, seconds);
-  EXPECT_EQ(year, 1999);
-  EXPECT_EQ(month, 8);
-  EXPECT_EQ(day, 22);
-  EXPECT_EQ(hours, 0);
-  EXPECT_EQ(minutes, 0);
-  EXPECT_EQ(seconds, 0.0);
-  GpsTimeToCalendar(1024, 43200.0, year, month, day, hours, minutes, seconds);
-  EXPECT_EQ(day, 22);
-  EXPECT_EQ(hours, 11);
-  EXPECT_EQ(minutes, 59);
-  EXPECT_LT(seconds, 60.0);
-  EXPECT_GT(seconds, 59.999);
-  GpsTimeToCalendar(2300, 86400.0 + 3600.5, year, month, day, hours, minutes, seconds);
-  EXPECT_EQ(year, 2024);
-  EXPECT_EQ(month, 2);
-  EXPECT_EQ(day, 5);
-  EXPECT_EQ(hours, 1);
-  EXPECT_EQ(minutes, 0);
-  EXPECT_NEAR(seconds, 0.5, 1e-6);
+  GpsTimeToCalendar(week, t, year, month, day, hours, minutes, seconds);
+  char text[64];
+  std::snprintf(text, sizeof text, "%d-%d-%d %d:%d:%.6f", year, month, day, hours, minutes, seconds);
+  return text;
+}
 
-  int doy;
-  GpsTimeToYearDay(1303, 518400.5, year, doy, hours, minutes, seconds);
-  EXPECT_EQ(year, 2005);
-  EXPECT_EQ(doy, 1);
-  GpsTimeToYearDay(1303, 518400.5 - 86400.0, year, doy, hours, minutes, seconds);
-  EXPECT_EQ(year, 2004);
-  EXPECT_EQ(doy, 366);
+std::string YearDay(int week, double t) {
+  int year, doy, hours, minutes;
+  double seconds;
+  GpsTimeToYearDay(week, t, year, doy, hours, minutes, seconds);
+  char text[64];
+  std::snprintf(text, sizeof text, "%d/%d %d:%d:%.6f", year, doy, hours, minutes, seconds);
+  return text;
+}
+
+TEST(GpsTimeToCalendar, Anchors) {
+  EXPECT_EQ(Calendar(1024, 0.0), "1999-8-22 0:0:0.000000");
+  EXPECT_EQ(Calendar(0, 0.0), "1999-8-22 0:0:0.000000");
+  // Just under the half day: the day reciprocal is a hair small.
+  EXPECT_EQ(Calendar(1024, 43200.0), "1999-8-22 11:59:60.000000");
+  EXPECT_EQ(Calendar(2300, 86400.0 + 3600.5), "2024-2-5 1:0:0.500000");
+  EXPECT_EQ(YearDay(1303, 518400.5), "2005/1 0:0:0.500000");
+  EXPECT_EQ(YearDay(1303, 518400.5 - 86400.0), "2004/366 0:0:0.500000");
 }
 
 // The forward conversion on the same ellipsoid.

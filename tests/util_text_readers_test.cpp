@@ -246,6 +246,9 @@ TEST(ReadBlock, QuotedTextAndRepeatedKeywords) {
   EXPECT_EQ(number, 2);
   RestoreQuotedBlanks(text);
   EXPECT_STREQ(text, "a b");
+  char marked[] = "a`b`c";
+  ReplaceBackquotes(marked, '_');
+  EXPECT_STREQ(marked, "a_b_c");
 
   EXPECT_EQ(ScanNextKeyword("NOTE", block, "%s", text), 1);
   EXPECT_STREQ(text, "one");
@@ -325,12 +328,6 @@ TEST(ScanKeyword, JoinedValuesAreCut) {
   EXPECT_EQ(ScanKeyword("k", block, "%3d%2s", number, tail), 2);
   EXPECT_EQ(number, 777);
   EXPECT_STREQ(tail, "7");  // cut to the destination
-}
-
-TEST(ReplaceBackquotes, Replaces) {
-  char text[] = "a`b`c";
-  ReplaceBackquotes(text, '_');
-  EXPECT_STREQ(text, "a_b_c");
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ bool DateTimeFromSecondsChecked(std::int32_t seconds, std::tm& time) {
 std::tm* DateTimeFromSeconds(std::int32_t seconds) {
   static std::tm record{};
   if (!DateTimeFromSecondsChecked(seconds, record)) {
-    // Callers of old watch standard output for this line.
+    // Existing callers watch standard output for this line.
     std::fputs("Internal error: Bad day number\n", stdout);
   }
   return &record;
