@@ -1,0 +1,95 @@
+# Checks the export table of the library a host loads (run with cmake -P).
+#
+#   -DLIBRARY=<file> -DFORMAT=pe  -DTOOL=<i686-w64-mingw32-objdump>
+#   -DLIBRARY=<file> -DFORMAT=elf -DTOOL=<nm>
+#
+# morvelin.dll must export exactly the five decorated __stdcall names and
+# import nothing but system DLLs (no mingw runtime DLL that a host machine
+# would lack); libmorvelin.so must export exactly the five plain names.
+foreach(variable LIBRARY FORMAT TOOL)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "check-exports.cmake: ${variable} is not set")
+  endif()
+endforeach()
+if(NOT EXISTS "${LIBRARY}")
+  message(FATAL_ERROR "no library at ${LIBRARY}")
+endif()
+
+set(failures "")
+
+function(compare_names what expected actual)
+  list(SORT expected)
+  list(SORT actual)
+  if(NOT expected STREQUAL actual)
+    set(failures "${failures}\n${what}: expected [${expected}], found [${actual}]" PARENT_SCOPE)
+  endif()
+endfunction()
+
+if(FORMAT STREQUAL "pe")
+  execute_process(COMMAND "${TOOL}" -p "${LIBRARY}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${TOOL} -p ${LIBRARY} failed (${status})")
+  endif()
+  string(REPLACE "\r" "" dump "${dump}")
+  string(REPLACE ";" "," dump "${dump}")
+  string(REPLACE "\n" ";" lines "${dump}")
+
+  if(NOT dump MATCHES "file format pei-i386")
+    set(failures "${failures}\nnot a 32-bit x86 PE image")
+  endif()
+
+  # The name table of the export directory: "\t[   0] _Abort@0".
+  set(exports "")
+  set(in_names FALSE)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
+      set(in_names TRUE)
+    elseif(in_names AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] (.+)$")
+      list(APPEND exports "${CMAKE_MATCH_1}")
+    elseif(in_names)
+      set(in_names FALSE)
+    endif()
+  endforeach()
+  compare_names("exports" "_SetFactoryDefaults@8;_AutoDetect@4;_Abort@0;_GetErrString@4;_ConvertFile@12" "${exports}")
+
+  set(imports "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "DLL Name: (.+)$")
+      string(STRIP "${CMAKE_MATCH_1}" name)
+      list(APPEND imports "${name}")
+    endif()
+  endforeach()
+  if(NOT imports)
+    set(failures "${failures}\nno import table found")
+  endif()
+  foreach(name IN LISTS imports)
+    string(TOLOWER "${name}" lower)
+    if(NOT lower MATCHES "^(kernel32|msvcrt|ntdll|advapi32)\\.dll$")
+      set(failures "${failures}\nimports ${name}, which is not a system DLL every host machine has")
+    endif()
+  endforeach()
+  message(STATUS "exports: ${exports}")
+  message(STATUS "imports: ${imports}")
+
+elseif(FORMAT STREQUAL "elf")
+  execute_process(COMMAND "${TOOL}" -D --defined-only "${LIBRARY}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${TOOL} -D --defined-only ${LIBRARY} failed (${status})")
+  endif()
+  string(REPLACE "\n" ";" lines "${dump}")
+  set(exports "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] +([^ ]+)$")
+      list(APPEND exports "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  compare_names("exports" "SetFactoryDefaults;AutoDetect;Abort;GetErrString;ConvertFile" "${exports}")
+  message(STATUS "exports: ${exports}")
+
+else()
+  message(FATAL_ERROR "FORMAT must be pe or elf, not ${FORMAT}")
+endif()
+
+if(failures)
+  message(FATAL_ERROR "${LIBRARY}:${failures}")
+endif()
