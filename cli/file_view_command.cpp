@@ -6,7 +6,7 @@
 #include <string>
 
 #include "commands.h"
-#include "inspect_listing.h"
+#include "gpb_listing.h"
 
 namespace morvelin::cli {
 

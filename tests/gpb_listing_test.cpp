@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../cli/inspect_listing.h"
+#include "../cli/gpb_listing.h"
 #include "support/harness.h"
 
 namespace morvelin::cli {
