@@ -291,9 +291,9 @@ TEST(ReadBlock, HeaderRules) {
 
 TEST(ReadBlock, LimitsAreCut) {
   std::string content = "B { " + std::string(40, 'k') + " " + std::string(100, 'v');
-  for (int w = 0; w < 20; ++w) content += " w" + std::to_string(w);
+  for (int w = 0; w < 20; ++w) content.append(" w").append(std::to_string(w));
   content += "\n";
-  for (int e = 0; e < 35; ++e) content += "e" + std::to_string(e) + " 1\n";
+  for (int e = 0; e < 35; ++e) content.append("e").append(std::to_string(e)).append(" 1\n");
   content += "}\nNext {\n}\n";
   TextFile file(content);
   TextBlock block;
