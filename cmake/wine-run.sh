@@ -44,4 +44,19 @@ if [ ! -f "$prefix/.morvelin-ready" ]; then
   ) 9>"$prefix.lock"
 fi
 
-exec wine "$@"
+# Wine's own background processes (wineserver, services.exe, explorer.exe)
+# outlive the program by a few seconds and inherit its standard output and
+# error: a caller that reads them through a pipe, as ctest does, would wait
+# for those processes after every test. The program writes into a file
+# instead, which is shown once the program has ended.
+log=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+show_log() {
+  cat "$log"
+  rm -f "$log"
+}
+trap show_log EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
+status=0
+wine "$@" >"$log" 2>&1 || status=$?
+exit "$status"

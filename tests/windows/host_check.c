@@ -1044,9 +1044,10 @@ int main(int argc, char **argv) {
 
   CheckNullArguments();
 
-  Bytes log_copy = g_log;
-  CompareOrWrite(&golden, "host_check.log", &log_copy, "the log of messages, progress and results");
+  CompareOrWrite(&golden, "host_check.log", &g_log, "the log of messages, progress and results");
   UnloadPlugin(plugin);
+  free(g_log.data);
+  free(raw.data);
 
   if (golden.write) printf("host_check: reference files written to %s\n", golden.directory);
   if (g_failures != 0) {
