@@ -215,6 +215,14 @@ static int MakeDirectory(const char *path) {
 #endif
 }
 
+static void RemoveDirectory_(const char *path) {
+#if defined(_WIN32)
+  _rmdir(path);
+#else
+  rmdir(path);
+#endif
+}
+
 static int ChangeDirectory(const char *path) {
 #if defined(_WIN32)
   return _chdir(path) == 0;
@@ -229,6 +237,7 @@ static void RemoveOutputs(void) {
   for (size_t i = 0; i < sizeof kExtensions / sizeof kExtensions[0]; ++i) {
     snprintf(path, sizeof path, "%s%s", kBaseName, kExtensions[i]);
     remove(path);
+    RemoveDirectory_(path); /* left by an interrupted failed-run check */
   }
 }
 
@@ -1041,6 +1050,19 @@ int main(int argc, char **argv) {
   CHECK(again.result == 0 && memcmp(again.counts, full.counts, sizeof full.counts) == 0,
         "run after the stop: result %ld, epochs %ld", (long)again.result, (long)again.counts[0]);
   CheckNoFileHeldOpen("again");
+
+  /* A run that fails once its input and the .gpb are open: every file
+   * must still be closed when ConvertFile returns. */
+  RemoveOutputs();
+  char blocker[64];
+  snprintf(blocker, sizeof blocker, "%s.epp", kBaseName);
+  CHECK(MakeDirectory(blocker), "cannot create the directory %s", blocker);
+  RunOutcome failed = Convert("failed", 0);
+  CHECK(failed.result == -1, "failed run: ConvertFile answered %ld, not -1", (long)failed.result);
+  CHECK(strcmp(failed.error_text, "Error: File HOST1230.epp not found ") == 0, "failed run: GetErrString gave \"%s\"",
+        failed.error_text);
+  CheckNoFileHeldOpen("failed");
+  RemoveDirectory_(blocker);
 
   CheckNullArguments();
 
