@@ -146,6 +146,9 @@ TEST(Driver, OverlongOutputPathsAreRefusedBeforeAnythingIsCreated) {
 }
 
 TEST(Driver, PathWithoutRoomForItsExtensionIsRefused) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "paths beyond 260 characters are not listed by this runtime";
+#endif
   TempDir dir;
   std::string folder = dir.File(std::string(200, 'd'));
   fs::create_directory(folder);

@@ -32,14 +32,14 @@ std::array<std::int32_t, 9> Tally(const MeasurementState& state) {
 std::vector<int> LockTimes(const std::vector<GpbEpoch>& epochs, std::uint8_t prn) {
   std::vector<int> locks;
   for (const GpbEpoch& epoch : epochs)
-    for (const ObservationRecord& observation : epoch.observations)
+    for (const Observation& observation : epoch.observations)
       if (observation.prn == prn) locks.push_back(observation.lock_time);
   return locks;
 }
 
 std::vector<int> Prns(const GpbEpoch& epoch) {
   std::vector<int> prns;
-  for (const ObservationRecord& observation : epoch.observations) prns.push_back(observation.prn);
+  for (const Observation& observation : epoch.observations) prns.push_back(observation.prn);
   return prns;
 }
 
@@ -64,7 +64,7 @@ TEST_P(EpochTimeGrid, RoundsTimeAndKeepsTheCorrectedTimeAndClockOffset) {
   TempDir dir;
   MeasurementOutcome out = ConvertRaw(dir, RawBuilder().Measurement(c.receiver_ms, c.clock_ms, {Single(3)}));
   ASSERT_EQ(out.epochs.size(), 1u);
-  const EpochRecord& epoch = out.epochs[0].epoch;
+  const Epoch& epoch = out.epochs[0].epoch;
   const double received = c.receiver_ms / 1000.0;
   EXPECT_EQ(epoch.epoch_time, c.epoch_time);
   EXPECT_EQ(epoch.corrected_epoch_time, received - c.clock_ms / 1000.0);
@@ -229,7 +229,7 @@ TEST(Observations, FullL2AddsTheCodeOffsetAndSquaredL2StoresNoL2) {
   full.third = -1234.5;
   MeasurementOutcome out = ConvertRaw(dir, RawBuilder().Measurement(100000.0, 0.0, {full, Dual(5, 0), Single(6)}));
   ASSERT_EQ(out.epochs.size(), 1u);
-  const std::vector<ObservationRecord>& obs = out.epochs[0].observations;
+  const std::vector<Observation>& obs = out.epochs[0].observations;
   ASSERT_EQ(obs.size(), 3u);
   EXPECT_EQ(obs[0].l1_pseudorange, 20000000.0);
   EXPECT_EQ(obs[0].l1_phase, 100000.0);

@@ -10,21 +10,29 @@ std::vector<GpbEpoch> ReadGpbEpochs(const Bytes& gpb) {
   std::vector<GpbEpoch> epochs;
   std::size_t offset = static_cast<std::size_t>(kGpbHeaderSize);
   while (offset < gpb.size()) {
-    GpbEpoch epoch{};
-    if (gpb.size() - offset < sizeof epoch.epoch) {
+    EpochRecord record;
+    if (gpb.size() - offset < sizeof record) {
       ADD_FAILURE() << "cut epoch record at offset " << offset;
       break;
     }
-    std::memcpy(&epoch.epoch, gpb.data() + offset, sizeof epoch.epoch);
-    offset += sizeof epoch.epoch;
-    const std::size_t count = epoch.epoch.measurement_count;
+    std::memcpy(&record, gpb.data() + offset, sizeof record);
+    offset += sizeof record;
+    GpbEpoch epoch{{record.record_size, record.measurement_count, record.epoch_flags, record.latitude,
+                    record.longitude, record.height, record.epoch_time, record.corrected_epoch_time,
+                    record.clock_offset},
+                   {}};
+    const std::size_t count = record.measurement_count;
     if (gpb.size() - offset < count * sizeof(ObservationRecord)) {
       ADD_FAILURE() << "cut observation records at offset " << offset;
       break;
     }
-    epoch.observations.resize(count);
-    std::memcpy(epoch.observations.data(), gpb.data() + offset, count * sizeof(ObservationRecord));
-    offset += count * sizeof(ObservationRecord);
+    for (std::size_t i = 0; i < count; ++i) {
+      ObservationRecord o;
+      std::memcpy(&o, gpb.data() + offset, sizeof o);
+      offset += sizeof o;
+      epoch.observations.push_back(
+          {o.record_size, o.prn, o.lock_time, o.l1_pseudorange, o.l1_phase, o.l1_third, o.l2_pseudorange, o.l2_phase});
+    }
     epochs.push_back(std::move(epoch));
   }
   return epochs;

@@ -23,9 +23,26 @@ inline constexpr std::uint8_t kFullL2 = 0x20;
 inline constexpr std::uint8_t kPCode = 0x01;
 inline constexpr std::uint8_t kF3Valid = 0x01;
 
+// Naturally aligned copies of the packed file records, so that tests can
+// bind their fields to references (GoogleTest's EXPECT_EQ does).
+struct Observation {
+  std::int16_t record_size;
+  std::uint8_t prn;
+  std::uint8_t lock_time;
+  double l1_pseudorange, l1_phase, l1_third, l2_pseudorange, l2_phase;
+};
+struct Epoch {
+  std::int16_t record_size;
+  std::uint8_t measurement_count;
+  std::uint8_t epoch_flags;
+  double latitude, longitude;
+  float height;
+  double epoch_time, corrected_epoch_time, clock_offset;
+};
+
 struct GpbEpoch {
-  EpochRecord epoch;
-  std::vector<ObservationRecord> observations;
+  Epoch epoch;
+  std::vector<Observation> observations;
 };
 
 // The epochs after the 202-byte header. A cut epoch ends the list and
