@@ -103,6 +103,45 @@ TEST_F(Cli, DetectRecognisesARecording) {
   EXPECT_EQ(outcome.output, path + ": raw data file\n");
 }
 
+TEST_F(Cli, InspectListsTheEphemeridesReadBack) {
+  TempDir dir;
+  std::string path = dir.File("EPHS1230.DAT");
+  RawBuilder raw;
+  for (std::uint8_t prn : {3, 200}) {
+    PayloadBuilder p;
+    p.U8(prn).U8(0).I16(0).I16(0).U8(0).U8(77).I32(0).I32(0).I32(432000);
+    for (int i = 0; i < 8; ++i) p.F64(0.0);
+    p.F64(0.0125).F64(0.0).F64(5153.5).Zeros(186 - 108);
+    raw.Record(21, p.Get());
+  }
+  raw.WriteTo(path);
+  ASSERT_EQ(RunCli("convert " + path).exit_code, 0);
+  Outcome outcome = RunCli("inspect " + WithExtension(path, ".epp"));
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
+  EXPECT_EQ(outcome.output,
+            "PRN   3  IODE  77  toe 432000  sqrt(A) 5153.50000000000  e 0.0125000000000000\n"
+            "PRN 200  IODE  77  toe 432000  sqrt(A) 5153.50000000000  e 0.0125000000000000\n");
+  EXPECT_EQ(RunCli("inspect " + dir.File("NONE.epp")).exit_code, 2);
+}
+
+TEST_F(Cli, TimeConvertsBothWays) {
+  struct Case {
+    std::string arguments;
+    int exit_code;
+    std::string output;
+  } cases[] = {
+      {"time 1303 518400.25", 0, "2005-01-01T00:00:00.25\n"},
+      {"time 2005-01-01T00:00:00.25", 0, "1303 518400.25\n"},
+      {"time 2024-06-30T12:00:00", 0, "2321 43200\n"},
+      {"time tomorrow", 2, ""},
+  };
+  for (const Case& c : cases) {
+    Outcome outcome = RunCli(c.arguments);
+    EXPECT_EQ(outcome.exit_code, c.exit_code) << c.arguments << "\n" << outcome.output;
+    if (c.exit_code == 0) EXPECT_EQ(outcome.output, c.output) << c.arguments;
+  }
+}
+
 // Ctrl-C while the input is still arriving: the run ends cleanly (summary
 // written, files closed) and the exit code is 1.
 TEST_F(Cli, InterruptStopsTheRunCleanly) {
