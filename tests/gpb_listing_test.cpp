@@ -43,21 +43,21 @@ Listing List(const std::string& path, const InspectOptions& options = {}) {
 
 // One epoch per entry: its time and the PRNs it observes (PRN 0 entries
 // become observations with a zero L1 pseudorange of PRN 9).
-struct EpochSpec {
+struct EpochPlan {
   double time;
   std::vector<int> prns;
 };
 
-void WriteGpb(const std::string& path, const std::vector<EpochSpec>& specs) {
+void WriteGpb(const std::string& path, const std::vector<EpochPlan>& plans) {
   MeasurementFile* file = CreateMeasurementFile(path.c_str(), 3, 1.0f, 8192, 12);
   ASSERT_NE(file, nullptr) << Library().message;
-  for (const EpochSpec& spec : specs) {
+  for (const EpochPlan& plan : plans) {
     EpochObservationSet set{};
-    set.epoch.measurement_count = static_cast<std::uint8_t>(spec.prns.size());
-    set.epoch.epoch_time = spec.time;
-    for (std::size_t j = 0; j < spec.prns.size(); ++j) {
-      set.observations[j].prn = static_cast<std::uint8_t>(spec.prns[j] == 0 ? 9 : spec.prns[j]);
-      set.observations[j].l1_pseudorange = spec.prns[j] == 0 ? 0.0 : 2.0e7;
+    set.epoch.measurement_count = static_cast<std::uint8_t>(plan.prns.size());
+    set.epoch.epoch_time = plan.time;
+    for (std::size_t j = 0; j < plan.prns.size(); ++j) {
+      set.observations[j].prn = static_cast<std::uint8_t>(plan.prns[j] == 0 ? 9 : plan.prns[j]);
+      set.observations[j].l1_pseudorange = plan.prns[j] == 0 ? 0.0 : 2.0e7;
     }
     ASSERT_EQ(WriteMeasurementEpoch(file, &set.epoch, set.observations), 0) << Library().message;
   }
@@ -155,14 +155,14 @@ TEST(InspectListing, JumpsAcrossManyWindowsToTheSatellite) {
   std::string path = dir.File("JUMP.gpb");
   // 300 epochs 30 s apart (9000 s, far beyond one window of 60 epochs and
   // 1000 s); PRN 9 has a zero pseudorange in epoch 100 and a real one in 250.
-  std::vector<EpochSpec> specs;
+  std::vector<EpochPlan> plans;
   for (int k = 0; k < 300; ++k) {
     std::vector<int> prns{1, 2};
     if (k == 100) prns.push_back(0);
     if (k == 250) prns.push_back(9);
-    specs.push_back({30.0 * k, prns});
+    plans.push_back({30.0 * k, prns});
   }
-  WriteGpb(path, specs);
+  WriteGpb(path, plans);
 
   Listing found = List(path, Options(9));
   EXPECT_EQ(found.code, kInspectDone) << found.err;
