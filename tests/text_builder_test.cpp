@@ -46,6 +46,9 @@ TEST(TextBuilder, MatchesPrintfOnAWideRangeOfValues) {
     FixedText<512> padded;
     padded.Fixed(value, 2, 5);
     EXPECT_EQ(padded.View(), Printf("%*.*f", value, 2, 5)) << value;
+    FixedText<512> zeros;
+    zeros.Fixed(value, 3, 9, TextBuilder::Pad::kZeros);
+    EXPECT_EQ(zeros.View(), Printf("%0*.*f", value, 3, 9)) << value;
   }
 }
 
@@ -60,6 +63,11 @@ TEST(TextBuilder, IntegersWithWidth) {
     FixedText<32> text;
     text.Int(c.value, c.width);
     EXPECT_EQ(text.View(), c.text);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%0*lld", c.width, static_cast<long long>(c.value));
+    FixedText<32> zeros;
+    zeros.Int(c.value, c.width, TextBuilder::Pad::kZeros);
+    EXPECT_EQ(zeros.View(), expected);
   }
 }
 

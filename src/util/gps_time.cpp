@@ -69,38 +69,6 @@ std::int64_t SecondsFromDateTime64(std::int64_t years_since_1900, std::int64_t m
 // A calendar year as CalendarToGps reads it, in years since 1900.
 std::int32_t YearsSince1900(std::int32_t year) { return year > 1900 ? year - 1900 : year; }
 
-// "%0*d" for a small width: zeros between the sign and the digits.
-void ZeroPaddedInt(TextBuilder& out, std::int32_t value, int width) {
-  FixedText<16> digits;
-  digits.Int(value);
-  std::string_view text = digits.View();
-  if (!text.empty() && text[0] == '-') {
-    out.Char('-');
-    text.remove_prefix(1);
-    --width;
-  }
-  for (int i = static_cast<int>(text.size()); i < width; ++i) out.Char('0');
-  out.Str(text);
-}
-
-// "%0W.Nlf": zero padding after the sign; inf and nan are padded with blanks.
-void ZeroPaddedFixed(TextBuilder& out, double value, int precision, int width) {
-  if (!std::isfinite(value)) {
-    out.Fixed(value, precision, width);
-    return;
-  }
-  FixedText<128> digits;
-  digits.Fixed(value, precision);
-  std::string_view text = digits.View();
-  if (!text.empty() && text[0] == '-') {
-    out.Char('-');
-    text.remove_prefix(1);
-    --width;
-  }
-  for (int i = static_cast<int>(text.size()); i < width; ++i) out.Char('0');
-  out.Str(text);
-}
-
 // The text as far as the separator, or false when the text ends first.
 bool TakeUntil(std::string_view& rest, char separator, std::string_view& field) {
   std::size_t at = rest.find(separator);
@@ -273,17 +241,17 @@ void FormatGpsTime(double gps_seconds, std::int32_t decimals, std::span<char> ti
   GpsToCalendar(week, seconds_of_week, hour, minute, seconds, month, day, year);
   if (!time_text.empty()) {
     TextBuilder out(time_text.data(), time_text.size());
-    ZeroPaddedInt(out, hour, 2);
+    out.Int(hour, 2, TextBuilder::Pad::kZeros);
     out.Char(':');
-    ZeroPaddedInt(out, minute, 2);
+    out.Int(minute, 2, TextBuilder::Pad::kZeros);
     out.Char(':');
-    ZeroPaddedFixed(out, seconds, decimals, decimals + 2 + (decimals != 0 ? 1 : 0));
+    out.Fixed(seconds, decimals, decimals + 2 + (decimals != 0 ? 1 : 0), TextBuilder::Pad::kZeros);
   }
   if (!date_text.empty()) {
     TextBuilder out(date_text.data(), date_text.size());
-    ZeroPaddedInt(out, month, 2);
+    out.Int(month, 2, TextBuilder::Pad::kZeros);
     out.Char('/');
-    ZeroPaddedInt(out, day, 2);
+    out.Int(day, 2, TextBuilder::Pad::kZeros);
     out.Char('/');
     out.Int(year);
   }

@@ -22,15 +22,26 @@ void TextBuilder::Append(const char* text, std::size_t length) {
   Terminate();
 }
 
-void TextBuilder::Pad(std::size_t length, int width) {
+void TextBuilder::Padded(const char* number, std::size_t length, int width, Pad pad) {
   static constexpr char kBlanks[] = "                                ";
+  static constexpr char kZeros[] = "00000000000000000000000000000000";
   auto missing = static_cast<std::size_t>(width > 0 ? width : 0);
   missing = missing > length ? missing - length : 0;
+  const char* fill = kBlanks;
+  if (pad == Pad::kZeros) {
+    fill = kZeros;
+    if (length > 0 && number[0] == '-') {
+      Append(number, 1);
+      ++number;
+      --length;
+    }
+  }
   while (missing > 0) {
     std::size_t chunk = missing < sizeof kBlanks - 1 ? missing : sizeof kBlanks - 1;
-    Append(kBlanks, chunk);
+    Append(fill, chunk);
     missing -= chunk;
   }
+  Append(number, length);
 }
 
 TextBuilder& TextBuilder::Str(std::string_view text) {
@@ -43,12 +54,10 @@ TextBuilder& TextBuilder::Char(char c) {
   return *this;
 }
 
-TextBuilder& TextBuilder::Int(std::int64_t value, int width) {
+TextBuilder& TextBuilder::Int(std::int64_t value, int width, Pad pad) {
   char digits[24];
   auto result = std::to_chars(digits, digits + sizeof digits, value);
-  auto length = static_cast<std::size_t>(result.ptr - digits);
-  Pad(length, width);
-  Append(digits, length);
+  Padded(digits, static_cast<std::size_t>(result.ptr - digits), width, pad);
   return *this;
 }
 
@@ -65,19 +74,19 @@ std::size_t NonFinite(double value, char* out) {
 
 }  // namespace
 
-TextBuilder& TextBuilder::Fixed(double value, int precision, int width) {
+TextBuilder& TextBuilder::Fixed(double value, int precision, int width, Pad pad) {
   // Large enough for DBL_MAX with up to 60 decimals.
   char digits[400];
   std::size_t length;
   if (!std::isfinite(value)) {
     length = NonFinite(value, digits);
+    pad = Pad::kBlanks;
   } else {
     if (precision > 60) precision = 60;
     auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, precision);
     length = static_cast<std::size_t>(result.ptr - digits);
   }
-  Pad(length, width);
-  Append(digits, length);
+  Padded(digits, length, width, pad);
   return *this;
 }
 

@@ -19,10 +19,15 @@ class TextBuilder {
 
   TextBuilder& Str(std::string_view text);
   TextBuilder& Char(char c);
+  // How a number narrower than its width is padded: blanks before it
+  // ("%5d"), or zeros between its sign and its digits ("%05d").
+  enum class Pad { kBlanks, kZeros };
+
   // printf "%*d" / "%*ld": signed decimal, right-aligned in width.
-  TextBuilder& Int(std::int64_t value, int width = 0);
-  // printf "%*.*f": fixed-point with precision decimals, right-aligned in width.
-  TextBuilder& Fixed(double value, int precision, int width = 0);
+  TextBuilder& Int(std::int64_t value, int width = 0, Pad pad = Pad::kBlanks);
+  // printf "%*.*f": fixed-point with precision decimals, right-aligned in
+  // width. Zero padding applies to finite values only, as in printf.
+  TextBuilder& Fixed(double value, int precision, int width = 0, Pad pad = Pad::kBlanks);
   // printf "%.*e": one digit, point, precision decimals, exponent of two digits or more.
   TextBuilder& Exp(double value, int precision);
 
@@ -38,7 +43,7 @@ class TextBuilder {
 
  private:
   void Append(const char* text, std::size_t length);
-  void Pad(std::size_t length, int width);
+  void Padded(const char* number, std::size_t length, int width, Pad pad);
   void Terminate() {
     if (capacity_ > 0) data_[size_] = '\0';
   }
