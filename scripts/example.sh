@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds morvelin and converts the sample raw data file in examples/,
+# Builds morvelin and converts the sample raw data file examples/MORV3450.dat,
 # then shows what came out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,15 +8,17 @@ scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVELIN_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release --target morvelin_cli morvelin >/dev/null
 
-morvelin=build/release/cli/morvelin
-echo "== morvelin detect examples/sample.dat"
-$morvelin detect examples/sample.dat
+# Converted where it lies, as a host does: the outputs land beside it.
+morvelin=$PWD/build/release/cli/morvelin
+cd examples
+echo "== morvelin detect MORV3450.dat"
+$morvelin detect MORV3450.dat
 echo
-echo "== morvelin convert examples/sample.dat"
-$morvelin convert examples/sample.dat
-for f in examples/sample.sta examples/sample.sum; do
-  echo; echo "== $f"; cat "$f"
+echo "== morvelin convert MORV3450.dat"
+$morvelin convert MORV3450.dat
+for f in MORV3450.sta MORV3450.sum; do
+  echo; echo "== examples/$f"; cat "$f"
 done
-echo; echo "== examples/sample.epp (first block)"; head -n 9 examples/sample.epp
-echo; echo "== morvelin inspect examples/sample.gpb (first lines)"
-$morvelin inspect examples/sample.gpb | head -n 14 || true
+echo; echo "== examples/MORV3450.epp (first block)"; head -n 9 MORV3450.epp
+echo; echo "== morvelin inspect MORV3450.gpb (first lines)"
+$morvelin inspect MORV3450.gpb | head -n 14 || true
