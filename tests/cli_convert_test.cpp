@@ -138,7 +138,9 @@ TEST_F(Cli, TimeConvertsBothWays) {
   for (const Case& c : cases) {
     Outcome outcome = RunCli(c.arguments);
     EXPECT_EQ(outcome.exit_code, c.exit_code) << c.arguments << "\n" << outcome.output;
-    if (c.exit_code == 0) EXPECT_EQ(outcome.output, c.output) << c.arguments;
+    if (c.exit_code == 0) {
+      EXPECT_EQ(outcome.output, c.output) << c.arguments;
+    }
   }
 }
 
