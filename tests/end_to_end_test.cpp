@@ -3,6 +3,7 @@
 // message are compared in full.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "support/harness.h"
@@ -128,6 +129,28 @@ TEST(EndToEnd, EveryRecordTypeConvertsExactly) {
   EXPECT_EQ(gpb[270 + 2], 3);
   EXPECT_EQ(gpb[314 + 2], 12);
   EXPECT_EQ(gpb[358 + 2], 0) << "the second epoch lost its only satellite";
+}
+
+// Damaged records can carry doubles of any size: the text files print them
+// in full, as printf would, never cut.
+TEST(EndToEnd, HugeValuesArePrintedInFull) {
+  TempDir dir;
+  std::string path = dir.File("HUGE1230.DAT");
+  RawBuilder raw;
+  raw.Record(11, PayloadBuilder().F64(0.25).F64(0.5).F64(-1.5e300).F64(1.7e308).Get());
+  raw.Record(19, PayloadBuilder().U8(0).U16(1).F64(-1.7976931348623157e308).Get(), -1, 7);
+  raw.WriteTo(path);
+  Conversion c = Convert(path);
+  ASSERT_EQ(c.result, 0) << c.error_text;
+  auto printed = [](const char* format, double value) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, value);
+    return std::string(text);
+  };
+  const std::string sum = ReadText(dir.File("HUGE1230.sum"));
+  EXPECT_NE(sum.find(LineEnds(printed("HEIGHT: %.3f\n", -1.5e300))), std::string::npos);
+  EXPECT_NE(sum.find(LineEnds(printed("Clock O/S: %.3f\n", 1.7e308))), std::string::npos);
+  EXPECT_NE(sum.find(LineEnds(printed("    GPS_TIME: %f\n\n", -1.7976931348623157e308 / 1000.0))), std::string::npos);
 }
 
 }  // namespace

@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::size_t kDayStart = 4;  // the day of year sits in characters 5 to 7 of the name
 constexpr std::size_t kDayLength = 3;
-constexpr std::size_t kLineCapacity = 256;
+// Room for two doubles of any size printed in full with "%.3lf" (about 320
+// characters each): damaged data must not cut a line.
+constexpr std::size_t kLineCapacity = 1024;
 
 std::string_view ReceiverTypeLine(const Run& run) {
   // Without a measurement file there is no receiver type to name.

@@ -25,8 +25,9 @@ constexpr double kMillisecondsPerSecond = 1000.0;
 // Every comment record ends with 4 bytes that are not part of the text.
 constexpr std::size_t kCommentTrailerSize = 4;
 constexpr std::size_t kCommentOffset = 2;
-// The longest block: a comment of up to 245 bytes and its labels.
-constexpr std::size_t kBlockSize = 384;
+// The longest block: a time of any size printed in full (over 300 digits
+// for a damaged record), or a comment of up to 245 bytes, and the labels.
+constexpr std::size_t kBlockSize = 1024;
 
 struct MarkedTime {
   std::uint16_t id = 0;
