@@ -1,22 +1,17 @@
 #include "formats/station_file.h"
 
 #include <algorithm>
-#include <charconv>
-#include <system_error>
+#include <cmath>
 
 #include "host/library_state.h"
 #include "morvelin/station.h"
+#include "util/text_scan.h"
 
 namespace morvelin {
 
 namespace {
 
 constexpr std::string_view kEnteredAtStart = "Entered at start";
-
-// The white space that scanf skips in the "C" locale.
-bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -48,10 +43,10 @@ Words SplitWords(std::string_view line, int wanted) {
   Words words;
   std::size_t at = 0;
   while (words.count < wanted) {
-    while (at < line.size() && IsCSpace(line[at])) ++at;
+    while (at < line.size() && detail::IsSpace(line[at])) ++at;
     if (at == line.size()) break;
     std::size_t start = at;
-    while (at < line.size() && !IsCSpace(line[at])) ++at;
+    while (at < line.size() && !detail::IsSpace(line[at])) ++at;
     if (words.count == 0) words.first = line.substr(start, at - start);
     ++words.count;
   }
@@ -67,20 +62,10 @@ std::string_view TextUntilNul(std::span<const std::uint8_t> bytes) {
 
 bool ParseLeadingNumber(std::string_view text, double* value) {
   std::size_t at = 0;
-  while (at < text.size() && IsCSpace(text[at])) ++at;
-  bool negative = false;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-    negative = text[at] == '-';
-    ++at;
-  }
-  // A digit or a point must open the number: this keeps out a second sign
-  // and the spelled-out infinities and NaNs that from_chars would take.
-  if (at == text.size() || !(IsDigit(text[at]) || text[at] == '.')) return false;
+  while (at < text.size() && detail::IsSpace(text[at])) ++at;
   double parsed = 0.0;
-  const char* first = text.data() + at;
-  auto [end, error] = std::from_chars(first, text.data() + text.size(), parsed, std::chars_format::general);
-  if (error != std::errc{} || end == first) return false;
-  *value = negative ? -parsed : parsed;
+  if (detail::ParseReal(text.substr(at), parsed) == 0 || !std::isfinite(parsed)) return false;
+  *value = parsed;
   return true;
 }
 
