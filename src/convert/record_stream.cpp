@@ -27,13 +27,6 @@ void ReportInvalidType(const ReaderState& reader, int type) {
   SendMessage(reader.type7_time, text.View());
 }
 
-// Types without a decoder and without an expected length (4, 13, 14): the
-// header's own length frames them. A length below 4 leaves nothing to skip;
-// the next pass scans on from the byte after the header.
-std::int32_t SkipByHeaderLength(const RecordHeader& header) {
-  return header.length >= kHeaderSize ? header.length - kHeaderSize : 0;
-}
-
 }  // namespace
 
 std::int16_t ExpectedRecordLength(int type) {
@@ -105,7 +98,10 @@ PassResult ReadNextRecord(Run& run) {
     case 4:
     case 13:
     case 14:
-      skip = SkipByHeaderLength(header);
+      // No decoder and no expected length: the header's own length frames
+      // them. A length below 4 leaves nothing to skip, and the next pass
+      // scans on from the byte after the header.
+      skip = DeclaredPayloadLength(header);
       break;
     default:
       break;  // no decoder: the table's length frames the record

@@ -25,6 +25,12 @@ struct RecordHeader {
   std::int32_t default_skip;  // expected length from the type table minus 4
 };
 
+// The payload length that header byte 1 declares (it counts the 4 header
+// bytes). A byte below 4 declares no payload at all, never a negative one.
+inline std::int32_t DeclaredPayloadLength(const RecordHeader& header) {
+  return header.length >= kHeaderSize ? header.length - kHeaderSize : 0;
+}
+
 // Expected record length of each type (header included; 0 = not known).
 std::int16_t ExpectedRecordLength(int type);
 

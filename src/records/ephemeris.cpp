@@ -76,7 +76,7 @@ std::int32_t DecodeEphemerisRecord(Run& run, const RecordHeader& header) {
   // Type 20 is framed by its length byte and never read. A length below the
   // header's own 4 bytes gives no distance: nothing is skipped, and the
   // reader scans on from the byte after the header.
-  if (header.type == kSkippedEphemerisType) return header.length >= kHeaderSize ? header.length - kHeaderSize : 0;
+  if (header.type == kSkippedEphemerisType) return DeclaredPayloadLength(header);
 
   // Type 21 always takes 186 bytes, whatever its length byte says. A record
   // cut by the end of the file is dropped whole (no block, no count, no

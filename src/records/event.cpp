@@ -121,7 +121,7 @@ bool CountsAsEvent(std::uint8_t sub_record) {
 
 std::int32_t DecodeEventRecord(Run& run, const RecordHeader& header) {
   // A length byte below the header's own 4 bytes declares no payload.
-  const std::size_t declared_size = header.length >= kHeaderSize ? header.length - kHeaderSize : 0u;
+  const auto declared_size = static_cast<std::size_t>(DeclaredPayloadLength(header));
   const std::span<const std::uint8_t> payload = ReadPayload(run, declared_size);
   const std::uint8_t sub_record = header.sub_record;
 

@@ -66,8 +66,6 @@ constexpr std::int32_t kPointDescriptionOffset = 24;
 constexpr std::int32_t kKinematicMode = 2;
 constexpr std::int32_t kStaticMode = 0;
 
-// Header byte 1 counts the header; a byte below 4 leaves a negative length.
-std::int32_t PayloadLength(const RecordHeader& header) { return header.length - kHeaderSize; }
 
 std::int32_t NotNegative(std::int32_t count) { return count > 0 ? count : 0; }
 
@@ -93,7 +91,7 @@ StationField Whole(Payload payload, std::size_t offset, std::size_t width) {
 double LoadDouble(Payload payload, std::size_t offset) { return LoadLittle<double>(payload.data() + offset); }
 
 std::int32_t DecodeStationName(Run& run, const RecordHeader& header) {
-  const std::int32_t length = PayloadLength(header);
+  const std::int32_t length = DeclaredPayloadLength(header);
   if (length == kNamePayload) {
     Payload payload = ReadPayload(run, kNameRead);
     if (payload.size() == kNameRead) {
@@ -109,7 +107,7 @@ std::int32_t DecodeStationName(Run& run, const RecordHeader& header) {
       run.gpb->header.receiver_type = payload[kReceiverTypeOffset];
     return kReceiverPayload - static_cast<std::int32_t>(kReceiverRead);
   }
-  return NotNegative(length);
+  return length;
 }
 
 std::int32_t DecodeAntennaHeight(Run& run, const RecordHeader& header) {
@@ -143,7 +141,7 @@ std::int32_t DecodeAntennaNotice(Run& run, const RecordHeader& header) {
 }
 
 std::int32_t DecodePosition(Run& run, const RecordHeader& header) {
-  Payload payload = ReadWhole(run, PayloadLength(header));
+  Payload payload = ReadWhole(run, DeclaredPayloadLength(header));
   // All four fields or none: a short record leaves the position as it was.
   ByteReader reader(payload);
   double latitude = 0.0, longitude = 0.0, height = 0.0, clock_offset = 0.0;
@@ -199,7 +197,7 @@ void DecodeHeightEntry(Run& run, Payload payload, std::int32_t length) {
 }
 
 std::int32_t DecodeStationSubRecord(Run& run, const RecordHeader& header) {
-  const std::int32_t length = PayloadLength(header);
+  const std::int32_t length = DeclaredPayloadLength(header);
   // A length byte below 4 is an empty payload: sub-records 1 and 2 still
   // act, the others find none of their fields.
   Payload payload = ReadWhole(run, length);
@@ -259,7 +257,7 @@ std::int32_t DecodeStationRecord(Run& run, const RecordHeader& header) {
       return NotNegative(length - kHeaderSize);
     }
     case 15:
-      return NotNegative(PayloadLength(header));
+      return DeclaredPayloadLength(header);
     case 16:
       return DecodeStationSubRecord(run, header);
     default:
