@@ -12,7 +12,7 @@
 
 #include "morvelin/morvelin.h"
 #include "sample_generator.h"
-#include "util/text_builder.h"
+#include "base/text_builder.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 
 #include "commands.h"
 #include "morvelin/morvelin.h"
-#include "util/text_builder.h"
+#include "base/text_builder.h"
 
 namespace morvelin::cli {
 

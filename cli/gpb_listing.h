@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "host/library_state.h"
+#include "base/message.h"
 #include "morvelin/gpb.h"
-#include "util/file_io.h"
-#include "util/text_builder.h"
+#include "base/file_io.h"
+#include "base/text_builder.h"
 
 namespace morvelin::cli {
 
@@ -29,16 +29,6 @@ struct InspectOptions {
 inline constexpr int kInspectDone = 0;
 inline constexpr int kInspectNotFound = 1;  // --prn / --from matched no epoch
 inline constexpr int kInspectDamaged = 2;   // unreadable or damaged file
-
-inline const char* ReceiverTypeName(int code) {
-  switch (code) {
-    case 1: return "CA-CODE";
-    case 2: return "SST";
-    case 3: return "SSE";
-    case 4: return "GEODETIC L1/L2";
-    default: return "UNKNOWN";
-  }
-}
 
 namespace detail {
 
@@ -160,7 +150,7 @@ inline Jump SeekTo(MeasurementFile& file, std::int64_t position) {
   if (SeekAbsolute(file.stream, position) == 0) return Jump::kFound;
   FixedText<kMessageSize> text;
   text.Str("Error: Unable to seek in ").Str(StoredName(file.header));
-  SetMessage(text.View());
+  SetLibraryMessage(text.View());
   return Jump::kFailed;
 }
 
@@ -217,7 +207,7 @@ inline int ListMeasurementFile(const std::string& path, const InspectOptions& op
                                std::ostream& err) {
   std::unique_ptr<MeasurementFile, detail::Closer> file(OpenMeasurementFile(path.c_str(), 16384));
   if (!file) {
-    err << Library().message << '\n';
+    err << LibraryMessage() << '\n';
     return kInspectDamaged;
   }
   if (options.csv) {
@@ -234,7 +224,7 @@ inline int ListMeasurementFile(const std::string& path, const InspectOptions& op
       case detail::Jump::kFound:
         break;
       case detail::Jump::kFailed:
-        err << Library().message << '\n';
+        err << LibraryMessage() << '\n';
         return kInspectDamaged;
       case detail::Jump::kNotFound: {
         detail::LineText text;
@@ -258,7 +248,7 @@ inline int ListMeasurementFile(const std::string& path, const InspectOptions& op
     }
     out.flush();
     if (result > 0) {
-      err << Library().message << '\n';
+      err << LibraryMessage() << '\n';
       return kInspectDamaged;
     }
     // The reader takes a cut epoch record for the end of the file; a listing

@@ -9,7 +9,7 @@
 
 #include "commands.h"
 #include "morvelin/util.h"
-#include "util/text_builder.h"
+#include "base/text_builder.h"
 
 namespace morvelin::cli {
 

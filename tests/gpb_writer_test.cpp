@@ -9,7 +9,7 @@
 #include "host/library_state.h"
 #include "morvelin/gpb.h"
 #include "support/harness.h"
-#include "util/byte_reader.h"
+#include "base/byte_reader.h"
 
 namespace morvelin::test {
 namespace {

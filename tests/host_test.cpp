@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "host/library_state.h"
+#include "base/message.h"
 #include "morvelin/morvelin.h"
 #include "support/harness.h"
 
@@ -96,7 +96,7 @@ TEST(AutoDetect, Table) {
 }
 
 TEST(AutoDetect, UnreadablePathsAnswerZeroAndKeepTheMessage) {
-  SetMessage("kept");
+  SetLibraryMessage("kept");
   TempDir dir;
   EXPECT_EQ(AutoDetect("DAT"), 0);
   EXPECT_EQ(AutoDetect(""), 0);
@@ -177,7 +177,7 @@ TEST(ConvertFile, UnterminatedPathFieldIsRefused) {
 
 TEST(MessageBuffer, LongTextsAreCutNeverOverrun) {
   std::string long_text(1000, 'x');
-  SetMessage(long_text);
+  SetLibraryMessage(long_text);
   char text[MORVELIN_MESSAGE_SIZE + 16];
   std::memset(text, '#', sizeof text);
   GetErrString(text);

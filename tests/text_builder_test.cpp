@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "util/text_builder.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 namespace {

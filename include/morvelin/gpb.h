@@ -109,6 +109,10 @@ inline constexpr std::int16_t kObservationRecordSize = 44;
 inline constexpr int kEpochChannels = 12;    // observation records in an epoch observation set
 inline constexpr std::size_t kGpbPathLimit = 143;  // longest path that fits the file-name field
 
+// The name of a header's receiver type: "CA-CODE", "SST", "SSE",
+// "GEODETIC L1/L2", or "UNKNOWN" for any other value.
+const char* ReceiverTypeName(std::uint8_t receiver_type);
+
 // One epoch as a decoder hands it to the writer, laid out as in the file.
 struct EpochObservationSet {
   EpochRecord epoch;

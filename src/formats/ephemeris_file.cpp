@@ -1,6 +1,6 @@
 #include "formats/ephemeris_file.h"
 
-#include "util/text_builder.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 

@@ -4,10 +4,10 @@
 #include <new>
 #include <string_view>
 
-#include "host/library_state.h"
+#include "base/message.h"
 #include "morvelin/gpb.h"
-#include "util/file_io.h"
-#include "util/text_builder.h"
+#include "base/file_io.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 
@@ -37,13 +37,13 @@ std::string_view FileName(const MeasurementFile& file) {
 void FailWithName(std::string_view prefix, std::string_view name, std::string_view suffix = {}) {
   FixedText<kMessageSize> text;
   text.Str(prefix).Str(name).Str(suffix);
-  SetMessage(text.View());
+  SetLibraryMessage(text.View());
 }
 
 void FailPrematureEnd(const MeasurementFile& file, double epoch_time) {
   FixedText<kMessageSize> text;
   text.Str("Error: Pre-mature end of file in ").Str(FileName(file)).Str(" at epoch ").Fixed(epoch_time, 1);
-  SetMessage(text.View());
+  SetLibraryMessage(text.View());
 }
 
 // A short read leaves the end-of-file or error indicator set; the reader has
@@ -71,7 +71,7 @@ bool StepBack(MeasurementFile& file, std::int64_t bytes) {
 MeasurementFile* OpenMeasurementFile(const char* path, std::uint16_t buffer_size) {
   std::unique_ptr<MeasurementFile> file(new (std::nothrow) MeasurementFile);
   if (!file) {
-    SetMessage("Error: Not enough memory in header");
+    SetLibraryMessage("Error: Not enough memory in header");
     return nullptr;
   }
   if (path == nullptr) path = "";
@@ -82,7 +82,7 @@ MeasurementFile* OpenMeasurementFile(const char* path, std::uint16_t buffer_size
     return nullptr;
   }
   if (buffer_size > kMaxBufferSize) {
-    SetMessage("Error: Unable to initialize file buffer");
+    SetLibraryMessage("Error: Unable to initialize file buffer");
     return nullptr;
   }
   file->stream = std::fopen(path, "rb");
@@ -100,11 +100,11 @@ MeasurementFile* OpenMeasurementFile(const char* path, std::uint16_t buffer_size
   if (buffer_size != 0) {
     file->buffer.reset(new (std::nothrow) char[buffer_size]);
     if (!file->buffer) {
-      SetMessage("Error: Not enough memory vbuf alloc");
+      SetLibraryMessage("Error: Not enough memory vbuf alloc");
       return fail();
     }
     if (std::setvbuf(file->stream, file->buffer.get(), _IOFBF, buffer_size) != 0) {
-      SetMessage("Error: Unable to initialize file buffer");
+      SetLibraryMessage("Error: Unable to initialize file buffer");
       return fail();
     }
   }
@@ -117,7 +117,7 @@ MeasurementFile* OpenMeasurementFile(const char* path, std::uint16_t buffer_size
     FixedText<kMessageSize> text;
     text.Str("Error: Invalid header size in ").Str(path).Str("  Size: ").Int(header.header_size);
     text.Str("   Hsize: ").Int(kGpbHeaderSize);
-    SetMessage(text.View());
+    SetLibraryMessage(text.View());
     return fail();
   }
   std::memset(header.file_name, 0, sizeof header.file_name);
@@ -132,11 +132,11 @@ MeasurementFile* OpenMeasurementFile(const char* path, std::uint16_t buffer_size
 
 int ReadMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationRecord* observations) {
   if (file == nullptr || file->stream == nullptr || epoch == nullptr) {
-    SetMessage("Error: No open measurement file");
+    SetLibraryMessage("Error: No open measurement file");
     return 1;
   }
   if (!ReadBlock(file->stream, epoch, sizeof *epoch)) {
-    SetMessage("End of file");
+    SetLibraryMessage("End of file");
     return -1;
   }
   if (epoch->record_size != kEpochRecordSize) {
@@ -148,12 +148,12 @@ int ReadMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationR
     FixedText<kMessageSize> text;
     text.Str("Error: Epoch ").Fixed(epoch->epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
     text.Int(file->header.channel_count).Str(" channels in ").Str(FileName(*file));
-    SetMessage(text.View());
+    SetLibraryMessage(text.View());
     return 1;
   }
   if (count == 0) return 0;
   if (observations == nullptr) {
-    SetMessage("Error: No room for the measurements");
+    SetLibraryMessage("Error: No room for the measurements");
     return 1;
   }
   const auto bytes = static_cast<std::size_t>(count) * sizeof(ObservationRecord);
@@ -172,7 +172,7 @@ int ReadMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationR
 
 int ReopenMeasurementFileForAppend(MeasurementFile* file) {
   if (file == nullptr || file->header.header_size != kGpbHeaderSize) {
-    SetMessage("Error: No open measurement file");
+    SetLibraryMessage("Error: No open measurement file");
     return 1;
   }
   // The append stream is opened before the read stream is closed, so that a
@@ -189,7 +189,7 @@ int ReopenMeasurementFileForAppend(MeasurementFile* file) {
                                         static_cast<std::size_t>(static_cast<std::uint16_t>(file->header.buffer_size)))
                          : std::setvbuf(appending, nullptr, _IOFBF, BUFSIZ);
   if (result != 0) {
-    SetMessage("Error: Unable to initialize file buffer");
+    SetLibraryMessage("Error: Unable to initialize file buffer");
     return 1;
   }
   return 0;
@@ -197,14 +197,14 @@ int ReopenMeasurementFileForAppend(MeasurementFile* file) {
 
 int FindSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_time) {
   if (file == nullptr || file->stream == nullptr) {
-    SetMessage("Error: No open measurement file");
+    SetLibraryMessage("Error: No open measurement file");
     return -1;
   }
   std::int64_t total = 0;
   for (int i = 0; i < kSearchEpochs; ++i) {
     EpochRecord epoch;
     if (!ReadBlock(file->stream, &epoch, sizeof epoch)) {
-      SetMessage("End of file");
+      SetLibraryMessage("End of file");
       return 0;
     }
     if (epoch.record_size != kEpochRecordSize) {
@@ -217,7 +217,7 @@ int FindSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_ti
       FixedText<kMessageSize> text;
       text.Str("Error: Epoch ").Fixed(epoch.epoch_time, 1).Str(" has more measurements than channels in ");
       text.Str(FileName(*file));
-      SetMessage(text.View());
+      SetLibraryMessage(text.View());
       return -1;
     }
     // Written so that a NaN time (target or epoch) lies outside the window

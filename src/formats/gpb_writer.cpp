@@ -1,22 +1,28 @@
 // Measurement file: create, append epochs, flush, close.
+#include "formats/gpb_writer.h"
+
 #include <cstring>
 #include <ctime>
 #include <new>
 
-#include "host/library_state.h"
-#include "morvelin/gpb.h"
-#include "util/text_builder.h"
+#include "base/message.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 
 namespace {
 
 constexpr float kFormatConstant = 1.01f;
+constexpr std::size_t kMaxWrittenObservations = 32;
 
-void FailWithPath(const char* prefix, const char* path, const char* suffix) {
+void Fail(std::string& failure, std::string_view text) {
+  failure.assign(text.substr(0, kMessageSize - 1));
+}
+
+void FailWithPath(std::string& failure, const char* prefix, const char* path, const char* suffix) {
   FixedText<kMessageSize> text;
   text.Str(prefix).Str(path).Str(suffix);
-  SetMessage(text.View());
+  Fail(failure, text.View());
 }
 
 void StampCreationTime(GpbHeader& header) {
@@ -35,26 +41,35 @@ void StampCreationTime(GpbHeader& header) {
   header.creation_second = static_cast<std::int16_t>(local.tm_sec);
 }
 
-void FailDiskFull(const MeasurementFile& file, double epoch_time) {
+void FailDiskFull(const MeasurementFile& file, double epoch_time, std::string& failure) {
   FixedText<kMessageSize> text;
   text.Str("Error: Unable to write to ").Str(file.header.file_name).Str(" (disk full). Epoch ");
   text.Fixed(epoch_time, 1);
-  SetMessage(text.View());
+  Fail(failure, text.View());
+}
+
+// The public functions report through the library's message text.
+template <typename Result>
+Result Reported(Result result, bool failed, const std::string& failure) {
+  if (failed) SetLibraryMessage(failure);
+  return result;
 }
 
 }  // namespace
 
-MeasurementFile* CreateMeasurementFile(const char* path, std::uint8_t receiver_type, float creation_parameter,
-                                       std::uint16_t buffer_size, std::uint8_t channel_count) {
+MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8_t receiver_type,
+                           float creation_parameter, std::uint16_t buffer_size, std::uint8_t channel_count,
+                           std::string& failure) {
   std::unique_ptr<MeasurementFile> file(new (std::nothrow) MeasurementFile);
   if (!file) {
-    SetMessage("Error: Not enough memory in header");
+    Fail(failure, "Error: Not enough memory in header");
     return nullptr;
   }
-  // A path that does not fit the header's file-name field would be stored
+  // A name that does not fit the header's file-name field would be stored
   // cut, naming another file: refuse it before anything is created.
-  if (std::strlen(path) > kGpbPathLimit) {
-    FailWithPath("Error: Path too long for the measurement file (143 characters at most): ", path, "");
+  if (std::strlen(header_name) > kGpbPathLimit) {
+    FailWithPath(failure, "Error: Path too long for the measurement file (143 characters at most): ", header_name,
+                 "");
     return nullptr;
   }
   GpbHeader& header = file->header;
@@ -64,81 +79,124 @@ MeasurementFile* CreateMeasurementFile(const char* path, std::uint8_t receiver_t
   header.channel_count = channel_count;
   header.creation_parameter = creation_parameter;
   header.buffer_size = static_cast<std::int16_t>(buffer_size);
-  std::memcpy(header.file_name, path, std::strlen(path) + 1);
+  std::memcpy(header.file_name, header_name, std::strlen(header_name) + 1);
   StampCreationTime(header);
 
   file->stream = std::fopen(path, "wb");
   if (file->stream == nullptr) {
-    FailWithPath("Error: Unable to open ", path, " for writing");
+    FailWithPath(failure, "Error: Unable to open ", path, " for writing");
     return nullptr;
   }
   if (buffer_size != 0) {
     file->buffer.reset(new (std::nothrow) char[buffer_size]);
     if (!file->buffer) {
       std::fclose(file->stream);
-      SetMessage("Error: Not enough memory in buffer");
+      Fail(failure, "Error: Not enough memory in buffer");
       return nullptr;
     }
     if (std::setvbuf(file->stream, file->buffer.get(), _IOFBF, buffer_size) != 0) {
       std::fclose(file->stream);
-      SetMessage("Error: Unable to initialize file buffer");
+      Fail(failure, "Error: Unable to initialize file buffer");
       return nullptr;
     }
   }
   if (std::fwrite(&header, sizeof header, 1, file->stream) != 1) {
     std::fclose(file->stream);
-    FailWithPath("Error: Unable to write to ", path, "");
+    FailWithPath(failure, "Error: Unable to write to ", path, "");
     return nullptr;
   }
   return file.release();
 }
 
-int WriteMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationRecord* observations) {
-  const int count = epoch->measurement_count;
-  if (count > file->header.channel_count) {
+bool WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch, std::span<const ObservationRecord> observations,
+                   std::string& failure) {
+  const int count = epoch.measurement_count;
+  if (count > file.header.channel_count || static_cast<std::size_t>(count) > observations.size()) {
     FixedText<kMessageSize> text;
-    text.Str("Error: Epoch ").Fixed(epoch->epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
-    text.Int(file->header.channel_count).Str(" channels in ").Str(file->header.file_name);
-    SetMessage(text.View());
-    return 1;
+    text.Str("Error: Epoch ").Fixed(epoch.epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
+    text.Int(file.header.channel_count).Str(" channels in ").Str(file.header.file_name);
+    Fail(failure, text.View());
+    return false;
   }
-  epoch->record_size = kEpochRecordSize;
-  if (std::fwrite(epoch, sizeof *epoch, 1, file->stream) != 1) {
-    FailDiskFull(*file, epoch->epoch_time);
-    return 1;
+  EpochRecord stamped = epoch;
+  stamped.record_size = kEpochRecordSize;
+  if (std::fwrite(&stamped, sizeof stamped, 1, file.stream) != 1) {
+    FailDiskFull(file, epoch.epoch_time, failure);
+    return false;
   }
-  if (count == 0) return 0;
-  for (int i = 0; i < count; ++i) observations[i].record_size = kObservationRecordSize;
-  if (std::fwrite(observations, sizeof *observations, static_cast<std::size_t>(count), file->stream) !=
-      static_cast<std::size_t>(count)) {
-    FailDiskFull(*file, epoch->epoch_time);
-    return 1;
+  if (count == 0) return true;
+  ObservationRecord records[kMaxWrittenObservations];
+  std::size_t written = 0;
+  while (written < static_cast<std::size_t>(count)) {
+    std::size_t chunk = static_cast<std::size_t>(count) - written;
+    if (chunk > kMaxWrittenObservations) chunk = kMaxWrittenObservations;
+    for (std::size_t i = 0; i < chunk; ++i) {
+      records[i] = observations[written + i];
+      records[i].record_size = kObservationRecordSize;
+    }
+    if (std::fwrite(records, sizeof records[0], chunk, file.stream) != chunk) {
+      FailDiskFull(file, epoch.epoch_time, failure);
+      return false;
+    }
+    written += chunk;
   }
-  return 0;
+  return true;
 }
 
-int FlushMeasurementFile(MeasurementFile* file) {
-  if (file == nullptr || file->stream == nullptr) return 0;
-  if (std::fflush(file->stream) != 0 || std::ferror(file->stream) != 0) {
-    FailWithPath("Error: Unable to write to ", file->header.file_name, "");
-    return 1;
+bool FlushGpb(MeasurementFile& file, std::string& failure) {
+  if (file.stream == nullptr) return true;
+  if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0) {
+    FailWithPath(failure, "Error: Unable to write to ", file.header.file_name, "");
+    return false;
   }
-  return 0;
+  return true;
 }
 
-int CloseMeasurementFile(MeasurementFile* file) {
-  if (file == nullptr || file->header.header_size != kGpbHeaderSize) return 0;
-  int result = 0;
+bool CloseGpb(MeasurementFile* file, std::string& failure) {
+  if (file == nullptr || file->header.header_size != kGpbHeaderSize) return true;
+  bool ok = true;
   if (file->stream != nullptr) {
-    bool failed = std::ferror(file->stream) != 0;
+    const bool failed = std::ferror(file->stream) != 0;
     if (std::fclose(file->stream) != 0 || failed) {
-      FailWithPath("Error: Unable to write to ", file->header.file_name, "");
-      result = 1;
+      FailWithPath(failure, "Error: Unable to write to ", file->header.file_name, "");
+      ok = false;
     }
     file->stream = nullptr;
   }
   delete file;  // gives back the buffer with the handle
-  return result;
+  return ok;
+}
+
+MeasurementFile* CreateMeasurementFile(const char* path, std::uint8_t receiver_type, float creation_parameter,
+                                       std::uint16_t buffer_size, std::uint8_t channel_count) {
+  std::string failure;
+  MeasurementFile* file = CreateGpb(path, path, receiver_type, creation_parameter, buffer_size, channel_count, failure);
+  return Reported(file, file == nullptr, failure);
+}
+
+int WriteMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationRecord* observations) {
+  // The caller's records carry their sizes afterwards, as they do on disk.
+  if (epoch->measurement_count <= file->header.channel_count) {
+    epoch->record_size = kEpochRecordSize;
+    for (int i = 0; i < epoch->measurement_count; ++i) observations[i].record_size = kObservationRecordSize;
+  }
+  std::string failure;
+  const std::span<const ObservationRecord> records(observations, epoch->measurement_count);
+  const bool ok = WriteGpbEpoch(*file, *epoch, records, failure);
+  return Reported(ok ? 0 : 1, !ok, failure);
+}
+
+int FlushMeasurementFile(MeasurementFile* file) {
+  if (file == nullptr) return 0;
+  std::string failure;
+  const bool ok = FlushGpb(*file, failure);
+  return Reported(ok ? 0 : 1, !ok, failure);
+}
+
+int CloseMeasurementFile(MeasurementFile* file) {
+  std::string failure;
+  const bool ok = CloseGpb(file, failure);
+  return Reported(ok ? 0 : 1, !ok, failure);
 }
 
 }  // namespace morvelin

@@ -4,11 +4,13 @@
 #include <memory>
 #include <new>
 
-#include "convert/driver.h"
-#include "convert/run_state.h"
+#include "base/file_io.h"
+#include "base/message.h"
+#include "base/text.h"
+#include "convert/output_paths.h"
 #include "host/library_state.h"
+#include "morvelin/converter.h"
 #include "morvelin/morvelin.h"
-#include "util/file_io.h"
 
 using namespace morvelin;
 
@@ -20,9 +22,7 @@ constexpr int kMaxChannels = 12;
 constexpr int kDetectThreshold = 10;  // more candidates than this: a raw data file
 
 bool HasDatExtension(const char* path, std::size_t length) {
-  const char* tail = path + length - 3;
-  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  return upper(tail[0]) == 'D' && upper(tail[1]) == 'A' && upper(tail[2]) == 'T';
+  return EqualsIgnoringCase(std::string_view(path + length - 3, 3), "DAT");
 }
 
 // Counts measurement-record headers (preamble, type 17) at every position
@@ -57,40 +57,84 @@ int32_t DetectFile(const char* path) {
   return CountCandidates(buffer.get(), size) > kDetectThreshold ? 1 : 0;
 }
 
+// Hands the conversion's messages and progress to the host's callbacks the
+// way the host interface always has: a formatted message becomes the
+// library's message text first, and the callback is given that text.
+class HostObserver final : public ConversionObserver {
+ public:
+  explicit HostObserver(const MorvelinCallbacks* callbacks) : callbacks_(callbacks) {}
+
+  void OnMessage(double time, const char* text, bool constant) override {
+    if (!constant) SetLibraryMessage(text);
+    if (callbacks_ != nullptr && callbacks_->message != nullptr)
+      callbacks_->message(time, constant ? text : LibraryMessage());
+  }
+  // Scales 64-bit positions so that both arguments fit 32 bits with their ratio kept.
+  void OnProgress(std::int64_t position, std::int64_t length) override {
+    if (callbacks_ == nullptr || callbacks_->progress == nullptr) return;
+    int shift = 0;
+    while ((length >> shift) > INT32_MAX || (position >> shift) > INT32_MAX) ++shift;
+    callbacks_->progress(static_cast<std::int32_t>(position >> shift), static_cast<std::int32_t>(length >> shift));
+  }
+  void OnReceiverTime(double time) override { Library().last_epoch_time = time; }
+
+ private:
+  const MorvelinCallbacks* callbacks_;
+};
+
 int32_t Convert(MorvelinRequest* request, MorvelinCallbacks* callbacks) {
   LibraryState& library = Library();
   library.callbacks = callbacks;
   if (request == nullptr || request->size != MORVELIN_REQUEST_SIZE || callbacks == nullptr ||
       callbacks->size != MORVELIN_CALLBACKS_SIZE) {
-    SetMessage("Incorrect version of Sample Conversion DLL");
+    SetLibraryMessage("Incorrect version of Sample Conversion DLL");
     return MORVELIN_STOPPED;
   }
   if (request->options_size != MORVELIN_OPTIONS_SIZE) {
-    SetMessage("Incorrect version of Sample Conversion DLL, Invalid options");
+    SetLibraryMessage("Incorrect version of Sample Conversion DLL, Invalid options");
     return MORVELIN_STOPPED;
   }
-  library.motion_mode = request->options.kinematic != 0 ? 2 : 0;
   library.station_text_option = static_cast<std::int32_t>(request->options.station_text_option);
   library.abort_counter.store(0);
 
-  int32_t result;
+  int32_t result = MORVELIN_FAILED;
+  library.counts = ConversionCounts{};
   if (std::memchr(request->path, '\0', sizeof request->path) == nullptr) {
     // The path field must hold its own terminator: never read past it.
-    SetMessage("Error: Input path is not terminated within its 512 bytes");
-    CurrentRun().counts = RunCounts{};
-    result = MORVELIN_FAILED;
+    SetLibraryMessage("Error: Input path is not terminated within its 512 bytes");
   } else {
-    result = RunConversion(request->path);
+    HostObserver observer(callbacks);
+    ConversionRequest conversion;
+    conversion.input_path = request->path;
+    conversion.kinematic = request->options.kinematic != 0;
+    conversion.observer = &observer;
+    conversion.abort = &library.abort_counter;
+    library.converting = true;
+    library.text_station_lines = 0;
+    const ConversionOutcome outcome = Convert(conversion);
+    library.converting = false;
+    library.counts = outcome.counts;
+    library.counts.station_lines += library.text_station_lines;
+    if (outcome.result == ConversionResult::kFailed) SetLibraryMessage(outcome.failure);
+    // The host's path field is rewritten as it always has been: once the
+    // outputs are planned it names the output that could not be created,
+    // or, when all were, the input again with the extension ".dat".
+    static constexpr const char* kExtensions[] = {".gpb", ".epp", ".sum", ".sta"};
+    if (outcome.failed_output >= 0)
+      ReplaceExtension(request->path, kExtensions[outcome.failed_output], sizeof request->path);
+    else if (!outcome.outputs[0].empty())
+      ReplaceExtension(request->path, ".dat", sizeof request->path);
+    result = outcome.result == ConversionResult::kDone ? MORVELIN_DONE : MORVELIN_FAILED;
   }
 
-  const RunCounts& counts = CurrentRun().counts;
-  request->epoch_count = counts.written_epochs;
+  const ConversionCounts& counts = library.counts;
+  request->epoch_count = counts.epochs;
   request->ephemeris_count = counts.ephemerides;
   request->station_line_count = counts.station_lines;
   request->event_count = counts.events;
 
   if (library.abort_counter.load() != 0) {
-    SetMessage("User Quit");
+    SetLibraryMessage("User Quit");
     return MORVELIN_STOPPED;
   }
   return result;
@@ -118,7 +162,8 @@ MORVELIN_API void MORVELIN_CALL Abort(void) { Library().abort_counter.fetch_add(
 
 MORVELIN_API void MORVELIN_CALL GetErrString(char* buffer) {
   if (buffer == nullptr) return;
-  std::memcpy(buffer, Library().message, std::strlen(Library().message) + 1);
+  const char* message = LibraryMessage();
+  std::memcpy(buffer, message, std::strlen(message) + 1);
 }
 
 MORVELIN_API int32_t MORVELIN_CALL ConvertFile(MorvelinRequest* request, MorvelinCallbacks* callbacks,
@@ -126,7 +171,7 @@ MORVELIN_API int32_t MORVELIN_CALL ConvertFile(MorvelinRequest* request, Morveli
   try {
     return Convert(request, callbacks);
   } catch (...) {
-    SetMessage("Error: Internal failure during the conversion");
+    SetLibraryMessage("Error: Internal failure during the conversion");
     return MORVELIN_FAILED;
   }
 }

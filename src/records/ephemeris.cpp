@@ -4,10 +4,9 @@
 #include <numbers>
 #include <span>
 
-#include "formats/ephemeris_file.h"
-#include "host/library_state.h"
-#include "util/byte_reader.h"
-#include "util/text_builder.h"
+#include "base/message.h"
+#include "base/byte_reader.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 
@@ -72,7 +71,7 @@ void DecodeGpsEph(std::span<const std::uint8_t> payload, GpsEph& eph) {
 
 }  // namespace
 
-std::int32_t DecodeEphemerisRecord(Run& run, const RecordHeader& header) {
+std::int32_t DecodeEphemerisRecord(DecodeContext& context, const RecordHeader& header) {
   // Type 20 is framed by its length byte and never read. A length below the
   // header's own 4 bytes gives no distance: nothing is skipped, and the
   // reader scans on from the byte after the header.
@@ -82,17 +81,19 @@ std::int32_t DecodeEphemerisRecord(Run& run, const RecordHeader& header) {
   // cut by the end of the file is dropped whole (no block, no count, no
   // message): half an ephemeris is not an ephemeris, and the bytes that did
   // not arrive must not be filled from an earlier record.
-  std::span<const std::uint8_t> payload = ReadPayload(run, kEphemerisPayloadSize);
-  if (payload.size() < kEphemerisPayloadSize) return 0;
+  std::span<const std::uint8_t> payload = context.input.ReadPayload(kEphemerisPayloadSize);
+  if (payload.size() < kEphemerisPayloadSize) {
+    context.state.measurement.cut_record = true;
+    return 0;
+  }
 
   GpsEph eph;
   DecodeGpsEph(payload, eph);
-  ++run.counts.ephemerides;
-  WriteGpsEphBlock(run.epp, eph);
+  context.events.Ephemeris(EphemerisEvent{&eph, payload});
 
   FixedText<kMessageSize> text;
   text.Str("Ephemeris recived on PRN ").Int(eph.prn);
-  SendMessage(static_cast<double>(eph.toe), text.View());
+  context.events.Message(static_cast<double>(eph.toe), text.View());
   return 0;
 }
 

@@ -3,12 +3,12 @@
 
 #include <cstdint>
 
-#include "convert/record_stream.h"
+#include "records/decoder.h"
 
 namespace morvelin {
 
-// Type 21: converts the 186-byte payload into one ephemeris block and
-// returns 0. Type 20: reads nothing and returns the bytes to skip.
-std::int32_t DecodeEphemerisRecord(Run& run, const RecordHeader& header);
+// Type 21: converts the 186-byte payload into one ephemeris and returns 0.
+// Type 20: reads nothing and returns the bytes to skip.
+std::int32_t DecodeEphemerisRecord(DecodeContext& context, const RecordHeader& header);
 
 }  // namespace morvelin

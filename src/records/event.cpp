@@ -3,9 +3,9 @@
 #include <span>
 #include <string_view>
 
-#include "host/library_state.h"
-#include "util/byte_reader.h"
-#include "util/text_builder.h"
+#include "base/message.h"
+#include "base/byte_reader.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 
@@ -51,9 +51,10 @@ void Heading(TextBuilder& block, int sub_record, std::string_view kind) {
 // to write, when the payload that arrived does not cover the fields the
 // sub-record reads.
 bool FormatEvent(std::uint8_t sub_record, std::span<const std::uint8_t> payload, std::size_t declared_size,
-                 TextBuilder& block) {
+                 TextBuilder& block, EventMarkerEvent& marker) {
   ByteReader in(payload);
   MarkedTime marked;
+  marker.sub_record = sub_record;
   switch (sub_record) {
     case kExternalEvent:
       if (!ReadIdAndTime(in, marked)) return false;
@@ -65,6 +66,8 @@ bool FormatEvent(std::uint8_t sub_record, std::span<const std::uint8_t> payload,
       std::uint16_t adjustment = 0;
       if (!in.F64(milliseconds) || !in.U16(adjustment)) return false;
       Heading(block, sub_record, "RECEIVER TIME ADJUSTMENT");
+      marker.has_time = true;
+      marker.time = milliseconds / kMillisecondsPerSecond;
       block.Str("    ADJUSTMENT: ").Int(adjustment);
       block.Str("\n    GPS_TIME: ").Fixed(milliseconds / kMillisecondsPerSecond, 3);
       break;
@@ -87,6 +90,8 @@ bool FormatEvent(std::uint8_t sub_record, std::span<const std::uint8_t> payload,
         comment = comment.substr(0, comment.find('\0'));
       }
       Heading(block, sub_record, "EXTERNAL COMMENT");
+      marker.id = marked.id;
+      marker.comment = comment;
       block.Str("    MARK ID: ").Int(marked.id).Str("\n    COMMENT: ").Str(comment);
       break;
     }
@@ -104,6 +109,11 @@ bool FormatEvent(std::uint8_t sub_record, std::span<const std::uint8_t> payload,
     default:
       return false;
   }
+  if (sub_record != kTimeAdjustment && sub_record != kExternalComment) {
+    marker.id = marked.id;
+    marker.has_time = true;
+    marker.time = marked.seconds;
+  }
   block.Str("\n\n");
   return true;
 }
@@ -119,16 +129,17 @@ bool CountsAsEvent(std::uint8_t sub_record) {
 
 }  // namespace
 
-std::int32_t DecodeEventRecord(Run& run, const RecordHeader& header) {
+std::int32_t DecodeEventRecord(DecodeContext& context, const RecordHeader& header) {
   // A length byte below the header's own 4 bytes declares no payload.
   const auto declared_size = static_cast<std::size_t>(DeclaredPayloadLength(header));
-  const std::span<const std::uint8_t> payload = ReadPayload(run, declared_size);
+  const std::span<const std::uint8_t> payload = context.input.ReadPayload(declared_size);
   const std::uint8_t sub_record = header.sub_record;
+  if (payload.size() < declared_size) context.state.measurement.cut_record = true;
 
   if (!IsKnown(sub_record)) {
     FixedText<kMessageSize> text;
     text.Str("Warning: Unknown subrecord ").Int(sub_record).Str(" in record 19");
-    SendMessage(run.state.measurement.end_time, text.View());
+    context.events.Message(context.state.measurement.end_time, text.View());
     return 0;
   }
 
@@ -136,9 +147,11 @@ std::int32_t DecodeEventRecord(Run& run, const RecordHeader& header) {
   // a marker without its time (or a comment without its end) is no marker,
   // and missing bytes are never made up.
   FixedText<kBlockSize> block;
-  if (!FormatEvent(sub_record, payload, declared_size, block)) return 0;
-  run.sum.Write(block.View());
-  if (CountsAsEvent(sub_record)) ++run.counts.events;
+  EventMarkerEvent marker;
+  if (!FormatEvent(sub_record, payload, declared_size, block, marker)) return 0;
+  marker.counted = CountsAsEvent(sub_record);
+  context.events.SummaryText(block.View());
+  context.events.EventMarker(marker);
   return 0;
 }
 

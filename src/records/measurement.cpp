@@ -1,13 +1,13 @@
 #include "records/measurement.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <span>
 
-#include "host/library_state.h"
-#include "util/byte_reader.h"
-#include "util/text_builder.h"
+#include "base/byte_reader.h"
+#include "base/gps_week.h"
+#include "base/message.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 
@@ -32,7 +32,8 @@ constexpr std::uint8_t kF3Valid = 0x01;
 constexpr int kMaxPrn = 32;
 constexpr double kSpeedOfLight = 299792458.0;  // m/s
 constexpr double kSlipCycles = 10000.0;        // marks a slip in the L1 phase
-constexpr double kWeekSeconds = 604800.0;
+// Two epochs further apart than this are taken to lie across a week's end.
+constexpr double kWeekCrossingInterval = 304800.0;
 constexpr double kLockCap = 255.0;
 constexpr double kGridPerSecond = 50.0;  // epochs sit on a 0.02 s grid
 constexpr double kGridHalfStep = 0.01;
@@ -40,40 +41,22 @@ constexpr std::uint8_t kFourOrMoreSatellites = 0x01;
 
 constexpr const char* kTooManyChannels = "Error: Too many channels--could be a data problem";
 
-// One satellite block as it arrived.
-struct SatelliteBlock {
-  std::uint8_t prn = 0;
-  std::uint8_t f1 = 0;
-  std::uint8_t f2 = 0;
-  std::uint8_t f3 = 0;
-  double pseudorange = 0.0;
-  double phase = 0.0;
-  double third = 0.0;
-  double l2_phase = 0.0;
-  double l2_code_offset = 0.0;
-
-  bool Dual() const { return (f1 & kF1DualFrequency) != 0; }
-  bool PrnInRange() const { return prn >= 1 && prn <= kMaxPrn; }
-};
+bool PrnInRange(const SatelliteMeasurement& block) { return block.prn >= 1 && block.prn <= kMaxPrn; }
 
 // The satellite blocks of one record, read before any of them is acted on,
 // so that a record cut short by the end of the input leaves no trace beyond
 // its own count: no message, counter or lock change from half a record.
 struct SatelliteBlocks {
-  SatelliteBlock blocks[kEpochChannels];
+  SatelliteMeasurement* blocks = nullptr;  // kEpochChannels of them
   int count = 0;               // blocks held (the epoch is not skipped)
   std::int32_t singles = 0;    // single-frequency blocks read while skipping
   bool complete = false;       // every block the record promised arrived
 };
 
-bool ReadExactly(InputStream& input, std::uint8_t* out, std::size_t count) {
-  return input.Read(out, count) == count;
-}
-
-bool ReadBlock(InputStream& input, SatelliteBlock& block) {
+bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
   std::uint8_t header[kSatelliteHeaderSize];
   std::uint8_t l1[kL1BlockSize];
-  if (!ReadExactly(input, header, sizeof header) || !ReadExactly(input, l1, sizeof l1)) return false;
+  if (!input.ReadExactly(header, sizeof header) || !input.ReadExactly(l1, sizeof l1)) return false;
   block.prn = header[0];
   block.f1 = header[1];
   block.f2 = header[2];
@@ -85,9 +68,9 @@ bool ReadBlock(InputStream& input, SatelliteBlock& block) {
   reader.F64(block.phase);
   reader.F64(block.third);
 
-  if (block.Dual()) {
+  if (block.DualFrequency()) {
     std::uint8_t l2[kL2BlockSize];
-    if (!ReadExactly(input, l2, sizeof l2)) return false;
+    if (!input.ReadExactly(l2, sizeof l2)) return false;
     ByteReader l2_reader{std::span<const std::uint8_t>(l2)};
     l2_reader.Skip(kL2PhaseOffset);
     l2_reader.F64(block.l2_phase);
@@ -101,22 +84,24 @@ bool ReadBlock(InputStream& input, SatelliteBlock& block) {
 // are tallied. Otherwise the blocks are kept, and reading stops right after a
 // dual-frequency block whose PRN is out of range: the rest of the record is
 // left to the reader's resynchronisation.
-SatelliteBlocks ReadSatelliteBlocks(InputStream& input, int count, bool skip) {
+SatelliteBlocks ReadSatelliteBlocks(RecordInput& input, int count, bool skip, SatelliteMeasurement* blocks) {
   SatelliteBlocks result;
+  result.blocks = blocks;
   if (skip) {
     for (int k = 0; k < count; ++k) {
-      SatelliteBlock block;
+      SatelliteMeasurement block;
       if (!ReadBlock(input, block)) return result;
-      if (!block.Dual()) ++result.singles;
+      if (!block.DualFrequency()) ++result.singles;
     }
     result.complete = true;
     return result;
   }
   for (int k = 0; k < count && k < kEpochChannels; ++k) {
-    SatelliteBlock& block = result.blocks[k];
+    SatelliteMeasurement& block = blocks[k];
+    block = SatelliteMeasurement{};
     if (!ReadBlock(input, block)) return result;
     result.count = k + 1;
-    if (block.Dual() && !block.PrnInRange()) break;
+    if (block.DualFrequency() && !PrnInRange(block)) break;
   }
   result.complete = true;
   return result;
@@ -142,16 +127,16 @@ std::uint8_t LockTime(double seconds) {
 
 class EpochDecoder {
  public:
-  EpochDecoder(Run& run, double epoch_time, double interval)
-      : run_(run), state_(run.state.measurement), time_(epoch_time), interval_(interval) {}
+  EpochDecoder(DecodeContext& context, double epoch_time, double interval)
+      : context_(context), state_(context.state.measurement), time_(epoch_time), interval_(interval) {}
 
   // Fills slot k from block; false when a dual-frequency PRN out of range
   // drops the epoch.
-  bool Store(int k, const SatelliteBlock& block) {
-    ObservationRecord& slot = run_.epoch_set.observations[k];
+  bool Store(int k, const SatelliteMeasurement& block) {
+    ObservationRecord& slot = state_.epoch_set.observations[k];
     FlagCounters& counters = state_.counters;
     ++state_.total_observations;
-    if (block.Dual())
+    if (block.DualFrequency())
       ++counters.l1_and_l2;
     else
       ++counters.l1_only;
@@ -159,20 +144,20 @@ class EpochDecoder {
     slot.prn = block.prn;
     // Out of range, a single-frequency block is only left out (its slot keeps
     // a zero pseudorange); a dual-frequency one drops the whole epoch.
-    if (!block.PrnInRange()) return !block.Dual();
+    if (!PrnInRange(block)) return !block.DualFrequency();
 
     slot.l1_pseudorange = block.pseudorange;
     slot.l1_phase = block.phase;
     slot.l1_third = block.third;
-    if (block.Dual()) slot.l2_phase = block.l2_phase;
+    if (block.DualFrequency()) slot.l2_phase = block.l2_phase;
 
     TrackSatellite(slot, block);
 
-    const bool pcode = (block.f2 & kF2PCode) != 0;
+    const bool pcode = block.PCode();
     if (pcode) ++counters.l1_pcode;
-    if (block.Dual()) {
+    if (block.DualFrequency()) {
       ++counters.l1_ca;
-      if ((block.f1 & kF1FullL2) != 0) {
+      if (block.FullL2()) {
         ++counters.full_l2;
         // The L2 code arrives as an offset from L1, taken after any change
         // the phase check made to L1.
@@ -190,34 +175,34 @@ class EpochDecoder {
 
  private:
   // Lock growth, cycle slip, phase validity and lock time, in that order.
-  void TrackSatellite(ObservationRecord& slot, const SatelliteBlock& block) {
+  void TrackSatellite(ObservationRecord& slot, const SatelliteMeasurement& block) {
     double& lock = state_.lock_seconds[block.prn];
     lock += interval_;
     const int prn = block.prn;
 
-    if ((block.f1 & kF1CycleSlip) != 0) {
+    if (block.CycleSlip()) {
       ++state_.slip_count;
       FixedText<kMessageSize> line;
       line.Str("PRN: ").Int(prn).Str("  L1 Cycle Slip: # ").Int(state_.slip_count).Str(" at ");
       line.Fixed(time_, 2).Str(" \n");
-      run_.sum.Write(line.View());
+      context_.events.SummaryText(line.View());
 
       FixedText<kMessageSize> message;
       message.Str("PRN: ").Int(prn).Str(", L1 Cycle Slip: # ").Int(state_.slip_count);
-      SendMessage(time_, message.View());
+      context_.events.Message(time_, message.View());
       slot.l1_phase += kSlipCycles;
       lock = 0.0;
     }
 
-    if ((block.f1 & kF1PhaseValid) == 0) {
+    if (!block.PhaseValid()) {
       std::int32_t& invalid = state_.counters.l1_invalid;
       ++invalid;
       FixedText<kMessageSize> message;
-      if (block.Dual())
+      if (block.DualFrequency())
         message.Str("PRN: ").Int(prn).Str(" Phase invalid: #").Int(invalid);
       else
         message.Str("PRN ").Int(prn).Str(", Phase invalid: #").Int(invalid).Str(" ");
-      SendMessage(time_, message.View());
+      context_.events.Message(time_, message.View());
       slot.l1_pseudorange = 0.0;  // removes the slot before writing
       lock = 0.0;
     }
@@ -225,7 +210,7 @@ class EpochDecoder {
     slot.lock_time = LockTime(lock);
   }
 
-  Run& run_;
+  DecodeContext& context_;
   MeasurementState& state_;
   double time_;
   double interval_;
@@ -244,31 +229,38 @@ void RemoveEmptySlots(EpochObservationSet& set) {
 
 }  // namespace
 
-bool DecodeMeasurementRecord(Run& run) {
-  EpochObservationSet& set = run.epoch_set;
+void DecodeMeasurementRecord(DecodeContext& context) {
+  MeasurementState& state = context.state.measurement;
+  StationState& station = context.state.station;
+  EpochObservationSet& set = state.epoch_set;
   std::memset(static_cast<void*>(&set), 0, sizeof set);
-  MeasurementState& state = run.state.measurement;
 
   std::uint8_t fixed[kFixedSize];
-  const std::size_t arrived = run.input.Read(fixed, sizeof fixed);
+  const std::size_t arrived = context.input.Read(fixed, sizeof fixed);
   const bool first = state.measurement_epoch_count == 0;
   ++state.measurement_epoch_count;
   // A record cut inside its receiver time carries no time at all: it is
   // counted, and every time keeps the value it had.
-  if (arrived < sizeof(double)) return true;
+  if (arrived < sizeof(double)) {
+    state.cut_record = true;
+    return;
+  }
 
   ByteReader reader{std::span<const std::uint8_t>(fixed, arrived)};
   double receiver_ms = 0.0;
   reader.F64(receiver_ms);
   const double received_time = receiver_ms / 1000.0;
-  run.state.station.current_time = received_time;
-  Library().last_epoch_time = received_time;
+  station.current_time = received_time;
+  context.events.ReceiverTime(received_time);
   if (first) state.start_time = received_time;
 
   double epoch_time = 0.0;
   const bool on_grid = RoundToGrid(received_time, epoch_time);
   if (on_grid) state.end_time = epoch_time;
-  if (arrived < kFixedSize) return true;
+  if (arrived < kFixedSize) {
+    state.cut_record = true;
+    return;
+  }
 
   double clock_ms = 0.0;
   std::uint8_t count = 0;
@@ -278,52 +270,64 @@ bool DecodeMeasurementRecord(Run& run) {
 
   EpochRecord& epoch = set.epoch;
   epoch.measurement_count = count;
-  epoch.latitude = run.state.station.latitude;
-  epoch.longitude = run.state.station.longitude;
-  epoch.height = static_cast<float>(run.state.station.height);
+  epoch.latitude = station.latitude;
+  epoch.longitude = station.longitude;
+  epoch.height = static_cast<float>(station.height);
 
   const bool too_many = count > kEpochChannels;
-  if (too_many) SendFixedMessage(-1.0, kTooManyChannels);
+  if (too_many) context.events.ConstantMessage(-1.0, kTooManyChannels);
   epoch.epoch_flags = static_cast<std::uint8_t>((count >= 4 ? kFourOrMoreSatellites : 0) |
-                                                (Library().motion_mode & 0xFF));
+                                                (station.motion_mode & 0xFF));
   epoch.corrected_epoch_time = received_time - clock_seconds;
   epoch.epoch_time = epoch_time;
 
   // An epoch that is skipped anyway is read to its end; its blocks only count.
   const bool skip = too_many || !on_grid;
-  const SatelliteBlocks blocks = ReadSatelliteBlocks(run.input, count, skip);
+  const SatelliteBlocks blocks = ReadSatelliteBlocks(context.input, count, skip, state.satellites);
   // The rest of a cut record never arrived: nothing of it is used.
-  if (!blocks.complete) return true;
+  if (!blocks.complete) {
+    state.cut_record = true;
+    return;
+  }
   if (skip) {
     state.counters.l1_only += blocks.singles;
     state.total_observations += blocks.singles;
-    return true;
+    ++state.dropped_epochs;
+    return;
   }
 
   double interval = 0.0;
-  EpochInterval(epoch_time, GetPreviousEpochTime(), &interval);
-  EpochDecoder decoder(run, epoch_time, interval);
-  for (int k = 0; k < blocks.count; ++k)
-    if (!decoder.Store(k, blocks.blocks[k])) return true;
+  EpochInterval(epoch_time, state.previous_epoch_time, &interval);
+  EpochDecoder decoder(context, epoch_time, interval);
+  for (int k = 0; k < blocks.count; ++k) {
+    if (!decoder.Store(k, blocks.blocks[k])) {
+      ++state.dropped_epochs;
+      return;
+    }
+  }
 
-  SetPreviousEpochTime(epoch_time);
-  if (epoch_time > kWeekSeconds) return true;
+  state.previous_epoch_time = epoch_time;
+  if (epoch_time > kWeekSeconds) {
+    ++state.dropped_epochs;
+    return;
+  }
 
   RemoveEmptySlots(set);
   epoch.clock_offset = clock_seconds * kSpeedOfLight;
-  // Without an open measurement file the epoch cannot be stored: a failure.
-  if (run.gpb == nullptr) return false;
-  if (WriteMeasurementEpoch(run.gpb, &set.epoch, set.observations) != 0) return false;
-  ++run.counts.written_epochs;
-  return true;
+  const SessionInfo session = CurrentSession(station);
+  EpochEvent event;
+  event.epoch = &set.epoch;
+  event.observations = std::span<const ObservationRecord>(set.observations, set.epoch.measurement_count);
+  event.receiver_time = received_time;
+  event.clock_offset = clock_seconds;
+  event.satellites = std::span<const SatelliteMeasurement>(state.satellites, static_cast<std::size_t>(blocks.count));
+  event.session = &session;
+  context.events.Epoch(event);
 }
-
-void SetPreviousEpochTime(double seconds) { CurrentRun().state.measurement.previous_epoch_time = seconds; }
-double GetPreviousEpochTime() { return CurrentRun().state.measurement.previous_epoch_time; }
 
 void EpochInterval(double current, double previous, double* interval) {
   double value = previous <= 0.0 ? 0.0 : current - previous;
-  if (value > 304800.0 || value < -304800.0) value += 604800.0;
+  if (value > kWeekCrossingInterval || value < -kWeekCrossingInterval) value += kWeekSeconds;
   *interval = value;
 }
 

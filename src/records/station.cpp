@@ -6,10 +6,10 @@
 #include <optional>
 #include <span>
 
-#include "formats/station_file.h"
-#include "host/library_state.h"
-#include "util/byte_reader.h"
-#include "util/text_builder.h"
+#include "base/byte_reader.h"
+#include "base/message.h"
+#include "base/text.h"
+#include "base/text_builder.h"
 
 namespace morvelin {
 
@@ -63,14 +63,54 @@ constexpr std::size_t kHeightEntryNameOffset = 9;
 constexpr std::int32_t kHeightEntryDescriptionOffset = 33;
 constexpr std::int32_t kPointDescriptionOffset = 24;
 
-constexpr std::int32_t kKinematicMode = 2;
-constexpr std::int32_t kStaticMode = 0;
+// A fixed-width text field of a record: the bytes of the field that the
+// record covers (fewer than the width when the record ends inside it), or
+// nullopt for a field that is not given at all.
+using StationField = std::optional<std::span<const std::uint8_t>>;
 
+constexpr std::size_t kPointNameWidth = 8;
+constexpr std::size_t kHeightTextWidth = 8;
+constexpr std::int32_t kDescriptionLimit = 32;
+constexpr std::string_view kEnteredAtStart = "Entered at start";
 
 std::int32_t NotNegative(std::int32_t count) { return count > 0 ? count : 0; }
 
-Payload ReadWhole(Run& run, std::int32_t length) {
-  return length > 0 ? ReadPayload(run, static_cast<std::size_t>(length)) : Payload{};
+Payload ReadWhole(DecodeContext& context, std::int32_t length) {
+  if (length <= 0) return {};
+  Payload payload = context.input.ReadPayload(static_cast<std::size_t>(length));
+  if (payload.size() < static_cast<std::size_t>(length)) context.state.measurement.cut_record = true;
+  return payload;
+}
+
+Payload ReadPart(DecodeContext& context, std::size_t count) {
+  Payload payload = context.input.ReadPayload(count);
+  if (payload.size() < count) context.state.measurement.cut_record = true;
+  return payload;
+}
+
+// One station line for the entry sub-records. A height text (up to 8
+// bytes, ending at a NUL) becomes the current antenna height (0.0 when it
+// holds no number) with time as its time. Without a point name nothing is
+// written. The name is up to 8 bytes, the description the first count
+// bytes (count clamped to 0..32), each ending early at a NUL.
+void ReportStationLine(DecodeContext& context, StationField point_name, StationField height_text,
+                       StationField description, std::int32_t count, double time) {
+  StationState& station = context.state.station;
+  if (height_text) {
+    double height = 0.0;
+    if (!ParseLeadingNumber(TextUntilNul(*height_text).substr(0, kHeightTextWidth), &height)) height = 0.0;
+    station.current_antenna_height = height;
+    station.antenna_height_time = time;
+  }
+  if (!point_name) return;
+
+  std::string_view text;
+  if (description) {
+    count = std::clamp(count, 0, kDescriptionLimit);
+    text = TextUntilNul(description->first(std::min(static_cast<std::size_t>(count), description->size())));
+  }
+  context.events.StationLine(StationLineEvent{time, TextUntilNul(*point_name).substr(0, kPointNameWidth),
+                                              station.current_antenna_height, text});
 }
 
 // The part of a text field that the payload covers. A field that starts at
@@ -90,43 +130,42 @@ StationField Whole(Payload payload, std::size_t offset, std::size_t width) {
 
 double LoadDouble(Payload payload, std::size_t offset) { return LoadLittle<double>(payload.data() + offset); }
 
-std::int32_t DecodeStationName(Run& run, const RecordHeader& header) {
+std::int32_t DecodeStationName(DecodeContext& context, const RecordHeader& header) {
   const std::int32_t length = DeclaredPayloadLength(header);
   if (length == kNamePayload) {
-    Payload payload = ReadPayload(run, kNameRead);
+    Payload payload = ReadPart(context, kNameRead);
     if (payload.size() == kNameRead) {
-      char* name = run.state.station.station_name;
+      char* name = context.state.station.station_name;
       std::memcpy(name, payload.data() + kNameOffset, kNameLength);
       name[kNameLength] = '\0';
     }
     return kNamePayload - static_cast<std::int32_t>(kNameRead);
   }
   if (length == kReceiverPayload) {
-    Payload payload = ReadPayload(run, kReceiverRead);
-    if (payload.size() == kReceiverRead && run.gpb != nullptr)
-      run.gpb->header.receiver_type = payload[kReceiverTypeOffset];
+    Payload payload = ReadPart(context, kReceiverRead);
+    if (payload.size() == kReceiverRead) context.state.station.receiver_type = payload[kReceiverTypeOffset];
     return kReceiverPayload - static_cast<std::int32_t>(kReceiverRead);
   }
   return length;
 }
 
-std::int32_t DecodeAntennaHeight(Run& run, const RecordHeader& header) {
+std::int32_t DecodeAntennaHeight(DecodeContext& context, const RecordHeader& header) {
   if (header.length != kAntennaRecordLength) return NotNegative(header.default_skip);
-  Payload payload = ReadPayload(run, kAntennaRecordLength - kHeaderSize);
+  Payload payload = ReadPart(context, kAntennaRecordLength - kHeaderSize);
   // A record cut by the end of the input still counts when its height is whole.
   if (payload.size() < kAntennaHeightOffset + sizeof(double)) return 0;
   const double height = LoadDouble(payload, kAntennaHeightOffset);
-  run.state.station.logged_antenna_height = height;
+  context.state.station.logged_antenna_height = height;
   FixedText<kMessageSize> text;
   text.Str("Antenna height is ").Fixed(height, 3).Str(" metres");
-  SendMessage(kNoTime, text.View());
+  context.events.Message(kNoTime, text.View());
   return 0;
 }
 
-std::int32_t DecodeAntennaNotice(Run& run, const RecordHeader& header) {
+std::int32_t DecodeAntennaNotice(DecodeContext& context, const RecordHeader& header) {
   if (header.length != kNoticeRecordLength) return NotNegative(header.default_skip);
   constexpr std::size_t kPayloadSize = kNoticeRecordLength - kHeaderSize;
-  Payload payload = ReadPayload(run, kPayloadSize);
+  Payload payload = ReadPart(context, kPayloadSize);
   if (payload.size() < kPayloadSize) return 0;
   // Name and Mode would follow the antenna height, beyond this record's
   // 20 bytes: the record does not carry them, so both show as 0.
@@ -136,36 +175,33 @@ std::int32_t DecodeAntennaNotice(Run& run, const RecordHeader& header) {
   text.Str("Record 8 detected, AntHght: ").Fixed(LoadDouble(payload, kNoticeHeightOffset), 3);
   text.Str(", Name: ").Int(kName).Str(", Time: ").Fixed(LoadDouble(payload, kNoticeTimeOffset) * 0.001, 1);
   text.Str(", Mode: ").Int(kMode);
-  SendMessage(kNoTime, text.View());
+  context.events.Message(kNoTime, text.View());
   return 0;
 }
 
-std::int32_t DecodePosition(Run& run, const RecordHeader& header) {
-  Payload payload = ReadWhole(run, DeclaredPayloadLength(header));
+std::int32_t DecodePosition(DecodeContext& context, const RecordHeader& header) {
+  Payload payload = ReadWhole(context, DeclaredPayloadLength(header));
   // All four fields or none: a short record leaves the position as it was.
   ByteReader reader(payload);
   double latitude = 0.0, longitude = 0.0, height = 0.0, clock_offset = 0.0;
   if (!(reader.F64(latitude) && reader.F64(longitude) && reader.F64(height) && reader.F64(clock_offset)))
     return 0;
-  StationState& station = run.state.station;
+  StationState& station = context.state.station;
   station.latitude = latitude * kDegreesPerUnit;
   station.longitude = longitude * kDegreesPerUnit;
-  DegreesToDms(station.latitude, &station.latitude_degrees, &station.latitude_minutes, &station.latitude_seconds);
-  DegreesToDms(station.longitude, &station.longitude_degrees, &station.longitude_minutes,
-               &station.longitude_seconds);
   station.height = height;
   station.clock_offset = clock_offset;
   return 0;
 }
 
 // A time mark of fewer than 6 characters (a short record) is a bad one.
-void DecodeTimeMark(Run& run, Payload payload) {
+void DecodeTimeMark(DecodeContext& context, Payload payload) {
   double time = 0.0;
   if (payload.size() >= kTimeMarkWidth && ParseLeadingNumber(TextUntilNul(payload.first(kTimeMarkWidth)), &time)) {
-    run.state.station.current_time = time;
+    context.state.station.current_time = time;
     return;
   }
-  SendMessage(kNoTime, "Bad time mark detected on record 16-sub-5");
+  context.events.Message(kNoTime, "Bad time mark detected on record 16-sub-5");
 }
 
 // Sub-record 30's description when the record has none of its own. A NUL
@@ -181,57 +217,57 @@ void HeightTypeText(TextBuilder& text, std::uint8_t letter) {
   }
 }
 
-void DecodeHeightEntry(Run& run, Payload payload, std::int32_t length) {
-  const double time = run.state.station.current_time;
+void DecodeHeightEntry(DecodeContext& context, Payload payload, std::int32_t length) {
+  const double time = context.state.station.current_time;
   StationField name = Covered(payload, kHeightEntryNameOffset, kPointNameWidth);
   StationField height = Whole(payload, 0, kHeightTextWidth);
   if (length > kHeightEntryDescriptionOffset) {
-    WriteStationLine(run, name, height, Covered(payload, kHeightEntryDescriptionOffset, Run::kPayloadCapacity),
+    ReportStationLine(context, name, height, Covered(payload, kHeightEntryDescriptionOffset, RecordInput::kPayloadCapacity),
                      length - kHeightEntryDescriptionOffset, time);
     return;
   }
   FixedText<kDescriptionLimit + 1> type_text;
   if (payload.size() > kHeightTypeOffset) HeightTypeText(type_text, payload[kHeightTypeOffset]);
   auto type_bytes = std::span(reinterpret_cast<const std::uint8_t*>(type_text.CStr()), type_text.Size());
-  WriteStationLine(run, name, height, type_bytes, static_cast<std::int32_t>(type_text.Size()), time);
+  ReportStationLine(context, name, height, type_bytes, static_cast<std::int32_t>(type_text.Size()), time);
 }
 
-std::int32_t DecodeStationSubRecord(Run& run, const RecordHeader& header) {
+std::int32_t DecodeStationSubRecord(DecodeContext& context, const RecordHeader& header) {
   const std::int32_t length = DeclaredPayloadLength(header);
   // A length byte below 4 is an empty payload: sub-records 1 and 2 still
   // act, the others find none of their fields.
-  Payload payload = ReadWhole(run, length);
-  const double time = run.state.station.current_time;
+  Payload payload = ReadWhole(context, length);
+  const double time = context.state.station.current_time;
   switch (header.sub_record) {
     case kStatic:
-      Library().motion_mode = kStaticMode;
+      context.state.station.motion_mode = kStaticMode;
       break;
     case kKinematic:
-      Library().motion_mode = kKinematicMode;
+      context.state.station.motion_mode = kKinematicMode;
       break;
     case kStationEntry:
-      WriteStationLine(run, Covered(payload, kEntryNameOffset, kPointNameWidth),
+      ReportStationLine(context, Covered(payload, kEntryNameOffset, kPointNameWidth),
                        Whole(payload, kEntryHeightOffset, kHeightTextWidth),
                        Covered(payload, 0, kLongDescriptionWidth), kLongDescriptionWidth, time);
       break;
     case kTimeMark:
     case kTimeMarkAgain:
-      DecodeTimeMark(run, payload);
+      DecodeTimeMark(context, payload);
       break;
     case kDescribedPoint:
-      WriteStationLine(run, Covered(payload, kDescribedPointNameOffset, kPointNameWidth), std::nullopt,
+      ReportStationLine(context, Covered(payload, kDescribedPointNameOffset, kPointNameWidth), std::nullopt,
                        Covered(payload, 0, kLongDescriptionWidth), kLongDescriptionWidth, time);
       break;
     case kHeightEntry:
-      DecodeHeightEntry(run, payload, length);
+      DecodeHeightEntry(context, payload, length);
       break;
     case kPointDescription:
-      WriteStationLine(run, Covered(payload, 0, kPointNameWidth), std::nullopt,
-                       Covered(payload, kPointDescriptionOffset, Run::kPayloadCapacity),
+      ReportStationLine(context, Covered(payload, 0, kPointNameWidth), std::nullopt,
+                       Covered(payload, kPointDescriptionOffset, RecordInput::kPayloadCapacity),
                        length - kPointDescriptionOffset, time);
       break;
     case kHeightOnly:
-      WriteStationLine(run, std::nullopt, Whole(payload, 0, kHeightTextWidth), std::nullopt, 0, time);
+      ReportStationLine(context, std::nullopt, Whole(payload, 0, kHeightTextWidth), std::nullopt, 0, time);
       break;
     default:
       break;
@@ -241,16 +277,16 @@ std::int32_t DecodeStationSubRecord(Run& run, const RecordHeader& header) {
 
 }  // namespace
 
-std::int32_t DecodeStationRecord(Run& run, const RecordHeader& header) {
+std::int32_t DecodeStationRecord(DecodeContext& context, const RecordHeader& header) {
   switch (header.type) {
     case 5:
-      return DecodeStationName(run, header);
+      return DecodeStationName(context, header);
     case 6:
-      return DecodeAntennaHeight(run, header);
+      return DecodeAntennaHeight(context, header);
     case 8:
-      return DecodeAntennaNotice(run, header);
+      return DecodeAntennaNotice(context, header);
     case 11:
-      return DecodePosition(run, header);
+      return DecodePosition(context, header);
     case 12: {
       // Type 12 spends header byte 2 on the high byte of a 16-bit length.
       const std::int32_t length = header.length | (header.sub_record << 8);
@@ -259,10 +295,33 @@ std::int32_t DecodeStationRecord(Run& run, const RecordHeader& header) {
     case 15:
       return DeclaredPayloadLength(header);
     case 16:
-      return DecodeStationSubRecord(run, header);
+      return DecodeStationSubRecord(context, header);
     default:
       return NotNegative(header.default_skip);
   }
+}
+
+void ReportEndOfRunStationLines(DecodeContext& context) {
+  const StationState& station = context.state.station;
+  const std::string_view name = TextUntilNul(station.station_name);
+  if (station.current_antenna_height != 0.0)
+    context.events.StationLine(
+        StationLineEvent{station.antenna_height_time, name, station.current_antenna_height, kEnteredAtStart});
+  if (station.logged_antenna_height != 0.0)
+    context.events.StationLine(StationLineEvent{0.0, name, station.logged_antenna_height, kEnteredAtStart});
+}
+
+SessionInfo CurrentSession(const StationState& station) {
+  SessionInfo session;
+  session.station_name = TextUntilNul(station.station_name);
+  session.receiver_type = station.receiver_type;
+  session.motion_mode = station.motion_mode;
+  session.latitude = station.latitude;
+  session.longitude = station.longitude;
+  session.height = station.height;
+  session.antenna_height =
+      station.current_antenna_height != 0.0 ? station.current_antenna_height : station.logged_antenna_height;
+  return session;
 }
 
 void DegreesToDms(double angle, std::int32_t* degrees, std::int32_t* minutes, float* seconds) {

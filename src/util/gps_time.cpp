@@ -11,7 +11,7 @@
 
 #include "morvelin/util.h"
 #include "util/calendar_table.h"
-#include "util/text_builder.h"
+#include "base/text_builder.h"
 #include "util/text_scan.h"
 
 namespace morvelin {

@@ -57,24 +57,9 @@ const char* FindHeaderBrace(const char* line) {
   }
 }
 
-// Up to max_words white-space-separated words of text.
-std::size_t SplitWords(std::string_view text, std::string_view* words, std::size_t max_words) {
-  std::size_t count = 0;
-  std::size_t pos = 0;
-  while (count < max_words) {
-    while (pos < text.size() && detail::IsSpace(text[pos])) ++pos;
-    if (pos >= text.size()) break;
-    const std::size_t start = pos;
-    while (pos < text.size() && !detail::IsSpace(text[pos])) ++pos;
-    words[count++] = text.substr(start, pos - start);
-  }
-  return count;
-}
-
 bool SameKeyword(const char* a, const char* b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (lower(*a) != lower(*b)) return false;
+    if (AsciiLower(*a) != AsciiLower(*b)) return false;
   }
   return *a == *b;
 }

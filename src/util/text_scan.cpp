@@ -1,10 +1,8 @@
 #include "util/text_scan.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <system_error>
 
 namespace morvelin::detail {
 
@@ -38,73 +36,6 @@ std::size_t ParseInt(std::string_view text, std::int32_t& value) {
   }
   value = static_cast<std::int32_t>(signed_value);
   return i;
-}
-
-namespace {
-
-// from_chars leaves the value alone when the text is out of the double's
-// range; strtod gives inf on overflow and 0 on underflow. Which of the two it
-// is follows from the decimal exponent of the first significant digit.
-double OutOfRange(std::string_view number) {
-  std::size_t i = 0;
-  std::int64_t integer_digits = 0;
-  std::int64_t fraction_zeros = 0;
-  bool significant = false;
-  for (; i < number.size() && IsDigit(number[i]); ++i) {
-    if (significant || number[i] != '0') {
-      significant = true;
-      ++integer_digits;
-    }
-  }
-  if (i < number.size() && number[i] == '.') {
-    for (++i; i < number.size() && IsDigit(number[i]); ++i) {
-      if (!significant) {
-        if (number[i] == '0') {
-          ++fraction_zeros;
-        } else {
-          significant = true;
-        }
-      }
-    }
-  }
-  std::int64_t magnitude = integer_digits > 0 ? integer_digits - 1 : -(fraction_zeros + 1);
-  if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-    ++i;
-    bool negative = false;
-    if (i < number.size() && (number[i] == '+' || number[i] == '-')) {
-      negative = number[i] == '-';
-      ++i;
-    }
-    std::int64_t exponent = 0;
-    for (; i < number.size() && IsDigit(number[i]); ++i) {
-      if (exponent < 100000000) exponent = exponent * 10 + (number[i] - '0');
-    }
-    magnitude += negative ? -exponent : exponent;
-  }
-  return magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-}
-
-}  // namespace
-
-std::size_t ParseReal(std::string_view text, double& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // from_chars takes no sign of its own: a second sign is not a number.
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) return 0;
-  const char* first = text.data() + i;
-  const char* last = text.data() + text.size();
-  double magnitude = 0.0;
-  auto result = std::from_chars(first, last, magnitude, std::chars_format::general);
-  if (result.ec == std::errc::invalid_argument) return 0;
-  if (result.ec == std::errc::result_out_of_range) {
-    magnitude = OutOfRange(std::string_view(first, static_cast<std::size_t>(result.ptr - first)));
-  }
-  value = negative ? -magnitude : magnitude;
-  return static_cast<std::size_t>(result.ptr - text.data());
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "base/text.h"
 #include "morvelin/util.h"
 
 namespace morvelin::detail {
@@ -17,21 +18,13 @@ namespace morvelin::detail {
 // NaN gives 0 (a plain cast would be undefined there).
 std::int32_t TruncateToInt32(double value);
 
-// White space as isspace sees it in the "C" locale.
-constexpr bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+using ::morvelin::IsDigit;
+using ::morvelin::IsSpace;
+using ::morvelin::ParseReal;
 
 // An optional sign and decimal digits at the start of text; the characters
 // used (0 when there are no digits). Saturates at the int32 range.
 std::size_t ParseInt(std::string_view text, std::int32_t& value);
-
-// An optional sign and a decimal real (or inf / nan) at the start of text;
-// the characters used (0 when there is none). Overflow gives +-inf and
-// underflow +-0, as strtod.
-std::size_t ParseReal(std::string_view text, double& value);
 
 // atoi / atof: leading white space skipped, 0 when nothing converts.
 std::int32_t LeadingInt(std::string_view text);

@@ -1,54 +1,47 @@
-#include "convert/record_stream.h"
+#include "convert/record_reader.h"
 
-#include "host/library_state.h"
+#include "base/byte_reader.h"
+#include "base/message.h"
+#include "base/text_builder.h"
+#include "morvelin/converter.h"
 #include "records/ephemeris.h"
 #include "records/event.h"
 #include "records/measurement.h"
 #include "records/station.h"
-#include "util/byte_reader.h"
-#include "util/text_builder.h"
 
 namespace morvelin {
 
 namespace {
 
-// Expected total length of each record type, header included; 0 = unknown.
-constexpr std::int16_t kExpectedLength[kRecordTypeCount] = {
-    82, 82, 82, 206, 0, 395, 164, 82, 24, 9, 90, 0, 0, 0, 0, 124, 0, 0, 0, 0, 0, 190,
-};
-
 constexpr int kProgressEvery = 50;
 constexpr std::size_t kType7Size = 17;  // read before the rest is skipped
 
-void ReportInvalidType(const ReaderState& reader, int type) {
+void ReportInvalidType(RecordLoop& loop, int type) {
+  const ReaderState& reader = loop.reader;
   FixedText<kMessageSize> text;
   text.Str("Error(").Int(reader.record_counter + 1).Str("): Invalid record type (").Int(type);
   text.Str(") encountered--Previous record type is ").Int(reader.previous_record_type);
-  SendMessage(reader.type7_time, text.View());
+  loop.decode.events.Message(reader.type7_time, text.View());
 }
 
 }  // namespace
 
-std::int16_t ExpectedRecordLength(int type) {
-  return type >= 0 && type < kRecordTypeCount ? kExpectedLength[type] : std::int16_t{0};
-}
-
-std::span<const std::uint8_t> ReadPayload(Run& run, std::size_t count) {
-  if (count > Run::kPayloadCapacity) count = Run::kPayloadCapacity;
-  std::size_t got = run.input.Read(run.payload, count);
-  return {run.payload, got};
-}
-
-PassResult ReadNextRecord(Run& run) {
-  InputStream& input = run.input;
-  ReaderState& reader = run.state.reader;
+PassResult ReadNextRecord(RecordLoop& loop) {
+  InputStream& input = loop.stream;
+  ReaderState& reader = loop.reader;
 
   const int first = input.ReadByte();
   if (first < 0) return PassResult::kEndOfInput;
-  if (first != kPreamble) return PassResult::kContinue;
+  if (first != kPreamble) {
+    ++reader.skipped_bytes;
+    return PassResult::kContinue;
+  }
 
   std::uint8_t fields[kHeaderSize - 1];
-  if (input.Read(fields, sizeof fields) < sizeof fields) return PassResult::kEndOfInput;
+  if (input.Read(fields, sizeof fields) < sizeof fields) {
+    reader.cut_header = true;
+    return PassResult::kEndOfInput;
+  }
   RecordHeader header{fields[0], fields[1], fields[2], 0};
   const int type = header.type;
 
@@ -64,15 +57,18 @@ PassResult ReadNextRecord(Run& run) {
   }
 
   if (type >= kRecordTypeCount) {
-    ReportInvalidType(reader, type);
+    ++reader.invalid_types;
+    ReportInvalidType(loop, type);
     return PassResult::kContinue;
   }
 
   ++reader.record_counter;
-  if (reader.record_counter % kProgressEvery == 0) SendProgress(input.Position(), run.input_length);
+  if (reader.record_counter % kProgressEvery == 0 && loop.observer != nullptr)
+    loop.observer->OnProgress(input.Position(), loop.input_length);
   reader.previous_record_type = type;
-  header.default_skip = kExpectedLength[type] - kHeaderSize;
+  header.default_skip = ExpectedRecordLength(type) - kHeaderSize;
 
+  DecodeContext& context = loop.decode;
   std::int32_t skip = header.default_skip;
   switch (type) {
     case 5:
@@ -82,18 +78,18 @@ PassResult ReadNextRecord(Run& run) {
     case 12:
     case 15:
     case 16:
-      skip = DecodeStationRecord(run, header);
+      skip = DecodeStationRecord(context, header);
       break;
     case 17:
-      if (!DecodeMeasurementRecord(run)) return PassResult::kEpochFailed;
+      DecodeMeasurementRecord(context);
       skip = 0;
       break;
     case 19:
-      skip = DecodeEventRecord(run, header);
+      skip = DecodeEventRecord(context, header);
       break;
     case 20:
     case 21:
-      skip = DecodeEphemerisRecord(run, header);
+      skip = DecodeEphemerisRecord(context, header);
       break;
     case 4:
     case 13:

@@ -1,8 +1,9 @@
-#include "convert/input_stream.h"
+#include "framing/input_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "util/file_io.h"
+#include "base/file_io.h"
 
 namespace morvelin {
 
@@ -14,18 +15,35 @@ bool InputStream::Open(const char* path) {
   // The stream is read in blocks into buffer_; a second buffer below it
   // would only copy the bytes twice.
   std::setvbuf(file_, nullptr, _IONBF, 0);
+  owned_ = true;
   return true;
 }
 
+void InputStream::Attach(std::FILE* stream) {
+  Close();
+  file_ = stream;
+  owned_ = false;
+}
+
+void InputStream::AttachMemory(std::span<const std::uint8_t> bytes) {
+  Close();
+  memory_ = bytes;
+  in_memory_ = true;
+}
+
 void InputStream::Close() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (file_ != nullptr && owned_) std::fclose(file_);
   file_ = nullptr;
+  owned_ = false;
+  in_memory_ = false;
+  memory_ = {};
   next_ = end_ = 0;
   buffer_start_ = 0;
   read_failed_ = false;
 }
 
 std::int64_t InputStream::Length() {
+  if (in_memory_) return static_cast<std::int64_t>(memory_.size());
   if (file_ == nullptr) return -1;
   std::int64_t here = Tell(file_);
   if (here < 0 || SeekEnd(file_) != 0) return -1;
@@ -35,6 +53,16 @@ std::int64_t InputStream::Length() {
 }
 
 bool InputStream::Refill() {
+  if (in_memory_) {
+    buffer_start_ += static_cast<std::int64_t>(end_);
+    next_ = end_ = 0;
+    const auto size = static_cast<std::int64_t>(memory_.size());
+    if (buffer_start_ >= size) return false;
+    const auto offset = static_cast<std::size_t>(buffer_start_);
+    end_ = std::min(kBufferSize, memory_.size() - offset);
+    std::memcpy(buffer_, memory_.data() + offset, end_);
+    return true;
+  }
   if (file_ == nullptr || read_failed_) return false;
   buffer_start_ += static_cast<std::int64_t>(end_);
   next_ = end_ = 0;
@@ -67,11 +95,24 @@ bool InputStream::Skip(std::int64_t count) {
     next_ += static_cast<std::size_t>(count);
     return true;
   }
-  if (file_ == nullptr) return false;
   std::int64_t target = Position() + count;
+  if (in_memory_) {
+    buffer_start_ = target;
+    next_ = end_ = 0;
+    return true;
+  }
+  if (file_ == nullptr) return false;
   if (SeekAbsolute(file_, target) != 0) {
-    read_failed_ = true;
-    return false;
+    // A pipe cannot seek: the bytes are read and dropped instead.
+    std::int64_t left = count - buffered;
+    next_ = end_;
+    while (left > 0) {
+      if (!Refill()) return !read_failed_;
+      const auto take = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(end_)));
+      next_ = take;
+      left -= static_cast<std::int64_t>(take);
+    }
+    return true;
   }
   buffer_start_ = target;
   next_ = end_ = 0;

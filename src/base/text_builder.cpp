@@ -1,4 +1,4 @@
-#include "util/text_builder.h"
+#include "base/text_builder.h"
 
 #include <charconv>
 #include <cmath>

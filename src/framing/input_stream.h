@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 namespace morvelin {
 
@@ -21,8 +22,12 @@ class InputStream {
   // Opens path for binary reading. False when it cannot be opened or names
   // a directory.
   bool Open(const char* path);
+  // Reads from a stream the caller opened (binary) and keeps open.
+  void Attach(std::FILE* stream);
+  // Reads the bytes of a buffer the caller keeps alive while they are read.
+  void AttachMemory(std::span<const std::uint8_t> bytes);
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ != nullptr || in_memory_; }
 
   // Total length in bytes, or -1 when it cannot be measured.
   std::int64_t Length();
@@ -49,6 +54,9 @@ class InputStream {
   bool Refill();
 
   std::FILE* file_ = nullptr;
+  bool owned_ = false;
+  bool in_memory_ = false;
+  std::span<const std::uint8_t> memory_;
   std::uint8_t buffer_[kBufferSize];
   std::size_t next_ = 0;  // index of the next byte in buffer_
   std::size_t end_ = 0;   // bytes valid in buffer_

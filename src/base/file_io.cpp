@@ -1,4 +1,4 @@
-#include "util/file_io.h"
+#include "base/file_io.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -35,6 +35,8 @@ bool IsDirectory(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
 #else
 
 bool SameFile(const char* a, const char* b) {
@@ -46,6 +48,11 @@ bool SameFile(const char* a, const char* b) {
 bool IsDirectory(const char* path) {
   struct stat info;
   return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool PathExists(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0;
 }
 
 #endif

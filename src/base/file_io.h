@@ -46,4 +46,7 @@ bool SameFile(const char* a, const char* b);
 // True when path names an existing directory.
 bool IsDirectory(const char* path);
 
+// True when something (a file, a folder, a link) exists at path.
+bool PathExists(const char* path);
+
 }  // namespace morvelin

@@ -1,0 +1,97 @@
+// The converter: one conversion of one raw data file, with state of its own.
+//
+// Convert() reads the input once and reports what its decoders find to the
+// sinks: the host's four files (.gpb, .epp, .sum, .sta) unless switched off,
+// then every extra sink, in that order. Conversions share nothing, so any
+// number may run at once in different threads. No exception leaves it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "morvelin/events.h"
+
+namespace morvelin {
+
+// Receives the messages and progress of a conversion, on its thread.
+class ConversionObserver {
+ public:
+  virtual ~ConversionObserver() = default;
+  // A message for the user: time is the GPS second it concerns, or -1.0.
+  // constant: a fixed text the host interface hands on without keeping it
+  // as its last message text. text is valid during the call.
+  virtual void OnMessage(double time, const char* text, bool constant) {
+    (void)time, (void)text, (void)constant;
+  }
+  // Bytes read so far and the input's length (0 when it cannot be known).
+  virtual void OnProgress(std::int64_t position, std::int64_t length) { (void)position, (void)length; }
+  // The unrounded receiver time of each measurement record read.
+  virtual void OnReceiverTime(double time) { (void)time; }
+};
+
+struct ConversionRequest {
+  // The raw data file, or, when input_stream is set, the name it goes by.
+  std::string input_path;
+  // An open binary stream to read instead of input_path (not closed).
+  std::FILE* input_stream = nullptr;
+  // Bytes in memory to read instead of either (kept alive by the caller).
+  std::span<const std::uint8_t> input_bytes;
+  bool read_from_memory = false;
+  // Where the outputs go: output_base + ".gpb", ".epp", ".sum", ".sta".
+  // Empty: beside the input, named as a host names them (leading blanks of
+  // the path dropped, its extension replaced).
+  std::string output_base;
+  // The input's name as a host passes it: the summary's day is taken from
+  // its characters 5 to 7, and the .gpb header stores it with ".gpb".
+  // Empty: the output path itself.
+  std::string host_name;
+  bool kinematic = false;
+  bool host_files = true;  // write the four host files
+  std::vector<ConversionSink*> sinks;  // further sinks, not owned
+  ConversionObserver* observer = nullptr;
+  // The run stops after the record in hand once this is non-zero.
+  const std::atomic<std::int32_t>* abort = nullptr;
+};
+
+enum class ConversionResult : std::int32_t {
+  kDone = 0,    // the input was read to its end, or the run was stopped on request
+  kFailed = -1,  // a file could not be opened, created or written, or the input could not be read
+};
+
+struct ConversionCounts {
+  std::int32_t epochs = 0;         // epochs written to the .gpb
+  std::int32_t ephemerides = 0;    // ephemerides written to the .epp
+  std::int32_t station_lines = 0;  // lines written to the .sta
+  std::int32_t events = 0;         // event markers
+};
+
+// What the record reader met on its way that a receiver does not write.
+struct InputDamage {
+  std::int64_t skipped_bytes = 0;   // bytes passed over looking for a record
+  std::int32_t invalid_types = 0;   // records of a type no receiver writes
+  std::int32_t dropped_epochs = 0;  // measurement records not stored
+  bool cut_record = false;          // the input ended inside a record
+  bool Any() const { return skipped_bytes != 0 || invalid_types != 0 || dropped_epochs != 0 || cut_record; }
+};
+
+struct ConversionOutcome {
+  ConversionResult result = ConversionResult::kDone;
+  bool stopped = false;  // the abort flag ended the run early
+  ConversionCounts counts;
+  std::string failure;  // the host's text of a refusal or failure
+  std::string reason;   // why, in the system's words ("Permission denied"), when known
+  std::int32_t measurement_records = 0;
+  bool saw_receiver_time = false;
+  double last_receiver_time = 0.0;
+  InputDamage damage;
+  std::string outputs[4];  // the .gpb, .epp, .sum and .sta paths, once planned
+  int failed_output = -1;  // index into outputs of the one that could not be created
+};
+
+ConversionOutcome Convert(const ConversionRequest& request);
+
+}  // namespace morvelin

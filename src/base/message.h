@@ -1,0 +1,23 @@
+// The library's message text: what GetErrString hands the host. It is the
+// one text the loaded library keeps process-wide; the host interface and the
+// measurement file library set it, a conversion never does (a converter
+// reports through its own result and receivers).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "morvelin/morvelin.h"
+
+namespace morvelin {
+
+inline constexpr std::size_t kMessageSize = MORVELIN_MESSAGE_SIZE;
+
+// Copies text into the message buffer, cut to 159 characters. text may be
+// (part of) the buffer itself.
+void SetLibraryMessage(std::string_view text);
+
+// The message buffer (kMessageSize bytes, always NUL-terminated).
+char* LibraryMessage();
+
+}  // namespace morvelin

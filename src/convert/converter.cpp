@@ -1,0 +1,247 @@
+// One conversion: opens the input and the outputs, drives the record reader
+// to the end of the input (or until the abort flag is raised), reports the
+// end of the run and closes everything. The conversion is the decoders'
+// events interface: it hands each event to every sink and counts what the
+// host is told.
+#include "morvelin/converter.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/file_io.h"
+#include "base/message.h"
+#include "base/text.h"
+#include "base/text_builder.h"
+#include "convert/output_paths.h"
+#include "convert/record_reader.h"
+#include "formats/host_files.h"
+#include "framing/input_stream.h"
+#include "records/measurement.h"
+#include "records/station.h"
+
+namespace morvelin {
+
+namespace {
+
+constexpr std::size_t kDayStart = 4;  // the day of year sits in characters 5 to 7 of the name
+constexpr std::size_t kDayLength = 3;
+
+std::string_view DayText(std::string_view name) {
+  if (name.size() <= kDayStart) return {};
+  return name.substr(kDayStart, kDayLength);
+}
+
+class Conversion final : public DecodeEvents {
+ public:
+  explicit Conversion(const ConversionRequest& request) : request_(request) {}
+
+  ConversionOutcome Run();
+
+  void Epoch(const EpochEvent& event) override {
+    for (ConversionSink* sink : sinks_) sink->OnEpoch(event);
+    // An epoch the measurement file could not take was not written.
+    if (host_files_ == nullptr || !host_files_->MeasurementFileFailed()) ++outcome_.counts.epochs;
+  }
+  void Ephemeris(const EphemerisEvent& event) override {
+    ++outcome_.counts.ephemerides;
+    for (ConversionSink* sink : sinks_) sink->OnEphemeris(event);
+  }
+  void StationLine(const StationLineEvent& event) override {
+    for (ConversionSink* sink : sinks_) sink->OnStationLine(event);
+    ++outcome_.counts.station_lines;
+  }
+  void SummaryText(std::string_view text) override {
+    for (ConversionSink* sink : sinks_) sink->OnSummaryText(text);
+  }
+  void EventMarker(const EventMarkerEvent& event) override {
+    for (ConversionSink* sink : sinks_) sink->OnEventMarker(event);
+    if (event.counted) ++outcome_.counts.events;
+  }
+  void Message(double time, std::string_view text) override {
+    if (request_.observer == nullptr) return;
+    // The observer is handed a NUL-terminated copy, cut as the host's text is.
+    const std::size_t length = text.size() < kMessageSize - 1 ? text.size() : kMessageSize - 1;
+    std::memcpy(message_, text.data(), length);
+    message_[length] = '\0';
+    request_.observer->OnMessage(time, message_, false);
+  }
+  void ConstantMessage(double time, const char* text) override {
+    if (request_.observer != nullptr) request_.observer->OnMessage(time, text, true);
+  }
+  void ReceiverTime(double time) override {
+    outcome_.saw_receiver_time = true;
+    outcome_.last_receiver_time = time;
+    if (request_.observer != nullptr) request_.observer->OnReceiverTime(time);
+  }
+
+ private:
+  bool OpenInput();
+  bool AbortRequested() const {
+    return request_.abort != nullptr && request_.abort->load(std::memory_order_relaxed) != 0;
+  }
+  // The first failure of any sink, or empty.
+  std::string_view SinkFailure() const {
+    for (const ConversionSink* sink : sinks_) {
+      std::string_view failure = sink->Failure();
+      if (!failure.empty()) return failure;
+    }
+    return {};
+  }
+  ConversionOutcome Fail(std::string_view failure) {
+    outcome_.result = ConversionResult::kFailed;
+    outcome_.failure.assign(failure);
+    if (host_files_ != nullptr) host_files_->Abandon();
+    for (ConversionSink* sink : sinks_)
+      if (sink != host_files_) sink->Finish();
+    input_.Close();
+    return Finish();
+  }
+  ConversionOutcome Finish() {
+    outcome_.measurement_records = state_.measurement.measurement_epoch_count;
+    outcome_.damage.skipped_bytes = reader_.skipped_bytes;
+    outcome_.damage.invalid_types = reader_.invalid_types;
+    outcome_.damage.dropped_epochs = state_.measurement.dropped_epochs;
+    outcome_.damage.cut_record = outcome_.damage.cut_record || reader_.cut_header || state_.measurement.cut_record;
+    return outcome_;
+  }
+  RunSummary Summary(const SessionInfo& session, std::string_view day_name) const;
+
+  const ConversionRequest& request_;
+  ConversionOutcome outcome_;
+  InputStream input_;
+  ReaderState reader_;
+  DecodeState state_;
+  HostFileSink* host_files_ = nullptr;
+  std::vector<ConversionSink*> sinks_;
+  char message_[kMessageSize] = {};
+};
+
+bool Conversion::OpenInput() {
+  if (request_.read_from_memory) {
+    input_.AttachMemory(request_.input_bytes);
+    return true;
+  }
+  if (request_.input_stream != nullptr) {
+    input_.Attach(request_.input_stream);
+    return true;
+  }
+  errno = 0;
+  if (IsDirectory(request_.input_path.c_str())) {
+    outcome_.reason = std::strerror(EISDIR);
+    return false;
+  }
+  if (input_.Open(request_.input_path.c_str())) return true;
+  outcome_.reason = std::strerror(errno != 0 ? errno : ENOENT);
+  return false;
+}
+
+RunSummary Conversion::Summary(const SessionInfo& session, std::string_view day_name) const {
+  const StationState& station = state_.station;
+  const MeasurementState& measurement = state_.measurement;
+  RunSummary summary;
+  summary.day_text = DayText(day_name);
+  summary.measurement_records = measurement.measurement_epoch_count;
+  summary.start_time = measurement.start_time;
+  summary.end_time = measurement.end_time;
+  DegreesToDms(station.latitude, &summary.latitude_degrees, &summary.latitude_minutes, &summary.latitude_seconds);
+  DegreesToDms(station.longitude, &summary.longitude_degrees, &summary.longitude_minutes,
+               &summary.longitude_seconds);
+  summary.latitude_negative = station.latitude < 0.0;
+  summary.longitude_negative = station.longitude < 0.0;
+  summary.clock_offset = station.clock_offset;
+  summary.counters = measurement.counters;
+  summary.total_observations = measurement.total_observations;
+  summary.session = &session;
+  return summary;
+}
+
+ConversionOutcome Conversion::Run() {
+  if (!OpenInput()) {
+    FixedText<kMessageSize> text;
+    text.Str("Error: File ").Str(request_.input_path).Str(" not found");
+    return Fail(text.View());
+  }
+
+  OutputPlan plan;
+  std::unique_ptr<HostFileSink> host_files;
+  if (request_.host_files) {
+    std::string failure;
+    if (!PlanOutputs(request_.input_path, request_.output_base, request_.host_name, plan, failure)) return Fail(failure);
+    outcome_.outputs[0] = plan.paths.gpb;
+    outcome_.outputs[1] = plan.paths.epp;
+    outcome_.outputs[2] = plan.paths.sum;
+    outcome_.outputs[3] = plan.paths.sta;
+    if (!CheckOutputsWritable(plan.paths, failure, outcome_.reason, outcome_.failed_output)) return Fail(failure);
+    host_files.reset(new (std::nothrow) HostFileSink);
+    if (!host_files) return Fail("Error: Not enough memory in header");
+    host_files_ = host_files.get();
+    sinks_.push_back(host_files_);
+    if (!host_files_->Open(plan.paths, failure, outcome_.failed_output)) {
+      outcome_.reason = std::strerror(errno != 0 ? errno : EACCES);
+      return Fail(failure);
+    }
+  } else {
+    plan.day_name = request_.host_name.empty() ? request_.input_path : request_.host_name;
+  }
+  for (ConversionSink* sink : request_.sinks)
+    if (sink != nullptr) sinks_.push_back(sink);
+
+  std::int64_t length = input_.Length();
+  if (length < 0) length = 0;
+
+  RecordInput record_input(input_);
+  DecodeContext context{record_input, state_, *this};
+  state_.station.motion_mode = request_.kinematic ? kKinematicMode : kStaticMode;
+  RecordLoop loop{input_, context, reader_, request_.observer, length};
+
+  while (!AbortRequested()) {
+    if (ReadNextRecord(loop) == PassResult::kEndOfInput) break;
+    if (std::string_view failure = SinkFailure(); !failure.empty()) return Fail(failure);
+  }
+  outcome_.stopped = AbortRequested();
+  if (input_.ReadFailed()) {
+    FixedText<kMessageSize> text;
+    text.Str("Error: Unable to read ").Str(plan.day_name);
+    return Fail(text.View());
+  }
+  // A skip that reached past the end: the last record was cut.
+  if (length > 0 && input_.Position() > length) outcome_.damage.cut_record = true;
+
+  ReportEndOfRunStationLines(context);
+  if (request_.observer != nullptr) request_.observer->OnProgress(length, length);
+  const SessionInfo session = CurrentSession(state_.station);
+  const RunSummary summary = Summary(session, plan.day_name);
+  for (ConversionSink* sink : sinks_) sink->OnEnd(summary);
+
+  for (ConversionSink* sink : sinks_) {
+    if (!sink->Finish()) {
+      std::string failure(sink->Failure());
+      for (ConversionSink* other : sinks_)
+        if (other != sink) other->Finish();
+      outcome_.result = ConversionResult::kFailed;
+      outcome_.failure = failure;
+      input_.Close();
+      return Finish();
+    }
+  }
+  input_.Close();
+  return Finish();
+}
+
+}  // namespace
+
+ConversionOutcome Convert(const ConversionRequest& request) {
+  try {
+    std::unique_ptr<Conversion> conversion(new Conversion(request));
+    return conversion->Run();
+  } catch (...) {
+    ConversionOutcome outcome;
+    outcome.result = ConversionResult::kFailed;
+    outcome.failure = "Error: Internal failure during the conversion";
+    return outcome;
+  }
+}
+
+}  // namespace morvelin

@@ -1,0 +1,155 @@
+#include "convert/output_paths.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "base/file_io.h"
+#include "base/message.h"
+#include "base/text_builder.h"
+#include "morvelin/gpb.h"
+#include "morvelin/morvelin.h"
+
+namespace morvelin {
+
+namespace {
+
+constexpr const char* kExtensions[] = {".gpb", ".epp", ".sum", ".sta"};
+
+bool IsSeparator(char c) {
+#if defined(_WIN32)
+  return c == '\\';
+#else
+  // On Linux '/' is the platform's separator; the backslash still counts so
+  // that paths written the Windows way keep their meaning.
+  return c == '\\' || c == '/';
+#endif
+}
+
+void FailWithPath(std::string& failure, const char* prefix, std::string_view path, const char* suffix) {
+  FixedText<kMessageSize> text;
+  text.Str(prefix).Str(path).Str(suffix);
+  failure.assign(text.View());
+}
+
+// What the host reads when an output cannot be created: each file has its own text.
+void FailToCreate(std::string& failure, std::size_t index, const std::string& path) {
+  switch (index) {
+    case 0:
+      FailWithPath(failure, "Error: Unable to open ", path, " for writing");
+      break;
+    case 3:
+      FailWithPath(failure, "Error: File ", path, " not able to be opened");
+      break;
+    default:
+      FailWithPath(failure, "Error: File ", path, " not found ");
+      break;
+  }
+}
+
+std::string Reason(int error) {
+  const char* text = std::strerror(error);
+  return text != nullptr ? text : "unknown error";
+}
+
+}  // namespace
+
+bool ReplaceExtension(char* buffer, const char* extension, std::size_t buffer_size) {
+  std::size_t length = std::strlen(buffer);
+  std::size_t blanks = 0;
+  while (buffer[blanks] == ' ') ++blanks;
+
+  std::size_t stem = length;  // where the new extension goes
+  for (std::size_t i = length; i > blanks; --i) {
+    char c = buffer[i - 1];
+    if (IsSeparator(c)) break;
+    if (c == '.') {
+      stem = i - 1;
+      break;
+    }
+  }
+  const std::size_t extension_length = std::strlen(extension);
+  if (stem - blanks + extension_length + 1 > buffer_size) return false;
+
+  std::memmove(buffer, buffer + blanks, stem - blanks);
+  std::memcpy(buffer + stem - blanks, extension, extension_length + 1);
+  return true;
+}
+
+bool WithExtension(std::string_view path, const char* extension, std::string& result) {
+  char buffer[MORVELIN_PATH_SIZE];
+  if (path.size() >= sizeof buffer) return false;
+  std::memcpy(buffer, path.data(), path.size());
+  buffer[path.size()] = '\0';
+  if (!ReplaceExtension(buffer, extension, sizeof buffer)) return false;
+  result.assign(buffer);
+  return true;
+}
+
+bool PlanOutputs(const std::string& input_path, const std::string& output_base, const std::string& host_name,
+                 OutputPlan& plan, std::string& failure) {
+  std::string* outputs[] = {&plan.paths.gpb, &plan.paths.epp, &plan.paths.sum, &plan.paths.sta};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (!output_base.empty()) {
+      *outputs[i] = output_base + kExtensions[i];
+    } else if (!WithExtension(input_path, kExtensions[i], *outputs[i])) {
+      FailWithPath(failure, "Error: No room for the output file extensions in the path ", input_path, "");
+      return false;
+    }
+  }
+  const std::string& named = host_name.empty() ? input_path : host_name;
+  if (!WithExtension(named, ".gpb", plan.paths.gpb_header_name) || !WithExtension(named, ".dat", plan.day_name)) {
+    FailWithPath(failure, "Error: No room for the output file extensions in the path ", named, "");
+    return false;
+  }
+  if (host_name.empty() && output_base.empty()) plan.paths.gpb_header_name = plan.paths.gpb;
+  if (plan.paths.gpb_header_name.size() > kGpbPathLimit) {
+    FailWithPath(failure, "Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
+    return false;
+  }
+  for (const std::string* output : outputs) {
+    if (SameFile(input_path.c_str(), output->c_str())) {
+      FailWithPath(failure, "Error: Output file would overwrite the input file: ", *output, "");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckOutputsWritable(const OutputPaths& paths, std::string& failure, std::string& reason, int& failed_output) {
+  const std::string* outputs[] = {&paths.gpb, &paths.epp, &paths.sum, &paths.sta};
+  bool created[4] = {};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const char* path = outputs[i]->c_str();
+    int error = 0;
+    if (IsDirectory(path)) {
+      error = EISDIR;
+    } else if (PathExists(path)) {
+      // Opened for update, the file keeps every byte.
+      errno = 0;
+      std::FILE* update = std::fopen(path, "r+b");
+      if (update == nullptr) error = errno != 0 ? errno : EACCES;
+      else std::fclose(update);
+    } else {
+      errno = 0;
+      std::FILE* fresh = std::fopen(path, "wb");
+      if (fresh == nullptr) {
+        error = errno != 0 ? errno : EACCES;
+      } else {
+        std::fclose(fresh);
+        created[i] = true;
+      }
+    }
+    if (error != 0) {
+      for (std::size_t k = 0; k < i; ++k)
+        if (created[k]) std::remove(outputs[k]->c_str());
+      FailToCreate(failure, i, *outputs[i]);
+      reason = Reason(error);
+      failed_output = static_cast<int>(i);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace morvelin

@@ -1,0 +1,127 @@
+#include "formats/host_files.h"
+
+#include "base/message.h"
+#include "base/text_builder.h"
+#include "formats/ephemeris_file.h"
+#include "formats/gpb_writer.h"
+#include "formats/station_file.h"
+#include "formats/summary_file.h"
+
+namespace morvelin {
+
+namespace {
+
+constexpr std::uint8_t kReceiverTypeSse = 3;
+constexpr float kCreationParameter = 1.0f;
+constexpr std::uint16_t kGpbBufferSize = 8192;
+constexpr std::uint8_t kChannelCount = 12;
+constexpr const char* kEphemerisHeader = "$EPHREC Ver6.02 MORVELIN \n";
+
+void FailWithPath(std::string& failure, const char* prefix, const std::string& path, const char* suffix) {
+  FixedText<kMessageSize> text;
+  text.Str(prefix).Str(path).Str(suffix);
+  failure.assign(text.View());
+}
+
+}  // namespace
+
+HostFileSink::~HostFileSink() {
+  if (gpb_ != nullptr) {
+    std::string ignored;
+    CloseGpb(gpb_, ignored);
+  }
+}
+
+bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& failed_output) {
+  failed_output = 0;
+  gpb_ = CreateGpb(paths.gpb.c_str(), paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
+                   kGpbBufferSize, kChannelCount, failure);
+  if (gpb_ == nullptr) return false;
+  failed_output = 1;
+  if (!epp_.Open(paths.epp.c_str())) {
+    FailWithPath(failure, "Error: File ", paths.epp, " not found ");
+    return false;
+  }
+  epp_.Write(kEphemerisHeader);
+  failed_output = 2;
+  if (!sum_.Open(paths.sum.c_str())) {
+    FailWithPath(failure, "Error: File ", paths.sum, " not found ");
+    return false;
+  }
+  failed_output = 3;
+  if (!sta_.Open(paths.sta.c_str())) {
+    FailWithPath(failure, "Error: File ", paths.sta, " not able to be opened");
+    return false;
+  }
+  failed_output = -1;
+  return true;
+}
+
+void HostFileSink::OnEpoch(const EpochEvent& event) {
+  if (gpb_ == nullptr || !failure_.empty()) return;
+  if (!WriteGpbEpoch(*gpb_, *event.epoch, event.observations, failure_)) gpb_failed_ = true;
+}
+
+void HostFileSink::OnEphemeris(const EphemerisEvent& event) { WriteGpsEphBlock(epp_, *event.eph); }
+
+void HostFileSink::OnStationLine(const StationLineEvent& event) {
+  FixedText<kStationLineCapacity> line;
+  FormatStationLine(line, event.time, event.point_name, event.antenna_height, event.description);
+  sta_.Write(line.View());
+}
+
+void HostFileSink::OnSummaryText(std::string_view text) { sum_.Write(text); }
+
+void HostFileSink::OnEnd(const RunSummary& summary) { WriteSummaryBlock(sum_, summary); }
+
+std::string_view HostFileSink::Failure() const {
+  if (!failure_.empty()) return failure_;
+  // A text file's failed write shows only as its flag: name the first.
+  for (const TextFile* file : {&epp_, &sum_, &sta_}) {
+    if (file->Failed()) {
+      FailWithPath(failure_, "Error: Unable to write to ", file->Path(), "");
+      return failure_;
+    }
+  }
+  return {};
+}
+
+bool HostFileSink::Finish() {
+  // Failures of the records were seen after each record; those of the
+  // end-of-run lines show when the files are put out and closed.
+  if (!failure_.empty()) {
+    Abandon();
+    return false;
+  }
+  if (gpb_ != nullptr && !FlushGpb(*gpb_, failure_)) {
+    Abandon();
+    return false;
+  }
+  bool ok = true;
+  if (gpb_ != nullptr) {
+    ok = CloseGpb(gpb_, failure_);
+    gpb_ = nullptr;
+  }
+  for (TextFile* file : {&sum_, &epp_, &sta_}) {
+    if (!file->IsOpen()) continue;
+    const bool failed = file->Failed();
+    if (!file->Close() || failed) {
+      if (ok) FailWithPath(failure_, "Error: Unable to write to ", file->Path(), "");
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+void HostFileSink::Abandon() {
+  std::string ignored;
+  if (gpb_ != nullptr) {
+    FlushGpb(*gpb_, ignored);
+    CloseGpb(gpb_, ignored);
+    gpb_ = nullptr;
+  }
+  for (TextFile* file : {&epp_, &sum_, &sta_}) file->Flush();
+  for (TextFile* file : {&sum_, &epp_, &sta_}) file->Close();
+}
+
+}  // namespace morvelin

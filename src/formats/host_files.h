@@ -1,0 +1,56 @@
+// The host's four files as one sink: the measurement file (.gpb), the
+// ephemeris file (.epp), the summary file (.sum) and the station file (.sta).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "formats/text_file.h"
+#include "morvelin/events.h"
+#include "morvelin/gpb.h"
+
+namespace morvelin {
+
+struct OutputPaths {
+  std::string gpb, epp, sum, sta;
+  std::string gpb_header_name;  // the name the .gpb header stores
+};
+
+class HostFileSink final : public ConversionSink {
+ public:
+  HostFileSink() = default;
+  HostFileSink(const HostFileSink&) = delete;
+  HostFileSink& operator=(const HostFileSink&) = delete;
+  ~HostFileSink() override;
+
+  // Creates the four files in the order measurement, ephemeris, summary,
+  // station, writing the .gpb header and the .epp header line. False at the
+  // first that cannot be created (failure holds the host's text); the
+  // files created before it stay open until Abandon or Finish.
+  // failed_output: 0 .gpb, 1 .epp, 2 .sum, 3 .sta.
+  bool Open(const OutputPaths& paths, std::string& failure, int& failed_output);
+
+  void OnEpoch(const EpochEvent& event) override;
+  void OnEphemeris(const EphemerisEvent& event) override;
+  void OnStationLine(const StationLineEvent& event) override;
+  void OnSummaryText(std::string_view text) override;
+  void OnEnd(const RunSummary& summary) override;
+  // Puts everything out and closes the files (measurement, summary,
+  // ephemeris, station). False, with Failure() set, when one failed.
+  bool Finish() override;
+  std::string_view Failure() const override;
+  // True once an epoch could not be written to the measurement file.
+  bool MeasurementFileFailed() const { return gpb_failed_; }
+
+  // A run that failed: what was written goes to disk and every file is
+  // closed; none is deleted. Failure() keeps the first failure.
+  void Abandon();
+
+ private:
+  MeasurementFile* gpb_ = nullptr;
+  bool gpb_failed_ = false;
+  TextFile epp_, sum_, sta_;
+  mutable std::string failure_;  // the first failure, once known
+};
+
+}  // namespace morvelin
