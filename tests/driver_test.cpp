@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "convert/driver.h"
+#include "convert/output_paths.h"
 #include "support/harness.h"
 
 namespace morvelin::test {
@@ -220,11 +220,25 @@ TEST(Driver, UnopenableOutputsGiveTheirTexts) {
     TempDir dir;
     std::string path = dir.File("ABCD1230.DAT");
     WriteBytes(path, {});
+    // The outputs of an earlier run survive a run refused for one of them.
+    for (const char* extension : {".gpb", ".epp", ".sum", ".sta"})
+      if (std::strcmp(extension, k.extension) != 0) WriteBytes(WithExtension(path, extension), {'o', 'l', 'd'});
     fs::create_directory(WithExtension(path, k.extension));  // a directory cannot be opened for writing
     Conversion c = Convert(path);
     EXPECT_EQ(c.result, -1) << k.extension;
     EXPECT_EQ(c.error_text, k.prefix + WithExtension(path, k.extension) + k.suffix);
+    EXPECT_EQ(c.path_after, WithExtension(path, k.extension));
+    for (const char* extension : {".gpb", ".epp", ".sum", ".sta"})
+      if (std::strcmp(extension, k.extension) != 0)
+        EXPECT_EQ(ReadBytes(WithExtension(path, extension)), Bytes({'o', 'l', 'd'})) << k.extension << extension;
   }
+  // Nor does a refused run leave outputs that were not there before.
+  TempDir dir;
+  std::string path = dir.File("ABCD1230.DAT");
+  WriteBytes(path, {});
+  fs::create_directory(WithExtension(path, ".sta"));
+  EXPECT_EQ(Convert(path).result, -1);
+  for (const char* extension : {".gpb", ".epp", ".sum"}) EXPECT_FALSE(FileExists(WithExtension(path, extension)));
 }
 #endif
 

@@ -50,7 +50,7 @@ struct EpochPlan {
 
 void WriteGpb(const std::string& path, const std::vector<EpochPlan>& plans) {
   MeasurementFile* file = CreateMeasurementFile(path.c_str(), 3, 1.0f, 8192, 12);
-  ASSERT_NE(file, nullptr) << Library().message;
+  ASSERT_NE(file, nullptr) << LibraryMessage();
   for (const EpochPlan& plan : plans) {
     EpochObservationSet set{};
     set.epoch.measurement_count = static_cast<std::uint8_t>(plan.prns.size());
@@ -59,7 +59,7 @@ void WriteGpb(const std::string& path, const std::vector<EpochPlan>& plans) {
       set.observations[j].prn = static_cast<std::uint8_t>(plan.prns[j] == 0 ? 9 : plan.prns[j]);
       set.observations[j].l1_pseudorange = plan.prns[j] == 0 ? 0.0 : 2.0e7;
     }
-    ASSERT_EQ(WriteMeasurementEpoch(file, &set.epoch, set.observations), 0) << Library().message;
+    ASSERT_EQ(WriteMeasurementEpoch(file, &set.epoch, set.observations), 0) << LibraryMessage();
   }
   CloseMeasurementFile(file);
 }

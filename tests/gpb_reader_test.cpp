@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-#include "host/library_state.h"
+#include "base/message.h"
 #include "morvelin/gpb.h"
 #include "support/harness.h"
 
@@ -32,7 +32,7 @@ struct Closer {
 };
 using Handle = std::unique_ptr<MeasurementFile, Closer>;
 
-std::string Message() { return Library().message; }
+std::string Message() { return LibraryMessage(); }
 
 // count observations of PRNs first_prn, first_prn + 1, ... with values that
 // tell epochs and satellites apart.

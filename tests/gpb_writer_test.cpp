@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/library_state.h"
+#include "base/message.h"
 #include "morvelin/gpb.h"
 #include "support/harness.h"
 #include "base/byte_reader.h"
@@ -14,7 +14,7 @@
 namespace morvelin::test {
 namespace {
 
-std::string Message() { return Library().message; }
+std::string Message() { return LibraryMessage(); }
 
 EpochObservationSet MakeEpoch(int count, double time) {
   EpochObservationSet set;

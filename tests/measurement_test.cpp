@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/run_state.h"
+#include "base/message.h"
 #include "host/library_state.h"
 #include "records/measurement.h"
+#include "morvelin/events.h"
 #include "support/harness.h"
 #include "support/measurement_payloads.h"
 
@@ -20,10 +21,8 @@ namespace {
 constexpr double kSpeedOfLight = 299792458.0;
 constexpr const char* kTooManyChannels = "Error: Too many channels--could be a data problem";
 
-const MeasurementState& LastRun() { return CurrentRun().state.measurement; }
-
 // The counters in the order the summary prints them, then the total.
-std::array<std::int32_t, 9> Tally(const MeasurementState& state) {
+std::array<std::int32_t, 9> Tally(const RunSummary& state) {
   const FlagCounters& c = state.counters;
   return {c.l1_only, c.l1_and_l2,  c.l1_pcode,   c.l1_ca,   c.full_l2,
           c.l2_squared, c.l1_invalid, c.f3_valid, state.total_observations};
@@ -69,8 +68,8 @@ TEST_P(EpochTimeGrid, RoundsTimeAndKeepsTheCorrectedTimeAndClockOffset) {
   EXPECT_EQ(epoch.epoch_time, c.epoch_time);
   EXPECT_EQ(epoch.corrected_epoch_time, received - c.clock_ms / 1000.0);
   EXPECT_EQ(epoch.clock_offset, c.clock_ms / 1000.0 * kSpeedOfLight);
-  EXPECT_EQ(LastRun().start_time, received);
-  EXPECT_EQ(LastRun().end_time, c.epoch_time);
+  EXPECT_EQ(out.end.start_time, received);
+  EXPECT_EQ(out.end.end_time, c.epoch_time);
   EXPECT_EQ(Library().last_epoch_time, received);
 }
 
@@ -85,9 +84,8 @@ TEST(EpochTime, BeyondTheWeekIsNotWrittenButBecomesThePreviousTime) {
   MeasurementOutcome out = ConvertRaw(dir, RawBuilder().Measurement(604800015.0, 0.0, {Single(3)}));
   EXPECT_TRUE(out.epochs.empty());
   EXPECT_EQ(out.conversion.counts[0], 0);
-  EXPECT_EQ(LastRun().measurement_epoch_count, 1);
-  EXPECT_EQ(LastRun().previous_epoch_time, 604800.02);
-  EXPECT_EQ(LastRun().end_time, 604800.02);
+  EXPECT_EQ(out.end.measurement_records, 1);
+  EXPECT_EQ(out.end.end_time, 604800.02);
 }
 
 struct OffGridCase {
@@ -108,10 +106,10 @@ TEST_P(OffGridTime, DropsTheEpochAndKeepsTheTimesOfTheGrid) {
   MeasurementOutcome out = ConvertRaw(dir, raw);
   ASSERT_EQ(out.epochs.size(), 2u);
   EXPECT_TRUE(out.conversion.messages.empty());
-  EXPECT_EQ(LastRun().measurement_epoch_count, 3);
-  EXPECT_EQ(LastRun().end_time, 101.0);
+  EXPECT_EQ(out.end.measurement_records, 3);
+  EXPECT_EQ(out.end.end_time, 101.0);
   EXPECT_EQ(LockTimes(out.epochs, 3), (std::vector<int>{0, 1}));
-  EXPECT_EQ(Tally(LastRun()), (std::array<std::int32_t, 9>{3, 0, 0, 2, 0, 0, 0, 0, 3}));
+  EXPECT_EQ(Tally(out.end), (std::array<std::int32_t, 9>{3, 0, 0, 2, 0, 0, 0, 0, 3}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Times, OffGridTime,
@@ -155,7 +153,6 @@ TEST(LockTime, GrowsByTheIntervalAndStopsAt255WhileTheTableGoesOn) {
   std::vector<int> expected;
   for (int i = 0; i < 300; ++i) expected.push_back(i < 255 ? i : 255);
   EXPECT_EQ(LockTimes(out.epochs, 7), expected);
-  EXPECT_EQ(LastRun().lock_seconds[7], 299.0);
 }
 
 TEST(LockTime, FallsToZeroAtACycleSlipAndAnInvalidPhase) {
@@ -180,7 +177,6 @@ TEST(LockTime, NegativeAfterTheReceiverTimeSteppedBackIsZero) {
   MeasurementOutcome out = ConvertRaw(dir, raw);
   // The table keeps the sum (2 - 12 + 1 = -9, then +10 and +1).
   EXPECT_EQ(LockTimes(out.epochs, 7), (std::vector<int>{0, 1, 2, 0, 0, 1, 2}));
-  EXPECT_EQ(LastRun().lock_seconds[7], 2.0);
 }
 
 // --- Cycle slips and invalid phases -----------------------------------------
@@ -200,7 +196,6 @@ TEST(CycleSlip, MarksThePhaseReportsAndWritesASummaryLine) {
   EXPECT_EQ(LinesBeforeSummaryBlock(out.summary),
             LineEnds("PRN: 7  L1 Cycle Slip: # 1 at 100.02 \nPRN: 12  L1 Cycle Slip: # 2 at 101.02 \n"));
   EXPECT_EQ(out.conversion.error_text, "PRN: 12, L1 Cycle Slip: # 2");
-  EXPECT_EQ(LastRun().slip_count, 2);
 }
 
 TEST(InvalidPhase, RemovesAdjacentSatellitesAndKeepsTheOrderOfTheRest) {
@@ -217,7 +212,7 @@ TEST(InvalidPhase, RemovesAdjacentSatellitesAndKeepsTheOrderOfTheRest) {
   EXPECT_EQ(Prns(out.epochs[0]), (std::vector<int>{3, 8}));
   EXPECT_EQ(out.conversion.messages,
             (std::vector<Message>{{100.0, "PRN 5, Phase invalid: #1 "}, {100.0, "PRN: 6 Phase invalid: #2"}}));
-  EXPECT_EQ(LastRun().counters.l1_invalid, 2);
+  EXPECT_EQ(out.end.counters.l1_invalid, 2);
   EXPECT_EQ(out.gpb_size, 202u + 68u + 2u * 44u);
 }
 
@@ -262,8 +257,8 @@ class Counters : public ::testing::TestWithParam<CounterCase> {};
 
 TEST_P(Counters, CountOneBlock) {
   TempDir dir;
-  ConvertRaw(dir, RawBuilder().Measurement(100000.0, 0.0, {GetParam().satellite}));
-  EXPECT_EQ(Tally(LastRun()), GetParam().tally);
+  MeasurementOutcome out = ConvertRaw(dir, RawBuilder().Measurement(100000.0, 0.0, {GetParam().satellite}));
+  EXPECT_EQ(Tally(out.end), GetParam().tally);
 }
 
 constexpr std::uint8_t kValid = kPhaseValid;
@@ -334,18 +329,18 @@ TEST(Channels, ThirteenSatellitesAreReadReportedAndDropped) {
   raw.Measurement(100000.0, 0.0, {Single(7)});
   raw.Measurement(101000.0, 0.0, thirteen);
   raw.Measurement(102000.0, 0.0, {Single(7)});
-  SetMessage("before the run");
+  SetLibraryMessage("before the run");
   MeasurementOutcome out = ConvertRaw(dir, raw);
 
   EXPECT_EQ(out.conversion.messages, (std::vector<Message>{{-1.0, kTooManyChannels}}));
   EXPECT_EQ(out.conversion.error_text, "before the run");
   ASSERT_EQ(out.epochs.size(), 2u);
   EXPECT_EQ(out.conversion.counts[0], 2);
-  EXPECT_EQ(LastRun().measurement_epoch_count, 3);
+  EXPECT_EQ(out.end.measurement_records, 3);
   // The dropped epoch neither moved the previous epoch time nor touched a lock.
   EXPECT_EQ(LockTimes(out.epochs, 7), (std::vector<int>{0, 2}));
   // Its single-frequency blocks count; its dual-frequency block does not.
-  EXPECT_EQ(Tally(LastRun()), (std::array<std::int32_t, 9>{14, 0, 0, 2, 0, 0, 0, 0, 14}));
+  EXPECT_EQ(Tally(out.end), (std::array<std::int32_t, 9>{14, 0, 0, 2, 0, 0, 0, 0, 14}));
   EXPECT_EQ(LinesBeforeSummaryBlock(out.summary), "");
 }
 
@@ -358,7 +353,7 @@ TEST(PrnOutOfRange, SingleFrequencyIsCountedAndLeftOut) {
   ASSERT_EQ(out.epochs.size(), 1u);
   EXPECT_EQ(Prns(out.epochs[0]), (std::vector<int>{4}));
   EXPECT_EQ(out.epochs[0].epoch.epoch_flags, 1);
-  EXPECT_EQ(Tally(LastRun()), (std::array<std::int32_t, 9>{4, 0, 0, 1, 0, 0, 0, 0, 4}));
+  EXPECT_EQ(Tally(out.end), (std::array<std::int32_t, 9>{4, 0, 0, 1, 0, 0, 0, 0, 4}));
 }
 
 TEST(PrnOutOfRange, DualFrequencyStopsTheRecordAndTheReaderResynchronises) {
@@ -370,11 +365,11 @@ TEST(PrnOutOfRange, DualFrequencyStopsTheRecordAndTheReaderResynchronises) {
   MeasurementOutcome out = ConvertRaw(dir, raw);
   ASSERT_EQ(out.epochs.size(), 2u);
   EXPECT_EQ(out.epochs[1].epoch.epoch_time, 101.0);
-  EXPECT_EQ(LastRun().measurement_epoch_count, 3);
+  EXPECT_EQ(out.end.measurement_records, 3);
   EXPECT_TRUE(out.conversion.messages.empty());  // the slipped block after it was never read
   // PRN 3 grew by 1 s in the dropped epoch; the previous epoch time stayed at 99 s.
   EXPECT_EQ(LockTimes(out.epochs, 3), (std::vector<int>{0, 3}));
-  EXPECT_EQ(Tally(LastRun()), (std::array<std::int32_t, 9>{3, 1, 0, 3, 0, 0, 0, 0, 4}));
+  EXPECT_EQ(Tally(out.end), (std::array<std::int32_t, 9>{3, 1, 0, 3, 0, 0, 0, 0, 4}));
 }
 
 // --- Records cut by the end of the input ------------------------------------
@@ -402,12 +397,11 @@ TEST_P(CutRecord, IsCountedButNotWritten) {
   EXPECT_EQ(out.conversion.counts[0], 1);
   EXPECT_TRUE(out.conversion.messages.empty());
   EXPECT_EQ(LinesBeforeSummaryBlock(out.summary), "");
-  EXPECT_EQ(LastRun().measurement_epoch_count, 2);
-  EXPECT_EQ(LastRun().start_time, 100.0);
-  EXPECT_EQ(LastRun().end_time, GetParam().time_arrived ? 101.5 : 100.0);
+  EXPECT_EQ(out.end.measurement_records, 2);
+  EXPECT_EQ(out.end.start_time, 100.0);
+  EXPECT_EQ(out.end.end_time, GetParam().time_arrived ? 101.5 : 100.0);
   EXPECT_EQ(Library().last_epoch_time, GetParam().time_arrived ? 101.5 : 100.0);
-  EXPECT_EQ(Tally(LastRun()), (std::array<std::int32_t, 9>{1, 0, 0, 1, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(LastRun().lock_seconds[7], 0.0);
+  EXPECT_EQ(Tally(out.end), (std::array<std::int32_t, 9>{1, 0, 0, 1, 0, 0, 0, 0, 1}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -423,9 +417,9 @@ TEST(CutRecord, FirstRecordCutInsideItsTimeLeavesTheStartAtZero) {
   TempDir dir;
   MeasurementOutcome out = ConvertRaw(dir, RawBuilder().Raw({0x74, 0, 0, 17, 1, 2, 3}));
   EXPECT_TRUE(out.epochs.empty());
-  EXPECT_EQ(LastRun().measurement_epoch_count, 1);
-  EXPECT_EQ(LastRun().start_time, 0.0);
-  EXPECT_EQ(LastRun().end_time, 0.0);
+  EXPECT_EQ(out.end.measurement_records, 1);
+  EXPECT_EQ(out.end.start_time, 0.0);
+  EXPECT_EQ(out.end.end_time, 0.0);
 }
 
 }  // namespace

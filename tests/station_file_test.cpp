@@ -8,11 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "convert/run_state.h"
+#include "base/text.h"
 #include "formats/station_file.h"
 #include "host/library_state.h"
 #include "morvelin/station.h"
-#include "support/harness.h"
+#include "records/station.h"
+#include "support/decoder_harness.h"
 
 using namespace morvelin;
 using namespace morvelin::test;
@@ -24,36 +25,33 @@ std::span<const std::uint8_t> AsBytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// A run whose station file is open in a scratch directory.
+// Station lines as the decoders report them, written as the station file holds them.
 class StationFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(run_->sta.Open(path_.c_str())); }
-
-  std::string Written() {
-    run_->sta.Close();
-    return ReadText(path_);
+  void Line(StationField name, StationField height, StationField description, std::int32_t count, double time) {
+    ReportStationLine(run_.Context(), name, height, description, count, time);
   }
+  std::string Written() const { return run_.StationText(); }
 
   TempDir dir_;
-  std::string path_ = dir_.File("run.sta");
-  std::unique_ptr<morvelin::Run> run_ = std::make_unique<morvelin::Run>();
+  DecoderHarness run_;
 };
 
 TEST_F(StationFileTest, FieldLimits) {
   const std::string forty(40, 'd');
   const std::string name_with_nul("AB\0CDEFG", 8);
   const std::string description_with_nul("one\0two", 7);
-  WriteStationLine(*run_, AsBytes("ABCDEFGH"), std::nullopt, AsBytes(forty), 33, 1.0);
-  WriteStationLine(*run_, AsBytes(name_with_nul), std::nullopt, AsBytes(forty), 0, 2.0);
-  WriteStationLine(*run_, AsBytes("ABCDEFGHIJ"), std::nullopt, AsBytes(forty), -5, 3.0);
-  WriteStationLine(*run_, AsBytes("P"), std::nullopt, AsBytes(description_with_nul), 7, -4.25);
-  WriteStationLine(*run_, AsBytes("Q"), std::nullopt, std::nullopt, 20, 5.0);
+  Line(AsBytes("ABCDEFGH"), std::nullopt, AsBytes(forty), 33, 1.0);
+  Line(AsBytes(name_with_nul), std::nullopt, AsBytes(forty), 0, 2.0);
+  Line(AsBytes("ABCDEFGHIJ"), std::nullopt, AsBytes(forty), -5, 3.0);
+  Line(AsBytes("P"), std::nullopt, AsBytes(description_with_nul), 7, -4.25);
+  Line(AsBytes("Q"), std::nullopt, std::nullopt, 20, 5.0);
   EXPECT_EQ(Written(), LineEnds("STA:  *  1.0  * ABCDEFGH  *  0.000  *  " + std::string(32, 'd') + "  * \n"
                                 "STA:  *  2.0  * AB  *  0.000  *    * \n"
                                 "STA:  *  3.0  * ABCDEFGH  *  0.000  *    * \n"
                                 "STA:  *  -4.2  * P  *  0.000  *  one  * \n"
                                 "STA:  *  5.0  * Q  *  0.000  *    * \n"));
-  EXPECT_EQ(run_->counts.station_lines, 5);
+  EXPECT_EQ(run_.station_lines, 5);
 }
 
 TEST_F(StationFileTest, HeightTexts) {
@@ -67,20 +65,20 @@ TEST_F(StationFileTest, HeightTexts) {
   };
   std::string expected;
   for (const Case& c : cases) {
-    WriteStationLine(*run_, AsBytes("N"), AsBytes(c.text), std::nullopt, 0, 0.0);
+    Line(AsBytes("N"), AsBytes(c.text), std::nullopt, 0, 0.0);
     expected += std::string("STA:  *  0.0  * N  *  ") + c.printed + "  *    * \n";
   }
   EXPECT_EQ(Written(), LineEnds(expected));
 }
 
 TEST_F(StationFileTest, HeightWithoutNameWritesNothingButHolds) {
-  WriteStationLine(*run_, std::nullopt, AsBytes("2.5"), std::nullopt, 0, 100.0);
-  EXPECT_EQ(run_->counts.station_lines, 0);
-  WriteStationLine(*run_, AsBytes("PT"), std::nullopt, std::nullopt, 0, 200.0);
-  WriteEndOfRunStationLines(*run_);
+  Line(std::nullopt, AsBytes("2.5"), std::nullopt, 0, 100.0);
+  EXPECT_EQ(run_.station_lines, 0);
+  Line(AsBytes("PT"), std::nullopt, std::nullopt, 0, 200.0);
+  ReportEndOfRunStationLines(run_.Context());
   EXPECT_EQ(Written(), LineEnds("STA:  *  200.0  * PT  *  2.500  *    * \n"
                                 "STA:  *  100.0  *   *  2.500  *  Entered at start  * \n"));
-  EXPECT_EQ(run_->counts.station_lines, 2);
+  EXPECT_EQ(run_.station_lines, 2);
 }
 
 TEST_F(StationFileTest, EndOfRunLines) {
@@ -100,17 +98,15 @@ TEST_F(StationFileTest, EndOfRunLines) {
   int index = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(index);
-    std::string path = dir_.File("end" + std::to_string(index++) + ".sta");
-    auto run = std::make_unique<morvelin::Run>();
-    ASSERT_TRUE(run->sta.Open(path.c_str()));
-    std::memcpy(run->state.station.station_name, "SITE1", 6);
-    run->state.station.current_antenna_height = c.current;
-    run->state.station.antenna_height_time = 60.5;
-    run->state.station.logged_antenna_height = c.logged;
-    WriteEndOfRunStationLines(*run);
-    run->sta.Close();
-    EXPECT_EQ(ReadText(path), LineEnds(c.expected));
-    EXPECT_EQ(run->counts.station_lines, (c.current != 0.0) + (c.logged != 0.0));
+    ++index;
+    DecoderHarness run;
+    std::memcpy(run.state.station.station_name, "SITE1", 6);
+    run.state.station.current_antenna_height = c.current;
+    run.state.station.antenna_height_time = 60.5;
+    run.state.station.logged_antenna_height = c.logged;
+    ReportEndOfRunStationLines(run.Context());
+    EXPECT_EQ(run.StationText(), LineEnds(c.expected));
+    EXPECT_EQ(run.station_lines, (c.current != 0.0) + (c.logged != 0.0));
   }
 }
 
@@ -143,10 +139,10 @@ class StationTextTest : public ::testing::Test {
   void SetUp() override {
     saved_option_ = Library().station_text_option;
     saved_time_ = Library().last_epoch_time;
-    saved_count_ = CurrentRun().counts.station_lines;
+    saved_count_ = Library().counts.station_lines;
     Library().station_text_option = 0;
     Library().last_epoch_time = 1234.56;
-    CurrentRun().counts.station_lines = 0;
+    Library().counts.station_lines = 0;
     file_ = std::fopen(path_.c_str(), "w");
     ASSERT_NE(file_, nullptr);
   }
@@ -154,7 +150,7 @@ class StationTextTest : public ::testing::Test {
     if (file_ != nullptr) std::fclose(file_);
     Library().station_text_option = saved_option_;
     Library().last_epoch_time = saved_time_;
-    CurrentRun().counts.station_lines = saved_count_;
+    Library().counts.station_lines = saved_count_;
   }
   std::string Written() {
     std::fclose(file_);
@@ -180,7 +176,7 @@ TEST_F(StationTextTest, FewerThanTwoWords) {
   EXPECT_EQ(WriteStationLineFromText(nullptr, &mode, file_), -1);
   EXPECT_EQ(WriteStationLineFromText("1.5 PT01", &mode, nullptr), -1);
   EXPECT_EQ(Written(), "");
-  EXPECT_EQ(CurrentRun().counts.station_lines, 0);
+  EXPECT_EQ(Library().counts.station_lines, 0);
 }
 
 TEST_F(StationTextTest, ModeTexts) {
@@ -207,7 +203,7 @@ TEST_F(StationTextTest, ModeTexts) {
                                 "STA:  *  1234.6  * PT01      *  1.500  *  STAT\n  * \n"
                                 "STA:  *  1234.6  * PT01  *  1.500  *    * \n"
                                 "STA:  *  1234.6  * PT01      *  1.500  *  KIN  * \n"));
-  EXPECT_EQ(CurrentRun().counts.station_lines, 8);
+  EXPECT_EQ(Library().counts.station_lines, 8);
 }
 
 TEST_F(StationTextTest, HeightNameAndShortOrLongLines) {
@@ -254,7 +250,7 @@ TEST_F(StationTextTest, StationTextOptionTakesNameFromFirstWord) {
                                 "STA:  *  1234.6  *   *  3.000  *    * \n"
                                 "STA:  *  1234.6  * NAME  *  2.500  *  er  * \n"
                                 "STA:  *  1234.6  * aaaa  *  2.500  *  aaaaaaaaaaaaaaaa  * \n"));
-  EXPECT_EQ(CurrentRun().counts.station_lines, 5);
+  EXPECT_EQ(Library().counts.station_lines, 5);
 }
 
 }  // namespace

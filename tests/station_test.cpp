@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/record_stream.h"
-#include "convert/run_state.h"
-#include "host/library_state.h"
 #include "records/station.h"
+#include "support/decoder_harness.h"
 #include "support/harness.h"
 #include "support/station_payloads.h"
 
@@ -20,65 +18,19 @@ using namespace morvelin::test;
 
 namespace {
 
-std::vector<Message>* captured = nullptr;
-
-void MORVELIN_CALL CaptureMessage(double time, const char* text) {
-  if (captured != nullptr) captured->push_back({time, text});
-}
-
-// One record's payload in a file of its own, decoded straight through
-// DecodeStationRecord with a run of the test's own.
+// One record's payload decoded straight through DecodeStationRecord, from
+// memory, with a decoding state of the test's own.
 class StationDecoderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_callbacks_ = Library().callbacks;
-    saved_mode_ = Library().motion_mode;
-    std::memset(&callbacks_, 0, sizeof callbacks_);
-    callbacks_.size = MORVELIN_CALLBACKS_SIZE;
-    callbacks_.message = CaptureMessage;
-    Library().callbacks = &callbacks_;
-    captured = &messages_;
-    gpb_.header.receiver_type = 3;
-    run_->gpb = &gpb_;
-    ASSERT_TRUE(run_->sta.Open(sta_path_.c_str()));
-  }
-  void TearDown() override {
-    run_->gpb = nullptr;
-    captured = nullptr;
-    Library().callbacks = saved_callbacks_;
-    Library().motion_mode = saved_mode_;
-  }
-
-  // Decodes a record whose header says length_byte (payload size + 4 when
-  // -1) and whose file holds exactly the payload bytes given.
   std::int32_t Decode(std::uint8_t type, const Bytes& payload, int length_byte = -1, std::uint8_t sub_record = 0) {
-    const std::string path = dir_.File("record" + std::to_string(++records_) + ".dat");
-    WriteBytes(path, payload);
-    run_->input.Close();
-    EXPECT_TRUE(run_->input.Open(path.c_str()));
-    // Whatever an earlier record left in the payload buffer must never show.
-    std::memset(run_->payload, 'Z', sizeof run_->payload);
-    const int length = length_byte >= 0 ? length_byte : static_cast<int>(payload.size()) + 4;
-    RecordHeader header{static_cast<std::uint8_t>(length), sub_record, type, ExpectedRecordLength(type) - 4};
-    return DecodeStationRecord(*run_, header);
+    return run_.DecodeStation(type, payload, length_byte, sub_record);
   }
-  std::int64_t Consumed() const { return run_->input.Position(); }
+  std::int64_t Consumed() const { return run_.Consumed(); }
+  std::string Written() const { return run_.StationText(); }
+  const StationState& Station() const { return run_.state.station; }
 
-  std::string Written() {
-    run_->sta.Close();
-    return ReadText(sta_path_);
-  }
-  const StationState& Station() const { return run_->state.station; }
-
-  TempDir dir_;
-  std::string sta_path_ = dir_.File("run.sta");
-  int records_ = 0;
-  std::unique_ptr<morvelin::Run> run_ = std::make_unique<morvelin::Run>();
-  MeasurementFile gpb_;
-  MorvelinCallbacks callbacks_;
-  std::vector<Message> messages_;
-  const MorvelinCallbacks* saved_callbacks_ = nullptr;
-  std::int32_t saved_mode_ = 0;
+  DecoderHarness run_;
+  std::vector<Message>& messages_ = run_.messages;
 };
 
 TEST(DegreesToDms, SplitsAngles) {
@@ -153,9 +105,9 @@ TEST_F(StationDecoderTest, SkipCounts) {
 TEST_F(StationDecoderTest, StationNameAndReceiverTypeEachChangeOnlyTheirField) {
   Decode(kStationNameType, StationNamePayload("BASE1"));
   EXPECT_STREQ(Station().station_name, "BASE1");
-  EXPECT_EQ(gpb_.header.receiver_type, 3);
+  EXPECT_EQ(Station().receiver_type, 3);
   Decode(kStationNameType, ReceiverTypePayload(4));
-  EXPECT_EQ(gpb_.header.receiver_type, 4);
+  EXPECT_EQ(Station().receiver_type, 4);
   EXPECT_STREQ(Station().station_name, "BASE1");
   Decode(kStationNameType, PayloadBuilder().Zeros(2).Text("XY", 5).Zeros(88).Get());  // 95 bytes
   EXPECT_STREQ(Station().station_name, "BASE1");
@@ -188,12 +140,6 @@ TEST_F(StationDecoderTest, PositionRecord) {
   EXPECT_DOUBLE_EQ(Station().longitude, -(12.5 + 1.0 / 3600.0));
   EXPECT_EQ(Station().height, 123.5);
   EXPECT_EQ(Station().clock_offset, -7.25);
-  EXPECT_EQ(Station().latitude_degrees, 45);
-  EXPECT_EQ(Station().latitude_minutes, 0);
-  EXPECT_EQ(Station().latitude_seconds, 0.0f);
-  EXPECT_EQ(Station().longitude_degrees, -12);
-  EXPECT_EQ(Station().longitude_minutes, 30);
-  EXPECT_NEAR(Station().longitude_seconds, 1.0f, 1e-4f);
   // Under 32 bytes the record holds no whole position: it changes nothing.
   Bytes short_position = PositionPayload(0.5, 0.5, 1.0, 1.0);
   short_position.resize(31);
@@ -204,15 +150,14 @@ TEST_F(StationDecoderTest, PositionRecord) {
 }
 
 TEST_F(StationDecoderTest, MotionModeSubRecords) {
-  Library().motion_mode = 0;
-  Decode(kStationSubRecordType, {}, -1, 2);
-  EXPECT_EQ(Library().motion_mode, 2);
+    Decode(kStationSubRecordType, {}, -1, 2);
+  EXPECT_EQ(Station().motion_mode, 2);
   Decode(kStationSubRecordType, {}, 2, 1);  // length byte below 4: still acts
-  EXPECT_EQ(Library().motion_mode, 0);
+  EXPECT_EQ(Station().motion_mode, 0);
   Decode(kStationSubRecordType, Bytes(10, 0), -1, 2);
-  EXPECT_EQ(Library().motion_mode, 2);
+  EXPECT_EQ(Station().motion_mode, 2);
   Decode(kStationSubRecordType, {}, -1, 4);
-  EXPECT_EQ(Library().motion_mode, 2);
+  EXPECT_EQ(Station().motion_mode, 2);
 }
 
 TEST_F(StationDecoderTest, TimeMarks) {
@@ -247,7 +192,7 @@ TEST_F(StationDecoderTest, TimeMarks) {
 }
 
 TEST_F(StationDecoderTest, StationLineSubRecords) {
-  run_->state.station.current_time = 7200.0;
+  run_.state.station.current_time = 7200.0;
   Decode(kStationSubRecordType, StationEntryPayload("entry", " 1.25", "PT03"), -1, 3);
   Decode(kStationSubRecordType, DescribedPointPayload(std::string(50, 'x'), "PT29ABCD"), -1, 29);
   Decode(kStationSubRecordType, HeightEntryPayload("1.500", 'S', "P30S"), -1, 30);
@@ -273,7 +218,7 @@ TEST_F(StationDecoderTest, StationLineSubRecords) {
                                 "STA:  *  7200.0  * PT31  *  2.000  *    * \n"
                                 "STA:  *  7200.0  * PT31shor  *  2.000  *    * \n"
                                 "STA:  *  7200.0  * PT29  *  3.250  *  after 43  * \n"));
-  EXPECT_EQ(run_->counts.station_lines, 12);
+  EXPECT_EQ(run_.station_lines, 12);
   EXPECT_EQ(Station().current_antenna_height, 3.25);
   EXPECT_TRUE(messages_.empty());
 }
@@ -308,7 +253,7 @@ TEST_F(StationDecoderTest, CutSubRecordsUseOnlyTheirOwnBytes) {
 // Short records by their own length byte: a field the payload does not
 // reach is not there; a name that starts inside the payload is cut there.
 TEST_F(StationDecoderTest, ShortSubRecords) {
-  run_->state.station.current_time = 10.0;
+  run_.state.station.current_time = 10.0;
   Bytes entry = StationEntryPayload("entry", "1.25", "PT03");
   Decode(kStationSubRecordType, Bytes(entry.begin(), entry.begin() + 58), -1, 3);  // no name: height only
   Decode(kStationSubRecordType, Bytes(entry.begin(), entry.begin() + 61), -1, 3);  // name cut to "PT"
@@ -319,7 +264,7 @@ TEST_F(StationDecoderTest, ShortSubRecords) {
   for (std::uint8_t sub_record : {3, 29, 30, 31, 43}) Decode(kStationSubRecordType, {}, 3, sub_record);
   EXPECT_EQ(Written(), LineEnds("STA:  *  10.0  * PT  *  1.250  *  entry  * \n"
                                 "STA:  *  10.0  * PT  *  4.500  *  Uncorrected HI  * \n"));
-  EXPECT_EQ(run_->counts.station_lines, 2);
+  EXPECT_EQ(run_.station_lines, 2);
 }
 
 // Whole conversions of built raw data files.
@@ -367,10 +312,9 @@ TEST_F(StationConversionTest, StationFileAndMessages) {
                             {-1.0, "Bad time mark detected on record 16-sub-5"},
                             {-1.0, "Record 8 detected, AntHght: 1.500, Name: 0, Time: 812.3, Mode: 0"},
                         }));
-  const StationState& station = CurrentRun().state.station;
-  EXPECT_EQ(station.latitude, 45.0);
-  EXPECT_EQ(station.longitude, 90.0);
-  EXPECT_EQ(station.height, 100.0);
+  const std::string sum = ReadText(WithExtension(path_, ".sum"));
+  EXPECT_NE(sum.find(LineEnds("LAT:      45  0  0.00\nLONG:     90  0  0.00\nHEIGHT: 100.000\n")), std::string::npos)
+      << sum;
 }
 
 TEST_F(StationConversionTest, AbortedRunStillGetsEndOfRunLines) {

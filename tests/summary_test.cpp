@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "convert/run_state.h"
-#include "convert/summary.h"
+#include "formats/summary_file.h"
+#include "formats/text_file.h"
 #include "morvelin/gpb.h"
 #include "support/harness.h"
 #include "support/measurement_payloads.h"
@@ -33,54 +33,42 @@ std::string ZeroBlock(const std::string& sta_line, const std::string& receiver_l
 // The day text of a conversion: characters 5 to 7 of its path.
 std::string DayOf(const Conversion& conversion) { return conversion.path_after.substr(4, 3); }
 
-// WriteSummary on the library's run, with a fresh state and (when asked) a
-// measurement file whose handle carries the receiver type.
+// The end-of-run block written from a summary of the test's own.
 class SummaryBlock : public ::testing::Test {
  protected:
-  void SetUp() override { CurrentRun().state = DecodeState{}; }
-  void TearDown() override {
-    morvelin::Run& run = CurrentRun();
-    if (run.gpb != nullptr) CloseMeasurementFile(run.gpb);
-    run.gpb = nullptr;
-  }
-
-  void OpenGpb(std::uint8_t receiver_type) {
-    const std::string path = dir_.File("block.gpb");
-    CurrentRun().gpb = CreateMeasurementFile(path.c_str(), 3, 1.0f, 8192, 12);
-    ASSERT_NE(CurrentRun().gpb, nullptr);
-    CurrentRun().gpb->header.receiver_type = receiver_type;
-  }
+  void SetUp() override { summary_.session = &session_; }
 
   std::string Write(const char* path) {
-    morvelin::Run& run = CurrentRun();
     const std::string file = dir_.File("block.sum");
-    EXPECT_TRUE(run.sum.Open(file.c_str()));
-    WriteSummary(run, path);
-    EXPECT_TRUE(run.sum.Close());
+    TextFile sum;
+    EXPECT_TRUE(sum.Open(file.c_str()));
+    summary_.day_text = SummaryDayText(path);
+    WriteSummaryBlock(sum, summary_);
+    EXPECT_TRUE(sum.Close());
     return ReadText(file);
   }
 
   TempDir dir_;
+  SessionInfo session_;
+  RunSummary summary_;
 };
 
 TEST_F(SummaryBlock, PrintsEveryFieldAndLetsWideNumbersPushRight) {
-  OpenGpb(4);
-  StationState& station = CurrentRun().state.station;
-  std::strcpy(station.station_name, "SITE1");
-  station.latitude_degrees = -33;
-  station.latitude_minutes = 5;
-  station.latitude_seconds = 7.25f;
-  station.longitude_degrees = 151;
-  station.longitude_minutes = 12;
-  station.longitude_seconds = 45.5f;
-  station.height = 123.4567;
-  station.clock_offset = -0.0004;
-  MeasurementState& measurement = CurrentRun().state.measurement;
-  measurement.measurement_epoch_count = 86400;
-  measurement.start_time = 518399.6;
-  measurement.end_time = 604799.98;
-  measurement.counters = {12345, 6789, 10, 5, 0, 100, 7, 99999};
-  measurement.total_observations = 22222;
+  session_.receiver_type = 4;
+  session_.station_name = "SITE1";
+  session_.height = 123.4567;
+  summary_.latitude_degrees = -33;
+  summary_.latitude_minutes = 5;
+  summary_.latitude_seconds = 7.25f;
+  summary_.longitude_degrees = 151;
+  summary_.longitude_minutes = 12;
+  summary_.longitude_seconds = 45.5f;
+  summary_.clock_offset = -0.0004;
+  summary_.measurement_records = 86400;
+  summary_.start_time = 518399.6;
+  summary_.end_time = 604799.98;
+  summary_.counters = {12345, 6789, 10, 5, 0, 100, 7, 99999};
+  summary_.total_observations = 22222;
 
   EXPECT_EQ(Write("SITE2450.dat"), LineEnds("\nSTA: SITE1   DAY # 245   EPOCHS 86400  Start 518400  End 604800\n"
                                             "RECEIVER TYPE: GEODETIC L1/L2\n\n"
@@ -94,21 +82,22 @@ TEST_F(SummaryBlock, PrintsEveryFieldAndLetsWideNumbersPushRight) {
                                             "  Total Number of Observations:  22222    \n"));
 }
 
-TEST_F(SummaryBlock, StationNameFillingItsWholeFieldIsNotOverread) {
-  std::memcpy(CurrentRun().state.station.station_name, "ABCDEFGHIJ", 10);
+TEST_F(SummaryBlock, StationNameIsPrintedWhole) {
+  session_.receiver_type = 0;
+  session_.station_name = "ABCDEFGHIJ";
   EXPECT_EQ(Write("ABCD1230.dat"),
             LineEnds(ZeroBlock("STA: ABCDEFGHIJ   DAY # 123   EPOCHS 0  Start 0  End 0\n", kUnknownLine)));
 }
 
 struct ReceiverCase {
-  int type;  // -1: no measurement file
+  int type;
   const char* line;
 };
 
 class ReceiverTypeLine : public SummaryBlock, public ::testing::WithParamInterface<ReceiverCase> {};
 
 TEST_P(ReceiverTypeLine, NamesTheTypeOfTheHandle) {
-  if (GetParam().type >= 0) OpenGpb(static_cast<std::uint8_t>(GetParam().type));
+  session_.receiver_type = static_cast<std::uint8_t>(GetParam().type);
   EXPECT_EQ(Write("ABCD1230.dat"),
             LineEnds(ZeroBlock("STA:    DAY # 123   EPOCHS 0  Start 0  End 0\n", GetParam().line)));
 }
@@ -118,8 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Types, ReceiverTypeLine,
                                            ReceiverCase{1, "RECEIVER TYPE: CA-CODE      \n\n"},
                                            ReceiverCase{2, "RECEIVER TYPE: SST          \n\n"}, ReceiverCase{3, kSseLine},
                                            ReceiverCase{4, "RECEIVER TYPE: GEODETIC L1/L2\n\n"},
-                                           ReceiverCase{5, kUnknownLine}, ReceiverCase{255, kUnknownLine},
-                                           ReceiverCase{-1, kUnknownLine}));
+                                           ReceiverCase{5, kUnknownLine}, ReceiverCase{255, kUnknownLine}));
 
 struct DayCase {
   const char* path;
@@ -129,7 +117,6 @@ struct DayCase {
 class DayText : public SummaryBlock, public ::testing::WithParamInterface<DayCase> {};
 
 TEST_P(DayText, IsCharactersFiveToSevenAsFarAsThePathReaches) {
-  OpenGpb(3);
   EXPECT_EQ(Write(GetParam().path),
             LineEnds(ZeroBlock("STA:    DAY # " + std::string(GetParam().day) + "   EPOCHS 0  Start 0  End 0\n",
                                kSseLine)));
@@ -138,7 +125,7 @@ TEST_P(DayText, IsCharactersFiveToSevenAsFarAsThePathReaches) {
 INSTANTIATE_TEST_SUITE_P(Paths, DayText,
                          ::testing::Values(DayCase{"ABCD1230.dat", "123"}, DayCase{"C:\\data\\ABCD1230.dat", "ata"},
                                            DayCase{"abcdef", "ef"}, DayCase{"abcde", "e"}, DayCase{"abcd", ""},
-                                           DayCase{"", ""}, DayCase{nullptr, ""}));
+                                           DayCase{"", ""}));
 
 // --- After whole conversions ------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include "convert/output_paths.h"
 #include "convert/record_reader.h"
 #include "formats/host_files.h"
+#include "formats/summary_file.h"
 #include "framing/input_stream.h"
 #include "records/measurement.h"
 #include "records/station.h"
@@ -24,14 +25,6 @@
 namespace morvelin {
 
 namespace {
-
-constexpr std::size_t kDayStart = 4;  // the day of year sits in characters 5 to 7 of the name
-constexpr std::size_t kDayLength = 3;
-
-std::string_view DayText(std::string_view name) {
-  if (name.size() <= kDayStart) return {};
-  return name.substr(kDayStart, kDayLength);
-}
 
 class Conversion final : public DecodeEvents {
  public:
@@ -141,7 +134,7 @@ RunSummary Conversion::Summary(const SessionInfo& session, std::string_view day_
   const StationState& station = state_.station;
   const MeasurementState& measurement = state_.measurement;
   RunSummary summary;
-  summary.day_text = DayText(day_name);
+  summary.day_text = SummaryDayText(day_name);
   summary.measurement_records = measurement.measurement_epoch_count;
   summary.start_time = measurement.start_time;
   summary.end_time = measurement.end_time;

@@ -43,6 +43,13 @@ void WriteAngle(TextFile& sum, const char* label, std::int32_t degrees, std::int
 
 }  // namespace
 
+std::string_view SummaryDayText(std::string_view name) {
+  constexpr std::size_t kDayStart = 4;
+  constexpr std::size_t kDayLength = 3;
+  if (name.size() <= kDayStart) return {};
+  return name.substr(kDayStart, kDayLength);
+}
+
 const char* ReceiverTypeName(std::uint8_t receiver_type) { return ReceiverType(receiver_type).name.data(); }
 
 void WriteSummaryBlock(TextFile& sum, const RunSummary& summary) {

@@ -69,12 +69,11 @@ class HostObserver final : public ConversionObserver {
     if (callbacks_ != nullptr && callbacks_->message != nullptr)
       callbacks_->message(time, constant ? text : LibraryMessage());
   }
-  // Scales 64-bit positions so that both arguments fit 32 bits with their ratio kept.
   void OnProgress(std::int64_t position, std::int64_t length) override {
     if (callbacks_ == nullptr || callbacks_->progress == nullptr) return;
-    int shift = 0;
-    while ((length >> shift) > INT32_MAX || (position >> shift) > INT32_MAX) ++shift;
-    callbacks_->progress(static_cast<std::int32_t>(position >> shift), static_cast<std::int32_t>(length >> shift));
+    std::int32_t scaled_position = 0, scaled_length = 0;
+    ScaleProgress(position, length, scaled_position, scaled_length);
+    callbacks_->progress(scaled_position, scaled_length);
   }
   void OnReceiverTime(double time) override { Library().last_epoch_time = time; }
 

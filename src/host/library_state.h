@@ -31,4 +31,9 @@ struct LibraryState {
 
 LibraryState& Library();
 
+// The progress callback takes 32-bit values: positions of 2 GiB and more
+// are divided, with the length, by the same power of two, so the ratio stays true.
+void ScaleProgress(std::int64_t position, std::int64_t length, std::int32_t& scaled_position,
+                   std::int32_t& scaled_length);
+
 }  // namespace morvelin

@@ -63,11 +63,6 @@ constexpr std::size_t kHeightEntryNameOffset = 9;
 constexpr std::int32_t kHeightEntryDescriptionOffset = 33;
 constexpr std::int32_t kPointDescriptionOffset = 24;
 
-// A fixed-width text field of a record: the bytes of the field that the
-// record covers (fewer than the width when the record ends inside it), or
-// nullopt for a field that is not given at all.
-using StationField = std::optional<std::span<const std::uint8_t>>;
-
 constexpr std::size_t kPointNameWidth = 8;
 constexpr std::size_t kHeightTextWidth = 8;
 constexpr std::int32_t kDescriptionLimit = 32;
@@ -86,31 +81,6 @@ Payload ReadPart(DecodeContext& context, std::size_t count) {
   Payload payload = context.input.ReadPayload(count);
   if (payload.size() < count) context.state.measurement.cut_record = true;
   return payload;
-}
-
-// One station line for the entry sub-records. A height text (up to 8
-// bytes, ending at a NUL) becomes the current antenna height (0.0 when it
-// holds no number) with time as its time. Without a point name nothing is
-// written. The name is up to 8 bytes, the description the first count
-// bytes (count clamped to 0..32), each ending early at a NUL.
-void ReportStationLine(DecodeContext& context, StationField point_name, StationField height_text,
-                       StationField description, std::int32_t count, double time) {
-  StationState& station = context.state.station;
-  if (height_text) {
-    double height = 0.0;
-    if (!ParseLeadingNumber(TextUntilNul(*height_text).substr(0, kHeightTextWidth), &height)) height = 0.0;
-    station.current_antenna_height = height;
-    station.antenna_height_time = time;
-  }
-  if (!point_name) return;
-
-  std::string_view text;
-  if (description) {
-    count = std::clamp(count, 0, kDescriptionLimit);
-    text = TextUntilNul(description->first(std::min(static_cast<std::size_t>(count), description->size())));
-  }
-  context.events.StationLine(StationLineEvent{time, TextUntilNul(*point_name).substr(0, kPointNameWidth),
-                                              station.current_antenna_height, text});
 }
 
 // The part of a text field that the payload covers. A field that starts at
@@ -299,6 +269,26 @@ std::int32_t DecodeStationRecord(DecodeContext& context, const RecordHeader& hea
     default:
       return NotNegative(header.default_skip);
   }
+}
+
+void ReportStationLine(DecodeContext& context, StationField point_name, StationField height_text,
+                       StationField description, std::int32_t count, double time) {
+  StationState& station = context.state.station;
+  if (height_text) {
+    double height = 0.0;
+    if (!ParseLeadingNumber(TextUntilNul(*height_text).substr(0, kHeightTextWidth), &height)) height = 0.0;
+    station.current_antenna_height = height;
+    station.antenna_height_time = time;
+  }
+  if (!point_name) return;
+
+  std::string_view text;
+  if (description) {
+    count = std::clamp(count, 0, kDescriptionLimit);
+    text = TextUntilNul(description->first(std::min(static_cast<std::size_t>(count), description->size())));
+  }
+  context.events.StationLine(StationLineEvent{time, TextUntilNul(*point_name).substr(0, kPointNameWidth),
+                                              station.current_antenna_height, text});
 }
 
 void ReportEndOfRunStationLines(DecodeContext& context) {

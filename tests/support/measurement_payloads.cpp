@@ -1,5 +1,7 @@
 #include "support/measurement_payloads.h"
 
+#include "support/recording_sink.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -47,6 +49,8 @@ MeasurementOutcome ConvertRaw(const TempDir& dir, const RawBuilder& raw, const C
   outcome.gpb_size = gpb.size();
   outcome.epochs = ReadGpbEpochs(gpb);
   outcome.summary = ReadText(WithExtension(outcome.path, ".sum"));
+  // The same bytes converted in memory: what the sinks were told.
+  outcome.end = ConvertInMemory(ReadBytes(outcome.path), options.kinematic != 0).end;
   return outcome;
 }
 

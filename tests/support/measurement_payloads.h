@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "morvelin/gpb.h"
+#include "morvelin/events.h"
 #include "support/harness.h"
 #include "support/raw_builder.h"
 
@@ -55,6 +56,7 @@ struct MeasurementOutcome {
   std::size_t gpb_size = 0;
   std::string summary;  // the .sum file as it is on disk
   std::string path;     // the raw data file
+  RunSummary end;       // what the sinks were told at the end of the run
 };
 
 // Writes raw to dir/ABCD1230.dat and converts it.

@@ -54,6 +54,10 @@ void RecordingSink::OnEventMarker(const EventMarkerEvent& event) {
 }
 
 void RecordingSink::OnEnd(const RunSummary& summary) {
+  end = summary;
+  end.session = nullptr;
+  end.day_text = {};
+  station_name = std::string(summary.session->station_name);
   lines.push_back("end " + std::string(summary.session->station_name) +
                   Format(" records %.0f observations %.0f", summary.measurement_records, summary.total_observations));
 }
@@ -72,6 +76,7 @@ MemoryConversion ConvertInMemory(const Bytes& bytes, bool kinematic) {
   request.observer = &observer;
   result.outcome = Convert(request);
   result.events = std::move(sink.lines);
+  result.end = sink.end;
   return result;
 }
 

@@ -22,12 +22,15 @@ class RecordingSink : public ConversionSink {
   void OnEnd(const RunSummary& summary) override;
 
   std::vector<std::string> lines;
+  RunSummary end;  // the end of the run, its session pointer cleared
+  std::string station_name;
 };
 
 struct MemoryConversion {
   ConversionOutcome outcome;
   std::vector<std::string> events;    // the recording sink's lines
   std::vector<std::string> messages;  // "time text", as the observer saw them
+  RunSummary end;
 };
 
 // Converts bytes without host files, into a recording sink.
