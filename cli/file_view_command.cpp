@@ -57,14 +57,15 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
   auto* command = app.add_subcommand(
       "inspect",
       "Show the content of a converted file.\n"
-      "  .gpb  the header (receiver type, channel count, creation time, the file name stored at creation),\n"
-      "        then one line per epoch and satellite: epoch time (GPS seconds of the week), epoch flags\n"
-      "        (1: four or more satellites, 2: kinematic), latitude and longitude (degrees), height (m),\n"
-      "        PRN, lock time (s), L1 and L2 pseudorange (m) and carrier phase (cycles). An epoch\n"
-      "        without satellites gets one line of its own.\n"
-      "  .epp  the ephemeris blocks;  .sta, .sum  the text as it is.\n"
+      "  .gpb  the header (receiver type, channel count, creation time, the file name stored at creation), "
+      "then one line per epoch and satellite: epoch time (GPS seconds of the week), epoch flags (1: four or "
+      "more satellites, 2: kinematic), latitude and longitude (degrees), height (m), PRN, lock time (s), L1 "
+      "and L2 pseudorange (m) and carrier phase (cycles). An epoch without satellites gets one line of its "
+      "own.\n"
+      "  .epp  one line per ephemeris block: PRN, IODE, toe, sqrt(A), eccentricity.\n"
+      "  .sta, .sum  the text as it is.\n"
       "A damaged measurement file is listed up to the damage; the reason follows on stderr.\n"
-      "Exit code: 0 listed; 1 no epoch matched --prn/--from/--to; 2 the file is missing, unreadable or\n"
+      "Exit code: 0 listed; 1 no epoch matched --prn/--from/--to; 2 the file is missing, unreadable or "
       "damaged, the options do not fit it, or standard output cannot be written.");
   auto args = std::make_shared<InspectArguments>();
   command->add_option("FILE", args->file, "The .gpb, .epp, .sta or .sum file to show")->required();

@@ -166,12 +166,12 @@ void AddTimeCommand(CLI::App& app, int& exit_code) {
       "Convert between GPS time and calendar date and time (GPS time scale: no leap seconds).\n"
       "  morvelin time 1303 518400.25            prints 2005-01-01T00:00:00.25\n"
       "  morvelin time 2005-01-01T00:00:00.25    prints 1303 518400.25\n"
-      "Both ways the week is the full GPS week, counted from 1980-01-06 without rollover, and both ways\n"
-      "cover 1980-01-06 to the end of 2099: week and seconds of week give the date and time; a date and\n"
-      "time (YYYY-MM-DD, YYYY-MM-DDTHH:MM or YYYY-MM-DDTHH:MM:SS[.fraction]) gives the week and the\n"
-      "seconds of the week.\n"
-      "Exit code: 0 converted; 2 the input is not a time this command converts, or standard output\n"
-      "cannot be written.");
+      "Both ways the week is the full GPS week, counted from 1980-01-06 without rollover, and both ways "
+      "cover 1980-01-06 to the end of 2099: week and seconds of week give the date and time; a date and "
+      "time (YYYY-MM-DD, YYYY-MM-DDTHH:MM, or YYYY-MM-DDTHH:MM:SS with a fraction if wanted) gives the week and "
+      "the seconds of the week.\n"
+      "Exit code: 0 converted; 2 the input is not a time this command converts, or standard output cannot "
+      "be written.");
   auto args = std::make_shared<TimeArguments>();
   command->add_option("WHEN", args->when, "A GPS week, or a date and time YYYY-MM-DDTHH:MM:SS[.fraction]")
       ->required();

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "morvelin/gpb.h"
@@ -86,6 +87,20 @@ TEST_F(CliCommands, FailedWritesOnStandardOutputAreReported) {
     const Outcome outcome = RunProgram(kCli.string(), arguments, "2>&1 >/dev/full");
     EXPECT_EQ(outcome.exit_code, 2) << arguments;
     EXPECT_EQ(outcome.output, "morvelin: cannot write to standard output: No space left on device\n") << arguments;
+  }
+}
+
+// Help is wrapped to the width of the terminal (COLUMNS when there is none).
+TEST_F(CliCommands, HelpFitsTheWidth) {
+  for (const char* command : {"", "convert", "detect", "inspect", "time"}) {
+    const Outcome outcome = RunProgram("COLUMNS=60 " + kCli.string(), std::string(command) + " --help");
+    EXPECT_EQ(outcome.exit_code, 0) << command;
+    std::istringstream lines(outcome.output);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("Usage: ", 0) != 0) {
+        EXPECT_LE(line.size(), 60u) << command << ": " << line;
+      }
+    }
   }
 }
 
