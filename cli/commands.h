@@ -5,6 +5,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "standard_output.h"
+
 namespace morvelin::cli {
 
 // Each adds its subcommand to app; the callback sets exit_code.

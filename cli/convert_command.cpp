@@ -132,6 +132,7 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
       if (code == 1) break;  // stopped by the user: convert nothing more
     }
     std::signal(SIGINT, SIG_DFL);
+    exit_code = FinishStandardOutput(exit_code);
   });
 }
 

@@ -48,6 +48,7 @@ struct InspectArguments {
   bool csv = false;
   int prn = 0;
   double from = 0.0;
+  double to = 0.0;
 };
 
 }  // namespace
@@ -56,15 +57,16 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
   auto* command = app.add_subcommand(
       "inspect",
       "Show the content of a converted file.\n"
-      "  .gpb  the header (receiver type, channel count, creation time, the file name stored at creation),\n"
-      "        then one line per epoch and satellite: epoch time (GPS seconds of the week), epoch flags\n"
-      "        (1: four or more satellites, 2: kinematic), latitude and longitude (degrees), height (m),\n"
-      "        PRN, lock time (s), L1 and L2 pseudorange (m) and carrier phase (cycles). An epoch\n"
-      "        without satellites gets one line of its own.\n"
-      "  .epp  the ephemeris blocks;  .sta, .sum  the text as it is.\n"
+      "  .gpb  the header (receiver type, channel count, creation time, the file name stored at creation), "
+      "then one line per epoch and satellite: epoch time (GPS seconds of the week), epoch flags (1: four or "
+      "more satellites, 2: kinematic), latitude and longitude (degrees), height (m), PRN, lock time (s), L1 "
+      "and L2 pseudorange (m) and carrier phase (cycles). An epoch without satellites gets one line of its "
+      "own.\n"
+      "  .epp  one line per ephemeris block: PRN, IODE, toe, sqrt(A), eccentricity.\n"
+      "  .sta, .sum  the text as it is.\n"
       "A damaged measurement file is listed up to the damage; the reason follows on stderr.\n"
-      "Exit code: 0 listed; 1 no epoch matched --prn/--from; 2 the file is missing, unreadable or\n"
-      "damaged, or the options do not fit it.");
+      "Exit code: 0 listed; 1 no epoch matched --prn/--from/--to; 2 the file is missing, unreadable or "
+      "damaged, the options do not fit it, or standard output cannot be written.");
   auto args = std::make_shared<InspectArguments>();
   command->add_option("FILE", args->file, "The .gpb, .epp, .sta or .sum file to show")->required();
   command->add_flag("--csv", args->csv,
@@ -73,20 +75,24 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
                     "satellite columns are empty for an epoch without satellites)");
   auto* prn = command
                   ->add_option("--prn", args->prn,
-                               "Measurement files only: start the listing at the first epoch in which this "
-                               "satellite has an L1 pseudorange. From the start of the file (or from --from) "
-                               "the library's search is run window after window (each window covers at most "
-                               "60 epochs and 1000 s) until an epoch is found or the file ends")
+                               "Measurement files only: list this satellite alone, from the first epoch in "
+                               "which it has an L1 pseudorange (found from the start of the file, or from "
+                               "--from, by the library's search, run window after window of at most 60 epochs "
+                               "and 1000 s); epochs without it are left out")
                   ->check(CLI::Range(0, 255));
   auto* from = command->add_option(
       "--from", args->from,
       "Measurement files only: skip the epochs whose time (GPS seconds of the week) is before this; "
       "with --prn the search starts at the first epoch at or after it");
-  command->callback([args, prn, from, &exit_code] {
+  auto* to = command->add_option(
+      "--to", args->to,
+      "Measurement files only: end the listing before the first epoch whose time (GPS seconds of the "
+      "week) is after this");
+  command->callback([args, prn, from, to, &exit_code] {
     const std::string extension = LowerExtension(args->file);
-    const bool measurement_options = args->csv || prn->count() > 0 || from->count() > 0;
+    const bool measurement_options = args->csv || prn->count() > 0 || from->count() > 0 || to->count() > 0;
     if (extension != ".gpb" && measurement_options) {
-      std::cerr << "Error: --csv, --prn and --from apply to measurement files (.gpb) only\n";
+      std::cerr << "Error: --csv, --prn, --from and --to apply to measurement files (.gpb) only\n";
       exit_code = kInspectDamaged;
       return;
     }
@@ -95,6 +101,7 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
       options.csv = args->csv;
       if (prn->count() > 0) options.prn = args->prn;
       if (from->count() > 0) options.from = args->from;
+      if (to->count() > 0) options.to = args->to;
       exit_code = ListMeasurementFile(args->file, options, std::cout, std::cerr);
     } else if (extension == ".epp") {
       exit_code = PrintEphemerisFile(args->file);
@@ -104,6 +111,7 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
       std::cerr << "Error: " << args->file << " is not a .gpb, .epp, .sta or .sum file\n";
       exit_code = kInspectDamaged;
     }
+    exit_code = FinishStandardOutput(exit_code);
   });
 }
 

@@ -21,13 +21,14 @@ namespace morvelin::cli {
 
 struct InspectOptions {
   bool csv = false;
-  std::optional<int> prn;      // jump to the first epoch that observes this satellite
-  std::optional<double> from;  // skip the epochs before this time (GPS seconds of the week)
+  std::optional<int> prn;      // this satellite's rows alone, from its first epoch with an L1 pseudorange
+  std::optional<double> from;  // start at the first epoch at or after this time (GPS seconds of the week)
+  std::optional<double> to;    // end before the first epoch after this time
 };
 
 // Exit codes of the listing.
 inline constexpr int kInspectDone = 0;
-inline constexpr int kInspectNotFound = 1;  // --prn / --from matched no epoch
+inline constexpr int kInspectNotFound = 1;  // --prn / --from / --to matched no epoch
 inline constexpr int kInspectDamaged = 2;   // unreadable or damaged file
 
 namespace detail {
@@ -55,6 +56,45 @@ inline bool ReadStoredHeader(const std::string& path, GpbHeader& header) {
 struct Closer {
   void operator()(MeasurementFile* file) const { CloseMeasurementFile(file); }
 };
+
+// The library takes paths of at most 143 characters. A longer one is opened
+// as the converter opens its files: by its name, from its own folder; the
+// working directory is restored at once.
+inline MeasurementFile* OpenListed(const std::string& path) {
+  constexpr std::size_t kLibraryPathLimit = 143;
+  constexpr std::uint16_t kBufferSize = 16384;
+  const std::filesystem::path full(path);
+  std::error_code error;
+  const std::filesystem::path here = std::filesystem::current_path(error);
+  if (path.size() <= kLibraryPathLimit || !full.has_parent_path() || error) {
+    return OpenMeasurementFile(path.c_str(), kBufferSize);
+  }
+  std::filesystem::current_path(full.parent_path(), error);
+  if (error) return OpenMeasurementFile(path.c_str(), kBufferSize);
+  MeasurementFile* file = OpenMeasurementFile(full.filename().string().c_str(), kBufferSize);
+  std::filesystem::current_path(here, error);
+  return file;
+}
+
+// "No epoch ... in PATH" for filters that matched nothing.
+inline std::string NoMatch(const InspectOptions& options, const std::string& path) {
+  LineText text;
+  text.Str("No epoch");
+  if (options.from && options.to) {
+    text.Str(" from ").Fixed(*options.from, 3).Str(" to ").Fixed(*options.to, 3);
+  } else if (options.from) {
+    text.Str(" at or after ").Fixed(*options.from, 3);
+  } else if (options.to) {
+    text.Str(" at or before ").Fixed(*options.to, 3);
+  }
+  if (options.prn) {
+    text.Str(" observes PRN ").Int(*options.prn);
+  } else {
+    text.Str(" found");
+  }
+  text.Str(" in ").Str(path).Char('\n');
+  return std::string(text.View());
+}
 
 }  // namespace detail
 
@@ -86,14 +126,17 @@ inline constexpr const char* kEpochCsvHeading =
     "prn,lock_time,l1_pseudorange,l1_phase,l1_third,l2_pseudorange,l2_phase\n";
 
 // One line per satellite of the epoch; an epoch without satellites still
-// gets one line, with the satellite columns left empty.
-inline std::string FormatEpochRows(const EpochRecord& epoch, const ObservationRecord* observations, bool csv) {
+// gets one line, with the satellite columns left empty. With only_prn, the
+// lines of that satellite alone (none when the epoch lacks it).
+inline std::string FormatEpochRows(const EpochRecord& epoch, const ObservationRecord* observations, bool csv,
+                                   std::optional<int> only_prn = {}) {
   std::string rows;
   detail::LineText text;
   const int count = epoch.measurement_count;
   for (int j = 0; j < (count == 0 ? 1 : count); ++j) {
     text.Clear();
     const ObservationRecord* o = count == 0 ? nullptr : &observations[j];
+    if (only_prn && (o == nullptr || o->prn != *only_prn)) continue;
     if (csv) {
       text.Fixed(epoch.epoch_time, 3).Char(',').Fixed(epoch.corrected_epoch_time, 9).Char(',');
       text.Fixed(epoch.clock_offset, 3).Char(',').Int(epoch.epoch_flags).Char(',');
@@ -205,7 +248,7 @@ inline Jump JumpToSatellite(MeasurementFile& file, const InspectOptions& options
 // up to the damage, then the reader's text goes to err.
 inline int ListMeasurementFile(const std::string& path, const InspectOptions& options, std::ostream& out,
                                std::ostream& err) {
-  std::unique_ptr<MeasurementFile, detail::Closer> file(OpenMeasurementFile(path.c_str(), 16384));
+  std::unique_ptr<MeasurementFile, detail::Closer> file(detail::OpenListed(path));
   if (!file) {
     err << LibraryMessage() << '\n';
     return kInspectDamaged;
@@ -226,24 +269,21 @@ inline int ListMeasurementFile(const std::string& path, const InspectOptions& op
       case detail::Jump::kFailed:
         err << LibraryMessage() << '\n';
         return kInspectDamaged;
-      case detail::Jump::kNotFound: {
-        detail::LineText text;
-        text.Str("No epoch");
-        if (options.from) text.Str(" at or after ").Fixed(*options.from, 3);
-        if (options.prn) text.Str(" observes PRN ").Int(*options.prn);
-        else text.Str(" found");
-        text.Str(" in ").Str(path);
-        err << text.View() << '\n';
+      case detail::Jump::kNotFound:
+        err << detail::NoMatch(options, path);
         return kInspectNotFound;
-      }
     }
   }
+  const bool filtered = options.prn || options.from || options.to;
+  bool listed = false;
   for (;;) {
     const std::int64_t before = Tell(file->stream);
     EpochRecord epoch{};
     const int result = ReadMeasurementEpoch(file.get(), &epoch, room.data());
-    if (result == 0) {
-      out << FormatEpochRows(epoch, room.data(), options.csv);
+    if (result == 0 && !(options.to && epoch.epoch_time > *options.to)) {
+      const std::string rows = FormatEpochRows(epoch, room.data(), options.csv, options.prn);
+      listed = listed || !rows.empty();
+      out << rows;
       continue;
     }
     out.flush();
@@ -252,15 +292,20 @@ inline int ListMeasurementFile(const std::string& path, const InspectOptions& op
       return kInspectDamaged;
     }
     // The reader takes a cut epoch record for the end of the file; a listing
-    // says that the file ends in the middle of one.
+    // says that the file ends in the middle of one. (result 0: the listing
+    // ends before the first epoch after --to.)
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    if (!error && before >= 0 && size > static_cast<std::uintmax_t>(before)) {
+    if (result < 0 && !error && before >= 0 && size > static_cast<std::uintmax_t>(before)) {
       detail::LineText text;
       text.Str("Error: ").Int(static_cast<std::int64_t>(size - static_cast<std::uintmax_t>(before)));
       text.Str(" bytes at the end of ").Str(path).Str(" do not make an epoch record");
       err << text.View() << '\n';
       return kInspectDamaged;
+    }
+    if (filtered && !listed) {
+      err << detail::NoMatch(options, path);
+      return kInspectNotFound;
     }
     return kInspectDone;
   }

@@ -1,6 +1,8 @@
 // `morvelin time`: GPS week and seconds of week to calendar date and time,
 // and back, with the utility library's own conversions.
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -15,12 +17,13 @@ namespace morvelin::cli {
 
 namespace {
 
-// The calendar side counts seconds since 1970 in 32 bits, in a double of
-// about 2^31: good to a microsecond.
+// Full GPS weeks both ways, from the GPS epoch to the end of 2099.
 constexpr int kMaxDecimals = 6;
-constexpr double kSecondsPerWeek = 604800.0;
-constexpr double kGpsEpochSince1970 = 315964800.0;
-constexpr double kLastCalendarSecond = 2147483647.0;  // 2038-01-19 03:14:07
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr std::int64_t kSecondsPerWeek = 7 * kSecondsPerDay;
+// Days from 1970-01-01 to the GPS epoch, 1980-01-06, and to 2100-01-01.
+constexpr std::int64_t kGpsEpochDay = 3657;
+constexpr std::int64_t kEndDay = 47482;
 
 struct TimeArguments {
   std::string when;
@@ -66,6 +69,19 @@ int ChosenDecimals(int requested, int typed) {
   return typed < kMaxDecimals ? typed : kMaxDecimals;
 }
 
+// The civil date of a day counted from 1970-01-01 (Gregorian; 1970-2099).
+void CivilDate(std::int64_t days, int& year, int& month, int& day) {
+  year = 1970;
+  while (days >= (year % 4 == 0 ? 366 : 365)) days -= year++ % 4 == 0 ? 366 : 365;
+  month = 1;
+  while (days >= DaysInMonth(year, month)) days -= DaysInMonth(year, month++);
+  day = static_cast<int>(days) + 1;
+}
+
+void Digits(TextBuilder& text, std::int64_t value, int width) {
+  text.Int(value, width, TextBuilder::Pad::kZeros);
+}
+
 int WeekToDate(const std::string& week_text, const std::string& seconds_text, int requested) {
   int week = 0;
   double seconds_of_week = 0.0;
@@ -76,19 +92,34 @@ int WeekToDate(const std::string& week_text, const std::string& seconds_text, in
   if (!ParseSeconds(seconds_text, seconds_of_week, typed) || seconds_of_week >= kSecondsPerWeek) {
     return Fail("the seconds of the week must be a number from 0 to below 604800, not '" + seconds_text + "'");
   }
-  const int effective_week = week < 500 ? week + 1024 : week;
-  if (effective_week * kSecondsPerWeek + seconds_of_week + kGpsEpochSince1970 > kLastCalendarSecond) {
-    return Fail("the time lies after 2038-01-19 03:14:07, beyond the library's calendar");
+  // Whole units of the printed decimals, so that rounding carries into the
+  // minutes and days as it must.
+  const int decimals = ChosenDecimals(requested, typed);
+  std::int64_t scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const std::int64_t units = std::llround(seconds_of_week * static_cast<double>(scale));
+  const std::int64_t seconds = week * kSecondsPerWeek + units / scale + kGpsEpochDay * kSecondsPerDay;
+  if (week > (kEndDay - kGpsEpochDay) / 7 || seconds >= kEndDay * kSecondsPerDay) {
+    return Fail("the time lies after 2099-12-31, beyond the calendar this command converts");
   }
-  char time_text[32];
-  char date_text[16];
-  FormatGpsTime(week * kSecondsPerWeek + seconds_of_week, ChosenDecimals(requested, typed), time_text,
-                date_text);
-  // "mm/dd/yyyy" to "yyyy-mm-dd".
-  const std::string_view date(date_text);
+  int year = 0, month = 0, day = 0;
+  CivilDate(seconds / kSecondsPerDay, year, month, day);
+  const std::int64_t of_day = seconds % kSecondsPerDay;
   FixedText<64> line;
-  line.Str(date.substr(6)).Char('-').Str(date.substr(0, 2)).Char('-').Str(date.substr(3, 2));
-  line.Char('T').Str(time_text);
+  line.Int(year).Char('-');
+  Digits(line, month, 2);
+  line.Char('-');
+  Digits(line, day, 2);
+  line.Char('T');
+  Digits(line, of_day / 3600, 2);
+  line.Char(':');
+  Digits(line, of_day / 60 % 60, 2);
+  line.Char(':');
+  Digits(line, of_day % 60, 2);
+  if (decimals > 0) {
+    line.Char('.');
+    Digits(line, units % scale, decimals);
+  }
   std::cout << line.View() << '\n';
   return 0;
 }
@@ -135,11 +166,12 @@ void AddTimeCommand(CLI::App& app, int& exit_code) {
       "Convert between GPS time and calendar date and time (GPS time scale: no leap seconds).\n"
       "  morvelin time 1303 518400.25            prints 2005-01-01T00:00:00.25\n"
       "  morvelin time 2005-01-01T00:00:00.25    prints 1303 518400.25\n"
-      "Week and seconds of week give the date and time; weeks below 500 are taken as counted from the\n"
-      "1999 rollover (week + 1024), and times up to 2038-01-19 03:14:07 are covered. A date and time\n"
-      "(YYYY-MM-DD, YYYY-MM-DDTHH:MM or YYYY-MM-DDTHH:MM:SS[.fraction], 1980-01-06 to 2099) gives\n"
-      "the full GPS week, counted from 1980-01-06, and the seconds of the week.\n"
-      "Exit code: 0 converted; 2 the input is not a time this command converts.");
+      "Both ways the week is the full GPS week, counted from 1980-01-06 without rollover, and both ways "
+      "cover 1980-01-06 to the end of 2099: week and seconds of week give the date and time; a date and "
+      "time (YYYY-MM-DD, YYYY-MM-DDTHH:MM, or YYYY-MM-DDTHH:MM:SS with a fraction if wanted) gives the week and "
+      "the seconds of the week.\n"
+      "Exit code: 0 converted; 2 the input is not a time this command converts, or standard output cannot "
+      "be written.");
   auto args = std::make_shared<TimeArguments>();
   command->add_option("WHEN", args->when, "A GPS week, or a date and time YYYY-MM-DDTHH:MM:SS[.fraction]")
       ->required();
@@ -161,6 +193,7 @@ void AddTimeCommand(CLI::App& app, int& exit_code) {
     } else {
       exit_code = DateToWeek(args->when, args->decimals);
     }
+    exit_code = FinishStandardOutput(exit_code);
   });
 }
 

@@ -4,7 +4,8 @@
 #   --windows  also the mingw-w64 cross compiler and Wine (32-bit).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+          pkg-config dpkg-dev groff-base)
 windows=0
 [ "${1:-}" = "--windows" ] && windows=1
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -19,10 +20,17 @@ using nlohmann::json;
 
 namespace {
 
+// The cases' folder: MORVELIN_CONFORMANCE_DIR from the environment when it
+// is set, else the folder named at build time.
+fs::path CasesDir() {
+  const char* chosen = std::getenv("MORVELIN_CONFORMANCE_DIR");
+  return chosen != nullptr && *chosen != '\0' ? fs::path(chosen) : fs::path(MORVELIN_CONFORMANCE_DIR);
+}
+
 std::vector<std::string> CaseNames() {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(MORVELIN_CONFORMANCE_DIR, error))
+  for (const auto& entry : fs::directory_iterator(CasesDir(), error))
     if (entry.is_directory() && fs::exists(entry.path() / "case.json")) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
@@ -70,7 +78,7 @@ class ConformanceTest : public testing::TestWithParam<std::string> {
 };
 
 TEST_P(ConformanceTest, HostSeesExactlyTheExpectedOutcome) {
-  const fs::path case_dir = fs::path(MORVELIN_CONFORMANCE_DIR) / GetParam();
+  const fs::path case_dir = CasesDir() / GetParam();
   const json test_case = json::parse(morvelin::test::ReadText((case_dir / "case.json").string()));
   const json& expect = test_case["expect"];
   const std::string path = test_case["path"];
@@ -176,6 +184,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConformanceTest, testing::ValuesIn(CaseNames()),
                            return name;
                          });
 
-TEST(Conformance, CasesArePresent) { EXPECT_GE(CaseNames().size(), 1u) << MORVELIN_CONFORMANCE_DIR; }
+// Without the cases (a fresh clone has no such folder) the suite says so and
+// is skipped; a folder that is there must hold cases.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ConformanceTest);
+
+TEST(Conformance, CasesArePresent) {
+  if (!fs::is_directory(CasesDir())) {
+    GTEST_SKIP() << "no conformance cases at " << CasesDir().string()
+                 << "; set MORVELIN_CONFORMANCE_DIR to the folder that holds them";
+  }
+  EXPECT_GE(CaseNames().size(), 1u) << CasesDir().string();
+}
 
 }  // namespace

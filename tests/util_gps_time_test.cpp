@@ -234,6 +234,17 @@ TEST(ParseGpsTime, FullWeeksFrom1980To2099) {
     ASSERT_EQ(ParseGpsTime(c.time, c.date, t), 0) << c.date;
     EXPECT_DOUBLE_EQ(t, c.expected) << c.date;
   }
+  // Outside 1980-2099 the week is folded and moved on by 1024 below 500.
+  const Case outside[] = {
+      {"00:00:00", "01/05/1980", 1024 * 604800.0 - 86400.0},
+      {"12:00:00", "12/31/1979", 1024 * 604800.0 - 6 * 86400.0 + 43200.0},
+      {"00:00:00", "01/01/2100", 184 * 604800.0 - 455296.0},  // 32-bit seconds wrap
+  };
+  for (const auto& c : outside) {
+    double t = -1.0;
+    ASSERT_EQ(ParseGpsTime(c.time, c.date, t), 0) << c.date;
+    EXPECT_DOUBLE_EQ(t, c.expected) << c.date;
+  }
   double t = 7.0;
   EXPECT_EQ(ParseGpsTime("00:00:00", "01-01-2005", t), 1);
   EXPECT_EQ(ParseGpsTime("00:61:00", "01/01/2005", t), 1);

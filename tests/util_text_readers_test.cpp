@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "morvelin/util.h"
 #include "support/harness.h"
@@ -328,6 +329,61 @@ TEST(ScanKeyword, JoinedValuesAreCut) {
   EXPECT_EQ(ScanKeyword("k", block, "%3d%2s", number, tail), 2);
   EXPECT_EQ(number, 777);
   EXPECT_STREQ(tail, "7");  // cut to the destination
+}
+
+// The rest of scanf's conventions, each against a keyword entry's values.
+// kinds names the destinations in order: i int32, u uint32, t text, f first text.
+TEST(ScanKeyword, IntegerBasesSetsAndSuppression) {
+  struct Case {
+    const char* values;
+    const char* format;
+    const char* kinds;
+    int result;
+    std::int32_t i;
+    std::uint32_t u;
+    const char* first;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"0x1F", "%i", "i", 1, 31, 0, "", ""},
+      {"-017", "%i", "i", 1, -15, 0, "", ""},
+      {"99999999999", "%li", "i", 1, 2147483647, 0, "", ""},
+      {"4294967295", "%u", "u", 1, 0, 4294967295u, "", ""},
+      {"-1", "%lu", "u", 1, 0, 4294967295u, "", ""},
+      {"ff", "%x", "u", 1, 0, 255, "", ""},
+      {"0XfFg", "%X%s", "ut", 2, 0, 255, "", "g"},
+      {"0x", "%x%s", "ut", 2, 0, 0, "", "x"},
+      {"755 8", "%o %d", "ui", 2, 8, 493, "", ""},
+      {"12 34", "%*d %d", "i", 1, 34, 0, "", ""},
+      {"abc123def", "%[a-c]%u%[^ ]", "fut", 3, 0, 123, "abc", "def"},
+      {"]a]b", "%[]a]", "t", 1, 0, 0, "", "]a]"},
+      {"1,2", "%*[^,],%d", "i", 1, 2, 0, "", ""},
+      {"7", "%[0-9", "t", 0, 0, 0, "", ""},
+      {"xyz", "%[0-9]", "t", 0, 0, 0, "", ""},
+      {"5", "%u", "i", 0, 0, 0, "", ""},  // an unsigned conversion wants an unsigned destination
+  };
+  for (const Case& c : cases) {
+    TextBlock block{};
+    block.entry_count = 1;
+    std::strcpy(block.entries[0].keyword, "K");
+    block.entries[0].value_count = 1;
+    std::strcpy(block.entries[0].values[0], c.values);
+    std::int32_t i = 0;
+    std::uint32_t u = 0;
+    char first[8] = "", text[16] = "";
+    std::vector<ScanTarget> targets;
+    for (const char* k = c.kinds; *k != '\0'; ++k) {
+      targets.push_back(*k == 'i'   ? ScanTarget(i)
+                        : *k == 'u' ? ScanTarget(u)
+                        : *k == 'f' ? ScanTarget(first)
+                                    : ScanTarget(text));
+    }
+    EXPECT_EQ(ScanKeywordInto("k", block, c.format, targets), c.result) << c.values << " " << c.format;
+    EXPECT_EQ(i, c.i) << c.values << " " << c.format;
+    EXPECT_EQ(u, c.u) << c.values << " " << c.format;
+    EXPECT_STREQ(first, c.first) << c.values << " " << c.format;
+    EXPECT_STREQ(text, c.text) << c.values << " " << c.format;
+  }
 }
 
 }  // namespace

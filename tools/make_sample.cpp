@@ -2,29 +2,30 @@
 //
 //   morvelin-make-sample OUTPUT.dat [EPOCHS]
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <string>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "sample_generator.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3 || std::strcmp(argv[1], "--help") == 0) {
-    std::fprintf(stderr, "usage: morvelin-make-sample OUTPUT.dat [EPOCHS]\n"
-                         "Writes a small deterministic raw data file (default 300 one-second epochs).\n");
-    return argc < 2 ? 2 : 0;
-  }
-  const int epochs = argc == 3 ? std::atoi(argv[2]) : 300;
-  if (epochs < 0 || epochs > 1000000) {
-    std::fprintf(stderr, "EPOCHS must lie between 0 and 1000000\n");
-    return 2;
-  }
+  CLI::App app{"Writes a small deterministic raw data file: a static occupation with its position, station "
+               "name, receiver type, antenna height, station entries, an event marker, broadcast ephemerides "
+               "and one epoch a second of eight dual-frequency satellites.",
+               "morvelin-make-sample"};
+  std::string output;
+  int epochs = 300;
+  app.add_option("OUTPUT", output, "The raw data file to write (replaced when it exists)")->required();
+  app.add_option("EPOCHS", epochs, "One-second epochs to write (default 300)")->check(CLI::Range(0, 1000000));
+  CLI11_PARSE(app, argc, argv);
+
   const std::vector<std::uint8_t> out = morvelin::tools::MakeSampleRawData(epochs);
-  std::FILE* file = std::fopen(argv[1], "wb");
+  std::FILE* file = std::fopen(output.c_str(), "wb");
   if (file == nullptr || std::fwrite(out.data(), 1, out.size(), file) != out.size() || std::fclose(file) != 0) {
-    std::fprintf(stderr, "%s: cannot be written\n", argv[1]);
+    std::fprintf(stderr, "%s: cannot be written\n", output.c_str());
     return 1;
   }
-  std::printf("%s: %zu bytes, %d epochs\n", argv[1], out.size(), epochs);
+  std::printf("%s: %zu bytes, %d epochs\n", output.c_str(), out.size(), epochs);
   return 0;
 }

@@ -89,7 +89,9 @@ void FormatGpsTime(double gps_seconds, std::int32_t decimals, std::span<char> ti
                    std::span<char> date_text);
 
 // Time text and date text (as the two parsers above) to seconds since the
-// GPS epoch: 0 parsed, 1 rejected.
+// GPS epoch: 0 parsed, 1 rejected. From 1980-01-06 to the end of 2099 the
+// full GPS week counts; outside that span the week of CalendarToGps, moved
+// on by 1024 when below 500.
 std::int32_t ParseGpsTime(const char* time_text, const char* date_text, double& gps_seconds);
 
 // ---------------------------------------------------------------------------
@@ -191,16 +193,19 @@ void PauseMs(std::uint32_t ms);
 // Line, field and block readers
 // ---------------------------------------------------------------------------
 
-// One destination of a formatted read: a char (%c), an int32 (%d, %ld), a
-// float (%f, %e), a double (%lf, %le), or a char array / span (%s, %S; the
-// text is cut to it and always NUL-terminated). A conversion whose
-// destination is of another kind, or that has no destination left, fails.
+// One destination of a formatted read: a char (%c), an int32 (%d, %ld, %i),
+// a uint32 (%u, %x, %o, also with l), a float (%f, %e, %g), a double (%lf,
+// %le, %lg), or a char array / span (%s, %[, %S; the text is cut to it and
+// always NUL-terminated). A conversion whose destination is of another kind,
+// or that has no destination left, fails.
 class ScanTarget {
  public:
-  using Target = std::variant<char*, std::int32_t*, float*, double*, std::span<char>>;
+  using Target =
+      std::variant<char*, std::int32_t*, float*, double*, std::span<char>, std::uint32_t*>;
 
   ScanTarget(char& c) : target_(&c) {}
   ScanTarget(std::int32_t& value) : target_(&value) {}
+  ScanTarget(std::uint32_t& value) : target_(&value) {}
   ScanTarget(float& value) : target_(&value) {}
   ScanTarget(double& value) : target_(&value) {}
   ScanTarget(std::span<char> text) : target_(text) {}
@@ -261,10 +266,14 @@ struct TextBlock {
 std::int32_t ReadBlock(std::FILE* stream, TextBlock& block);
 
 // Scans the values of the first entry with keyword (letter case ignored)
-// that has not been delivered yet, by scanf conventions (%d %ld %f %e %lf
-// %le %g %lg %s %c, field widths, white space and literal characters; no
-// locale), and marks it delivered. Returns the conversions made (0 or more),
-// or -1 when no such entry is left.
+// that has not been delivered yet, by scanf conventions, and marks it
+// delivered: %d %i (0x hexadecimal and 0 octal prefixes) into int32; %u %x
+// %o into uint32 (a negative value wraps and a value beyond 32 bits gives
+// 0xFFFFFFFF, as strtoul with a 32-bit long); %f %e %g (single) and %lf %le
+// %lg (double); %s and %[set] / %[^set] (ranges a-z) into text; %c; %% and
+// literal characters; white space; field widths; '*' to convert without
+// assigning (no destination is taken, nothing counted). No locale. Returns
+// the conversions assigned (0 or more), or -1 when no such entry is left.
 std::int32_t ScanNextKeywordInto(const char* keyword, TextBlock& block, const char* format,
                                  std::span<const ScanTarget> destinations);
 template <class... Destinations>

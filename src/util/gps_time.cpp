@@ -3,7 +3,8 @@
 // The calendar arithmetic is the 32-bit seconds-since-1970 kind: every fourth
 // year is a leap year, two-digit years 0-69 are 2000-2069, and the sums wrap
 // at 32 bits as they always have (callers compare against files written that
-// way). The one exception is ParseGpsTime, which needs the full GPS week.
+// way). The one exception is ParseGpsTime, which counts the full GPS week
+// from 1980 to 2099.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -263,10 +264,21 @@ std::int32_t ParseGpsTime(const char* time_text, const char* date_text, double& 
   if (ParseDateText(date_text, month, day, year) != 0) return 1;
   if (ParseTimeText(time_text, hour, minute, seconds) != 0) return 1;
   // A week folded into 0-1023 and unfolded again by the 500-week threshold is
-  // right only from August 1989 to March 2009, so the week is counted whole.
+  // right only from August 1989 to March 2009, so from the GPS epoch to the
+  // end of 2099 the week is counted whole. Outside that span the documented
+  // rule holds: the folded week, moved on by 1024 when below 500.
   std::int32_t week = 0;
   double seconds_of_week = 0.0;
   CalendarToGpsFullWeek(hour, minute, seconds, month, day, year, week, seconds_of_week);
+  const double full = week * static_cast<double>(kSecondsPerWeek) + seconds_of_week;
+  const double end_of_2099 =
+      static_cast<double>(SecondsFromDateTime64(200, 0, 1, 0, 0, 0) - GpsEpochSeconds());
+  if (full >= 0.0 && full < end_of_2099) {
+    gps_seconds = full;
+    return 0;
+  }
+  CalendarToGps(hour, minute, seconds, month, day, year, week, seconds_of_week);
+  if (week < kWeekRolloverThreshold) week += kWeeksPerRollover;
   gps_seconds = week * static_cast<double>(kSecondsPerWeek) + seconds_of_week;
   return 0;
 }

@@ -30,8 +30,9 @@ std::size_t ParseInt(std::string_view text, std::int32_t& value);
 std::int32_t LeadingInt(std::string_view text);
 double LeadingReal(std::string_view text);
 
-// sscanf(text, format, ...) for %d %ld %f %e %g %lf %le %lg %s %c %%, with
-// optional field widths. Returns the assignments made; 0, never EOF, when
+// sscanf(text, format, ...) for %d %i %u %x %o %f %e %g %s %c %[...] %%,
+// with the l modifier, field widths and '*' suppression (int32 for %d %i,
+// uint32 for %u %x %o). Returns the assignments made; 0, never EOF, when
 // the text ends first. An unsupported directive, or a destination missing or
 // of the wrong kind, ends the scan there.
 std::int32_t ScanFormatted(std::string_view text, const char* format,

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The installed package as a user meets it: installs the built tree into a
+# scratch prefix, builds a small C program against it with find_package and
+# with pkg-config and runs both, checks the man page and the bash
+# completion, and packs a .deb whose contents are listed.
+#   run.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+source_dir=$1
+build_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+for f in bin/morvelin include/morvelin/morvelin.h include/morvelin/gpb.h include/morvelin/util.h \
+         share/man/man1/morvelin.1 share/bash-completion/completions/morvelin share/doc/morvelin/LICENSE; do
+  [ -e "$prefix/$f" ] || fail "$f is not installed"
+done
+ls "$prefix"/lib*/libmorvelin.so >/dev/null 2>&1 || fail "libmorvelin.so is not installed"
+"$prefix/bin/morvelin" --version | grep -q '^morvelin [0-9]' || fail "the installed CLI does not run"
+
+# find_package(morvelin) and morvelin::morvelin.
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+cmake -S "$source_dir/tests/install/consumer" -B "$work/consumer" "${generator[@]}" \
+      -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+"$work/consumer/consumer" | grep -qx 'defaults 0 0, detected 0' || fail "the CMake consumer"
+
+# pkg-config.
+if command -v pkg-config >/dev/null; then
+  pc_dir=$(dirname "$(ls "$prefix"/lib*/pkgconfig/morvelin.pc "$prefix"/lib/*/pkgconfig/morvelin.pc 2>/dev/null | head -1)")
+  flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs morvelin)
+  libdir=$(PKG_CONFIG_PATH=$pc_dir pkg-config --variable=libdir morvelin)
+  # shellcheck disable=SC2086
+  cc "$source_dir/tests/install/consumer/main.c" -o "$work/pc-consumer" $flags -Wl,-rpath,"$libdir"
+  "$work/pc-consumer" | grep -qx 'defaults 0 0, detected 0' || fail "the pkg-config consumer"
+else
+  echo "pkg-config not installed: its check is left out"
+fi
+
+# The man page renders without warnings.
+if command -v groff >/dev/null; then
+  warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/morvelin.1" 2>&1)
+  [ -z "$warnings" ] || fail "man page: $warnings"
+fi
+
+# The completion offers the commands and each command's options.
+complete_words() {
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+           _morvelin morvelin; printf "%s\n" "${COMPREPLY[@]}"' _ "$prefix/share/bash-completion/completions/morvelin" "$@" |
+    sort | tr '\n' ' '
+}
+[ "$(complete_words morvelin '')" = "convert detect inspect time " ] || fail "completion of the commands"
+[ "$(complete_words morvelin inspect --)" = "--csv --from --help --prn --to " ] || fail "completion of inspect"
+
+# The Debian package.
+if command -v dpkg-deb >/dev/null; then
+  (cd "$work" && cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/deb" >/dev/null)
+  deb=$(ls "$work"/deb/*.deb)
+  contents=$(dpkg-deb -c "$deb")
+  for f in ./usr/bin/morvelin ./usr/include/morvelin/morvelin.h ./usr/share/man/man1/morvelin.1 \
+           ./usr/share/doc/morvelin/LICENSE; do
+    grep -q " $f\$" <<<"$contents" || fail "$f is not in $(basename "$deb")"
+  done
+  grep -q '/libmorvelin\.so' <<<"$contents" || fail "libmorvelin.so is not in $(basename "$deb")"
+  dpkg-deb -f "$deb" Package Version Depends Maintainer
+fi
+echo "install test passed"
