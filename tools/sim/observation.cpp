@@ -66,15 +66,16 @@ std::vector<SatelliteObservation> Tracker::Observe(const Constellation& constell
     o.f1 = static_cast<std::uint8_t>(kPhaseValid | (options_.dual_frequency ? kDualFrequency : 0) |
                                      (options_.dual_frequency && options_.full_l2 ? kFullL2 : 0));
     o.f2 = options_.p_code ? kPCode : 0;
+    // A slip shows at an epoch with a valid phase, where the receiver can flag it.
+    if (random_.Chance(options_.invalid_rate)) o.f1 = static_cast<std::uint8_t>(o.f1 & ~kPhaseValid);
     if (!lock.tracked) {
       lock = {true, NewAmbiguity(random_), NewAmbiguity(random_)};
-    } else if (random_.Chance(options_.slip_rate)) {
+    } else if ((o.f1 & kPhaseValid) && random_.Chance(options_.slip_rate)) {
       const double jump = std::round(random_.Uniform(1.0, 500.0)) * (random_.Chance(0.5) ? 1.0 : -1.0);
       lock.n1 += jump;
       lock.n2 += std::round(jump * 60.0 / 77.0);
       o.f1 |= kCycleSlip;
     }
-    if (random_.Chance(options_.invalid_rate)) o.f1 = static_cast<std::uint8_t>(o.f1 & ~kPhaseValid);
 
     const double iono = options_.ionosphere ? kSpeedOfLight * gnss::KlobucharDelay(options_.klobuchar, epoch.geodetic,
                                                                                       c.look.elevation, c.look.azimuth,
