@@ -65,11 +65,14 @@ int main(int argc, char** argv) {
   app.add_option("--rate", config.rate, "epochs per second: 1, 2, 4, 5, 8, 10 or 20")->capture_default_str();
   app.add_option("--position", positions,
                  "a receiver at LAT,LON,HEIGHT (degrees, degrees, metres above the WGS-84 ellipsoid); repeat for more receivers")
-      ->take_all();
+      ->take_all()
+      ->allow_extra_args(false);
   app.add_option("--ecef", ecefs, "a receiver at X,Y,Z (metres, WGS-84 Earth-fixed), after those of --position; repeatable")
-      ->take_all();
+      ->take_all()
+      ->allow_extra_args(false);
   app.add_option("--station", stations, "station name per receiver (up to 5 characters; default SIM1, SIM2, ...)")
-      ->take_all();
+      ->take_all()
+      ->allow_extra_args(false);
   app.add_option("--seed", config.seed, "random seed: constellation, noise, slips, damage")->capture_default_str();
   app.add_option("--truth", truth_path, "write the true position and clock of every epoch to this CSV file");
   app.add_option("--satellites", config.satellites, "satellites in the constellation, 24-32")->capture_default_str();
