@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds morvelin and converts the sample raw data file examples/MORV3450.dat,
+# Builds morvelin and converts the simulated sample raw data file examples/SIMU3450.dat,
 # then shows what came out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,14 +11,14 @@ cmake --build build/release --target morvelin_cli morvelin >/dev/null
 # Converted where it lies, as a host does: the outputs land beside it.
 morvelin=$PWD/build/release/cli/morvelin
 cd examples
-echo "== morvelin detect MORV3450.dat"
-$morvelin detect MORV3450.dat
+echo "== morvelin detect SIMU3450.dat"
+$morvelin detect SIMU3450.dat
 echo
-echo "== morvelin convert MORV3450.dat"
-$morvelin convert MORV3450.dat
-for f in MORV3450.sta MORV3450.sum; do
+echo "== morvelin convert SIMU3450.dat"
+$morvelin convert SIMU3450.dat
+for f in SIMU3450.sta SIMU3450.sum; do
   echo; echo "== examples/$f"; cat "$f"
 done
-echo; echo "== examples/MORV3450.epp (first block)"; head -n 9 MORV3450.epp
-echo; echo "== morvelin inspect MORV3450.gpb (first lines)"
-$morvelin inspect MORV3450.gpb | head -n 14 || true
+echo; echo "== examples/SIMU3450.epp (first block)"; head -n 9 SIMU3450.epp
+echo; echo "== morvelin inspect SIMU3450.gpb (first lines)"
+$morvelin inspect SIMU3450.gpb | head -n 14 || true

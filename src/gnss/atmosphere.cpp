@@ -1,0 +1,46 @@
+#include "gnss/atmosphere.h"
+
+#include <cmath>
+
+#include "gnss/constants.h"
+
+namespace morvelin::gnss {
+
+double KlobucharDelay(const KlobucharParameters& k, const Geodetic& receiver, double elevation, double azimuth,
+                      double t) {
+  // Semicircles throughout, as the broadcast coefficients are scaled.
+  const double e = elevation / kPi;
+  const double psi = 0.0137 / (e + 0.11) - 0.022;
+  double phi_i = receiver.latitude / kPi + psi * std::cos(azimuth);
+  if (phi_i > 0.416) phi_i = 0.416;
+  if (phi_i < -0.416) phi_i = -0.416;
+  const double lambda_i = receiver.longitude / kPi + psi * std::sin(azimuth) / std::cos(phi_i * kPi);
+  const double phi_m = phi_i + 0.064 * std::cos((lambda_i - 1.617) * kPi);
+  double local = 43200.0 * lambda_i + t;
+  local -= std::floor(local / 86400.0) * 86400.0;
+  const double slant = 1.0 + 16.0 * std::pow(0.53 - e, 3.0);
+  double amplitude = k.alpha[0] + phi_m * (k.alpha[1] + phi_m * (k.alpha[2] + phi_m * k.alpha[3]));
+  if (amplitude < 0.0) amplitude = 0.0;
+  double period = k.beta[0] + phi_m * (k.beta[1] + phi_m * (k.beta[2] + phi_m * k.beta[3]));
+  if (period < 72000.0) period = 72000.0;
+  const double x = 2.0 * kPi * (local - 50400.0) / period;
+  if (std::fabs(x) >= 1.57) return slant * 5e-9;
+  const double x2 = x * x;
+  return slant * (5e-9 + amplitude * (1.0 - x2 / 2.0 + x2 * x2 / 24.0));
+}
+
+double SaastamoinenDelay(const Geodetic& receiver, double elevation) {
+  if (receiver.height > 10000.0 || elevation <= 0.0) return 0.0;
+  const double h = receiver.height < 0.0 ? 0.0 : receiver.height;
+  const double pressure = 1013.25 * std::pow(1.0 - 2.2557e-5 * h, 5.2568);   // hPa
+  const double temperature = 15.0 - 6.5e-3 * h + 273.16;                     // K
+  const double humidity = 0.5;
+  const double vapour = 6.108 * humidity * std::exp((17.15 * temperature - 4684.0) / (temperature - 38.45));  // hPa
+  const double cos_z = std::cos(kPi / 2.0 - elevation);
+  const double hydrostatic =
+      0.0022768 * pressure / (1.0 - 0.00266 * std::cos(2.0 * receiver.latitude) - 0.00028 * h / 1000.0);
+  const double wet = 0.002277 * (1255.0 / temperature + 0.05) * vapour;
+  return (hydrostatic + wet) / cos_z;
+}
+
+}  // namespace morvelin::gnss

@@ -1,0 +1,34 @@
+// Signal delays of the atmosphere: the broadcast (Klobuchar) ionosphere and
+// the Saastamoinen troposphere under a standard atmosphere.
+#pragma once
+
+#include "gnss/geodesy.h"
+
+namespace morvelin::gnss {
+
+// The eight broadcast ionosphere coefficients: alpha in s, s/semicircle,
+// s/semicircle^2, s/semicircle^3; beta in s, s/semicircle, ...
+struct KlobucharParameters {
+  double alpha[4] = {0.0, 0.0, 0.0, 0.0};
+  double beta[4] = {0.0, 0.0, 0.0, 0.0};
+};
+
+// The set this product simulates with and documents (a moderate solar
+// activity day; every value a multiple of its broadcast scale factor).
+inline constexpr KlobucharParameters kDefaultKlobuchar = {
+    {0x1.8p-27, 0x1p-27, -0x1p-24, -0x1p-24}  /* 1.1176e-8, 7.4506e-9, -5.9605e-8, -5.9605e-8 */,
+    {90112.0, 49152.0, -131072.0, -327680.0}};
+
+// Ionospheric group delay on L1, seconds (multiply by (f1/f2)^2 for L2), at
+// GPS time t (seconds of week; only its time of day matters).
+double KlobucharDelay(const KlobucharParameters& parameters, const Geodetic& receiver, double elevation,
+                      double azimuth, double t);
+
+// Tropospheric delay in metres along a path of the given elevation (rad), for
+// a standard atmosphere at the receiver's height: 1013.25 hPa, 15 C and 50 %
+// relative humidity at sea level, Saastamoinen's zenith delays mapped with
+// 1/cos(zenith angle). Heights below 0 m are taken as 0 m; above 10 km the
+// delay is 0.
+double SaastamoinenDelay(const Geodetic& receiver, double elevation);
+
+}  // namespace morvelin::gnss

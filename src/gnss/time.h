@@ -1,0 +1,31 @@
+// GPS time as a week and seconds of that week. Seconds of week keep
+// 0.1 ns resolution where seconds since 1980 would keep only 0.2 us.
+#pragma once
+
+#include <cstdint>
+
+namespace morvelin::gnss {
+
+struct GpsTime {
+  std::int32_t week = 0;
+  double seconds = 0.0;  // [0, 604800)
+};
+
+// t + seconds, normalised into its week.
+GpsTime AddSeconds(GpsTime t, double seconds);
+// a - b in seconds.
+double SecondsBetween(GpsTime a, GpsTime b);
+// A time difference in seconds of week brought into [-302400, 302400]: the
+// user algorithm's handling of a week crossing between t and toe or toc.
+double WrapHalfWeek(double seconds);
+
+struct CalendarDate {
+  int year = 0;
+  int month = 0;  // 1-12
+  int day = 0;    // 1-31
+  int day_of_year = 0;  // 1-366
+};
+// The calendar day of a GPS time (GPS time scale, no leap seconds applied).
+CalendarDate DateOf(GpsTime t);
+
+}  // namespace morvelin::gnss

@@ -1,0 +1,194 @@
+// The simulator checked against itself: its raw data file is walked record
+// by record without resynchronising, its ephemerides decoded, and every
+// pseudorange and phase recomputed from them and the truth with the library's
+// user algorithm; then the file is converted and must raise no framing error.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "gnss/atmosphere.h"
+#include "gnss/constants.h"
+#include "gnss/ephemeris_record.h"
+#include "gnss/orbit.h"
+#include "session.h"
+#include "support/harness.h"
+
+namespace morvelin::sim {
+namespace {
+
+using namespace morvelin::gnss;
+
+template <typename T>
+T At(const std::vector<std::uint8_t>& b, std::size_t offset) {
+  T value;
+  std::memcpy(&value, b.data() + offset, sizeof value);
+  return value;
+}
+
+struct Block {
+  int prn;
+  std::uint8_t f1, f2;
+  double pseudorange, phase, l2_phase, l2_code_offset;
+};
+struct Epoch {
+  double time_ms, clock_ms;
+  std::vector<Block> blocks;
+};
+struct Walk {
+  std::vector<BroadcastEphemeris> ephemerides;
+  std::vector<Epoch> epochs;
+  std::size_t end = 0;  // where the walk stopped
+};
+
+// Record after record from the first byte: each must start where the one
+// before ended.
+Walk WalkRecords(const std::vector<std::uint8_t>& b) {
+  Walk walk;
+  std::size_t at = 0;
+  while (at + 4 <= b.size() && b[at] == 0x74) {
+    const std::uint8_t type = b[at + 3];
+    std::size_t length = b[at + 1];
+    if (type == 7) length = 99;
+    if (type == 21) {
+      BroadcastEphemeris eph;
+      EXPECT_TRUE(DecodeEphemerisPayload(std::span(b).subspan(at + 4), &eph));
+      walk.ephemerides.push_back(eph);
+    }
+    if (type == 17) {
+      Epoch e{At<double>(b, at + 4), At<double>(b, at + 12), {}};
+      std::size_t block = at + 21;
+      for (int k = 0; k < b[at + 20]; ++k) {
+        const std::uint8_t f1 = b[block + 1];
+        e.blocks.push_back({b[block], f1, b[block + 2], At<double>(b, block + 16), At<double>(b, block + 24),
+                            f1 & 1 ? At<double>(b, block + 56) : 0.0, f1 & 1 ? At<double>(b, block + 64) : 0.0});
+        block += f1 & 1 ? 72 : 48;
+      }
+      length = block - at;
+      walk.epochs.push_back(e);
+    }
+    at += length;
+  }
+  walk.end = at;
+  return walk;
+}
+
+SimulationConfig Config(GpsTime start, double duration, int rate, double code_noise, double phase_noise) {
+  SimulationConfig c;
+  c.start = start, c.duration = duration, c.rate = rate, c.seed = 11;
+  ReceiverSpec fixed, moving;
+  fixed.position = ToEcef({Radians(-33.9), Radians(18.4), 30.0});
+  moving.position = ToEcef({Radians(60.2), Radians(-150.1), 120.0});
+  moving.kinematic = true, moving.speed = 20.0, moving.station = "ROVR";
+  moving.clock_offset = -9.9e-4, moving.clock_drift = -5e-7;  // steps its clock within the session
+  c.receivers = {fixed, moving};
+  c.observation.code_noise = code_noise, c.observation.phase_noise = phase_noise;
+  c.observation.slip_rate = 0.01, c.observation.invalid_rate = 0.01;
+  c.event_interval = 20.0;
+  return c;
+}
+
+struct Case {
+  const char* name;
+  SimulationConfig config;
+  double code_tolerance, phase_tolerance;  // m, cycles
+};
+
+class SimGeometry : public testing::TestWithParam<Case> {};
+
+TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTruth) {
+  const Case& c = GetParam();
+  const std::vector<ReceiverOutput> outputs = Simulate(c.config);
+  ASSERT_EQ(outputs.size(), 2u);
+  for (const ReceiverOutput& out : outputs) {
+    const Walk walk = WalkRecords(out.raw);
+    ASSERT_EQ(walk.end, out.raw.size()) << "a record does not start where the one before ended";
+    ASSERT_EQ(walk.epochs.size(), out.truth.size());
+    std::map<int, double> ambiguity1, ambiguity2;  // per PRN, over its arc
+    std::size_t slips = 0;
+    for (std::size_t k = 0; k < walk.epochs.size(); ++k) {
+      const Epoch& e = walk.epochs[k];
+      const TruthRow& truth = out.truth[k];
+      EXPECT_EQ(e.time_ms, std::round(truth.receiver_time.seconds * 1000.0));
+      EXPECT_NEAR(WrapHalfWeek(e.time_ms / 1000.0 - e.clock_ms / 1000.0 - truth.time.seconds), 0.0, 1e-9) << "corrected time";
+      EXPECT_LE(e.blocks.size(), 12u);
+      std::map<int, double> seen1, seen2;
+      for (const Block& b : e.blocks) {
+        const BroadcastEphemeris* eph = nullptr;  // the latest written whose toe is within an hour
+        for (const BroadcastEphemeris& candidate : walk.ephemerides)
+          if (candidate.prn == b.prn && std::fabs(WrapHalfWeek(truth.time.seconds - candidate.toe)) <= 3600.0)
+            eph = &candidate;
+        ASSERT_NE(eph, nullptr) << "PRN " << b.prn << " has no ephemeris";
+        const SignalPath path = SignalTo(*eph, truth.position, truth.time.seconds);
+        const LookAngles look = LookAt(truth.geodetic, truth.position, path.satellite);
+        EXPECT_GT(path.range, 2.0e7);
+        EXPECT_LT(path.range, 2.6e7);
+        EXPECT_GE(look.elevation, Radians(c.config.observation.mask));
+        const double iono =
+            kSpeedOfLight * KlobucharDelay(kDefaultKlobuchar, truth.geodetic, look.elevation, look.azimuth, truth.time.seconds);
+        const double common = path.range + kSpeedOfLight * truth.clock_offset + SaastamoinenDelay(truth.geodetic, look.elevation);
+        const double p1 = common - kSpeedOfLight * L1ClockCorrection(*eph, path.state) + iono;
+        const double p2 = common - kSpeedOfLight * L2ClockCorrection(*eph, path.state) + kL1L2Gamma * iono;
+        EXPECT_NEAR(b.pseudorange, p1, c.code_tolerance) << "PRN " << b.prn << " epoch " << k;
+        EXPECT_NEAR(b.pseudorange + b.l2_code_offset, p2, 1.5 * c.code_tolerance) << "PRN " << b.prn;
+        if (!(b.f1 & 0x10)) continue;  // invalid phase
+        const double carrier = common - kSpeedOfLight * path.state.clock;
+        const double n1 = b.phase - (carrier - iono) / kL1Wavelength;
+        const double n2 = b.l2_phase - (carrier - kL1L2Gamma * iono) / kL2Wavelength;
+        EXPECT_NEAR(n1, std::round(n1), c.phase_tolerance) << "PRN " << b.prn << " epoch " << k;
+        EXPECT_NEAR(n2, std::round(n2), c.phase_tolerance) << "PRN " << b.prn << " epoch " << k;
+        if (ambiguity1.count(b.prn) && !(b.f1 & 0x02)) {
+          EXPECT_EQ(std::round(n1), ambiguity1[b.prn]) << "L1 ambiguity moved without a slip, PRN " << b.prn;
+          EXPECT_EQ(std::round(n2), ambiguity2[b.prn]) << "L2 ambiguity moved without a slip, PRN " << b.prn;
+        }
+        slips += (b.f1 & 0x02) ? 1 : 0;
+        seen1[b.prn] = std::round(n1), seen2[b.prn] = std::round(n2);
+      }
+      ambiguity1 = seen1, ambiguity2 = seen2;  // a satellite that sets or loses its phase starts again
+    }
+    EXPECT_GT(slips, 0u);
+  }
+}
+
+const GpsTime kDay{2292, 86400.0};
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, SimGeometry,
+    testing::Values(Case{"NoNoise", Config(kDay, 120.0, 1, 0.0, 0.0), 1e-6, 1e-6},
+                    Case{"Noise", Config(kDay, 60.0, 5, 0.5, 0.003), 3.0, 0.1},
+                    Case{"WeekEnd", Config({2291, 604200.0}, 1200.0, 1, 0.0, 0.0), 1e-6, 1e-6},
+                    Case{"AcrossEphemerisSets", Config({2292, 601190.0}, 30.0, 2, 0.0, 0.0), 1e-6, 1e-6}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(SimSession, SameSeedSameBytesOtherSeedOtherBytes) {
+  SimulationConfig c = Config(kDay, 20.0, 1, 0.3, 0.002);
+  c.damage = {0.2, 5, 7};
+  const std::vector<ReceiverOutput> a = Simulate(c), b = Simulate(c);
+  c.seed = 12;
+  const std::vector<ReceiverOutput> other = Simulate(c);
+  EXPECT_EQ(a[0].raw, b[0].raw);
+  EXPECT_EQ(a[1].raw, b[1].raw);
+  EXPECT_NE(a[0].raw, other[0].raw);
+}
+
+TEST(SimSession, ConvertsWithoutAFramingMessage) {
+  const SimulationConfig c = Config({2291, 601100.0}, 3800.0, 1, 0.3, 0.002);  // a new set, then the week end
+  const std::vector<ReceiverOutput> outputs = Simulate(c);
+  test::TempDir dir;
+  for (std::size_t r = 0; r < outputs.size(); ++r) {
+    const std::string path = dir.File(c.receivers[r].station + "3450.dat");
+    test::WriteBytes(path, outputs[r].raw);
+    const test::Conversion conversion = test::Convert(path);
+    ASSERT_EQ(conversion.result, 0);
+    EXPECT_EQ(conversion.counts[0], static_cast<int>(outputs[r].truth.size()));
+    EXPECT_EQ(conversion.counts[1], 31 * 2) << "ephemerides at the start and at the change of set";
+    EXPECT_EQ(conversion.counts[3], 3800 / 20 - 1) << "events";
+    for (const test::Message& m : conversion.messages) {
+      EXPECT_EQ(m.text.find("Invalid record type"), std::string::npos) << m.text;
+      EXPECT_EQ(m.text.find("Too many channels"), std::string::npos) << m.text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace morvelin::sim

@@ -1,0 +1,109 @@
+#include "observation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "gnss/constants.h"
+#include "gnss/orbit.h"
+
+namespace morvelin::sim {
+
+namespace {
+
+using gnss::kSpeedOfLight;
+
+struct Candidate {
+  std::size_t index;
+  gnss::SignalPath path;
+  gnss::LookAngles look;
+};
+
+double NewAmbiguity(Random& random) { return std::round(random.Uniform(-1048576.0, 1048576.0)); }
+
+// Range rate from the satellite's motion over a tenth of a second around
+// the transmit time and the receiver's velocity.
+double RangeRate(const gnss::BroadcastEphemeris& eph, const gnss::SignalPath& path, const ReceiverEpoch& epoch) {
+  const gnss::Ecef ahead = gnss::SatelliteAt(eph, path.transmit_time + 0.05).position;
+  const gnss::Ecef behind = gnss::SatelliteAt(eph, path.transmit_time - 0.05).position;
+  const double vx = (ahead.x - behind.x) / 0.1 + gnss::kEarthRotation * path.satellite.y;
+  const double vy = (ahead.y - behind.y) / 0.1 - gnss::kEarthRotation * path.satellite.x;
+  const double vz = (ahead.z - behind.z) / 0.1;
+  const double ux = (path.satellite.x - epoch.position.x) / path.range;
+  const double uy = (path.satellite.y - epoch.position.y) / path.range;
+  const double uz = (path.satellite.z - epoch.position.z) / path.range;
+  return (vx - epoch.velocity.x) * ux + (vy - epoch.velocity.y) * uy + (vz - epoch.velocity.z) * uz;
+}
+
+}  // namespace
+
+std::vector<SatelliteObservation> Tracker::Observe(const Constellation& constellation, const ReceiverEpoch& epoch) {
+  const double mask = gnss::Radians(options_.mask);
+  std::vector<Candidate> visible;
+  for (std::size_t i = 0; i < constellation.Size(); ++i) {
+    const gnss::BroadcastEphemeris& eph = constellation.At(i, epoch.time);
+    Candidate c{i, gnss::SignalTo(eph, epoch.position, epoch.time.seconds), {}};
+    c.look = gnss::LookAt(epoch.geodetic, epoch.position, c.path.satellite);
+    if (c.look.elevation >= mask && eph.health == 0) visible.push_back(c);
+  }
+  std::sort(visible.begin(), visible.end(),
+            [](const Candidate& a, const Candidate& b) { return a.look.elevation > b.look.elevation; });
+  if (visible.size() > static_cast<std::size_t>(kChannels)) visible.resize(kChannels);
+  std::sort(visible.begin(), visible.end(), [&](const Candidate& a, const Candidate& b) {
+    return constellation.At(a.index, epoch.time).prn < constellation.At(b.index, epoch.time).prn;
+  });
+
+  std::array<bool, 33> seen{};
+  std::vector<SatelliteObservation> out;
+  for (const Candidate& c : visible) {
+    const gnss::BroadcastEphemeris& eph = constellation.At(c.index, epoch.time);
+    const auto prn = static_cast<std::size_t>(eph.prn);
+    seen[prn] = true;
+    Lock& lock = locks_[prn];
+    SatelliteObservation o;
+    o.prn = eph.prn;
+    o.elevation = c.look.elevation;
+    o.range = c.path.range;
+    o.f1 = static_cast<std::uint8_t>(kPhaseValid | (options_.dual_frequency ? kDualFrequency : 0) |
+                                     (options_.dual_frequency && options_.full_l2 ? kFullL2 : 0));
+    o.f2 = options_.p_code ? kPCode : 0;
+    // A slip shows at an epoch with a valid phase, where the receiver can flag it.
+    if (random_.Chance(options_.invalid_rate)) o.f1 = static_cast<std::uint8_t>(o.f1 & ~kPhaseValid);
+    if (!lock.tracked) {
+      lock = {true, NewAmbiguity(random_), NewAmbiguity(random_)};
+    } else if ((o.f1 & kPhaseValid) && random_.Chance(options_.slip_rate)) {
+      const double jump = std::round(random_.Uniform(1.0, 500.0)) * (random_.Chance(0.5) ? 1.0 : -1.0);
+      lock.n1 += jump;
+      lock.n2 += std::round(jump * 60.0 / 77.0);
+      o.f1 |= kCycleSlip;
+    }
+
+    const double iono = options_.ionosphere ? kSpeedOfLight * gnss::KlobucharDelay(options_.klobuchar, epoch.geodetic,
+                                                                                      c.look.elevation, c.look.azimuth,
+                                                                                      epoch.time.seconds)
+                                            : 0.0;
+    const double tropo = options_.troposphere ? gnss::SaastamoinenDelay(epoch.geodetic, c.look.elevation) : 0.0;
+    const double receiver_clock = kSpeedOfLight * epoch.clock_offset;
+    const double carrier = c.path.range + receiver_clock - kSpeedOfLight * c.path.state.clock + tropo;
+    const double p1 = c.path.range + receiver_clock - kSpeedOfLight * gnss::L1ClockCorrection(eph, c.path.state) +
+                      tropo + iono + options_.code_noise * random_.Gaussian();
+    o.pseudorange = p1;
+    const double phase_noise = options_.phase_noise * random_.Gaussian();
+    o.phase = (carrier - iono + phase_noise) / gnss::kL1Wavelength + lock.n1;
+    const double rate = RangeRate(eph, c.path, epoch) + kSpeedOfLight * (epoch.clock_drift - eph.af1);
+    o.doppler = -rate / gnss::kL1Wavelength;
+    if (options_.dual_frequency) {
+      const double p2 = c.path.range + receiver_clock - kSpeedOfLight * gnss::L2ClockCorrection(eph, c.path.state) +
+                        tropo + gnss::kL1L2Gamma * iono + options_.code_noise * random_.Gaussian();
+      o.l2_code_offset = p2 - p1;
+      o.l2_phase = (carrier - gnss::kL1L2Gamma * iono + options_.phase_noise * random_.Gaussian()) /
+                       gnss::kL2Wavelength + lock.n2;
+    }
+    if (!(o.f1 & kPhaseValid)) o.phase = o.l2_phase = 0.0;
+    out.push_back(o);
+  }
+  for (std::size_t prn = 1; prn < locks_.size(); ++prn)
+    if (!seen[prn]) locks_[prn].tracked = false;
+  return out;
+}
+
+}  // namespace morvelin::sim

@@ -1,0 +1,81 @@
+// What a receiver measures: for every satellite above the elevation mask (at
+// most 12, the highest), code and carrier on L1 and, dual frequency, on L2.
+//
+//   code  P_i = rho + c (dt_r - dt_s,i) + T + gamma_i I + code noise
+//   phase L_i = (rho + c (dt_r - dt_s) + T - gamma_i I + phase noise) / lambda_i + N_i   (cycles)
+//
+// rho: geometric range with Earth rotation during the signal's travel; dt_r:
+// receiver clock offset; dt_s,i: satellite clock from af0/af1/af2 with the
+// relativistic term, minus TGD on L1 and minus (f1/f2)^2 TGD on L2 (the
+// carrier uses the clock without TGD: an ambiguity absorbs a constant); T:
+// troposphere; I: broadcast ionosphere on L1, gamma_1 = 1, gamma_2 =
+// (f1/f2)^2. The phase has the sign of the range (it grows as the satellite
+// recedes), as in RINEX; N_i is an integer that holds from a satellite's
+// rise until a cycle slip. The third L1 observable is the L1 Doppler in Hz
+// (negative while the satellite recedes).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "constellation.h"
+#include "gnss/atmosphere.h"
+#include "random.h"
+#include "receiver.h"
+
+namespace morvelin::sim {
+
+inline constexpr int kChannels = 12;
+
+struct ObservationOptions {
+  bool dual_frequency = true;
+  bool p_code = true;
+  bool full_l2 = true;             // false: squared L2 (no L2 code and phase reach the host)
+  bool ionosphere = true;
+  bool troposphere = true;
+  double mask = 10.0;              // degrees
+  double code_noise = 0.3;         // m, 1 sigma (L2 code: the same)
+  double phase_noise = 0.002;      // m, 1 sigma
+  double slip_rate = 0.0;          // per satellite and epoch
+  double invalid_rate = 0.0;       // per satellite and epoch
+  gnss::KlobucharParameters klobuchar = gnss::kDefaultKlobuchar;
+};
+
+// Flag bits of a satellite block, as a receiver sets them.
+inline constexpr std::uint8_t kDualFrequency = 0x01;  // F1: an L2 block follows
+inline constexpr std::uint8_t kCycleSlip = 0x02;      // F1: L1 cycle slip at this epoch
+inline constexpr std::uint8_t kPhaseValid = 0x10;     // F1
+inline constexpr std::uint8_t kFullL2 = 0x20;         // F1: full (not squared) L2
+inline constexpr std::uint8_t kPCode = 0x01;          // F2: L1 on P-code
+
+struct SatelliteObservation {
+  int prn = 0;
+  std::uint8_t f1 = 0, f2 = 0, f3 = 0;
+  double pseudorange = 0.0;     // m
+  double phase = 0.0;           // cycles
+  double doppler = 0.0;         // Hz
+  double l2_phase = 0.0;        // cycles
+  double l2_code_offset = 0.0;  // m, L2 code minus L1 code
+  double elevation = 0.0;       // rad (not written)
+  double range = 0.0;           // m, geometric (not written)
+};
+
+// One receiver's tracking loops: which satellites it tracks and their
+// ambiguities, from one epoch to the next.
+class Tracker {
+ public:
+  Tracker(const ObservationOptions& options, Random random) : options_(options), random_(random) {}
+  std::vector<SatelliteObservation> Observe(const Constellation& constellation, const ReceiverEpoch& epoch);
+
+ private:
+  struct Lock {
+    bool tracked = false;
+    double n1 = 0.0, n2 = 0.0;  // integer cycles
+  };
+  ObservationOptions options_;
+  Random random_;
+  std::array<Lock, 33> locks_{};  // by PRN
+};
+
+}  // namespace morvelin::sim
