@@ -161,7 +161,7 @@ ConversionOutcome Conversion::Run() {
   std::unique_ptr<HostFileSink> host_files;
   if (request_.host_files) {
     std::string failure;
-    if (!PlanOutputs(request_.input_path, request_.output_base, request_.host_name, plan, failure)) return Fail(failure);
+    if (!PlanOutputs(request_, plan, failure)) return Fail(failure);
     outcome_.outputs[0] = plan.paths.gpb;
     outcome_.outputs[1] = plan.paths.epp;
     outcome_.outputs[2] = plan.paths.sum;

@@ -26,6 +26,12 @@ bool IsSeparator(char c) {
 #endif
 }
 
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
 void FailWithPath(std::string& failure, const char* prefix, std::string_view path, const char* suffix) {
   FixedText<kMessageSize> text;
   text.Str(prefix).Str(path).Str(suffix);
@@ -86,12 +92,23 @@ bool WithExtension(std::string_view path, const char* extension, std::string& re
   return true;
 }
 
-bool PlanOutputs(const std::string& input_path, const std::string& output_base, const std::string& host_name,
-                 OutputPlan& plan, std::string& failure) {
+bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string& failure) {
+  const std::string& input_path = request.input_path;
+  const std::string& host_name = request.host_name;
   std::string* outputs[] = {&plan.paths.gpb, &plan.paths.epp, &plan.paths.sum, &plan.paths.sta};
   for (std::size_t i = 0; i < 4; ++i) {
-    if (!output_base.empty()) {
-      *outputs[i] = output_base + kExtensions[i];
+    std::string named;
+    if (!request.output_base.empty()) {
+      *outputs[i] = request.output_base + kExtensions[i];
+    } else if (!request.output_dir.empty()) {
+      if (!WithExtension(host_name.empty() ? input_path : host_name, kExtensions[i], named)) {
+        FailWithPath(failure, "Error: No room for the output file extensions in the path ", input_path, "");
+        return false;
+      }
+      std::string& path = *outputs[i];
+      path = request.output_dir;
+      if (!IsSeparator(path.back())) path += kSeparator;
+      path += named;
     } else if (!WithExtension(input_path, kExtensions[i], *outputs[i])) {
       FailWithPath(failure, "Error: No room for the output file extensions in the path ", input_path, "");
       return false;
@@ -102,17 +119,29 @@ bool PlanOutputs(const std::string& input_path, const std::string& output_base, 
     FailWithPath(failure, "Error: No room for the output file extensions in the path ", named, "");
     return false;
   }
-  if (host_name.empty() && output_base.empty()) plan.paths.gpb_header_name = plan.paths.gpb;
+  if (host_name.empty()) plan.paths.gpb_header_name = plan.paths.gpb;
   if (plan.paths.gpb_header_name.size() > kGpbPathLimit) {
     FailWithPath(failure, "Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
     return false;
   }
-  for (const std::string* output : outputs) {
-    if (SameFile(input_path.c_str(), output->c_str())) {
-      FailWithPath(failure, "Error: Output file would overwrite the input file: ", *output, "");
-      return false;
+  if (request.input_stream == nullptr && !request.read_from_memory) {
+    for (const std::string* output : outputs) {
+      if (SameFile(input_path.c_str(), output->c_str())) {
+        FailWithPath(failure, "Error: Output file would overwrite the input file: ", *output, "");
+        return false;
+      }
     }
   }
+  return true;
+}
+
+bool PlanOutputPaths(const ConversionRequest& request, std::string (&paths)[4], std::string& failure) {
+  OutputPlan plan;
+  if (!PlanOutputs(request, plan, failure)) return false;
+  paths[0] = plan.paths.gpb;
+  paths[1] = plan.paths.epp;
+  paths[2] = plan.paths.sum;
+  paths[3] = plan.paths.sta;
   return true;
 }
 
