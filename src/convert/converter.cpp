@@ -152,9 +152,7 @@ RunSummary Conversion::Summary(const SessionInfo& session, std::string_view day_
 
 ConversionOutcome Conversion::Run() {
   if (!OpenInput()) {
-    FixedText<kMessageSize> text;
-    text.Str("Error: File ").Str(request_.input_path).Str(" not found");
-    return Fail(text.View());
+    return Fail(PathMessage("Error: File ", request_.input_path, " not found"));
   }
 
   OutputPlan plan;
@@ -195,9 +193,7 @@ ConversionOutcome Conversion::Run() {
   }
   outcome_.stopped = AbortRequested();
   if (input_.ReadFailed()) {
-    FixedText<kMessageSize> text;
-    text.Str("Error: Unable to read ").Str(plan.day_name);
-    return Fail(text.View());
+    return Fail(PathMessage("Error: Unable to read ", plan.day_name));
   }
   // A skip that reached past the end: the last record was cut.
   if (length > 0 && input_.Position() > length) outcome_.damage.cut_record = true;

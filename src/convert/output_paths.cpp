@@ -32,27 +32,6 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-void FailWithPath(std::string& failure, const char* prefix, std::string_view path, const char* suffix) {
-  FixedText<kMessageSize> text;
-  text.Str(prefix).Str(path).Str(suffix);
-  failure.assign(text.View());
-}
-
-// What the host reads when an output cannot be created: each file has its own text.
-void FailToCreate(std::string& failure, std::size_t index, const std::string& path) {
-  switch (index) {
-    case 0:
-      FailWithPath(failure, "Error: Unable to open ", path, " for writing");
-      break;
-    case 3:
-      FailWithPath(failure, "Error: File ", path, " not able to be opened");
-      break;
-    default:
-      FailWithPath(failure, "Error: File ", path, " not found ");
-      break;
-  }
-}
-
 std::string Reason(int error) {
   const char* text = std::strerror(error);
   return text != nullptr ? text : "unknown error";
@@ -102,7 +81,7 @@ bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string
       *outputs[i] = request.output_base + kExtensions[i];
     } else if (!request.output_dir.empty()) {
       if (!WithExtension(host_name.empty() ? input_path : host_name, kExtensions[i], named)) {
-        FailWithPath(failure, "Error: No room for the output file extensions in the path ", input_path, "");
+        failure = PathMessage("Error: No room for the output file extensions in the path ", input_path, "");
         return false;
       }
       std::string& path = *outputs[i];
@@ -110,24 +89,24 @@ bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string
       if (!IsSeparator(path.back())) path += kSeparator;
       path += named;
     } else if (!WithExtension(input_path, kExtensions[i], *outputs[i])) {
-      FailWithPath(failure, "Error: No room for the output file extensions in the path ", input_path, "");
+      failure = PathMessage("Error: No room for the output file extensions in the path ", input_path, "");
       return false;
     }
   }
   const std::string& named = host_name.empty() ? input_path : host_name;
   if (!WithExtension(named, ".gpb", plan.paths.gpb_header_name) || !WithExtension(named, ".dat", plan.day_name)) {
-    FailWithPath(failure, "Error: No room for the output file extensions in the path ", named, "");
+    failure = PathMessage("Error: No room for the output file extensions in the path ", named, "");
     return false;
   }
   if (host_name.empty()) plan.paths.gpb_header_name = plan.paths.gpb;
   if (plan.paths.gpb_header_name.size() > kGpbPathLimit) {
-    FailWithPath(failure, "Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
+    failure = PathMessage("Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
     return false;
   }
   if (request.input_stream == nullptr && !request.read_from_memory) {
     for (const std::string* output : outputs) {
       if (SameFile(input_path.c_str(), output->c_str())) {
-        FailWithPath(failure, "Error: Output file would overwrite the input file: ", *output, "");
+        failure = PathMessage("Error: Output file would overwrite the input file: ", *output, "");
         return false;
       }
     }
@@ -172,7 +151,7 @@ bool CheckOutputsWritable(const OutputPaths& paths, std::string& failure, std::s
     if (error != 0) {
       for (std::size_t k = 0; k < i; ++k)
         if (created[k]) std::remove(outputs[k]->c_str());
-      FailToCreate(failure, i, *outputs[i]);
+      failure = CreateFailure(static_cast<int>(i), *outputs[i]);
       reason = Reason(error);
       failed_output = static_cast<int>(i);
       return false;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/message.h"
+#include "base/text.h"
 #include "base/text_builder.h"
 
 namespace morvelin {
@@ -17,12 +18,6 @@ constexpr std::size_t kMaxWrittenObservations = 32;
 
 void Fail(std::string& failure, std::string_view text) {
   failure.assign(text.substr(0, kMessageSize - 1));
-}
-
-void FailWithPath(std::string& failure, const char* prefix, const char* path, const char* suffix) {
-  FixedText<kMessageSize> text;
-  text.Str(prefix).Str(path).Str(suffix);
-  Fail(failure, text.View());
 }
 
 void StampCreationTime(GpbHeader& header) {
@@ -43,7 +38,7 @@ void StampCreationTime(GpbHeader& header) {
 
 void FailDiskFull(const MeasurementFile& file, double epoch_time, std::string& failure) {
   FixedText<kMessageSize> text;
-  text.Str("Error: Unable to write to ").Str(file.header.file_name).Str(" (disk full). Epoch ");
+  text.Str("Error: Unable to write to ").Str(TextUntilNul(file.header.file_name)).Str(" (disk full). Epoch ");
   text.Fixed(epoch_time, 1);
   Fail(failure, text.View());
 }
@@ -68,7 +63,7 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
   // A name that does not fit the header's file-name field would be stored
   // cut, naming another file: refuse it before anything is created.
   if (std::strlen(header_name) > kGpbPathLimit) {
-    FailWithPath(failure, "Error: Path too long for the measurement file (143 characters at most): ", header_name,
+    failure = PathMessage("Error: Path too long for the measurement file (143 characters at most): ", header_name,
                  "");
     return nullptr;
   }
@@ -84,7 +79,7 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
 
   file->stream = std::fopen(path, "wb");
   if (file->stream == nullptr) {
-    FailWithPath(failure, "Error: Unable to open ", path, " for writing");
+    failure = PathMessage("Error: Unable to open ", path, " for writing");
     return nullptr;
   }
   if (buffer_size != 0) {
@@ -102,7 +97,7 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
   }
   if (std::fwrite(&header, sizeof header, 1, file->stream) != 1) {
     std::fclose(file->stream);
-    FailWithPath(failure, "Error: Unable to write to ", path, "");
+    failure = PathMessage("Error: Unable to write to ", path, "");
     return nullptr;
   }
   return file.release();
@@ -114,7 +109,7 @@ bool WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch, std::span<co
   if (count > file.header.channel_count || static_cast<std::size_t>(count) > observations.size()) {
     FixedText<kMessageSize> text;
     text.Str("Error: Epoch ").Fixed(epoch.epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
-    text.Int(file.header.channel_count).Str(" channels in ").Str(file.header.file_name);
+    text.Int(file.header.channel_count).Str(" channels in ").Str(TextUntilNul(file.header.file_name));
     Fail(failure, text.View());
     return false;
   }
@@ -146,7 +141,7 @@ bool WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch, std::span<co
 bool FlushGpb(MeasurementFile& file, std::string& failure) {
   if (file.stream == nullptr) return true;
   if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0) {
-    FailWithPath(failure, "Error: Unable to write to ", file.header.file_name, "");
+    failure = PathMessage("Error: Unable to write to ", file.header.file_name, "");
     return false;
   }
   return true;
@@ -158,7 +153,7 @@ bool CloseGpb(MeasurementFile* file, std::string& failure) {
   if (file->stream != nullptr) {
     const bool failed = std::ferror(file->stream) != 0;
     if (std::fclose(file->stream) != 0 || failed) {
-      FailWithPath(failure, "Error: Unable to write to ", file->header.file_name, "");
+      failure = PathMessage("Error: Unable to write to ", file->header.file_name, "");
       ok = false;
     }
     file->stream = nullptr;

@@ -17,13 +17,18 @@ constexpr std::uint16_t kGpbBufferSize = 8192;
 constexpr std::uint8_t kChannelCount = 12;
 constexpr const char* kEphemerisHeader = "$EPHREC Ver6.02 MORVELIN \n";
 
-void FailWithPath(std::string& failure, const char* prefix, const std::string& path, const char* suffix) {
-  FixedText<kMessageSize> text;
-  text.Str(prefix).Str(path).Str(suffix);
-  failure.assign(text.View());
-}
-
 }  // namespace
+
+std::string CreateFailure(int index, const std::string& path) {
+  switch (index) {
+    case 0:
+      return PathMessage("Error: Unable to open ", path, " for writing");
+    case 3:
+      return PathMessage("Error: File ", path, " not able to be opened");
+    default:
+      return PathMessage("Error: File ", path, " not found ");
+  }
+}
 
 HostFileSink::~HostFileSink() {
   if (gpb_ != nullptr) {
@@ -39,18 +44,18 @@ bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& fai
   if (gpb_ == nullptr) return false;
   failed_output = 1;
   if (!epp_.Open(paths.epp.c_str())) {
-    FailWithPath(failure, "Error: File ", paths.epp, " not found ");
+    failure = CreateFailure(1, paths.epp);
     return false;
   }
   epp_.Write(kEphemerisHeader);
   failed_output = 2;
   if (!sum_.Open(paths.sum.c_str())) {
-    FailWithPath(failure, "Error: File ", paths.sum, " not found ");
+    failure = CreateFailure(2, paths.sum);
     return false;
   }
   failed_output = 3;
   if (!sta_.Open(paths.sta.c_str())) {
-    FailWithPath(failure, "Error: File ", paths.sta, " not able to be opened");
+    failure = CreateFailure(3, paths.sta);
     return false;
   }
   failed_output = -1;
@@ -79,7 +84,7 @@ std::string_view HostFileSink::Failure() const {
   // A text file's failed write shows only as its flag: name the first.
   for (const TextFile* file : {&epp_, &sum_, &sta_}) {
     if (file->Failed()) {
-      FailWithPath(failure_, "Error: Unable to write to ", file->Path(), "");
+      failure_ = PathMessage("Error: Unable to write to ", file->Path(), "");
       return failure_;
     }
   }
@@ -106,7 +111,7 @@ bool HostFileSink::Finish() {
     if (!file->IsOpen()) continue;
     const bool failed = file->Failed();
     if (!file->Close() || failed) {
-      if (ok) FailWithPath(failure_, "Error: Unable to write to ", file->Path(), "");
+      if (ok) failure_ = PathMessage("Error: Unable to write to ", file->Path(), "");
       ok = false;
     }
   }

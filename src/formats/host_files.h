@@ -16,6 +16,10 @@ struct OutputPaths {
   std::string gpb_header_name;  // the name the .gpb header stores
 };
 
+// What the host reads when output index (0 .gpb, 1 .epp, 2 .sum, 3 .sta)
+// cannot be created: each file has its own text.
+std::string CreateFailure(int index, const std::string& path);
+
 class HostFileSink final : public ConversionSink {
  public:
   HostFileSink() = default;
