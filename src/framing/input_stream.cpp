@@ -100,6 +100,22 @@ std::size_t InputStream::ReadAcrossBlocks(std::uint8_t* out, std::size_t count) 
   return done;
 }
 
+std::int64_t InputStream::SkipUntil(std::uint8_t value) {
+  std::int64_t skipped = 0;
+  for (;;) {
+    if (next_ == end_ && !Refill()) return skipped;
+    const void* found = std::memchr(data_ + next_, value, end_ - next_);
+    if (found != nullptr) {
+      const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data_);
+      skipped += static_cast<std::int64_t>(at - next_);
+      next_ = at;
+      return skipped;
+    }
+    skipped += static_cast<std::int64_t>(end_ - next_);
+    next_ = end_;
+  }
+}
+
 bool InputStream::Skip(std::int64_t count) {
   if (count <= 0) return true;
   auto buffered = static_cast<std::int64_t>(end_ - next_);

@@ -66,6 +66,10 @@ class InputStream {
     return ReadAcrossBlocks(scratch_, count) == count ? scratch_ : nullptr;
   }
 
+  // Moves forward to the next byte equal to value (not consumed), or to the
+  // end of the input; returns how many bytes were passed over.
+  std::int64_t SkipUntil(std::uint8_t value);
+
   // Moves forward by count bytes (count >= 0) without reading them.
   // Moving past the end is allowed: the next read finds the end.
   bool Skip(std::int64_t count);
