@@ -13,6 +13,7 @@ namespace morvelin::cli {
 void AddConvertCommand(CLI::App& app, int& exit_code);
 void AddDetectCommand(CLI::App& app, int& exit_code);
 void AddInspectCommand(CLI::App& app, int& exit_code);
+void AddQcCommand(CLI::App& app, int& exit_code);
 void AddTimeCommand(CLI::App& app, int& exit_code);
 
 // Lists the ephemerides of an .epp file, one line per block; 0 on success,

@@ -14,12 +14,31 @@ namespace {
 constexpr std::int64_t kNoiseAveraged = 50;
 constexpr double kNoiseWeight = 0.02;
 
-double Median(std::array<double, kWindow> values, int m) {
+// The median of values[from, m).
+double Median(std::array<double, kWindow> values, int from, int m) {
+  const auto first = static_cast<std::size_t>(from), end = static_cast<std::size_t>(m);
   // Insertion sort: at most five values.
-  for (std::size_t i = 1; i < static_cast<std::size_t>(m); ++i)
-    for (std::size_t j = i; j > 0 && values[j - 1] > values[j]; --j) std::swap(values[j - 1], values[j]);
-  return m % 2 == 1 ? values[static_cast<std::size_t>(m / 2)]
-                    : 0.5 * (values[static_cast<std::size_t>(m / 2 - 1)] + values[static_cast<std::size_t>(m / 2)]);
+  for (std::size_t i = first + 1; i < end; ++i)
+    for (std::size_t j = i; j > first && values[j - 1] > values[j]; --j) std::swap(values[j - 1], values[j]);
+  const std::size_t n = end - first, middle = first + n / 2;
+  return n % 2 == 1 ? values[middle] : 0.5 * (values[middle - 1] + values[middle]);
+}
+
+// Where in the window a step most likely begins: the j that best explains
+// the residuals as 0 before j and one level (their median) from j on.
+int StepStart(const std::array<double, kWindow>& residuals, int m) {
+  int best = 0;
+  double best_cost = 0.0;
+  for (int j = 0; j < m; ++j) {
+    const double level = Median(residuals, j, m);
+    double cost = 0.0;
+    for (int i = 0; i < m; ++i) {
+      const double r = residuals[static_cast<std::size_t>(i)] - (i < j ? 0.0 : level);
+      cost += r * r;
+    }
+    if (j == 0 || cost < best_cost) best = j, best_cost = cost;
+  }
+  return best;
 }
 
 // Variance of the median of m samples of unit noise (the mean for m <= 2).
@@ -90,11 +109,32 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
     if (i == 0) test.variance = variance;
   }
   test.residual = residuals[0];
-  const double sigma = series.Sigma();
-  const double median = Median(residuals, m);
-  const double threshold =
-      std::max(series.floor, kThresholdK * sigma * std::sqrt(MedianVariance(m) + variance_sum / m));
-  test.step = std::fabs(median) > threshold && std::fabs(test.residual - median) < std::fabs(test.residual);
+  double sigma = series.Sigma();
+  // Until a satellite's noise is known, the window's own spread may say it
+  // is larger than assumed.
+  if (series.sigma_samples < kNoiseAveraged && m >= 3) {
+    const double median_all = Median(residuals, 0, m);
+    std::array<double, kWindow> deviations{};
+    for (int i = 0; i < m; ++i)
+      deviations[static_cast<std::size_t>(i)] = std::fabs(residuals[static_cast<std::size_t>(i)] - median_all);
+    sigma = std::max(sigma, 1.4826 * Median(deviations, 0, m));
+  }
+  auto threshold = [&](int samples) {
+    return std::max(series.floor, kThresholdK * sigma * std::sqrt(MedianVariance(samples) + variance_sum / m));
+  };
+  // The window holds a step when its median lies beyond the threshold. It
+  // starts at the first sample when no later start explains the window
+  // better, or when the samples before that later start hold a step that
+  // starts at the first sample themselves (two slips close together).
+  int samples = m;
+  while (std::fabs(Median(residuals, 0, samples)) > threshold(samples)) {
+    const int start = StepStart(residuals, samples);
+    if (start == 0) {
+      test.step = true;
+      break;
+    }
+    samples = start;
+  }
   test.outlier = !test.step && std::fabs(test.residual) >
                                    std::max(series.floor, kThresholdK * sigma * std::sqrt(1.0 + test.variance));
   return test;

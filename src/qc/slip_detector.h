@@ -5,9 +5,10 @@
 // (the mean for the Melbourne-Wuebbena combination, a straight line over
 // the last samples for the geometry-free one and for code minus phase). A
 // sample k opens a new segment when the median of the residuals of the
-// window of samples k .. k+4 lies beyond the threshold and sample k itself
-// lies nearer that median than the old level: a step that lasts, starting
-// exactly at k. A single wild sample moves no median and is left out of the
+// window of samples k .. k+4 lies beyond the threshold and a step at k
+// explains the window better than a step at any later sample of it (least
+// squares of the residuals about 0 before the step and their median from
+// it on): a step that lasts, starting exactly at k. A single wild sample moves no median and is left out of the
 // prediction. So every decision waits for the next four samples of the
 // segment (fewer at its end).
 //
