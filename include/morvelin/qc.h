@@ -116,6 +116,7 @@ struct QcPicture {
   std::vector<std::uint32_t> epochs;  // per bin: epochs of the session
   std::vector<float> mean_satellites, min_satellites, max_satellites;  // per bin, NaN without epochs
   std::vector<float> mp1_rms, mp2_rms;  // per bin over all satellites, NaN without samples
+  std::vector<std::uint32_t> mp_samples;  // per bin
   struct Row {
     int prn = 0;
     std::vector<std::uint32_t> tracked, dual;  // per bin: epochs tracked, of them dual frequency

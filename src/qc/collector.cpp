@@ -386,8 +386,10 @@ QcReport Collector::Finish() {
   }
   picture.mp1_rms.assign(bins, kNoValue);
   picture.mp2_rms.assign(bins, kNoValue);
+  picture.mp_samples.assign(bins, 0);
   for (std::size_t i = 0; i < bins; ++i) {
     if (mp_counts[i] < 1.0) continue;
+    picture.mp_samples[i] = static_cast<std::uint32_t>(mp_counts[i]);
     picture.mp1_rms[i] = static_cast<float>(std::sqrt(std::max(0.0, mp_squares1[i]) / mp_counts[i]));
     picture.mp2_rms[i] = static_cast<float>(std::sqrt(std::max(0.0, mp_squares2[i]) / mp_counts[i]));
   }

@@ -4,6 +4,7 @@
 // (1200 pixels wide); plain words in every legend and label.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -133,8 +134,8 @@ void TimeAxis(Page& page, const Axis& axis, double y, double grid_top) {
 
 // A polyline through the finite values of a per-bin series, broken where
 // there is none.
-void Series(Page& page, const Axis& axis, const QcPicture& p, const std::vector<float>& values, double y0,
-            double scale, const char* stroke, double width) {
+void Series(Page& page, const Axis& axis, double start, double bin_width, const std::vector<float>& values,
+            double y0, double scale, const char* stroke, double width) {
   std::string points;
   int count = 0;
   auto flush = [&]() {
@@ -159,7 +160,7 @@ void Series(Page& page, const Axis& axis, const QcPicture& p, const std::vector<
       flush();
       continue;
     }
-    const double t = std::min(p.start + (static_cast<double>(i) + 0.5) * p.bin_width, axis.t1);
+    const double t = std::min(start + (static_cast<double>(i) + 0.5) * bin_width, axis.t1);
     AppendFixed(points, axis.X(t), 1);
     points += ',';
     AppendFixed(points, y0 - static_cast<double>(values[i]) * scale, 1);
@@ -181,6 +182,47 @@ void ValueAxis(Page& page, double left, double right, double y0, double scale, d
 }
 
 double NiceTop(double value, double step) { return std::max(step, std::ceil(value / step - 1e-9) * step); }
+
+// The small charts draw at most this many points: the picture's bins are
+// taken together in groups, weighted by their epochs or samples.
+constexpr std::size_t kChartPoints = 160;
+
+struct Chart {
+  double bin_width = 1.0;
+  std::vector<float> mean, fewest, most, mp1, mp2;
+};
+
+Chart Grouped(const QcPicture& p) {
+  const std::size_t group = std::max<std::size_t>(1, (p.epochs.size() + kChartPoints - 1) / kChartPoints);
+  const std::size_t count = (p.epochs.size() + group - 1) / group;
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  Chart c;
+  c.bin_width = p.bin_width * static_cast<double>(group);
+  c.mean.assign(count, none), c.fewest.assign(count, none), c.most.assign(count, none);
+  c.mp1.assign(count, none), c.mp2.assign(count, none);
+  for (std::size_t g = 0; g < count; ++g) {
+    double epochs = 0, satellites = 0, samples = 0, squares1 = 0, squares2 = 0;
+    for (std::size_t i = g * group; i < std::min(p.epochs.size(), (g + 1) * group); ++i) {
+      if (p.epochs[i] > 0) {
+        epochs += p.epochs[i];
+        satellites += static_cast<double>(p.mean_satellites[i]) * p.epochs[i];
+        c.fewest[g] = std::isfinite(c.fewest[g]) ? std::min(c.fewest[g], p.min_satellites[i]) : p.min_satellites[i];
+        c.most[g] = std::isfinite(c.most[g]) ? std::max(c.most[g], p.max_satellites[i]) : p.max_satellites[i];
+      }
+      if (i < p.mp_samples.size() && p.mp_samples[i] > 0) {
+        samples += p.mp_samples[i];
+        squares1 += static_cast<double>(p.mp1_rms[i]) * static_cast<double>(p.mp1_rms[i]) * p.mp_samples[i];
+        squares2 += static_cast<double>(p.mp2_rms[i]) * static_cast<double>(p.mp2_rms[i]) * p.mp_samples[i];
+      }
+    }
+    if (epochs > 0) c.mean[g] = static_cast<float>(satellites / epochs);
+    if (samples > 0) {
+      c.mp1[g] = static_cast<float>(std::sqrt(squares1 / samples));
+      c.mp2[g] = static_cast<float>(std::sqrt(squares2 / samples));
+    }
+  }
+  return c;
+}
 
 }  // namespace
 
@@ -285,21 +327,22 @@ std::string QcReportSvg(const QcReport& report) {
   double sx = chart_left + 110;
   page.Swatch(sx, panels_top - 24, "#a6cee3", "fewest to most");
   page.Swatch(sx, panels_top - 24, "#1f4e79", "mean");
+  const Chart chart = Grouped(p);
   float most = 4.0f;
-  for (const float v : p.max_satellites)
+  for (const float v : chart.most)
     if (std::isfinite(v)) most = std::max(most, v);
   const double sat_top = NiceTop(static_cast<double>(most) + 1.0, 2.0);
   const double sat_scale = kPanelHeight / sat_top;
   ValueAxis(page, chart_left, chart_right, panels_bottom, sat_scale, sat_top, sat_top > 16 ? 4.0 : 2.0, 0);
-  for (std::size_t i = 0; i < p.epochs.size(); ++i) {
-    if (p.epochs[i] == 0) continue;
-    const double a = small_axis.X(p.start + static_cast<double>(i) * p.bin_width);
-    const double b = small_axis.X(std::min(p.start + static_cast<double>(i + 1) * p.bin_width, t1));
-    const double top = panels_bottom - static_cast<double>(p.max_satellites[i]) * sat_scale;
-    const double bottom = panels_bottom - static_cast<double>(p.min_satellites[i]) * sat_scale;
-    page.Rect(a, top, std::max(b - a, 0.8), std::max(bottom - top, 1.0), "#a6cee3");
+  for (std::size_t i = 0; i < chart.most.size(); ++i) {
+    if (!std::isfinite(chart.most[i])) continue;
+    const double a = small_axis.X(p.start + static_cast<double>(i) * chart.bin_width);
+    const double b = small_axis.X(std::min(p.start + static_cast<double>(i + 1) * chart.bin_width, t1));
+    const double top = panels_bottom - static_cast<double>(chart.most[i]) * sat_scale;
+    const double bottom = panels_bottom - static_cast<double>(chart.fewest[i]) * sat_scale;
+    page.Rect(a, top, std::max(b - a, 0.8), std::max(bottom - top, 1.5), "#a6cee3");
   }
-  Series(page, small_axis, p, p.mean_satellites, panels_bottom, sat_scale, "#1f4e79", 1.5);
+  Series(page, small_axis, p.start, chart.bin_width, chart.mean, panels_bottom, sat_scale, "#1f4e79", 1.5);
   page.Line(chart_left, panels_bottom - 4.0 * sat_scale, chart_right, panels_bottom - 4.0 * sat_scale, kFoundColour,
             1.0, " stroke-dasharray=\"5,4\"");
   page.Text(chart_right - 2, panels_bottom - 4.0 * sat_scale - 4, "four satellites",
@@ -324,15 +367,15 @@ std::string QcReportSvg(const QcReport& report) {
   page.Swatch(mx, panels_top - 24, kMp1Colour, "MP1");
   page.Swatch(mx, panels_top - 24, kMp2Colour, "MP2");
   float mp_most = 0.0f;
-  for (const auto* values : {&p.mp1_rms, &p.mp2_rms})
+  for (const auto* values : {&chart.mp1, &chart.mp2})
     for (const float v : *values)
       if (std::isfinite(v)) mp_most = std::max(mp_most, v);
   const double mp_top = NiceTop(static_cast<double>(mp_most) * 1.1, mp_most > 2.0f ? 1.0 : 0.1);
   const double mp_step = mp_top > 5.0 ? 1.0 : mp_top > 1.0 ? 0.5 : 0.1;
   const double mp_scale = kPanelHeight / mp_top;
   ValueAxis(page, mp_left, mp_right, panels_bottom, mp_scale, mp_top, mp_step, 1);
-  Series(page, mp_axis, p, p.mp2_rms, panels_bottom, mp_scale, kMp2Colour, 1.3);
-  Series(page, mp_axis, p, p.mp1_rms, panels_bottom, mp_scale, kMp1Colour, 1.3);
+  Series(page, mp_axis, p.start, chart.bin_width, chart.mp2, panels_bottom, mp_scale, kMp2Colour, 1.5);
+  Series(page, mp_axis, p.start, chart.bin_width, chart.mp1, panels_bottom, mp_scale, kMp1Colour, 1.5);
   if (mp_most == 0.0f)
     page.Text((mp_left + mp_right) / 2, panels_top + kPanelHeight / 2, "no L1 and L2 data: no multipath",
               " text-anchor=\"middle\"");
