@@ -53,8 +53,13 @@ complete_words() {
            _morvelin morvelin; printf "%s\n" "${COMPREPLY[@]}"' _ "$prefix/share/bash-completion/completions/morvelin" "$@" |
     sort | tr '\n' ' '
 }
-[ "$(complete_words morvelin '')" = "convert detect inspect time " ] || fail "completion of the commands"
+commands=$(complete_words morvelin '')
+for c in convert detect inspect time; do
+  [[ " $commands" == *" $c "* ]] || fail "completion of the commands: $commands"
+done
 [ "$(complete_words morvelin inspect --)" = "--csv --from --help --prn --to " ] || fail "completion of inspect"
+[ "$(complete_words morvelin qc --)" = "--date --epp --help --json --kinematic --mask --position --svg --week " ] ||
+  fail "completion of qc"
 
 # The Debian package.
 if command -v dpkg-deb >/dev/null; then
