@@ -4,6 +4,7 @@
 // (1200 pixels wide); plain words in every legend and label.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
