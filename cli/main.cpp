@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
   morvelin::cli::AddConvertCommand(app, exit_code);
   morvelin::cli::AddDetectCommand(app, exit_code);
   morvelin::cli::AddInspectCommand(app, exit_code);
+  morvelin::cli::AddQcCommand(app, exit_code);
   morvelin::cli::AddTimeCommand(app, exit_code);
   try {
     app.parse(argc, argv);

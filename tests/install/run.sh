@@ -58,6 +58,8 @@ for c in convert detect inspect time; do
   [[ " $commands" == *" $c "* ]] || fail "completion of the commands: $commands"
 done
 [ "$(complete_words morvelin inspect --)" = "--csv --from --help --prn --to " ] || fail "completion of inspect"
+[ "$(complete_words morvelin qc --)" = "--date --epp --help --json --kinematic --mask --position --svg --week " ] ||
+  fail "completion of qc"
 
 # The Debian package.
 if command -v dpkg-deb >/dev/null; then
