@@ -222,7 +222,7 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
         }
       }
       if (outcome.result != ConversionResult::kFailed || outcome.counts.epochs > 0) {
-        std::string finished = FinishExtraSinks(extra, outcome.stopped);
+        std::string finished = FinishExtraSinks(settings.extra, extra);
         if (!finished.empty()) report.Err(finished);
       }
     }

@@ -9,14 +9,19 @@
 #include <CLI/CLI.hpp>
 
 #include "morvelin/events.h"
+#include "qc_options.h"
 
 namespace morvelin::cli {
 
-struct ExtraSinkOptions {};
+struct ExtraSinkOptions {
+  QcCliOptions qc;
+};
 
 // The sinks of one file's conversion and what must be done once it is over.
 struct ExtraSinks {
   std::vector<std::unique_ptr<ConversionSink>> sinks;
+  ConversionSink* qc = nullptr;
+  std::string output_base;
 };
 
 // Adds the options of the further outputs to the convert command.
@@ -29,6 +34,6 @@ bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_b
 
 // After the conversion: what the sinks still have to write (reports). A
 // line to show when something failed, else empty.
-std::string FinishExtraSinks(ExtraSinks& sinks, bool stopped);
+std::string FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks);
 
 }  // namespace morvelin::cli

@@ -254,6 +254,17 @@ TEST_F(Cli, DamagedCollidingAndUnusualInputs) {
   EXPECT_NE(ReadText(dir.File("in/PIPE1230.sum")).find("DAY # 123"), std::string::npos);
 }
 
+// The quality report comes from the same single pass, beside the outputs.
+TEST_F(Cli, ConvertWritesTheQualityReportBesideTheOutputs) {
+  TempDir dir;
+  SmallRun().WriteTo(dir.File("QUAL1230.dat"));
+  Outcome outcome = RunCli("convert -q --qc --qc-json -d " + dir.File("out") + " " + dir.File("QUAL1230.dat"));
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.output;
+  EXPECT_NE(ReadText(dir.File("out/QUAL1230.qc.txt")).find("Quality report"), std::string::npos);
+  EXPECT_NE(ReadText(dir.File("out/QUAL1230.qc.svg")).find("<svg"), std::string::npos);
+  EXPECT_NE(ReadText(dir.File("out/QUAL1230.qc.json")).find("\"epochs\""), std::string::npos);
+}
+
 // A closed pipe stops the run as Ctrl-C does.
 TEST_F(Cli, ClosedPipeStopsTheRun) {
   TempDir dir;
