@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
   morvelin::cli::AddDetectCommand(app, exit_code);
   morvelin::cli::AddInspectCommand(app, exit_code);
   morvelin::cli::AddTimeCommand(app, exit_code);
+  morvelin::cli::AddRinexCommand(app, exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }
