@@ -18,6 +18,12 @@ constexpr int kClockColumn211 = 68;       // the F12.9 clock offset, columns 69-
 // F14.3 holds -999999999.999 .. 9999999999.999.
 constexpr double kLargestValue = 9999999999.9995;
 constexpr double kSmallestValue = -999999999.9995;
+// Thousandths this close to a half are rounded by to_chars (exactly).
+constexpr double kNearHalf = 1e-3;
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 void Blanks(TextBuilder& out, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) out.Char(' ');
@@ -145,11 +151,48 @@ void FormatEpochLine(TextBuilder& out, RinexVersion version, const EpochLine& li
 void FormatObservationValue(char* out, double value) {
   std::memset(out, ' ', kValueWidth);
   if (!(value < kLargestValue && value > kSmallestValue)) return;
-  char digits[32];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
-  const auto length = static_cast<std::size_t>(result.ptr - digits);
-  if (length > static_cast<std::size_t>(kValueWidth)) return;
-  std::memcpy(out + (kValueWidth - static_cast<int>(length)), digits, length);
+  // The value in thousandths, rounded as printf rounds the exact binary
+  // value: unambiguous unless the product lies near a half, where the
+  // product's own rounding could decide; those few go through to_chars.
+  const double scaled = std::fabs(value) * 1000.0;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < kNearHalf) {
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
+    const auto length = static_cast<std::size_t>(result.ptr - digits);
+    if (length <= static_cast<std::size_t>(kValueWidth))
+      std::memcpy(out + (kValueWidth - static_cast<int>(length)), digits, length);
+    return;
+  }
+  auto thousandths = static_cast<std::uint64_t>(fraction > 0.5 ? whole + 1.0 : whole);
+  char* p = out + kValueWidth;
+  // Decimals, point, then the integer part two digits at a time.
+  auto fraction_digits = static_cast<std::uint32_t>(thousandths % 1000);
+  std::uint64_t integer = thousandths / 1000;
+  p -= 3;
+  p[0] = static_cast<char>('0' + fraction_digits / 100);
+  std::memcpy(p + 1, kDigitPairs + 2 * (fraction_digits % 100), 2);
+  *--p = '.';
+  while (integer >= 100) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (integer % 100), 2);
+    integer /= 100;
+  }
+  if (integer >= 10) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * integer, 2);
+  } else {
+    *--p = static_cast<char>('0' + integer);
+  }
+  // printf keeps the sign of a negative value that rounds to zero.
+  if (std::signbit(value)) {
+    if (p == out) {  // "-999999999.9995" rounds to 11 digits: does not fit
+      std::memset(out, ' ', kValueWidth);
+      return;
+    }
+    *--p = '-';
+  }
 }
 
 void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const ObservationLayout& layout,
