@@ -268,7 +268,7 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
     out.AddComment("event markers and station changes are not in a .gpb");
 
     const std::string epp = epp_path.empty() ? base + ".epp" : epp_path;
-    bool any_ephemeris = false;
+    bool any_ephemeris = false;  // without one: no navigation file, the week from the options
     if (std::FILE* probe = std::fopen(epp.c_str(), "r")) {
       std::fclose(probe);
       if (!ReadEphemerides(epp, out, error, &any_ephemeris)) return -1;
@@ -357,7 +357,6 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
       error.assign(out.Failure());
       return error.find("needs the GPS week") != std::string::npos ? 1 : -1;
     }
-    (void)any_ephemeris;
     return 0;
   } catch (const std::exception&) {
     error = "Error: Not enough memory for the RINEX export";

@@ -388,9 +388,9 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
     return false;
   }
   RinexOutputs result;
-  std::string station = current_marker_.empty() ? station_.marker_name : current_marker_;
+  // The files are named after the station of the header.
+  const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
   if (header_written_) {
-    station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
     FixedText<256> line;
     if (interval_ticks_ > 0) {
       IntervalRecord(line, static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond));
@@ -416,8 +416,6 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
           result.observation_path = final_path;
       }
     }
-  } else if (station.empty()) {
-    station = options_.fallback_name;
   }
 
   if (failure_.empty() && !navigation_.Empty()) {

@@ -1,6 +1,7 @@
 // The RINEX export as a sink of the converter's events: the observation
 // file grows epoch by epoch in the same pass as the host's files.
-#include <new>
+#include <exception>
+#include <memory>
 #include <vector>
 
 #include "gnss/ephemeris_record.h"
@@ -99,9 +100,12 @@ std::unique_ptr<ConversionSink> MakeRinexSink(const RinexOptions& options, const
     error = "Error: RINEX export: the GPS week must be 0-9999";
     return nullptr;
   }
-  std::unique_ptr<ConversionSink> sink(new (std::nothrow) RinexSink(options, output_dir, outputs));
-  if (!sink) error = "Error: Not enough memory for the RINEX export";
-  return sink;
+  try {
+    return std::make_unique<RinexSink>(options, output_dir, outputs);
+  } catch (const std::exception&) {
+    error = "Error: Not enough memory for the RINEX export";
+    return nullptr;
+  }
 }
 
 bool ParseRinexVersion(std::string_view text, RinexVersion* version) {

@@ -53,7 +53,7 @@ complete_words() {
            _morvelin morvelin; printf "%s\n" "${COMPREPLY[@]}"' _ "$prefix/share/bash-completion/completions/morvelin" "$@" |
     sort | tr '\n' ' '
 }
-[ "$(complete_words morvelin '')" = "convert detect inspect time " ] || fail "completion of the commands"
+[ "$(complete_words morvelin '')" = "convert detect inspect rinex time " ] || fail "completion of the commands"
 [ "$(complete_words morvelin inspect --)" = "--csv --from --help --prn --to " ] || fail "completion of inspect"
 
 # The Debian package.
