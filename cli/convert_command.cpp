@@ -1,11 +1,15 @@
-// morvelin convert: runs the conversion through the same five functions a
-// host calls, and shows what a host would see.
+// morvelin convert: converts raw data files with the library's converter,
+// each by its bare name from its own folder as a host does, one after the
+// other or in several threads, and says what it saw.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <iostream>
+#include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
@@ -18,89 +22,343 @@
 #define MORVELIN_FILENO fileno
 #endif
 
-#include "commands.h"
-#include "morvelin/morvelin.h"
+#include <nlohmann/json.hpp>
+
 #include "base/text_builder.h"
+#include "commands.h"
+#include "convert_sinks.h"
+#include "morvelin/converter.h"
 
 namespace morvelin::cli {
 
 namespace {
 
-bool g_draw_progress = false;
-bool g_progress_drawn = false;
-int g_drawn_filled = -1;  // the bar is redrawn only when it changes
+namespace fs = std::filesystem;
 
-void ClearProgress() {
-  if (g_progress_drawn) std::fputs("\r\033[K", stderr);
-  g_progress_drawn = false;
-  g_drawn_filled = -1;
-}
+// Raised by Ctrl-C, SIGTERM, SIGHUP and a closed output pipe: every running
+// conversion stops after the record in hand and closes its files as a host
+// sees them after Abort.
+std::atomic<std::int32_t> g_stop{0};
+static_assert(std::atomic<std::int32_t>::is_always_lock_free);
 
-void MORVELIN_CALL PrintMessage(double time, const char* text) {
-  ClearProgress();
-  FixedText<64> stamp;
-  if (time == -1.0)
-    stamp.Str("         -");
-  else
-    stamp.Fixed(time, 2, 10);
-  std::printf("%s  %s\n", stamp.CStr(), text);
-  std::fflush(stdout);
-}
+extern "C" void OnStopSignal(int) { g_stop.store(1, std::memory_order_relaxed); }
 
-void MORVELIN_CALL DrawProgress(int32_t position, int32_t length) {
-  if (!g_draw_progress) return;
-  constexpr int kWidth = 40;
-  double ratio = length > 0 ? static_cast<double>(position) / length : 1.0;
-  if (ratio > 1.0) ratio = 1.0;
-  int filled = static_cast<int>(ratio * kWidth);
-  if (filled == g_drawn_filled && g_progress_drawn) return;
-  g_drawn_filled = filled;
-  char bar[kWidth + 1];
-  for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
-  bar[kWidth] = '\0';
-  std::fprintf(stderr, "\r[%s] %3d%%", bar, static_cast<int>(ratio * 100.0));
-  std::fflush(stderr);
-  g_progress_drawn = true;
-}
+struct Settings {
+  std::vector<std::string> files;
+  bool kinematic = false;
+  std::string output_dir;
+  std::string output_name;  // -o: the name standard input goes by
+  unsigned jobs = 1;
+  bool strict = false;
+  bool quiet = false;
+  bool verbose = false;
+  bool json = false;
+  ExtraSinkOptions extra;
+};
 
-extern "C" void OnInterrupt(int) { Abort(); }
+// One file's job: where it comes from, where its outputs go.
+struct Job {
+  std::string label;  // as the user typed it
+  ConversionRequest request;
+  std::string refusal;  // set when the CLI refuses the file before converting
+};
 
-int ConvertOne(const std::string& file, uint32_t kinematic, uint32_t station_text_option) {
-  MorvelinRequest request;
-  std::memset(&request, 0, sizeof request);
-  request.size = MORVELIN_REQUEST_SIZE;
-  if (file.size() >= sizeof request.path) {
-    std::cerr << file << ": path longer than " << sizeof request.path - 1 << " characters\n";
-    return 2;
+// What one conversion printed, kept until its file is done when files run
+// in parallel, printed at once otherwise.
+class FileReport final : public ConversionObserver {
+ public:
+  // prefix starts every line; out_prefix: also the lines of standard output.
+  FileReport(std::string prefix, bool out_prefix, bool live, bool quiet, bool progress)
+      : prefix_(std::move(prefix)), out_prefix_(out_prefix), live_(live), quiet_(quiet), progress_(progress) {}
+
+  void OnMessage(double time, const char* text, bool) override {
+    messages.push_back({time, text});
+    if (quiet_) return;
+    FixedText<64> stamp;
+    if (time == -1.0)
+      stamp.Str("         -");
+    else
+      stamp.Fixed(time, 2, 10);
+    Err(std::string(stamp.View()) + "  " + text);
   }
-  std::memcpy(request.path, file.c_str(), file.size() + 1);
-  request.options_size = MORVELIN_OPTIONS_SIZE;
-  SetFactoryDefaults(MORVELIN_OPTIONS_SIZE, &request.options);
-  request.options.kinematic = kinematic;
-  request.options.station_text_option = station_text_option;
-
-  MorvelinCallbacks callbacks;
-  std::memset(&callbacks, 0, sizeof callbacks);
-  callbacks.size = MORVELIN_CALLBACKS_SIZE;
-  callbacks.message = PrintMessage;
-  callbacks.progress = DrawProgress;
-
-  std::printf("%s\n", file.c_str());
-  int32_t result = ConvertFile(&request, &callbacks, 0);
-  ClearProgress();
-  char text[MORVELIN_MESSAGE_SIZE];
-  GetErrString(text);
-
-  if (result != MORVELIN_STOPPED || std::strcmp(text, "User Quit") == 0) {
-    std::printf("  epochs written:     %d\n", request.epoch_count);
-    std::printf("  ephemerides:        %d\n", request.ephemeris_count);
-    std::printf("  station lines:      %d\n", request.station_line_count);
-    std::printf("  events:             %d\n", request.event_count);
+  void OnProgress(std::int64_t position, std::int64_t length) override {
+    if (!progress_) return;
+    constexpr int kWidth = 40;
+    double ratio = length > 0 ? static_cast<double>(position) / static_cast<double>(length) : 1.0;
+    ratio = std::clamp(ratio, 0.0, 1.0);
+    const int filled = static_cast<int>(ratio * kWidth);
+    if (filled == drawn_) return;
+    drawn_ = filled;
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(kWidth, '.');
+    std::fprintf(stderr, "\r[%s] %3d%%", bar.c_str(), static_cast<int>(ratio * 100.0));
+    std::fflush(stderr);
   }
-  std::fflush(stdout);
-  if (result == MORVELIN_DONE) return 0;
-  std::fprintf(stderr, "%s: %s\n", file.c_str(), text);
-  return result == MORVELIN_STOPPED ? 1 : 2;
+  void ClearProgress() {
+    if (drawn_ >= 0) std::fputs("\r\033[K", stderr);
+    drawn_ = -1;
+  }
+
+  // A line for standard error (messages, reasons).
+  void Err(const std::string& line) { Emit(stderr_lines, line); }
+  // A line for standard output (results).
+  void Out(const std::string& line) { Emit(stdout_lines, line); }
+
+  // Prints what was kept (parallel runs), as one group.
+  void Flush() {
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const std::string& line : stderr_lines) std::fprintf(stderr, "%s\n", line.c_str());
+    for (const std::string& line : stdout_lines) std::fprintf(stdout, "%s\n", line.c_str());
+    std::fflush(stderr);
+    std::fflush(stdout);
+    stderr_lines.clear();
+    stdout_lines.clear();
+  }
+
+  struct Message {
+    double time;
+    std::string text;
+  };
+  std::vector<Message> messages;
+  std::vector<std::string> stderr_lines, stdout_lines;
+
+ private:
+  void Emit(std::vector<std::string>& kept, const std::string& line) {
+    const bool to_stdout = &kept == &stdout_lines;
+    const std::string text = (to_stdout && !out_prefix_ ? std::string() : prefix_) + line;
+    if (!live_) {
+      kept.push_back(text);
+      return;
+    }
+    ClearProgress();
+    std::FILE* stream = to_stdout ? stdout : stderr;
+    std::fprintf(stream, "%s\n", text.c_str());
+    std::fflush(stream);
+  }
+
+  std::string prefix_;
+  bool out_prefix_, live_, quiet_, progress_;
+  int drawn_ = -1;
+};
+
+// The reasons a converted input counts as damaged, one phrase each.
+std::vector<std::string> DamageReasons(const ConversionOutcome& outcome) {
+  std::vector<std::string> reasons;
+  const InputDamage& damage = outcome.damage;
+  if (damage.invalid_types > 0) reasons.push_back(std::to_string(damage.invalid_types) + " invalid record types");
+  if (damage.skipped_bytes > 0)
+    reasons.push_back(std::to_string(damage.skipped_bytes) + " bytes passed over between records");
+  if (damage.cut_record) reasons.push_back("a record cut by the end of the file");
+  if (damage.dropped_epochs > 0) reasons.push_back(std::to_string(damage.dropped_epochs) + " epochs dropped");
+  if (outcome.measurement_records == 0) reasons.push_back("no measurement epoch at all");
+  return reasons;
+}
+
+std::string Join(const std::vector<std::string>& parts, const char* separator) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
+  return text;
+}
+
+const char* ResultName(int code) {
+  switch (code) {
+    case kExitDone: return "done";
+    case kExitStopped: return "stopped";
+    case kExitDamaged: return "damaged";
+    default: return "failed";
+  }
+}
+
+// Converts one job; returns its exit code.
+int RunJob(Job& job, const Settings& settings, FileReport& report) {
+  nlohmann::json json = {{"file", job.label}};
+  int code = kExitDone;
+  std::vector<std::string> reasons;
+  ConversionOutcome outcome;
+  if (!job.refusal.empty()) {
+    code = kExitFailed;
+    report.Err(job.refusal);
+    json["failure"] = job.refusal;
+  } else {
+    ExtraSinks extra;
+    std::string error;
+    std::string outputs[4];
+    std::string failure;
+    if (PlanOutputPaths(job.request, outputs, failure)) {
+      const std::string base = outputs[0].substr(0, outputs[0].size() - 4);
+      if (!MakeExtraSinks(settings.extra, base, extra, error)) {
+        report.Err("cannot convert: " + error);
+        json["failure"] = error;
+        code = kExitFailed;
+      }
+    }
+    if (code == kExitDone) {
+      for (auto& sink : extra.sinks) job.request.sinks.push_back(sink.get());
+      job.request.observer = &report;
+      job.request.abort = &g_stop;
+      outcome = Convert(job.request);
+      report.ClearProgress();
+      if (outcome.result == ConversionResult::kFailed) {
+        code = kExitFailed;
+        std::string line = outcome.failure;
+        if (!outcome.reason.empty()) {
+          line += " (";
+          if (outcome.failed_output >= 0) line += outcome.outputs[outcome.failed_output] + ": ";
+          line += outcome.reason + ")";
+        }
+        report.Err(line);
+        json["failure"] = outcome.failure;
+        if (!outcome.reason.empty()) json["reason"] = outcome.reason;
+      } else if (outcome.stopped) {
+        code = kExitStopped;
+        report.Err("stopped: the outputs hold what was read until then");
+      } else {
+        reasons = DamageReasons(outcome);
+        if (!reasons.empty()) {
+          code = settings.strict ? kExitFailed : kExitDamaged;
+          report.Err(std::string(settings.strict ? "refused (--strict)" : "converted, but the input was damaged") +
+                     ": " + Join(reasons, ", "));
+        }
+      }
+      if (outcome.result != ConversionResult::kFailed || outcome.counts.epochs > 0) {
+        std::string finished = FinishExtraSinks(extra, outcome.stopped);
+        if (!finished.empty()) report.Err(finished);
+      }
+    }
+  }
+
+  if (code != kExitFailed || outcome.counts.epochs + outcome.counts.ephemerides > 0) {
+    const ConversionCounts& counts = outcome.counts;
+    if (!settings.json) {
+      report.Out("  epochs written:     " + std::to_string(counts.epochs));
+      report.Out("  ephemerides:        " + std::to_string(counts.ephemerides));
+      report.Out("  station lines:      " + std::to_string(counts.station_lines));
+      report.Out("  events:             " + std::to_string(counts.events));
+    }
+    if (settings.verbose && !settings.json)
+      for (const std::string& path : outcome.outputs)
+        if (!path.empty()) report.Out("  wrote " + path);
+  }
+  if (settings.json) {
+    json["result"] = ResultName(code);
+    json["exit_code"] = code;
+    json["counts"] = {{"epochs", outcome.counts.epochs},
+                      {"ephemerides", outcome.counts.ephemerides},
+                      {"station_lines", outcome.counts.station_lines},
+                      {"events", outcome.counts.events}};
+    json["warnings"] = reasons;
+    nlohmann::json outputs = nlohmann::json::array();
+    for (const std::string& path : outcome.outputs)
+      if (!path.empty()) outputs.push_back(path);
+    json["outputs"] = outputs;
+    nlohmann::json messages = nlohmann::json::array();
+    for (const FileReport::Message& message : report.messages)
+      messages.push_back({{"time", message.time}, {"text", message.text}});
+    json["messages"] = messages;
+    report.Out(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  }
+  return code;
+}
+
+bool IsRegularFile(const std::string& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error);
+}
+
+// The jobs of the command line, refused where the CLI cannot convert them
+// as asked: standard input or a file that is not a regular file without -d,
+// and inputs whose outputs would land on an earlier input's.
+std::vector<Job> PlanJobs(const Settings& settings) {
+  std::vector<Job> jobs;
+  std::vector<std::string> taken;  // output paths of the jobs so far
+  for (const std::string& file : settings.files) {
+    Job job;
+    job.label = file;
+    ConversionRequest& request = job.request;
+    request.kinematic = settings.kinematic;
+    if (file == "-") {
+      if (settings.output_dir.empty() || settings.output_name.empty())
+        job.refusal = "standard input is converted with -d DIR and -o NAME";
+      request.input_stream = stdin;
+      request.input_path = "-";
+      request.host_name = settings.output_name;
+      request.output_dir = settings.output_dir;
+    } else {
+      const fs::path path(file);
+      request.input_path = file;
+      request.host_name = path.filename().string();
+      const std::string folder = path.parent_path().string();
+      request.output_dir = !settings.output_dir.empty() ? settings.output_dir : folder.empty() ? "." : folder;
+      std::error_code error;
+      if (!fs::exists(path, error)) {
+        // The library says so in the host's words.
+      } else if (fs::is_directory(path, error)) {
+        job.refusal = "Error: File " + file + " not found (it is a folder)";
+      } else if (!IsRegularFile(file) && settings.output_dir.empty()) {
+        job.refusal = "not a regular file: give -d DIR to convert it";
+      }
+    }
+    std::string outputs[4];
+    std::string failure;
+    if (job.refusal.empty() && PlanOutputPaths(request, outputs, failure)) {
+      const std::string mine = fs::weakly_canonical(outputs[0]).string();
+      for (std::size_t k = 0; k < taken.size(); ++k) {
+        if (taken[k] == mine) job.refusal = "its outputs would overwrite those of " + jobs[k].label;
+      }
+      taken.push_back(mine);
+    } else {
+      taken.emplace_back();
+    }
+    jobs.push_back(std::move(job));
+  }
+  return jobs;
+}
+
+int ConvertAll(const Settings& settings) {
+  std::vector<Job> jobs = PlanJobs(settings);
+  const bool several = jobs.size() > 1;
+  const unsigned threads = std::max(1u, std::min<unsigned>(settings.jobs, static_cast<unsigned>(jobs.size())));
+  const bool live = threads == 1;
+  const bool progress = live && !settings.quiet && MORVELIN_ISATTY(MORVELIN_FILENO(stderr)) != 0;
+
+  std::vector<int> codes(jobs.size(), kExitDone);
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t i = next++; i < jobs.size(); i = next++) {
+      if (g_stop.load() != 0) {
+        codes[i] = kExitStopped;
+        continue;
+      }
+      FileReport report(several ? jobs[i].label + ": " : "", !settings.json, live, settings.quiet, progress);
+      if (!several && !settings.json) report.Out(jobs[i].label);
+      codes[i] = RunJob(jobs[i], settings, report);
+      report.Flush();
+    }
+  };
+  if (threads == 1) {
+    worker();
+  } else {
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+    for (std::thread& thread : pool) thread.join();
+  }
+  int exit_code = kExitDone;
+  for (int code : codes) {
+    // A failure outranks a stop, a stop outranks damaged input.
+    auto rank = [](int c) { return c == kExitFailed ? 3 : c == kExitStopped ? 2 : c == kExitDamaged ? 1 : 0; };
+    if (rank(code) > rank(exit_code)) exit_code = code;
+  }
+  return exit_code;
+}
+
+void InstallStopSignals() {
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+#if !defined(_WIN32)
+  std::signal(SIGHUP, OnStopSignal);
+  std::signal(SIGPIPE, OnStopSignal);
+#endif
 }
 
 }  // namespace
@@ -109,30 +367,55 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
   auto* command = app.add_subcommand(
       "convert",
       "Convert raw data files. Each FILE.dat gives FILE.gpb (measurements), FILE.epp (ephemerides), "
-      "FILE.sta (station lines) and FILE.sum (summary) in the same directory; existing files of those "
-      "names are replaced. Messages are printed with their GPS time in seconds of the week ('-' when a "
-      "message concerns no time). Exit code 0 done, 1 stopped (Ctrl-C) or refused, 2 failed.");
-  struct Settings {
-    std::vector<std::string> files;
-    bool kinematic = false;
-    uint32_t station_text_option = 0;
-  };
+      "FILE.sta (station lines) and FILE.sum (summary) beside it, or in the folder given with -d; existing "
+      "files of those names are replaced. Each file is converted by its bare name, as a host converts it "
+      "from its own folder. Messages go to standard error with their GPS time in seconds of the week ('-' "
+      "when a message concerns no time); the counts go to standard output. In a run of several files every "
+      "line starts with its file's name. Ctrl-C, SIGTERM, SIGHUP and a closed output pipe stop the run "
+      "cleanly: the outputs hold whole epochs and the closing summary. Exit codes: 0 done; 1 stopped; 2 "
+      "failed (or refused, or damaged input with --strict); 3 converted, but the input was damaged (invalid "
+      "record types, bytes passed over between records, a record cut by the end of the file, epochs "
+      "dropped, no measurement epoch at all); 64 usage error.");
   auto settings = std::make_shared<Settings>();
   command->add_flag("--kinematic", settings->kinematic,
                     "Start in kinematic motion mode (station records may still switch it)");
-  command->add_option("--station-text-option", settings->station_text_option,
-                      "The second option word, handed to the library unchanged (default 0)");
-  command->add_option("FILE", settings->files, "Raw data files to convert")->required();
+  command->add_option("-d,--output-dir", settings->output_dir,
+                      "Write the outputs into DIR (created if missing) instead of beside each input");
+  command->add_option("-o,--name", settings->output_name,
+                      "The name standard input ('-') goes by, as a receiver names its files (SITEDDDS.dat): "
+                      "it names the outputs and gives the summary its day");
+  command->add_option("-j,--jobs", settings->jobs, "Convert N files at once (default 1)")
+      ->check(CLI::Range(1u, 256u));
+  command->add_flag("--strict", settings->strict, "Count damaged input as a failure (exit 2 instead of 3)");
+  command->add_flag("-q,--quiet", settings->quiet, "No messages and no progress bar; results and errors only");
+  command->add_flag("-v,--verbose", settings->verbose, "Also list the files written");
+  command->add_flag("--json", settings->json,
+                    "One JSON object per file on standard output: file, result, exit_code, counts, warnings, "
+                    "outputs, messages, and failure/reason when it failed");
+  AddExtraSinkOptions(*command, settings->extra);
+  command->add_option("FILE", settings->files, "Raw data files to convert ('-' for standard input)")->required();
   command->callback([settings, &exit_code] {
-    g_draw_progress = MORVELIN_ISATTY(MORVELIN_FILENO(stderr)) != 0;
-    std::signal(SIGINT, OnInterrupt);
-    for (const std::string& file : settings->files) {
-      int code = ConvertOne(file, settings->kinematic ? 1u : 0u, settings->station_text_option);
-      if (code > exit_code) exit_code = code;
-      if (code == 1) break;  // stopped by the user: convert nothing more
+    if (!settings->output_dir.empty()) {
+      std::error_code error;
+      fs::create_directories(settings->output_dir, error);
+      if (!fs::is_directory(settings->output_dir, error)) {
+        std::fprintf(stderr, "morvelin: cannot use %s as the output folder: %s\n", settings->output_dir.c_str(),
+                     error ? error.message().c_str() : "not a folder");
+        exit_code = kExitFailed;
+        return;
+      }
     }
-    std::signal(SIGINT, SIG_DFL);
-    exit_code = FinishStandardOutput(exit_code);
+    g_stop.store(0);
+    InstallStopSignals();
+    exit_code = ConvertAll(*settings);
+    // A signal that came after the last file (a pipe closed while the
+    // results were printed) still ends the run as stopped, and a stopped
+    // run does not also complain that standard output failed.
+    if (g_stop.load() != 0 && exit_code != kExitFailed) exit_code = kExitStopped;
+    if (exit_code == kExitStopped)
+      std::fflush(stdout);
+    else
+      exit_code = FinishStandardOutput(exit_code);
   });
 }
 

@@ -98,6 +98,13 @@ int main(int argc, char** argv) {
   morvelin::cli::AddInspectCommand(app, exit_code);
   morvelin::cli::AddTimeCommand(app, exit_code);
   morvelin::cli::AddRinexCommand(app, exit_code);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& success) {
+    return app.exit(success);  // --help, --version
+  } catch (const CLI::ParseError& error) {
+    app.exit(error);
+    return morvelin::cli::kExitUsage;
+  }
   return exit_code;
 }

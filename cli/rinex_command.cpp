@@ -15,7 +15,7 @@ void AddRinexCommand(CLI::App& app, int& exit_code) {
       "rinex",
       "Write RINEX observation and navigation files from an earlier conversion's FILE.gpb and FILE.epp "
       "(default: the .epp beside the .gpb). The .sum and .sta files beside them give the station name, "
-      "receiver type, L1 code type and antenna height. Exit code 0 done, 1 refused, 2 failed.");
+      "receiver type, L1 code type and antenna height. Exit code 0 done, 2 refused or failed, 64 usage.");
   struct Settings {
     std::string gpb, epp, directory;
     RinexCliOptions rinex;
@@ -37,7 +37,7 @@ void AddRinexCommand(CLI::App& app, int& exit_code) {
     std::string error;
     if (!ToRinexOptions(settings->rinex, base, options, error)) {
       std::cerr << error << '\n';
-      exit_code = 1;
+      exit_code = kExitUsage;
       return;
     }
     const std::string directory = settings->directory.empty() ? DirectoryOf(base) : settings->directory;
@@ -45,7 +45,7 @@ void AddRinexCommand(CLI::App& app, int& exit_code) {
     const int result = WriteRinexFromGpb(settings->gpb, settings->epp, options, directory, &outputs, error);
     if (result != 0) {
       std::cerr << error << '\n';
-      exit_code = result > 0 ? 1 : 2;
+      exit_code = kExitFailed;
       return;
     }
     if (!outputs.observation_path.empty())

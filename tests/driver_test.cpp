@@ -228,9 +228,11 @@ TEST(Driver, UnopenableOutputsGiveTheirTexts) {
     EXPECT_EQ(c.result, -1) << k.extension;
     EXPECT_EQ(c.error_text, k.prefix + WithExtension(path, k.extension) + k.suffix);
     EXPECT_EQ(c.path_after, WithExtension(path, k.extension));
-    for (const char* extension : {".gpb", ".epp", ".sum", ".sta"})
-      if (std::strcmp(extension, k.extension) != 0)
+    for (const char* extension : {".gpb", ".epp", ".sum", ".sta"}) {
+      if (std::strcmp(extension, k.extension) != 0) {
         EXPECT_EQ(ReadBytes(WithExtension(path, extension)), Bytes({'o', 'l', 'd'})) << k.extension << extension;
+      }
+    }
   }
   // Nor does a refused run leave outputs that were not there before.
   TempDir dir;

@@ -82,6 +82,16 @@ TEST_F(SummaryBlock, PrintsEveryFieldAndLetsWideNumbersPushRight) {
                                             "  Total Number of Observations:  22222    \n"));
 }
 
+// Below one degree the degrees' field still shows the hemisphere.
+TEST_F(SummaryBlock, NegativeAnglesUnderOneDegreeKeepTheirSign) {
+  summary_.latitude_minutes = 30;
+  summary_.latitude_negative = true;
+  summary_.longitude_degrees = -12;
+  summary_.longitude_negative = true;
+  const std::string block = Write("ABCD1230.dat");
+  EXPECT_NE(block.find(LineEnds("LAT:      -0 30  0.00\nLONG:    -12  0  0.00\n")), std::string::npos) << block;
+}
+
 TEST_F(SummaryBlock, StationNameIsPrintedWhole) {
   session_.receiver_type = 0;
   session_.station_name = "ABCDEFGHIJ";

@@ -41,14 +41,16 @@ struct ConversionRequest {
   // Bytes in memory to read instead of either (kept alive by the caller).
   std::span<const std::uint8_t> input_bytes;
   bool read_from_memory = false;
-  // Where the outputs go: output_base + ".gpb", ".epp", ".sum", ".sta".
-  // Empty: beside the input, named as a host names them (leading blanks of
-  // the path dropped, its extension replaced).
-  std::string output_base;
-  // The input's name as a host passes it: the summary's day is taken from
-  // its characters 5 to 7, and the .gpb header stores it with ".gpb".
-  // Empty: the output path itself.
+  // The input's name as a host passes it, usually the bare file name: the
+  // summary's day is taken from its characters 5 to 7, and the .gpb header
+  // stores it with ".gpb". Empty: the path of the .gpb itself.
   std::string host_name;
+  // Where the outputs go, the first that is set: output_base + ".gpb" (and
+  // ".epp", ".sum", ".sta"); output_dir + the host name with its extension
+  // replaced; else beside the input, named from the input path as a host
+  // names them (leading blanks dropped, the extension replaced).
+  std::string output_base;
+  std::string output_dir;
   bool kinematic = false;
   bool host_files = true;  // write the four host files
   std::vector<ConversionSink*> sinks;  // further sinks, not owned
@@ -93,5 +95,11 @@ struct ConversionOutcome {
 };
 
 ConversionOutcome Convert(const ConversionRequest& request);
+
+// The four output paths (.gpb, .epp, .sum, .sta) the request would write,
+// without touching the disk. False, with the host's text in failure, when
+// they cannot be formed (a path without room for its extension, a .gpb
+// name of more than 143 characters).
+bool PlanOutputPaths(const ConversionRequest& request, std::string (&paths)[4], std::string& failure);
 
 }  // namespace morvelin

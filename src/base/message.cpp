@@ -16,4 +16,12 @@ void SetLibraryMessage(std::string_view text) {
   g_message[length] = '\0';
 }
 
+std::string PathMessage(std::string_view prefix, std::string_view path, std::string_view suffix) {
+  std::string text;
+  text.reserve(prefix.size() + path.size() + suffix.size());
+  text.append(prefix).append(path).append(suffix);
+  if (text.size() > kMessageSize - 1) text.resize(kMessageSize - 1);
+  return text;
+}
+
 }  // namespace morvelin

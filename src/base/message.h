@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "morvelin/morvelin.h"
@@ -19,5 +20,9 @@ void SetLibraryMessage(std::string_view text);
 
 // The message buffer (kMessageSize bytes, always NUL-terminated).
 char* LibraryMessage();
+
+// prefix + path + suffix, cut as the message buffer cuts it: the texts that
+// name a file ("Error: Unable to write to %s").
+std::string PathMessage(std::string_view prefix, std::string_view path, std::string_view suffix = {});
 
 }  // namespace morvelin

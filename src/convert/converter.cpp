@@ -152,16 +152,14 @@ RunSummary Conversion::Summary(const SessionInfo& session, std::string_view day_
 
 ConversionOutcome Conversion::Run() {
   if (!OpenInput()) {
-    FixedText<kMessageSize> text;
-    text.Str("Error: File ").Str(request_.input_path).Str(" not found");
-    return Fail(text.View());
+    return Fail(PathMessage("Error: File ", request_.input_path, " not found"));
   }
 
   OutputPlan plan;
   std::unique_ptr<HostFileSink> host_files;
   if (request_.host_files) {
     std::string failure;
-    if (!PlanOutputs(request_.input_path, request_.output_base, request_.host_name, plan, failure)) return Fail(failure);
+    if (!PlanOutputs(request_, plan, failure)) return Fail(failure);
     outcome_.outputs[0] = plan.paths.gpb;
     outcome_.outputs[1] = plan.paths.epp;
     outcome_.outputs[2] = plan.paths.sum;
@@ -195,9 +193,7 @@ ConversionOutcome Conversion::Run() {
   }
   outcome_.stopped = AbortRequested();
   if (input_.ReadFailed()) {
-    FixedText<kMessageSize> text;
-    text.Str("Error: Unable to read ").Str(plan.day_name);
-    return Fail(text.View());
+    return Fail(PathMessage("Error: Unable to read ", plan.day_name));
   }
   // A skip that reached past the end: the last record was cut.
   if (length > 0 && input_.Position() > length) outcome_.damage.cut_record = true;

@@ -26,26 +26,11 @@ bool IsSeparator(char c) {
 #endif
 }
 
-void FailWithPath(std::string& failure, const char* prefix, std::string_view path, const char* suffix) {
-  FixedText<kMessageSize> text;
-  text.Str(prefix).Str(path).Str(suffix);
-  failure.assign(text.View());
-}
-
-// What the host reads when an output cannot be created: each file has its own text.
-void FailToCreate(std::string& failure, std::size_t index, const std::string& path) {
-  switch (index) {
-    case 0:
-      FailWithPath(failure, "Error: Unable to open ", path, " for writing");
-      break;
-    case 3:
-      FailWithPath(failure, "Error: File ", path, " not able to be opened");
-      break;
-    default:
-      FailWithPath(failure, "Error: File ", path, " not found ");
-      break;
-  }
-}
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
 
 std::string Reason(int error) {
   const char* text = std::strerror(error);
@@ -86,33 +71,56 @@ bool WithExtension(std::string_view path, const char* extension, std::string& re
   return true;
 }
 
-bool PlanOutputs(const std::string& input_path, const std::string& output_base, const std::string& host_name,
-                 OutputPlan& plan, std::string& failure) {
+bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string& failure) {
+  const std::string& input_path = request.input_path;
+  const std::string& host_name = request.host_name;
   std::string* outputs[] = {&plan.paths.gpb, &plan.paths.epp, &plan.paths.sum, &plan.paths.sta};
   for (std::size_t i = 0; i < 4; ++i) {
-    if (!output_base.empty()) {
-      *outputs[i] = output_base + kExtensions[i];
+    std::string named;
+    if (!request.output_base.empty()) {
+      *outputs[i] = request.output_base + kExtensions[i];
+    } else if (!request.output_dir.empty()) {
+      if (!WithExtension(host_name.empty() ? input_path : host_name, kExtensions[i], named)) {
+        failure = PathMessage("Error: No room for the output file extensions in the path ", input_path, "");
+        return false;
+      }
+      std::string& path = *outputs[i];
+      path = request.output_dir;
+      if (!IsSeparator(path.back())) path += kSeparator;
+      path += named;
     } else if (!WithExtension(input_path, kExtensions[i], *outputs[i])) {
-      FailWithPath(failure, "Error: No room for the output file extensions in the path ", input_path, "");
+      failure = PathMessage("Error: No room for the output file extensions in the path ", input_path, "");
       return false;
     }
   }
   const std::string& named = host_name.empty() ? input_path : host_name;
   if (!WithExtension(named, ".gpb", plan.paths.gpb_header_name) || !WithExtension(named, ".dat", plan.day_name)) {
-    FailWithPath(failure, "Error: No room for the output file extensions in the path ", named, "");
+    failure = PathMessage("Error: No room for the output file extensions in the path ", named, "");
     return false;
   }
-  if (host_name.empty() && output_base.empty()) plan.paths.gpb_header_name = plan.paths.gpb;
+  if (host_name.empty()) plan.paths.gpb_header_name = plan.paths.gpb;
   if (plan.paths.gpb_header_name.size() > kGpbPathLimit) {
-    FailWithPath(failure, "Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
+    failure = PathMessage("Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
     return false;
   }
-  for (const std::string* output : outputs) {
-    if (SameFile(input_path.c_str(), output->c_str())) {
-      FailWithPath(failure, "Error: Output file would overwrite the input file: ", *output, "");
-      return false;
+  if (request.input_stream == nullptr && !request.read_from_memory) {
+    for (const std::string* output : outputs) {
+      if (SameFile(input_path.c_str(), output->c_str())) {
+        failure = PathMessage("Error: Output file would overwrite the input file: ", *output, "");
+        return false;
+      }
     }
   }
+  return true;
+}
+
+bool PlanOutputPaths(const ConversionRequest& request, std::string (&paths)[4], std::string& failure) {
+  OutputPlan plan;
+  if (!PlanOutputs(request, plan, failure)) return false;
+  paths[0] = plan.paths.gpb;
+  paths[1] = plan.paths.epp;
+  paths[2] = plan.paths.sum;
+  paths[3] = plan.paths.sta;
   return true;
 }
 
@@ -143,7 +151,7 @@ bool CheckOutputsWritable(const OutputPaths& paths, std::string& failure, std::s
     if (error != 0) {
       for (std::size_t k = 0; k < i; ++k)
         if (created[k]) std::remove(outputs[k]->c_str());
-      FailToCreate(failure, i, *outputs[i]);
+      failure = CreateFailure(static_cast<int>(i), *outputs[i]);
       reason = Reason(error);
       failed_output = static_cast<int>(i);
       return false;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "formats/host_files.h"
+#include "morvelin/converter.h"
 
 namespace morvelin {
 
@@ -26,13 +27,10 @@ struct OutputPlan {
   std::string day_name;  // the name whose characters 5 to 7 are the summary's day
 };
 
-// The outputs of input_path: output_base + extension, or beside the input
-// by the host's rule when output_base is empty. host_name, when given, is
-// the name the .gpb header stores and the day is read from. False, with the
-// host's text in failure, when a path does not fit its field or an output
-// would overwrite the input.
-bool PlanOutputs(const std::string& input_path, const std::string& output_base, const std::string& host_name,
-                 OutputPlan& plan, std::string& failure);
+// The outputs of a request (see ConversionRequest). False, with the host's
+// text in failure, when a path does not fit its field or an output would
+// overwrite the input.
+bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string& failure);
 
 // Makes sure, before any output is created or emptied, that each can be
 // written: an existing file is opened for update without changing it, a

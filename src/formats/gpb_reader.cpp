@@ -7,6 +7,7 @@
 #include "base/message.h"
 #include "morvelin/gpb.h"
 #include "base/file_io.h"
+#include "base/text.h"
 #include "base/text_builder.h"
 
 namespace morvelin {
@@ -27,13 +28,6 @@ constexpr std::uint16_t kMaxBufferSize = 32767;
 // not re-entrant, as the message buffer is not.
 ObservationRecord g_search_buffer[kSearchChannels];
 
-std::string_view FileName(const MeasurementFile& file) {
-  const char* name = file.header.file_name;
-  std::size_t length = 0;
-  while (length < sizeof file.header.file_name && name[length] != '\0') ++length;
-  return {name, length};
-}
-
 void FailWithName(std::string_view prefix, std::string_view name, std::string_view suffix = {}) {
   FixedText<kMessageSize> text;
   text.Str(prefix).Str(name).Str(suffix);
@@ -42,7 +36,7 @@ void FailWithName(std::string_view prefix, std::string_view name, std::string_vi
 
 void FailPrematureEnd(const MeasurementFile& file, double epoch_time) {
   FixedText<kMessageSize> text;
-  text.Str("Error: Pre-mature end of file in ").Str(FileName(file)).Str(" at epoch ").Fixed(epoch_time, 1);
+  text.Str("Error: Pre-mature end of file in ").Str(TextUntilNul(file.header.file_name)).Str(" at epoch ").Fixed(epoch_time, 1);
   SetLibraryMessage(text.View());
 }
 
@@ -60,7 +54,7 @@ bool ReadBlock(std::FILE* stream, void* data, std::size_t size) {
 bool StepBack(MeasurementFile& file, std::int64_t bytes) {
   std::int64_t position = Tell(file.stream);
   if (position < bytes || SeekRelative(file.stream, -bytes) != 0) {
-    FailWithName("Error: Unable to seek in ", FileName(file));
+    FailWithName("Error: Unable to seek in ", TextUntilNul(file.header.file_name));
     return false;
   }
   return true;
@@ -140,14 +134,14 @@ int ReadMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationR
     return -1;
   }
   if (epoch->record_size != kEpochRecordSize) {
-    FailWithName("Error: Bad position record in ", FileName(*file));
+    FailWithName("Error: Bad position record in ", TextUntilNul(file->header.file_name));
     return 1;
   }
   const int count = epoch->measurement_count;
   if (count > file->header.channel_count) {
     FixedText<kMessageSize> text;
     text.Str("Error: Epoch ").Fixed(epoch->epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
-    text.Int(file->header.channel_count).Str(" channels in ").Str(FileName(*file));
+    text.Int(file->header.channel_count).Str(" channels in ").Str(TextUntilNul(file->header.file_name));
     SetLibraryMessage(text.View());
     return 1;
   }
@@ -163,7 +157,7 @@ int ReadMeasurementEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationR
   }
   for (int i = 0; i < count; ++i) {
     if (observations[i].record_size != kObservationRecordSize) {
-      FailWithName("Error: Bad measurement record (1) in ", FileName(*file));
+      FailWithName("Error: Bad measurement record (1) in ", TextUntilNul(file->header.file_name));
       return 1;
     }
   }
@@ -179,7 +173,7 @@ int ReopenMeasurementFileForAppend(MeasurementFile* file) {
   // refusal leaves the handle as it was instead of with no stream at all.
   std::FILE* appending = std::fopen(file->header.file_name, "ab");
   if (appending == nullptr) {
-    FailWithName("Error: Unable to append to ", FileName(*file));
+    FailWithName("Error: Unable to append to ", TextUntilNul(file->header.file_name));
     return 1;
   }
   if (file->stream != nullptr) std::fclose(file->stream);
@@ -208,7 +202,7 @@ int FindSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_ti
       return 0;
     }
     if (epoch.record_size != kEpochRecordSize) {
-      FailWithName("Error: Bad position record in searching ", FileName(*file));
+      FailWithName("Error: Bad position record in searching ", TextUntilNul(file->header.file_name));
       return -1;
     }
     total += kEpochRecordSize;
@@ -216,7 +210,7 @@ int FindSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_ti
     if (count > kSearchChannels) {
       FixedText<kMessageSize> text;
       text.Str("Error: Epoch ").Fixed(epoch.epoch_time, 1).Str(" has more measurements than channels in ");
-      text.Str(FileName(*file));
+      text.Str(TextUntilNul(file->header.file_name));
       SetLibraryMessage(text.View());
       return -1;
     }
@@ -234,7 +228,7 @@ int FindSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_ti
     for (int j = 0; j < count; ++j) {
       const ObservationRecord& observation = g_search_buffer[j];
       if (observation.record_size != kObservationRecordSize) {
-        FailWithName("Error: Bad measurement record (2) in ", FileName(*file));
+        FailWithName("Error: Bad measurement record (2) in ", TextUntilNul(file->header.file_name));
         return -1;
       }
       // -0.0 == 0.0, so either sign of zero means no observation.

@@ -1,11 +1,13 @@
 // Measurement file: create, append epochs, flush, close.
 #include "formats/gpb_writer.h"
 
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <new>
 
 #include "base/message.h"
+#include "base/text.h"
 #include "base/text_builder.h"
 
 namespace morvelin {
@@ -13,16 +15,12 @@ namespace morvelin {
 namespace {
 
 constexpr float kFormatConstant = 1.01f;
+// Each record starts with its own size, stamped over the record's first bytes.
+static_assert(offsetof(EpochRecord, record_size) == 0 && offsetof(ObservationRecord, record_size) == 0);
 constexpr std::size_t kMaxWrittenObservations = 32;
 
 void Fail(std::string& failure, std::string_view text) {
   failure.assign(text.substr(0, kMessageSize - 1));
-}
-
-void FailWithPath(std::string& failure, const char* prefix, const char* path, const char* suffix) {
-  FixedText<kMessageSize> text;
-  text.Str(prefix).Str(path).Str(suffix);
-  Fail(failure, text.View());
 }
 
 void StampCreationTime(GpbHeader& header) {
@@ -43,7 +41,7 @@ void StampCreationTime(GpbHeader& header) {
 
 void FailDiskFull(const MeasurementFile& file, double epoch_time, std::string& failure) {
   FixedText<kMessageSize> text;
-  text.Str("Error: Unable to write to ").Str(file.header.file_name).Str(" (disk full). Epoch ");
+  text.Str("Error: Unable to write to ").Str(TextUntilNul(file.header.file_name)).Str(" (disk full). Epoch ");
   text.Fixed(epoch_time, 1);
   Fail(failure, text.View());
 }
@@ -59,7 +57,7 @@ Result Reported(Result result, bool failed, const std::string& failure) {
 
 MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8_t receiver_type,
                            float creation_parameter, std::uint16_t buffer_size, std::uint8_t channel_count,
-                           std::string& failure) {
+                           std::string& failure, bool caller_buffers) {
   std::unique_ptr<MeasurementFile> file(new (std::nothrow) MeasurementFile);
   if (!file) {
     Fail(failure, "Error: Not enough memory in header");
@@ -68,7 +66,7 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
   // A name that does not fit the header's file-name field would be stored
   // cut, naming another file: refuse it before anything is created.
   if (std::strlen(header_name) > kGpbPathLimit) {
-    FailWithPath(failure, "Error: Path too long for the measurement file (143 characters at most): ", header_name,
+    failure = PathMessage("Error: Path too long for the measurement file (143 characters at most): ", header_name,
                  "");
     return nullptr;
   }
@@ -84,10 +82,12 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
 
   file->stream = std::fopen(path, "wb");
   if (file->stream == nullptr) {
-    FailWithPath(failure, "Error: Unable to open ", path, " for writing");
+    failure = PathMessage("Error: Unable to open ", path, " for writing");
     return nullptr;
   }
-  if (buffer_size != 0) {
+  if (caller_buffers) {
+    std::setvbuf(file->stream, nullptr, _IONBF, 0);
+  } else if (buffer_size != 0) {
     file->buffer.reset(new (std::nothrow) char[buffer_size]);
     if (!file->buffer) {
       std::fclose(file->stream);
@@ -102,7 +102,7 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
   }
   if (std::fwrite(&header, sizeof header, 1, file->stream) != 1) {
     std::fclose(file->stream);
-    FailWithPath(failure, "Error: Unable to write to ", path, "");
+    failure = PathMessage("Error: Unable to write to ", path, "");
     return nullptr;
   }
   return file.release();
@@ -114,7 +114,7 @@ bool WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch, std::span<co
   if (count > file.header.channel_count || static_cast<std::size_t>(count) > observations.size()) {
     FixedText<kMessageSize> text;
     text.Str("Error: Epoch ").Fixed(epoch.epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
-    text.Int(file.header.channel_count).Str(" channels in ").Str(file.header.file_name);
+    text.Int(file.header.channel_count).Str(" channels in ").Str(TextUntilNul(file.header.file_name));
     Fail(failure, text.View());
     return false;
   }
@@ -143,10 +143,38 @@ bool WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch, std::span<co
   return true;
 }
 
+bool AppendGpbEpoch(BufferedWriter& out, const MeasurementFile& file, const EpochRecord& epoch,
+                    std::span<const ObservationRecord> observations, std::string& failure) {
+  const int count = epoch.measurement_count;
+  if (count > file.header.channel_count || static_cast<std::size_t>(count) > observations.size() ||
+      count > kEpochChannels) {
+    FixedText<kMessageSize> text;
+    text.Str("Error: Epoch ").Fixed(epoch.epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
+    text.Int(file.header.channel_count).Str(" channels in ").Str(TextUntilNul(file.header.file_name));
+    Fail(failure, text.View());
+    return false;
+  }
+  // The epoch and its observations as one run of bytes, written in place,
+  // each record's size stamped in its first two bytes.
+  const std::size_t size = sizeof(EpochRecord) + static_cast<std::size_t>(count) * sizeof(ObservationRecord);
+  unsigned char* bytes = out.Append(size);
+  if (bytes == nullptr) {
+    FailDiskFull(file, epoch.epoch_time, failure);
+    return false;
+  }
+  std::memcpy(bytes, &epoch, sizeof epoch);
+  std::memcpy(bytes, &kEpochRecordSize, sizeof kEpochRecordSize);
+  bytes += sizeof epoch;
+  std::memcpy(bytes, observations.data(), static_cast<std::size_t>(count) * sizeof(ObservationRecord));
+  for (int i = 0; i < count; ++i, bytes += sizeof(ObservationRecord))
+    std::memcpy(bytes, &kObservationRecordSize, sizeof kObservationRecordSize);
+  return true;
+}
+
 bool FlushGpb(MeasurementFile& file, std::string& failure) {
   if (file.stream == nullptr) return true;
   if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0) {
-    FailWithPath(failure, "Error: Unable to write to ", file.header.file_name, "");
+    failure = PathMessage("Error: Unable to write to ", file.header.file_name, "");
     return false;
   }
   return true;
@@ -158,7 +186,7 @@ bool CloseGpb(MeasurementFile* file, std::string& failure) {
   if (file->stream != nullptr) {
     const bool failed = std::ferror(file->stream) != 0;
     if (std::fclose(file->stream) != 0 || failed) {
-      FailWithPath(failure, "Error: Unable to write to ", file->header.file_name, "");
+      failure = PathMessage("Error: Unable to write to ", file->header.file_name, "");
       ok = false;
     }
     file->stream = nullptr;

@@ -1,6 +1,7 @@
 #include "formats/host_files.h"
 
 #include "base/message.h"
+#include "base/text.h"
 #include "base/text_builder.h"
 #include "formats/ephemeris_file.h"
 #include "formats/gpb_writer.h"
@@ -13,17 +14,25 @@ namespace {
 
 constexpr std::uint8_t kReceiverTypeSse = 3;
 constexpr float kCreationParameter = 1.0f;
+// The buffer size the .gpb header records; the writes themselves go out in
+// blocks of kGpbWriteBlock, which no host sees.
 constexpr std::uint16_t kGpbBufferSize = 8192;
+constexpr std::size_t kGpbWriteBlock = 1 << 20;
 constexpr std::uint8_t kChannelCount = 12;
 constexpr const char* kEphemerisHeader = "$EPHREC Ver6.02 MORVELIN \n";
 
-void FailWithPath(std::string& failure, const char* prefix, const std::string& path, const char* suffix) {
-  FixedText<kMessageSize> text;
-  text.Str(prefix).Str(path).Str(suffix);
-  failure.assign(text.View());
-}
-
 }  // namespace
+
+std::string CreateFailure(int index, const std::string& path) {
+  switch (index) {
+    case 0:
+      return PathMessage("Error: Unable to open ", path, " for writing");
+    case 3:
+      return PathMessage("Error: File ", path, " not able to be opened");
+    default:
+      return PathMessage("Error: File ", path, " not found ");
+  }
+}
 
 HostFileSink::~HostFileSink() {
   if (gpb_ != nullptr) {
@@ -35,22 +44,26 @@ HostFileSink::~HostFileSink() {
 bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& failed_output) {
   failed_output = 0;
   gpb_ = CreateGpb(paths.gpb.c_str(), paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
-                   kGpbBufferSize, kChannelCount, failure);
+                   kGpbBufferSize, kChannelCount, failure, true);
   if (gpb_ == nullptr) return false;
+  if (!gpb_out_.Attach(gpb_->stream, kGpbWriteBlock, true)) {
+    failure = "Error: Not enough memory in buffer";
+    return false;
+  }
   failed_output = 1;
   if (!epp_.Open(paths.epp.c_str())) {
-    FailWithPath(failure, "Error: File ", paths.epp, " not found ");
+    failure = CreateFailure(1, paths.epp);
     return false;
   }
   epp_.Write(kEphemerisHeader);
   failed_output = 2;
   if (!sum_.Open(paths.sum.c_str())) {
-    FailWithPath(failure, "Error: File ", paths.sum, " not found ");
+    failure = CreateFailure(2, paths.sum);
     return false;
   }
   failed_output = 3;
   if (!sta_.Open(paths.sta.c_str())) {
-    FailWithPath(failure, "Error: File ", paths.sta, " not able to be opened");
+    failure = CreateFailure(3, paths.sta);
     return false;
   }
   failed_output = -1;
@@ -59,7 +72,7 @@ bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& fai
 
 void HostFileSink::OnEpoch(const EpochEvent& event) {
   if (gpb_ == nullptr || !failure_.empty()) return;
-  if (!WriteGpbEpoch(*gpb_, *event.epoch, event.observations, failure_)) gpb_failed_ = true;
+  if (!AppendGpbEpoch(gpb_out_, *gpb_, *event.epoch, event.observations, failure_)) gpb_failed_ = true;
 }
 
 void HostFileSink::OnEphemeris(const EphemerisEvent& event) { WriteGpsEphBlock(epp_, *event.eph); }
@@ -79,7 +92,7 @@ std::string_view HostFileSink::Failure() const {
   // A text file's failed write shows only as its flag: name the first.
   for (const TextFile* file : {&epp_, &sum_, &sta_}) {
     if (file->Failed()) {
-      FailWithPath(failure_, "Error: Unable to write to ", file->Path(), "");
+      failure_ = PathMessage("Error: Unable to write to ", file->Path(), "");
       return failure_;
     }
   }
@@ -93,7 +106,8 @@ bool HostFileSink::Finish() {
     Abandon();
     return false;
   }
-  if (gpb_ != nullptr && !FlushGpb(*gpb_, failure_)) {
+  if (gpb_ != nullptr && (!gpb_out_.Flush() || !FlushGpb(*gpb_, failure_))) {
+    if (failure_.empty()) failure_ = PathMessage("Error: Unable to write to ", TextUntilNul(gpb_->header.file_name));
     Abandon();
     return false;
   }
@@ -106,7 +120,7 @@ bool HostFileSink::Finish() {
     if (!file->IsOpen()) continue;
     const bool failed = file->Failed();
     if (!file->Close() || failed) {
-      if (ok) FailWithPath(failure_, "Error: Unable to write to ", file->Path(), "");
+      if (ok) failure_ = PathMessage("Error: Unable to write to ", file->Path(), "");
       ok = false;
     }
   }
@@ -116,6 +130,7 @@ bool HostFileSink::Finish() {
 void HostFileSink::Abandon() {
   std::string ignored;
   if (gpb_ != nullptr) {
+    gpb_out_.Flush();
     FlushGpb(*gpb_, ignored);
     CloseGpb(gpb_, ignored);
     gpb_ = nullptr;

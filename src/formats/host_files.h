@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/buffered_writer.h"
 #include "formats/text_file.h"
 #include "morvelin/events.h"
 #include "morvelin/gpb.h"
@@ -15,6 +16,10 @@ struct OutputPaths {
   std::string gpb, epp, sum, sta;
   std::string gpb_header_name;  // the name the .gpb header stores
 };
+
+// What the host reads when output index (0 .gpb, 1 .epp, 2 .sum, 3 .sta)
+// cannot be created: each file has its own text.
+std::string CreateFailure(int index, const std::string& path);
 
 class HostFileSink final : public ConversionSink {
  public:
@@ -48,6 +53,7 @@ class HostFileSink final : public ConversionSink {
 
  private:
   MeasurementFile* gpb_ = nullptr;
+  BufferedWriter gpb_out_;  // the measurement file's epochs, in large blocks
   bool gpb_failed_ = false;
   TextFile epp_, sum_, sta_;
   mutable std::string failure_;  // the first failure, once known

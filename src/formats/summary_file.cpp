@@ -34,9 +34,17 @@ ReceiverTypeText ReceiverType(int type) {
   }
 }
 
-void WriteAngle(TextFile& sum, const char* label, std::int32_t degrees, std::int32_t minutes, float seconds) {
+// A negative angle of less than one degree keeps its sign: "-0" in the
+// degrees' field, which otherwise holds "%4d" of the degrees.
+void WriteAngle(TextFile& sum, const char* label, std::int32_t degrees, std::int32_t minutes, float seconds,
+                bool negative) {
   FixedText<kLineCapacity> line;
-  line.Str(label).Int(degrees, 4).Char(' ').Int(minutes, 2).Char(' ');
+  line.Str(label);
+  if (negative && degrees == 0)
+    line.Str("  -0");
+  else
+    line.Int(degrees, 4);
+  line.Char(' ').Int(minutes, 2).Char(' ');
   line.Fixed(static_cast<double>(seconds), 2, 5).Char('\n');
   sum.Write(line.View());
 }
@@ -67,8 +75,10 @@ void WriteSummaryBlock(TextFile& sum, const RunSummary& summary) {
   line.Str("RECEIVER TYPE: ").Str(type.name).Str(type.padding).Str("\n\n");
   sum.Write(line.View());
 
-  WriteAngle(sum, "LAT:    ", summary.latitude_degrees, summary.latitude_minutes, summary.latitude_seconds);
-  WriteAngle(sum, "LONG:   ", summary.longitude_degrees, summary.longitude_minutes, summary.longitude_seconds);
+  WriteAngle(sum, "LAT:    ", summary.latitude_degrees, summary.latitude_minutes, summary.latitude_seconds,
+             summary.latitude_negative);
+  WriteAngle(sum, "LONG:   ", summary.longitude_degrees, summary.longitude_minutes, summary.longitude_seconds,
+             summary.longitude_negative);
 
   line.Clear();
   line.Str("HEIGHT: ").Fixed(session.height, 3).Char('\n');

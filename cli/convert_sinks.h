@@ -1,0 +1,34 @@
+// The further outputs `convert` can write beside the host's four files, each
+// a sink of the converter attached to the same single pass over the input.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "morvelin/events.h"
+
+namespace morvelin::cli {
+
+struct ExtraSinkOptions {};
+
+// The sinks of one file's conversion and what must be done once it is over.
+struct ExtraSinks {
+  std::vector<std::unique_ptr<ConversionSink>> sinks;
+};
+
+// Adds the options of the further outputs to the convert command.
+void AddExtraSinkOptions(CLI::App& convert, ExtraSinkOptions& options);
+
+// The sinks asked for, writing beside output_base (the host files' path
+// without extension). False, with error set, when one cannot be made.
+bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, ExtraSinks& sinks,
+                    std::string& error);
+
+// After the conversion: what the sinks still have to write (reports). A
+// line to show when something failed, else empty.
+std::string FinishExtraSinks(ExtraSinks& sinks, bool stopped);
+
+}  // namespace morvelin::cli

@@ -1,0 +1,100 @@
+// The re-entrant converter: decoders fed from memory into a recording sink,
+// and conversions in parallel threads giving the bytes of sequential ones.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "morvelin/converter.h"
+#include "support/ephemeris_payloads.h"
+#include "support/harness.h"
+#include "support/recording_sink.h"
+#include "support/station_payloads.h"
+
+namespace morvelin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One record of each family, in an order that shows the events keep it.
+RawBuilder Session() {
+  RawBuilder raw;
+  raw.Record(5, StationNamePayload("BASE1"));
+  StationSubRecord(raw, 3, StationEntryPayload("pillar", "1.25", "PT01"));
+  RawSatellite slipped{3};
+  slipped.f1 = 0x12;  // phase valid, cycle slip
+  raw.Measurement(100000.0, 2.0, {RawSatellite{}, slipped});
+  raw.Record(21, EphemerisPayload(RawEphemeris{}));
+  raw.Record(19, PayloadBuilder().U16(7).F64(100500.0).Get(), -1, 2);
+  raw.Measurement(101000.0, 2.0, {RawSatellite{}});
+  return raw;
+}
+
+TEST(Converter, DecodersReportToSinksWithoutFiles) {
+  const MemoryConversion run = ConvertInMemory(Session().Get());
+  EXPECT_EQ(run.outcome.result, ConversionResult::kDone);
+  EXPECT_EQ(run.events,
+            (std::vector<std::string>{
+                "station PT01 0.0 1.250 pillar",
+                "summary PRN: 3  L1 Cycle Slip: # 1 at 100.00 \n",
+                "epoch 100.000 rx 100.0000 clock 0.002000 | 1 lock 0 L1 100000.000 | 3 lock 0 L1 110000.000"
+                " # 1 f1 16 phase 100000.000 # 3 f1 18 phase 100000.000",
+                "ephemeris prn 1 toe 0 bytes 186",
+                "summary EVENT MARKER 2: (MANUAL EVENT)\n    MARK ID: 7\n    GPS_TIME: 100.50000\n\n",
+                "marker 2 id 7 time 100.500 counted",
+                "epoch 101.000 rx 101.0000 clock 0.002000 | 1 lock 1 L1 100000.000 # 1 f1 16 phase 100000.000",
+                "station BASE1 0.0 1.250 Entered at start",
+                "end BASE1 records 2 observations 3",
+            }));
+  EXPECT_EQ(run.messages, (std::vector<std::string>{"100.000 PRN: 3, L1 Cycle Slip: # 1",
+                                                    "0.000 Ephemeris recived on PRN 1"}));
+  EXPECT_EQ(run.outcome.counts.epochs, 2);
+  EXPECT_EQ(run.outcome.counts.station_lines, 2);
+  EXPECT_FALSE(run.outcome.damage.Any());
+}
+
+// Files converted in threads of their own equal those converted one after
+// the other: no conversion sees another's state.
+TEST(Converter, ParallelConversionsEqualSequentialOnes) {
+  TempDir dir;
+  std::vector<std::string> inputs;
+  for (int i = 0; i < 4; ++i) {
+    RawBuilder raw = Session();
+    for (int k = 0; k < 200 * (i + 1); ++k)
+      raw.Measurement(102000.0 + 1000.0 * k, 0.5 * i, {RawSatellite{}, RawSatellite{static_cast<std::uint8_t>(5 + i)}});
+    inputs.push_back(dir.File("SITE" + std::to_string(120 + i) + "0.dat"));
+    raw.WriteTo(inputs.back());
+  }
+  auto convert = [&](const std::string& input, const std::string& folder) {
+    ConversionRequest request;
+    request.input_path = input;
+    request.host_name = fs::path(input).filename().string();
+    request.output_dir = dir.File(folder);
+    return Convert(request);
+  };
+  fs::create_directory(dir.File("one"));
+  fs::create_directory(dir.File("many"));
+  for (const std::string& input : inputs) ASSERT_EQ(convert(input, "one").result, ConversionResult::kDone);
+  for (int round = 0; round < 5; ++round) {
+    std::vector<std::thread> threads;
+    for (const std::string& input : inputs) threads.emplace_back([&, input] { convert(input, "many"); });
+    for (std::thread& thread : threads) thread.join();
+    for (const std::string& input : inputs) {
+      const std::string stem = fs::path(input).stem().string();
+      for (const char* extension : {".gpb", ".epp", ".sum", ".sta"}) {
+        Bytes one = ReadBytes(dir.File("one/" + stem + extension));
+        Bytes many = ReadBytes(dir.File("many/" + stem + extension));
+        if (std::string(extension) == ".gpb") {
+          one = WithoutGpbStamp(one);
+          many = WithoutGpbStamp(many);
+        }
+        ASSERT_EQ(one, many) << stem << extension << " round " << round;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace morvelin::test
