@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
   morvelin::cli::AddInspectCommand(app, exit_code);
   morvelin::cli::AddQcCommand(app, exit_code);
   morvelin::cli::AddTimeCommand(app, exit_code);
+  morvelin::cli::AddRinexCommand(app, exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-          pkg-config dpkg-dev groff-base librsvg2-bin)
+          pkg-config dpkg-dev groff-base librsvg2-bin rtklib)
 windows=0
 [ "${1:-}" = "--windows" ] && windows=1
 

@@ -54,7 +54,7 @@ complete_words() {
     sort | tr '\n' ' '
 }
 commands=$(complete_words morvelin '')
-for c in convert detect inspect time; do
+for c in convert detect inspect rinex time; do
   [[ " $commands" == *" $c "* ]] || fail "completion of the commands: $commands"
 done
 [ "$(complete_words morvelin inspect --)" = "--csv --from --help --prn --to " ] || fail "completion of inspect"
