@@ -268,11 +268,20 @@ TEST(RinexFileNames, ShortAndLong) {
 
 // ---- The export's rules, on whole small files -------------------------------
 
+// The file's text with the platform's line ends ("\r\n" on Windows, where
+// RINEX files are text files as the host's are) read back as "\n".
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
-  return text.str();
+  std::string bytes = text.str();
+#if defined(_WIN32)
+  std::string lines;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) lines += bytes[i];
+  bytes = lines;
+#endif
+  return bytes;
 }
 
 // The lines after END OF HEADER.
