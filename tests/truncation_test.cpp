@@ -4,6 +4,7 @@
 // left open. Natively and, cross-built, under Wine.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "morvelin/gpb.h"
@@ -44,6 +45,10 @@ TEST(Truncation, EveryPrefixOfTheSampleConverts) {
   const int descriptors = OpenDescriptors();
   int previous[4] = {0, 0, 0, 0};
   for (std::size_t cut = 0; cut <= sample.size(); ++cut) {
+    // Fresh files each time: emptying a file and writing it again makes
+    // some file systems put it out at once, and the test would wait on the disk.
+    for (const char* extension : {".dat", ".gpb", ".epp", ".sum", ".sta"})
+      std::remove(WithExtension(input, extension).c_str());
     WriteBytes(input, Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(cut)));
     const Conversion c = Convert(input, quiet);
     ASSERT_EQ(c.result, MORVELIN_DONE) << "cut at " << cut << ": " << c.error_text;
