@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.kinematic = (size & 1) != 0;
   request.sinks.push_back(&counter);
   // RINEX: the observation and navigation sink is attached here once it is
-  // part of the library (see the fuzzing notes in README.md).
+  // part of the library.
   request.observer = &observer;
   request.abort = &abort;
 
