@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "base/buffered_writer.h"
+#include "base/text_builder.h"
+#include "formats/gpb_writer.h"
+#include "morvelin/converter.h"
 #include "morvelin/morvelin.h"
 #include "sample_generator.h"
-#include "base/text_builder.h"
 
 namespace {
 
@@ -63,6 +66,39 @@ void BM_ScanJunk(benchmark::State& state) {
   Convert(state, path, bytes.size());
 }
 BENCHMARK(BM_ScanJunk)->Unit(benchmark::kMillisecond);
+
+// The decoders and the converter alone: bytes from memory, no file written.
+void BM_DecodeInMemory(benchmark::State& state) {
+  static const std::vector<std::uint8_t> bytes = morvelin::tools::MakeSampleRawData(20000);
+  morvelin::ConversionRequest request;
+  request.input_path = "MEMO0010.dat";
+  request.read_from_memory = true;
+  request.input_bytes = bytes;
+  request.host_files = false;
+  for (auto _ : state) benchmark::DoNotOptimize(morvelin::Convert(request).counts.epochs);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_DecodeInMemory)->Unit(benchmark::kMillisecond);
+
+// The epoch writer: a 12-satellite epoch into the measurement file's blocks.
+void BM_WriteEpochs(benchmark::State& state) {
+  std::string failure;
+  const std::string path = (fs::temp_directory_path() / "morvelin-bench-epochs.gpb").string();
+  morvelin::MeasurementFile* file = morvelin::CreateGpb(path.c_str(), "BENC0010.gpb", 3, 1.0f, 8192, 12, failure, true);
+  morvelin::BufferedWriter out;
+  out.Attach(std::fopen("/dev/null", "wb"), 1 << 20, true);
+  morvelin::EpochRecord epoch{};
+  epoch.measurement_count = 12;
+  morvelin::ObservationRecord observations[12] = {};
+  for (auto _ : state) {
+    epoch.epoch_time += 0.05;
+    if (!morvelin::AppendGpbEpoch(out, *file, epoch, observations, failure)) state.SkipWithError("write failed");
+  }
+  out.Flush();
+  morvelin::CloseGpb(file, failure);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * (68 + 12 * 44)));
+}
+BENCHMARK(BM_WriteEpochs);
 
 void BM_AutoDetect(benchmark::State& state) {
   static const std::string path = WriteInput("detect.DAT", morvelin::tools::MakeSampleRawData(200));

@@ -20,7 +20,9 @@ inline constexpr int kExitUsage = 64;    // the command line itself was wrong
 void AddConvertCommand(CLI::App& app, int& exit_code);
 void AddDetectCommand(CLI::App& app, int& exit_code);
 void AddInspectCommand(CLI::App& app, int& exit_code);
+void AddQcCommand(CLI::App& app, int& exit_code);
 void AddTimeCommand(CLI::App& app, int& exit_code);
+void AddRinexCommand(CLI::App& app, int& exit_code);
 
 // Lists the ephemerides of an .epp file, one line per block; 0 on success,
 // 2 when the file cannot be read.

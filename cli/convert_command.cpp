@@ -175,6 +175,7 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
   nlohmann::json json = {{"file", job.label}};
   int code = kExitDone;
   std::vector<std::string> reasons;
+  std::vector<std::string> extra_outputs;
   ConversionOutcome outcome;
   if (!job.refusal.empty()) {
     code = kExitFailed;
@@ -222,8 +223,12 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
         }
       }
       if (outcome.result != ConversionResult::kFailed || outcome.counts.epochs > 0) {
-        std::string finished = FinishExtraSinks(extra, outcome.stopped);
-        if (!finished.empty()) report.Err(finished);
+        std::string finished = FinishExtraSinks(settings.extra, extra);
+        if (!finished.empty()) {
+          report.Err(finished);
+          if (code == kExitDone || code == kExitDamaged) code = kExitFailed;
+        }
+        extra_outputs = ExtraOutputPaths(settings.extra, extra);
       }
     }
   }
@@ -236,9 +241,11 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
       report.Out("  station lines:      " + std::to_string(counts.station_lines));
       report.Out("  events:             " + std::to_string(counts.events));
     }
-    if (settings.verbose && !settings.json)
+    if (settings.verbose && !settings.json) {
       for (const std::string& path : outcome.outputs)
         if (!path.empty()) report.Out("  wrote " + path);
+      for (const std::string& path : extra_outputs) report.Out("  wrote " + path);
+    }
   }
   if (settings.json) {
     json["result"] = ResultName(code);
@@ -251,6 +258,7 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
     nlohmann::json outputs = nlohmann::json::array();
     for (const std::string& path : outcome.outputs)
       if (!path.empty()) outputs.push_back(path);
+    for (const std::string& path : extra_outputs) outputs.push_back(path);
     json["outputs"] = outputs;
     nlohmann::json messages = nlohmann::json::array();
     for (const FileReport::Message& message : report.messages)

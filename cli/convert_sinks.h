@@ -9,14 +9,22 @@
 #include <CLI/CLI.hpp>
 
 #include "morvelin/events.h"
+#include "qc_options.h"
+#include "rinex_options.h"
 
 namespace morvelin::cli {
 
-struct ExtraSinkOptions {};
+struct ExtraSinkOptions {
+  QcCliOptions qc;
+  RinexCliOptions rinex;
+};
 
 // The sinks of one file's conversion and what must be done once it is over.
 struct ExtraSinks {
   std::vector<std::unique_ptr<ConversionSink>> sinks;
+  ConversionSink* qc = nullptr;
+  RinexOutputs rinex;  // the RINEX files written, once the conversion is over
+  std::string output_base;
 };
 
 // Adds the options of the further outputs to the convert command.
@@ -29,6 +37,9 @@ bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_b
 
 // After the conversion: what the sinks still have to write (reports). A
 // line to show when something failed, else empty.
-std::string FinishExtraSinks(ExtraSinks& sinks, bool stopped);
+std::string FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks);
+
+// The files the further outputs wrote (after FinishExtraSinks).
+std::vector<std::string> ExtraOutputPaths(const ExtraSinkOptions& options, const ExtraSinks& sinks);
 
 }  // namespace morvelin::cli

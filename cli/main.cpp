@@ -96,7 +96,9 @@ int main(int argc, char** argv) {
   morvelin::cli::AddConvertCommand(app, exit_code);
   morvelin::cli::AddDetectCommand(app, exit_code);
   morvelin::cli::AddInspectCommand(app, exit_code);
+  morvelin::cli::AddQcCommand(app, exit_code);
   morvelin::cli::AddTimeCommand(app, exit_code);
+  morvelin::cli::AddRinexCommand(app, exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {

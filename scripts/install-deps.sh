@@ -8,7 +8,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-          pkg-config dpkg-dev groff-base)
+          pkg-config dpkg-dev groff-base librsvg2-bin rtklib)
 windows=0
 reliability=0
 for option in "$@"; do

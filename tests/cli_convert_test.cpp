@@ -258,6 +258,25 @@ TEST_F(Cli, DamagedCollidingAndUnusualInputs) {
   EXPECT_NE(ReadText(dir.File("in/PIPE1230.sum")).find("DAY # 123"), std::string::npos);
 }
 
+// RINEX and the quality report come from the same single pass, beside the outputs.
+TEST_F(Cli, ConvertWritesRinexAndTheQualityReportBesideTheOutputs) {
+  TempDir dir;
+  SmallRun().WriteTo(dir.File("QUAL1230.dat"));
+  Outcome refused = RunCli("convert -q --rinex " + dir.File("QUAL1230.dat"));
+  EXPECT_EQ(refused.exit_code, 2) << refused.output;
+  EXPECT_NE(refused.output.find("--week"), std::string::npos) << refused.output;
+  Outcome outcome = RunCli("convert -q --qc --qc-json --rinex --week 2292 -d " + dir.File("out") + " " +
+                           dir.File("QUAL1230.dat"));
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.output;
+  std::string observation;  // named as RINEX users expect: station, day of year, year
+  for (const auto& entry : fs::directory_iterator(dir.File("out")))
+    if (entry.path().extension() == ".23o") observation = ReadText(entry.path().string());
+  EXPECT_NE(observation.find("RINEX VERSION / TYPE"), std::string::npos);
+  EXPECT_NE(ReadText(dir.File("out/QUAL1230.qc.txt")).find("Quality report"), std::string::npos);
+  EXPECT_NE(ReadText(dir.File("out/QUAL1230.qc.svg")).find("<svg"), std::string::npos);
+  EXPECT_NE(ReadText(dir.File("out/QUAL1230.qc.json")).find("\"epochs\""), std::string::npos);
+}
+
 // A closed pipe stops the run as Ctrl-C does.
 TEST_F(Cli, ClosedPipeStopsTheRun) {
   TempDir dir;

@@ -30,12 +30,10 @@ PassResult ReadNextRecord(RecordLoop& loop) {
   InputStream& input = loop.stream;
   ReaderState& reader = loop.reader;
 
+  // Bytes other than the preamble are dropped, all of a run at once.
+  reader.skipped_bytes += input.SkipUntil(kPreamble);
   const int first = input.ReadByte();
   if (first < 0) return PassResult::kEndOfInput;
-  if (first != kPreamble) {
-    ++reader.skipped_bytes;
-    return PassResult::kContinue;
-  }
 
   std::uint8_t fields[kHeaderSize - 1];
   if (input.Read(fields, sizeof fields) < sizeof fields) {

@@ -1,6 +1,7 @@
 // Measurement file: create, append epochs, flush, close.
 #include "formats/gpb_writer.h"
 
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <new>
@@ -14,6 +15,8 @@ namespace morvelin {
 namespace {
 
 constexpr float kFormatConstant = 1.01f;
+// Each record starts with its own size, stamped over the record's first bytes.
+static_assert(offsetof(EpochRecord, record_size) == 0 && offsetof(ObservationRecord, record_size) == 0);
 constexpr std::size_t kMaxWrittenObservations = 32;
 
 void Fail(std::string& failure, std::string_view text) {
@@ -54,7 +57,7 @@ Result Reported(Result result, bool failed, const std::string& failure) {
 
 MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8_t receiver_type,
                            float creation_parameter, std::uint16_t buffer_size, std::uint8_t channel_count,
-                           std::string& failure) {
+                           std::string& failure, bool caller_buffers) {
   std::unique_ptr<MeasurementFile> file(new (std::nothrow) MeasurementFile);
   if (!file) {
     Fail(failure, "Error: Not enough memory in header");
@@ -82,7 +85,9 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
     failure = PathMessage("Error: Unable to open ", path, " for writing");
     return nullptr;
   }
-  if (buffer_size != 0) {
+  if (caller_buffers) {
+    std::setvbuf(file->stream, nullptr, _IONBF, 0);
+  } else if (buffer_size != 0) {
     file->buffer.reset(new (std::nothrow) char[buffer_size]);
     if (!file->buffer) {
       std::fclose(file->stream);
@@ -135,6 +140,34 @@ bool WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch, std::span<co
     }
     written += chunk;
   }
+  return true;
+}
+
+bool AppendGpbEpoch(BufferedWriter& out, const MeasurementFile& file, const EpochRecord& epoch,
+                    std::span<const ObservationRecord> observations, std::string& failure) {
+  const int count = epoch.measurement_count;
+  if (count > file.header.channel_count || static_cast<std::size_t>(count) > observations.size() ||
+      count > kEpochChannels) {
+    FixedText<kMessageSize> text;
+    text.Str("Error: Epoch ").Fixed(epoch.epoch_time, 1).Str(" has ").Int(count).Str(" measurements ");
+    text.Int(file.header.channel_count).Str(" channels in ").Str(TextUntilNul(file.header.file_name));
+    Fail(failure, text.View());
+    return false;
+  }
+  // The epoch and its observations as one run of bytes, written in place,
+  // each record's size stamped in its first two bytes.
+  const std::size_t size = sizeof(EpochRecord) + static_cast<std::size_t>(count) * sizeof(ObservationRecord);
+  unsigned char* bytes = out.Append(size);
+  if (bytes == nullptr) {
+    FailDiskFull(file, epoch.epoch_time, failure);
+    return false;
+  }
+  std::memcpy(bytes, &epoch, sizeof epoch);
+  std::memcpy(bytes, &kEpochRecordSize, sizeof kEpochRecordSize);
+  bytes += sizeof epoch;
+  std::memcpy(bytes, observations.data(), static_cast<std::size_t>(count) * sizeof(ObservationRecord));
+  for (int i = 0; i < count; ++i, bytes += sizeof(ObservationRecord))
+    std::memcpy(bytes, &kObservationRecordSize, sizeof kObservationRecordSize);
   return true;
 }
 

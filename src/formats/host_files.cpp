@@ -1,6 +1,7 @@
 #include "formats/host_files.h"
 
 #include "base/message.h"
+#include "base/text.h"
 #include "base/text_builder.h"
 #include "formats/ephemeris_file.h"
 #include "formats/gpb_writer.h"
@@ -13,7 +14,10 @@ namespace {
 
 constexpr std::uint8_t kReceiverTypeSse = 3;
 constexpr float kCreationParameter = 1.0f;
+// The buffer size the .gpb header records; the writes themselves go out in
+// blocks of kGpbWriteBlock, which no host sees.
 constexpr std::uint16_t kGpbBufferSize = 8192;
+constexpr std::size_t kGpbWriteBlock = 1 << 20;
 constexpr std::uint8_t kChannelCount = 12;
 constexpr const char* kEphemerisHeader = "$EPHREC Ver6.02 MORVELIN \n";
 
@@ -40,8 +44,12 @@ HostFileSink::~HostFileSink() {
 bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& failed_output) {
   failed_output = 0;
   gpb_ = CreateGpb(paths.gpb.c_str(), paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
-                   kGpbBufferSize, kChannelCount, failure);
+                   kGpbBufferSize, kChannelCount, failure, true);
   if (gpb_ == nullptr) return false;
+  if (!gpb_out_.Attach(gpb_->stream, kGpbWriteBlock, true)) {
+    failure = "Error: Not enough memory in buffer";
+    return false;
+  }
   failed_output = 1;
   if (!epp_.Open(paths.epp.c_str())) {
     failure = CreateFailure(1, paths.epp);
@@ -64,7 +72,7 @@ bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& fai
 
 void HostFileSink::OnEpoch(const EpochEvent& event) {
   if (gpb_ == nullptr || !failure_.empty()) return;
-  if (!WriteGpbEpoch(*gpb_, *event.epoch, event.observations, failure_)) gpb_failed_ = true;
+  if (!AppendGpbEpoch(gpb_out_, *gpb_, *event.epoch, event.observations, failure_)) gpb_failed_ = true;
 }
 
 void HostFileSink::OnEphemeris(const EphemerisEvent& event) { WriteGpsEphBlock(epp_, *event.eph); }
@@ -98,7 +106,8 @@ bool HostFileSink::Finish() {
     Abandon();
     return false;
   }
-  if (gpb_ != nullptr && !FlushGpb(*gpb_, failure_)) {
+  if (gpb_ != nullptr && (!gpb_out_.Flush() || !FlushGpb(*gpb_, failure_))) {
+    if (failure_.empty()) failure_ = PathMessage("Error: Unable to write to ", TextUntilNul(gpb_->header.file_name));
     Abandon();
     return false;
   }
@@ -121,6 +130,7 @@ bool HostFileSink::Finish() {
 void HostFileSink::Abandon() {
   std::string ignored;
   if (gpb_ != nullptr) {
+    gpb_out_.Flush();
     FlushGpb(*gpb_, ignored);
     CloseGpb(gpb_, ignored);
     gpb_ = nullptr;

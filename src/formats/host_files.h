@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/buffered_writer.h"
 #include "formats/text_file.h"
 #include "morvelin/events.h"
 #include "morvelin/gpb.h"
@@ -52,6 +53,7 @@ class HostFileSink final : public ConversionSink {
 
  private:
   MeasurementFile* gpb_ = nullptr;
+  BufferedWriter gpb_out_;  // the measurement file's epochs, in large blocks
   bool gpb_failed_ = false;
   TextFile epp_, sum_, sta_;
   mutable std::string failure_;  // the first failure, once known

@@ -1,15 +1,21 @@
 #include "framing/input_stream.h"
 
 #include <algorithm>
+#include <new>
 #include <cstring>
 
 #include "base/file_io.h"
 
 namespace morvelin {
 
+bool InputStream::AllocateBuffer() {
+  if (!buffer_) buffer_.reset(new (std::nothrow) std::uint8_t[kBufferSize]);
+  return buffer_ != nullptr;
+}
+
 bool InputStream::Open(const char* path) {
   Close();
-  if (IsDirectory(path)) return false;
+  if (IsDirectory(path) || !AllocateBuffer()) return false;
   file_ = std::fopen(path, "rb");
   if (file_ == nullptr) return false;
   // The stream is read in blocks into buffer_; a second buffer below it
@@ -21,6 +27,10 @@ bool InputStream::Open(const char* path) {
 
 void InputStream::Attach(std::FILE* stream) {
   Close();
+  if (!AllocateBuffer()) {
+    read_failed_ = true;
+    return;
+  }
   file_ = stream;
   owned_ = false;
 }
@@ -29,6 +39,8 @@ void InputStream::AttachMemory(std::span<const std::uint8_t> bytes) {
   Close();
   memory_ = bytes;
   in_memory_ = true;
+  data_ = memory_.data();
+  end_ = memory_.size();
 }
 
 void InputStream::Close() {
@@ -37,6 +49,7 @@ void InputStream::Close() {
   owned_ = false;
   in_memory_ = false;
   memory_ = {};
+  data_ = nullptr;
   next_ = end_ = 0;
   buffer_start_ = 0;
   read_failed_ = false;
@@ -53,20 +66,19 @@ std::int64_t InputStream::Length() {
 }
 
 bool InputStream::Refill() {
+  buffer_start_ += static_cast<std::int64_t>(end_);
+  next_ = end_ = 0;
   if (in_memory_) {
-    buffer_start_ += static_cast<std::int64_t>(end_);
-    next_ = end_ = 0;
+    // Memory is one block: what is left of it after a skip, if anything.
     const auto size = static_cast<std::int64_t>(memory_.size());
     if (buffer_start_ >= size) return false;
-    const auto offset = static_cast<std::size_t>(buffer_start_);
-    end_ = std::min(kBufferSize, memory_.size() - offset);
-    std::memcpy(buffer_, memory_.data() + offset, end_);
+    data_ = memory_.data() + buffer_start_;
+    end_ = static_cast<std::size_t>(size - buffer_start_);
     return true;
   }
   if (file_ == nullptr || read_failed_) return false;
-  buffer_start_ += static_cast<std::int64_t>(end_);
-  next_ = end_ = 0;
-  std::size_t got = std::fread(buffer_, 1, kBufferSize, file_);
+  data_ = buffer_.get();
+  std::size_t got = std::fread(buffer_.get(), 1, kBufferSize, file_);
   if (got == 0) {
     if (std::ferror(file_) != 0) read_failed_ = true;
     return false;
@@ -75,17 +87,33 @@ bool InputStream::Refill() {
   return true;
 }
 
-std::size_t InputStream::Read(std::uint8_t* out, std::size_t count) {
+std::size_t InputStream::ReadAcrossBlocks(std::uint8_t* out, std::size_t count) {
   std::size_t done = 0;
   while (done < count) {
     if (next_ == end_ && !Refill()) break;
     std::size_t chunk = end_ - next_;
     if (chunk > count - done) chunk = count - done;
-    std::memcpy(out + done, buffer_ + next_, chunk);
+    std::memcpy(out + done, data_ + next_, chunk);
     next_ += chunk;
     done += chunk;
   }
   return done;
+}
+
+std::int64_t InputStream::SkipUntil(std::uint8_t value) {
+  std::int64_t skipped = 0;
+  for (;;) {
+    if (next_ == end_ && !Refill()) return skipped;
+    const void* found = std::memchr(data_ + next_, value, end_ - next_);
+    if (found != nullptr) {
+      const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data_);
+      skipped += static_cast<std::int64_t>(at - next_);
+      next_ = at;
+      return skipped;
+    }
+    skipped += static_cast<std::int64_t>(end_ - next_);
+    next_ = end_;
+  }
 }
 
 bool InputStream::Skip(std::int64_t count) {
@@ -97,6 +125,7 @@ bool InputStream::Skip(std::int64_t count) {
   }
   std::int64_t target = Position() + count;
   if (in_memory_) {
+    // The next Refill starts the block at the target.
     buffer_start_ = target;
     next_ = end_ = 0;
     return true;

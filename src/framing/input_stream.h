@@ -1,18 +1,22 @@
 // The raw data file as the record reader sees it: a forward byte stream
-// with its own 8192-byte buffer, 64-bit positions, relative forward skips,
-// and end of input told apart from a read error.
+// read in large blocks into a buffer of its own (or straight from memory),
+// 64-bit positions, relative forward skips, and end of input told apart
+// from a read error.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <span>
 
 namespace morvelin {
 
 class InputStream {
  public:
-  static constexpr std::size_t kBufferSize = 8192;
+  // Large blocks keep the system calls few; the host never sees this size.
+  static constexpr std::size_t kBufferSize = 1 << 20;
 
   InputStream() = default;
   InputStream(const InputStream&) = delete;
@@ -34,12 +38,37 @@ class InputStream {
 
   // The next byte, or -1 at the end of the input or on a read error.
   int ReadByte() {
-    if (next_ < end_) return buffer_[next_++];
-    return Refill() ? buffer_[next_++] : -1;
+    if (next_ < end_) return data_[next_++];
+    return Refill() ? data_[next_++] : -1;
   }
 
   // Reads up to count bytes into out; returns how many arrived.
-  std::size_t Read(std::uint8_t* out, std::size_t count);
+  std::size_t Read(std::uint8_t* out, std::size_t count) {
+    if (count <= end_ - next_) {
+      std::memcpy(out, data_ + next_, count);
+      next_ += count;
+      return count;
+    }
+    return ReadAcrossBlocks(out, count);
+  }
+
+  // The next count bytes (at most kScratchSize) in one piece: straight from
+  // the buffer when they lie in it, else gathered into a scratch area.
+  // Null when the input ends first (the bytes that were there are consumed).
+  static constexpr std::size_t kScratchSize = 256;
+  const std::uint8_t* Take(std::size_t count) {
+    if (count <= end_ - next_) {
+      const std::uint8_t* bytes = data_ + next_;
+      next_ += count;
+      return bytes;
+    }
+    if (count > kScratchSize) return nullptr;
+    return ReadAcrossBlocks(scratch_, count) == count ? scratch_ : nullptr;
+  }
+
+  // Moves forward to the next byte equal to value (not consumed), or to the
+  // end of the input; returns how many bytes were passed over.
+  std::int64_t SkipUntil(std::uint8_t value);
 
   // Moves forward by count bytes (count >= 0) without reading them.
   // Moving past the end is allowed: the next read finds the end.
@@ -52,15 +81,19 @@ class InputStream {
 
  private:
   bool Refill();
+  std::size_t ReadAcrossBlocks(std::uint8_t* out, std::size_t count);
+  bool AllocateBuffer();
 
   std::FILE* file_ = nullptr;
   bool owned_ = false;
   bool in_memory_ = false;
   std::span<const std::uint8_t> memory_;
-  std::uint8_t buffer_[kBufferSize];
-  std::size_t next_ = 0;  // index of the next byte in buffer_
-  std::size_t end_ = 0;   // bytes valid in buffer_
-  std::int64_t buffer_start_ = 0;  // file offset of buffer_[0]
+  std::unique_ptr<std::uint8_t[]> buffer_;  // kBufferSize bytes, for files and streams
+  const std::uint8_t* data_ = nullptr;      // the current block: in buffer_ or in memory_
+  std::size_t next_ = 0;  // index of the next byte in data_
+  std::size_t end_ = 0;   // bytes valid in data_
+  std::int64_t buffer_start_ = 0;  // input offset of data_[0]
+  std::uint8_t scratch_[kScratchSize];
   bool read_failed_ = false;
 };
 

@@ -55,6 +55,10 @@ class RecordInput {
   std::size_t Read(std::uint8_t* out, std::size_t count) { return stream_.Read(out, count); }
   bool ReadExactly(std::uint8_t* out, std::size_t count) { return stream_.Read(out, count) == count; }
 
+  // The next count bytes in one piece, valid until the next read; null when
+  // the input ends first.
+  const std::uint8_t* Take(std::size_t count) { return stream_.Take(count); }
+
   std::int64_t Position() const { return stream_.Position(); }
 
  private:

@@ -54,24 +54,25 @@ struct SatelliteBlocks {
 };
 
 bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
-  std::uint8_t header[kSatelliteHeaderSize];
-  std::uint8_t l1[kL1BlockSize];
-  if (!input.ReadExactly(header, sizeof header) || !input.ReadExactly(l1, sizeof l1)) return false;
+  const std::uint8_t* header = input.Take(kSatelliteHeaderSize);
+  if (header == nullptr) return false;
   block.prn = header[0];
   block.f1 = header[1];
   block.f2 = header[2];
   block.f3 = header[3];
 
-  ByteReader reader{std::span<const std::uint8_t>(l1)};
+  const std::uint8_t* l1 = input.Take(kL1BlockSize);
+  if (l1 == nullptr) return false;
+  ByteReader reader{std::span<const std::uint8_t>(l1, kL1BlockSize)};
   reader.Skip(kL1PseudorangeOffset);
   reader.F64(block.pseudorange);
   reader.F64(block.phase);
   reader.F64(block.third);
 
   if (block.DualFrequency()) {
-    std::uint8_t l2[kL2BlockSize];
-    if (!input.ReadExactly(l2, sizeof l2)) return false;
-    ByteReader l2_reader{std::span<const std::uint8_t>(l2)};
+    const std::uint8_t* l2 = input.Take(kL2BlockSize);
+    if (l2 == nullptr) return false;
+    ByteReader l2_reader{std::span<const std::uint8_t>(l2, kL2BlockSize)};
     l2_reader.Skip(kL2PhaseOffset);
     l2_reader.F64(block.l2_phase);
     l2_reader.F64(block.l2_code_offset);
@@ -233,7 +234,7 @@ void DecodeMeasurementRecord(DecodeContext& context) {
   MeasurementState& state = context.state.measurement;
   StationState& station = context.state.station;
   EpochObservationSet& set = state.epoch_set;
-  std::memset(static_cast<void*>(&set), 0, sizeof set);
+  std::memset(static_cast<void*>(&set.epoch), 0, sizeof set.epoch);
 
   std::uint8_t fixed[kFixedSize];
   const std::size_t arrived = context.input.Read(fixed, sizeof fixed);
@@ -299,6 +300,7 @@ void DecodeMeasurementRecord(DecodeContext& context) {
   double interval = 0.0;
   EpochInterval(epoch_time, state.previous_epoch_time, &interval);
   EpochDecoder decoder(context, epoch_time, interval);
+  std::memset(static_cast<void*>(set.observations), 0, static_cast<std::size_t>(blocks.count) * sizeof(ObservationRecord));
   for (int k = 0; k < blocks.count; ++k) {
     if (!decoder.Store(k, blocks.blocks[k])) {
       ++state.dropped_epochs;

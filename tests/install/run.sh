@@ -53,8 +53,13 @@ complete_words() {
            _morvelin morvelin; printf "%s\n" "${COMPREPLY[@]}"' _ "$prefix/share/bash-completion/completions/morvelin" "$@" |
     sort | tr '\n' ' '
 }
-[ "$(complete_words morvelin '')" = "convert detect inspect time " ] || fail "completion of the commands"
+commands=$(complete_words morvelin '')
+for c in convert detect inspect rinex time; do
+  [[ " $commands" == *" $c "* ]] || fail "completion of the commands: $commands"
+done
 [ "$(complete_words morvelin inspect --)" = "--csv --from --help --prn --to " ] || fail "completion of inspect"
+[ "$(complete_words morvelin qc --)" = "--date --epp --help --json --kinematic --mask --position --svg --week " ] ||
+  fail "completion of qc"
 
 # The Debian package.
 if command -v dpkg-deb >/dev/null; then
@@ -67,5 +72,10 @@ if command -v dpkg-deb >/dev/null; then
   done
   grep -q '/libmorvelin\.so' <<<"$contents" || fail "libmorvelin.so is not in $(basename "$deb")"
   dpkg-deb -f "$deb" Package Version Depends Maintainer
+  # Unpacked, the package's command converts the sample.
+  dpkg-deb -x "$deb" "$work/root"
+  "$work/root/usr/bin/morvelin" convert -q -d "$work/converted" "$source_dir/examples/SIMU3450.dat" >/dev/null ||
+    fail "the packaged morvelin does not convert the sample"
+  [ -s "$work/converted/SIMU3450.gpb" ] || fail "the packaged morvelin wrote no .gpb"
 fi
 echo "install test passed"

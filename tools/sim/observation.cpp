@@ -36,6 +36,16 @@ double RangeRate(const gnss::BroadcastEphemeris& eph, const gnss::SignalPath& pa
 
 }  // namespace
 
+// Both carriers lose the same stretch of signal: 1-500 L1 cycles either way
+// and the L2 cycles of the same time.
+void Tracker::Slip(Lock& lock, SatelliteObservation& o) {
+  const double jump = std::round(random_.Uniform(1.0, 500.0)) * (random_.Chance(0.5) ? 1.0 : -1.0);
+  o.l1_jump = jump;
+  o.l2_jump = std::round(jump * 60.0 / 77.0);
+  lock.n1 += o.l1_jump;
+  lock.n2 += o.l2_jump;
+}
+
 std::vector<SatelliteObservation> Tracker::Observe(const Constellation& constellation, const ReceiverEpoch& epoch) {
   const double mask = gnss::Radians(options_.mask);
   std::vector<Candidate> visible;
@@ -68,14 +78,16 @@ std::vector<SatelliteObservation> Tracker::Observe(const Constellation& constell
     o.f2 = options_.p_code ? kPCode : 0;
     // A slip shows at an epoch with a valid phase, where the receiver can flag it.
     if (random_.Chance(options_.invalid_rate)) o.f1 = static_cast<std::uint8_t>(o.f1 & ~kPhaseValid);
+    const bool valid = (o.f1 & kPhaseValid) != 0;
     if (!lock.tracked) {
       lock = {true, NewAmbiguity(random_), NewAmbiguity(random_)};
-    } else if ((o.f1 & kPhaseValid) && random_.Chance(options_.slip_rate)) {
-      const double jump = std::round(random_.Uniform(1.0, 500.0)) * (random_.Chance(0.5) ? 1.0 : -1.0);
-      lock.n1 += jump;
-      lock.n2 += std::round(jump * 60.0 / 77.0);
+    } else if (valid && random_.Chance(options_.slip_rate)) {
+      Slip(lock, o);
       o.f1 |= kCycleSlip;
+    } else if (valid && lock.phase_valid && random_.Chance(options_.unflagged_slip_rate)) {
+      Slip(lock, o);
     }
+    lock.phase_valid = valid;
 
     const double iono = options_.ionosphere ? kSpeedOfLight * gnss::KlobucharDelay(options_.klobuchar, epoch.geodetic,
                                                                                       c.look.elevation, c.look.azimuth,

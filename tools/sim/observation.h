@@ -37,7 +37,10 @@ struct ObservationOptions {
   double mask = 10.0;              // degrees
   double code_noise = 0.3;         // m, 1 sigma (L2 code: the same)
   double phase_noise = 0.002;      // m, 1 sigma
-  double slip_rate = 0.0;          // per satellite and epoch
+  double slip_rate = 0.0;          // per satellite and epoch, flagged by the receiver
+  // per satellite and epoch of continuous tracking (a valid phase at this
+  // epoch and the one before): a slip the receiver does not flag
+  double unflagged_slip_rate = 0.0;
   double invalid_rate = 0.0;       // per satellite and epoch
   gnss::KlobucharParameters klobuchar = gnss::kDefaultKlobuchar;
 };
@@ -59,6 +62,8 @@ struct SatelliteObservation {
   double l2_code_offset = 0.0;  // m, L2 code minus L1 code
   double elevation = 0.0;       // rad (not written)
   double range = 0.0;           // m, geometric (not written)
+  double l1_jump = 0.0;         // cycles the L1 ambiguity jumped at this epoch (not written)
+  double l2_jump = 0.0;         // cycles the L2 ambiguity jumped at this epoch (not written)
 };
 
 // One receiver's tracking loops: which satellites it tracks and their
@@ -72,7 +77,10 @@ class Tracker {
   struct Lock {
     bool tracked = false;
     double n1 = 0.0, n2 = 0.0;  // integer cycles
+    bool phase_valid = false;   // at the last epoch
   };
+  void Slip(Lock& lock, SatelliteObservation& o);
+
   ObservationOptions options_;
   Random random_;
   std::array<Lock, 33> locks_{};  // by PRN

@@ -76,6 +76,10 @@ ReceiverOutput SimulateReceiver(const SimulationConfig& config, const Constellat
     raw.Measurement(time_ms, epoch.clock_offset * 1e3, observations);
     out.truth.push_back({k, epoch.time, epoch.receiver_time, epoch.position, epoch.geodetic, epoch.clock_offset,
                          static_cast<int>(observations.size())});
+    for (const SatelliteObservation& o : observations)
+      if (o.l1_jump != 0.0)
+        out.slips.push_back({k, epoch.receiver_time, o.prn, o.l1_jump, config.observation.dual_frequency ? o.l2_jump : 0.0,
+                             (o.f1 & kCycleSlip) != 0});
 
     // An event between this epoch and the next (0.37 s after a multiple of
     // the event interval, off the epoch grid).
@@ -117,7 +121,8 @@ std::string CheckConfig(const SimulationConfig& c) {
   }
   const ObservationOptions& o = c.observation;
   if (o.code_noise < 0.0 || o.phase_noise < 0.0) return "noise levels cannot be negative";
-  if (o.slip_rate < 0.0 || o.slip_rate > 1.0 || o.invalid_rate < 0.0 || o.invalid_rate > 1.0 ||
+  if (o.slip_rate < 0.0 || o.slip_rate > 1.0 || o.unflagged_slip_rate < 0.0 || o.unflagged_slip_rate > 1.0 ||
+      o.invalid_rate < 0.0 || o.invalid_rate > 1.0 ||
       c.damage.junk_rate < 0.0 || c.damage.junk_rate > 1.0)
     return "rates are probabilities between 0 and 1";
   if (o.mask < 0.0 || o.mask >= 90.0) return "the elevation mask must lie between 0 and 90 degrees";
@@ -146,6 +151,19 @@ std::string TruthCsv(const SimulationConfig& config, const std::vector<ReceiverO
                     t.time.seconds, t.receiver_time.seconds, t.position.x, t.position.y, t.position.z,
                     gnss::Degrees(t.geodetic.latitude), gnss::Degrees(t.geodetic.longitude), t.geodetic.height,
                     t.clock_offset, t.satellites);
+      csv += line;
+    }
+  return csv;
+}
+
+std::string SlipsCsv(const SimulationConfig& config, const std::vector<ReceiverOutput>& outputs) {
+  std::string csv = "station,epoch,receiver_seconds,prn,l1_cycles,l2_cycles,flagged\n";
+  char line[200];
+  for (std::size_t r = 0; r < outputs.size(); ++r)
+    for (const SlipRow& s : outputs[r].slips) {
+      std::snprintf(line, sizeof line, "%s,%lld,%.3f,%d,%.0f,%.0f,%d\n", config.receivers[r].station.c_str(),
+                    static_cast<long long>(s.epoch), s.receiver_time.seconds, s.prn, s.l1_cycles, s.l2_cycles,
+                    s.flagged ? 1 : 0);
       csv += line;
     }
   return csv;

@@ -41,9 +41,20 @@ struct TruthRow {
   int satellites = 0;           // in the measurement record
 };
 
+// A cycle slip the simulator put into the phases.
+struct SlipRow {
+  std::int64_t epoch = 0;
+  gnss::GpsTime receiver_time;  // as the measurement record carries it
+  int prn = 0;
+  double l1_cycles = 0.0;       // the jump of the L1 ambiguity
+  double l2_cycles = 0.0;       // the jump of the L2 ambiguity (dual frequency)
+  bool flagged = false;         // the receiver set the cycle-slip flag
+};
+
 struct ReceiverOutput {
   std::vector<std::uint8_t> raw;
   std::vector<TruthRow> truth;
+  std::vector<SlipRow> slips;
 };
 
 // Empty when the configuration is usable, else what is wrong with it.
@@ -52,5 +63,7 @@ std::vector<ReceiverOutput> Simulate(const SimulationConfig& config);
 
 // The truth of every receiver as CSV, one line per epoch, with a header line.
 std::string TruthCsv(const SimulationConfig& config, const std::vector<ReceiverOutput>& outputs);
+// Every cycle slip of every receiver as CSV, one line per slip, with a header line.
+std::string SlipsCsv(const SimulationConfig& config, const std::vector<ReceiverOutput>& outputs);
 
 }  // namespace morvelin::sim

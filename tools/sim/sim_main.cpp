@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   morvelin::sim::ReceiverSpec defaults;
   std::string start = "2291:86400";
   std::vector<std::string> positions, ecefs, stations, outputs;
-  std::string truth_path, code = "p";
+  std::string truth_path, slips_path, code = "p";
   bool single = false, squared = false, no_iono = false, no_tropo = false;
   double clock_offset_ms = defaults.clock_offset * 1e3;
 
@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
       ->allow_extra_args(false);
   app.add_option("--seed", config.seed, "random seed: constellation, noise, slips, damage")->capture_default_str();
   app.add_option("--truth", truth_path, "write the true position and clock of every epoch to this CSV file");
+  app.add_option("--slips", slips_path,
+                 "write every cycle slip put into the phases (flagged by the receiver or not) to this CSV file");
   app.add_option("--satellites", config.satellites, "satellites in the constellation, 24-32")->capture_default_str();
   app.add_option("--mask", obs.mask, "elevation mask, degrees")->capture_default_str();
   app.add_flag("--single-frequency", single, "L1 only (default: L1 and L2)");
@@ -94,6 +96,9 @@ int main(int argc, char** argv) {
   app.add_flag("--no-iono", no_iono, "no ionospheric delay (default: the broadcast model, docs/simulator.md)");
   app.add_flag("--no-tropo", no_tropo, "no tropospheric delay (default: Saastamoinen, standard atmosphere)");
   app.add_option("--slip-rate", obs.slip_rate, "cycle slip probability per satellite and epoch")->capture_default_str();
+  app.add_option("--unflagged-slip-rate", obs.unflagged_slip_rate,
+                 "probability per satellite and epoch of continuous tracking of a cycle slip the receiver does not flag")
+      ->capture_default_str();
   app.add_option("--invalid-rate", obs.invalid_rate, "invalid phase probability per satellite and epoch")
       ->capture_default_str();
   app.add_option("--event-interval", config.event_interval, "seconds between external event markers; 0 none")
@@ -156,6 +161,10 @@ int main(int argc, char** argv) {
   if (!truth_path.empty()) {
     const std::string csv = morvelin::sim::TruthCsv(config, results);
     if (!WriteFile(truth_path, csv.data(), csv.size())) return fail(truth_path + ": cannot be written");
+  }
+  if (!slips_path.empty()) {
+    const std::string csv = morvelin::sim::SlipsCsv(config, results);
+    if (!WriteFile(slips_path, csv.data(), csv.size())) return fail(slips_path + ": cannot be written");
   }
   return 0;
 }

@@ -1,0 +1,44 @@
+// The RINEX options of `morvelin convert` (--rinex[=VER], --long-names,
+// --week, --date) and the sink they ask for.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "morvelin/converter.h"
+#include "morvelin/rinex.h"
+
+namespace morvelin::cli {
+
+struct RinexCliOptions {
+  std::string version;  // empty: no RINEX asked for; "3.04" for a bare --rinex
+  bool long_names = false;
+  std::int32_t week = -1;  // -1: not given
+  std::string date;        // YYYY-MM-DD of the first epoch, or empty
+};
+
+// Adds the options to a command (convert, or any that writes RINEX).
+void AddRinexOptions(CLI::App& command, RinexCliOptions& options);
+
+// The library's options from the command line's; false with error set when
+// a value is not valid. output_base: the path without extension where the
+// host files go (its folder receives the RINEX files, its name is the
+// fallback station name).
+bool ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base, RinexOptions& options,
+                    std::string& error);
+
+// The RINEX sink for one conversion whose host files go to output_base
+// (path without extension). Null when RINEX was not asked for (error empty)
+// or on an error (error set). outputs, when given, receives the paths
+// written once the conversion has finished.
+std::unique_ptr<morvelin::ConversionSink> MakeRinexSinkFor(const RinexCliOptions& options,
+                                                           const std::string& output_base, std::string& error,
+                                                           RinexOutputs* outputs = nullptr);
+
+// The folder part of a path ("" for none).
+std::string DirectoryOf(const std::string& path);
+
+}  // namespace morvelin::cli

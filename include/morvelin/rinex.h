@@ -1,0 +1,80 @@
+// RINEX export: observation and navigation files, written from a
+// conversion's events (in the same pass as the host's files) or from a
+// measurement file (.gpb) and its ephemeris file (.epp) converted earlier.
+//
+// GPS only. Observation codes: L1 code C1C (C/A) or C1W (P-code), L1 phase
+// L1C or L1W, and for full L2 tracking C2W and L2W (RINEX 2.11: C1/P1, L1,
+// P2, L2). docs/rinex.md describes the files, the loss-of-lock rules, how the
+// GPS week is found and what a .gpb cannot give back.
+//
+// No exception leaves these functions; failures come back as texts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "morvelin/events.h"
+
+namespace morvelin {
+
+enum class RinexVersion : std::uint8_t { k304, k211 };
+
+struct RinexDate {
+  int year = 0, month = 0, day = 0;  // Gregorian, month 1-12
+};
+
+struct RinexOptions {
+  RinexVersion version = RinexVersion::k304;
+  // 3.x long names (SSSS00XXX_R_YYYYDDDHHMM_PPU_RRU_GO.rnx); else the short
+  // SSSSDDDF.YYo / .YYn names (the only kind 2.11 has).
+  bool long_names = false;
+  // The GPS week of the first epoch (full week number), or the date of the
+  // first epoch. Neither: the week is taken from the first ephemeris.
+  std::optional<std::int32_t> week;
+  std::optional<RinexDate> date;
+  // The PGM / RUN BY / DATE record: program (with its version) and the
+  // creation time as "YYYYMMDD HHMMSS UTC"; empty: the current UTC time.
+  std::string program = "morvelin";
+  std::string run_by;
+  std::string creation_time;
+  // Station name for the file names and MARKER NAME when the data carry
+  // none (the input's base name, say). Empty: "RNX".
+  std::string fallback_name;
+};
+
+// The files a RINEX export wrote (known once it has finished).
+struct RinexOutputs {
+  std::string observation_path;
+  std::string navigation_path;
+  std::int64_t epochs = 0;        // observation epochs written
+  std::int64_t signals = 0;       // code and phase values written
+  std::int64_t ephemerides = 0;   // navigation records written
+};
+
+// A sink that writes the two RINEX files into output_dir ("" = the current
+// folder) as the conversion's events arrive. Returns null with error set
+// when the options cannot be used. Failure() becomes non-empty at the first
+// write error, or when the GPS week cannot be found; the conversion then
+// fails. outputs, when given, is filled in by Finish().
+std::unique_ptr<ConversionSink> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
+                                              RinexOutputs* outputs, std::string& error);
+
+// Writes the RINEX files for an earlier conversion's measurement file
+// (epp_path may be empty: then "<gpb base>.epp" is used when it exists, and
+// without ephemerides no navigation file is written). The summary file
+// beside the .gpb (same base name, ".sum"), when there, gives the station
+// name, the receiver type and whether L1 was tracked on P-code.
+// Returns 0 on success, 1 when refused (error says why), -1 on a failure of
+// reading or writing (error says which file).
+int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
+                      const std::string& output_dir, RinexOutputs* outputs, std::string& error);
+
+// "3.04" / "3" / "2.11" / "2"; false for anything else.
+bool ParseRinexVersion(std::string_view text, RinexVersion* version);
+// "YYYY-MM-DD" of a real day from 1980-01-06 on; false otherwise.
+bool ParseRinexDate(std::string_view text, RinexDate* date);
+
+}  // namespace morvelin

@@ -1,0 +1,102 @@
+#include "base/buffered_writer.h"
+
+#include <new>
+
+namespace morvelin {
+
+bool BufferedWriter::Attach(std::FILE* stream, std::size_t capacity, bool background) {
+  Stop();
+  stream_ = stream;
+  used_ = 0;
+  failed_ = false;
+  const std::size_t blocks = background ? 2 : 1;
+  buffers_.reset(new (std::nothrow) unsigned char[capacity * blocks]);
+  capacity_ = buffers_ ? capacity : 0;
+  filling_ = buffers_.get();
+  background_ = background && buffers_ != nullptr;
+  if (background_) {
+    try {
+      stopping_ = false;
+      writer_ = std::thread(&BufferedWriter::WriterLoop, this);
+    } catch (...) {
+      background_ = false;  // no thread to be had: the writes stay on this one
+    }
+  }
+  return buffers_ != nullptr;
+}
+
+void BufferedWriter::WriterLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return pending_ != nullptr || stopping_; });
+    if (pending_ == nullptr) return;
+    unsigned char* block = pending_;
+    const std::size_t size = pending_size_;
+    lock.unlock();
+    const bool ok = stream_ != nullptr && std::fwrite(block, 1, size, stream_) == size;
+    lock.lock();
+    if (!ok) failed_ = true;
+    pending_ = nullptr;
+    changed_.notify_all();
+  }
+}
+
+bool BufferedWriter::WaitIdle() {
+  if (!background_) return !failed_;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return pending_ == nullptr; });
+  return !failed_;
+}
+
+void BufferedWriter::Stop() {
+  if (writer_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+      changed_.notify_all();
+    }
+    writer_.join();
+  }
+  background_ = false;
+}
+
+bool BufferedWriter::Drain() {
+  const std::size_t size = used_;
+  used_ = 0;
+  if (size == 0) return !failed_;
+  if (!background_) {
+    if (stream_ == nullptr || std::fwrite(filling_, 1, size, stream_) != size) failed_ = true;
+    return !failed_;
+  }
+  // The writer takes this block; the other one fills meanwhile.
+  if (!WaitIdle()) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_ = filling_;
+    pending_size_ = size;
+    changed_.notify_all();
+  }
+  filling_ = filling_ == buffers_.get() ? buffers_.get() + capacity_ : buffers_.get();
+  return true;
+}
+
+bool BufferedWriter::WriteThrough(const void* data, std::size_t size) {
+  if (!Drain()) return false;
+  if (size <= capacity_) {
+    std::memcpy(filling_, data, size);
+    used_ = size;
+    return true;
+  }
+  if (!WaitIdle()) return false;
+  if (stream_ == nullptr || std::fwrite(data, 1, size, stream_) != size) failed_ = true;
+  return !failed_;
+}
+
+bool BufferedWriter::Flush() {
+  const bool drained = Drain();
+  const bool written = WaitIdle();
+  Stop();
+  return drained && written && stream_ != nullptr && std::fflush(stream_) == 0;
+}
+
+}  // namespace morvelin

@@ -1,0 +1,77 @@
+// A write buffer of its own in front of a C stream: appends are a memcpy,
+// and the stream gets the bytes in large blocks. With a background writer,
+// a full block is handed to a second thread that writes it while the next
+// block fills, so the decoding never waits for the disk. The caller checks
+// the result of each write and of Flush: a failure shows at the first call
+// after the block that failed.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace morvelin {
+
+class BufferedWriter {
+ public:
+  BufferedWriter() = default;
+  BufferedWriter(const BufferedWriter&) = delete;
+  BufferedWriter& operator=(const BufferedWriter&) = delete;
+  ~BufferedWriter() { Stop(); }
+
+  // Writes to stream (not owned) in blocks of capacity bytes; background:
+  // by a second thread. False when the buffers cannot be had.
+  bool Attach(std::FILE* stream, std::size_t capacity, bool background = false);
+
+  bool Write(const void* data, std::size_t size) {
+    if (size <= capacity_ - used_) {
+      std::memcpy(filling_ + used_, data, size);
+      used_ += size;
+      return true;
+    }
+    return WriteThrough(data, size);
+  }
+
+  // Room for size bytes (at most the capacity) at the end of the buffer, to
+  // be filled by the caller; null when the block before could not be written.
+  unsigned char* Append(std::size_t size) {
+    if (size > capacity_ - used_ && (!Drain() || size > capacity_)) return nullptr;
+    unsigned char* room = filling_ + used_;
+    used_ += size;
+    return room;
+  }
+
+  // Hands everything buffered to the stream, waits until it is written and
+  // flushes the stream. The background writer stops.
+  bool Flush();
+
+ private:
+  bool WriteThrough(const void* data, std::size_t size);
+  // Sends the filled block on (to the stream, or to the writer thread).
+  bool Drain();
+  // Waits until the writer thread has written its block; false when a block failed.
+  bool WaitIdle();
+  void Stop();
+  void WriterLoop();
+
+  std::FILE* stream_ = nullptr;
+  std::unique_ptr<unsigned char[]> buffers_;  // one block, or two with a background writer
+  unsigned char* filling_ = nullptr;          // the block being filled
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+
+  bool background_ = false;
+  std::thread writer_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  unsigned char* pending_ = nullptr;  // the block the writer thread writes
+  std::size_t pending_size_ = 0;
+  bool stopping_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace morvelin

@@ -1,0 +1,127 @@
+// Collects a session epoch by epoch into running statistics per satellite,
+// the slip detectors and the downsampled series of the picture, and builds
+// the report at the end. Fed by the conversion sink and by the measurement
+// file reader alike, so both give the same report of the same epochs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gnss/ephemeris.h"
+#include "morvelin/qc.h"
+#include "qc/slip_detector.h"
+
+namespace morvelin::qc {
+
+inline constexpr int kMaxPrn = 32;
+inline constexpr std::size_t kPictureBins = 1024;   // bins of the picture's time axis, at most
+inline constexpr double kElevationStep = 10.0;      // s between elevation samples
+inline constexpr std::size_t kSkyPoints = 720;      // per satellite, at most
+inline constexpr std::size_t kGapList = 500;        // gap spans kept per satellite for the picture
+inline constexpr std::size_t kEventList = 1000;
+
+// One satellite's observation at an epoch.
+struct Observation {
+  int prn = 0;
+  bool flagged_slip = false;  // the receiver flagged a cycle slip here
+  bool dual = false;          // L2 code and phase present
+  double p1 = 0.0;            // m
+  double l1 = 0.0;            // cycles, without any marker
+  double p2 = 0.0, l2 = 0.0;  // m, cycles (dual)
+};
+
+struct EpochInput {
+  double time = 0.0;  // GPS seconds of week, as recorded
+  bool has_position = false;
+  double latitude = 0.0, longitude = 0.0, height = 0.0;  // degrees, metres
+  std::span<const Observation> observations;
+};
+
+class Collector {
+ public:
+  explicit Collector(const QcOptions& options);
+
+  void AddEpoch(const EpochInput& epoch);
+  void AddEphemeris(const gnss::BroadcastEphemeris& eph);
+  void AddEvent(double time);  // GPS seconds of week
+  void SetStation(std::string_view name) { station_ = std::string(name); }
+  // Decides what the detectors still hold and builds the report; once.
+  QcReport Finish();
+
+ private:
+  struct MpSegment {
+    std::int64_t n = 0;
+    double sum1 = 0.0, square1 = 0.0;  // of MP1 minus the segment's first value
+    double sum2 = 0.0, square2 = 0.0;  // of MP2 likewise
+    double ref1 = 0.0, ref2 = 0.0;
+  };
+  struct MpBin {
+    std::uint32_t bin = 0, segment = 0;
+    std::uint32_t n = 0;
+    double sum1 = 0.0, square1 = 0.0, sum2 = 0.0, square2 = 0.0;
+  };
+  struct Satellite {
+    bool tracked = false;
+    QcSatellite report;
+    double last_time = 0.0;
+    std::int64_t last_epoch = -1;
+    double longest_step = 0.0;  // s between observations around the longest gap
+    bool last_dual = false;
+    SlipDetector detector;
+    std::vector<Decision> decisions;
+    std::vector<MpSegment> segments;
+    std::vector<MpBin> mp_bins;
+    std::vector<std::uint32_t> tracked_bins, dual_bins;
+    std::vector<std::pair<double, double>> gap_spans;
+    std::vector<QcPicture::SkyPoint> sky;
+    std::uint32_t sky_stride = 1, sky_counter = 0;
+  };
+  struct SessionBin {
+    std::uint32_t epochs = 0;
+    std::uint32_t min_satellites = 0, max_satellites = 0;
+    std::uint64_t satellites = 0;
+  };
+
+  double SessionTime(double seconds_of_week);
+  std::size_t BinOf(double time);
+  void HalveBins();
+  void Observe(Satellite& sat, const Observation& obs, double time, bool session_continuous);
+  void Apply(Satellite& sat);
+  void SampleElevations(const EpochInput& epoch, double time, const std::array<bool, kMaxPrn + 1>& tracked);
+  const gnss::BroadcastEphemeris* EphemerisFor(int prn, double seconds_of_week) const;
+  double Interval() const;
+
+  QcOptions options_;
+  std::string station_;
+  std::array<Satellite, kMaxPrn + 1> satellites_{};
+  std::array<std::vector<gnss::BroadcastEphemeris>, kMaxPrn + 1> ephemerides_{};
+  std::int32_t ephemeris_count_ = 0;
+
+  // session
+  bool started_ = false;
+  double first_seconds_ = 0.0;  // seconds of week of the first epoch
+  double last_seconds_ = 0.0;   // of the latest epoch, as recorded
+  std::int32_t weeks_on_ = 0;   // week ends crossed since the first epoch
+  double first_time_ = 0.0, last_time_ = 0.0;
+  std::int64_t epochs_ = 0, observations_ = 0, below_four_ = 0, missing_epochs_ = 0;
+  std::int32_t min_satellites_ = 0;
+  std::map<std::int64_t, std::int64_t> steps_;  // centiseconds between epochs -> count
+  std::vector<std::pair<double, double>> missing_;
+  std::vector<double> events_;
+  std::int32_t event_count_ = 0;
+  bool has_position_ = false;
+  double latitude_ = 0.0, longitude_ = 0.0, height_ = 0.0;
+  double next_elevation_sample_ = 0.0;
+  double bin_width_ = 1.0;
+  std::vector<SessionBin> bins_;
+  std::vector<Observation> sorted_;
+};
+
+// The verdicts of a report whose numbers are complete.
+void JudgeReport(QcReport& report);
+
+}  // namespace morvelin::qc

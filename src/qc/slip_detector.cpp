@@ -1,0 +1,201 @@
+#include "qc/slip_detector.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "morvelin/qc.h"
+
+namespace morvelin::qc {
+
+namespace {
+
+// The noise estimate averages its first samples, then follows the
+// satellite with this weight per sample (about the last 50 samples).
+constexpr std::int64_t kNoiseAveraged = 50;
+constexpr double kNoiseWeight = 0.02;
+
+// The median of values[from, m).
+double Median(std::array<double, kWindow> values, int from, int m) {
+  const auto first = static_cast<std::size_t>(from), end = static_cast<std::size_t>(m);
+  // Insertion sort: at most five values.
+  for (std::size_t i = first + 1; i < end; ++i)
+    for (std::size_t j = i; j > first && values[j - 1] > values[j]; --j) std::swap(values[j - 1], values[j]);
+  const std::size_t n = end - first, middle = first + n / 2;
+  return n % 2 == 1 ? values[middle] : 0.5 * (values[middle - 1] + values[middle]);
+}
+
+// Where in the window a step most likely begins: the j that best explains
+// the residuals as 0 before j and one level (their median) from j on.
+int StepStart(const std::array<double, kWindow>& residuals, int m) {
+  int best = 0;
+  double best_cost = 0.0;
+  for (int j = 0; j < m; ++j) {
+    const double level = Median(residuals, j, m);
+    double cost = 0.0;
+    for (int i = 0; i < m; ++i) {
+      const double r = residuals[static_cast<std::size_t>(i)] - (i < j ? 0.0 : level);
+      cost += r * r;
+    }
+    if (j == 0 || cost < best_cost) best = j, best_cost = cost;
+  }
+  return best;
+}
+
+// Variance of the median of m samples of unit noise (the mean for m <= 2).
+double MedianVariance(int m) { return m <= 2 ? 1.0 / m : 1.6 / m; }
+
+}  // namespace
+
+void SlipDetector::Series::Add(double time, double value) {
+  times[static_cast<std::size_t>(next)] = time;
+  values[static_cast<std::size_t>(next)] = value;
+  next = (next + 1) % kHistory;
+  if (count < kHistory) ++count;
+  ++n;
+  mean += (value - mean) / static_cast<double>(n);
+}
+
+double SlipDetector::Series::Predict(double t, double& variance) const {
+  if (mean_only) {
+    variance = 1.0 / static_cast<double>(n);
+    return mean;
+  }
+  const int k = std::min(count, line_history);
+  // The last k samples, relative to the newest time and value for precision.
+  const auto newest = static_cast<std::size_t>((next + kHistory - 1) % kHistory);
+  const double t0 = times[newest], y0 = values[newest];
+  double sx = 0.0, sy = 0.0;
+  for (int i = 0; i < k; ++i) {
+    const auto at = static_cast<std::size_t>((next + kHistory - 1 - i) % kHistory);
+    sx += times[at] - t0, sy += values[at] - y0;
+  }
+  const double mx = sx / k, my = sy / k;
+  double sxx = 0.0, sxy = 0.0;
+  for (int i = 0; i < k; ++i) {
+    const auto at = static_cast<std::size_t>((next + kHistory - 1 - i) % kHistory);
+    const double dx = times[at] - t0 - mx;
+    sxx += dx * dx, sxy += dx * (values[at] - y0 - my);
+  }
+  if (k < 3 || sxx <= 0.0) {
+    variance = 1.0 / k;
+    return y0 + my;
+  }
+  const double dt = t - t0 - mx;
+  variance = 1.0 / k + dt * dt / sxx;
+  return y0 + my + sxy / sxx * dt;
+}
+
+double SlipDetector::Series::Sigma() const { return sigma_samples == 0 ? prior : std::sqrt(sigma2); }
+
+void SlipDetector::Series::LearnNoise(double residual, double variance) {
+  const double square = residual * residual / (1.0 + variance);
+  if (sigma_samples == 0) sigma2 = prior * prior;
+  if (sigma_samples < kNoiseAveraged)
+    sigma2 = (sigma2 * static_cast<double>(sigma_samples + 1) + square) / static_cast<double>(sigma_samples + 2);
+  else
+    sigma2 += kNoiseWeight * (square - sigma2);
+  ++sigma_samples;
+}
+
+SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSample::*value, int m) const {
+  std::array<double, kWindow> residuals{};
+  double variance_sum = 0.0;
+  Test test;
+  for (int i = 0; i < m; ++i) {
+    const DetectorSample& s = pending_[static_cast<std::size_t>(i)];
+    double variance = 0.0;
+    residuals[static_cast<std::size_t>(i)] = s.*value - series.Predict(s.time, variance);
+    variance_sum += variance;
+    if (i == 0) test.variance = variance;
+  }
+  test.residual = residuals[0];
+  double sigma = series.Sigma();
+  // Until a satellite's noise is known, the window's own spread may say it
+  // is larger than assumed.
+  if (series.sigma_samples < kNoiseAveraged && m >= 3) {
+    const double median_all = Median(residuals, 0, m);
+    std::array<double, kWindow> deviations{};
+    for (int i = 0; i < m; ++i)
+      deviations[static_cast<std::size_t>(i)] = std::fabs(residuals[static_cast<std::size_t>(i)] - median_all);
+    sigma = std::max(sigma, 1.4826 * Median(deviations, 0, m));
+  }
+  auto threshold = [&](int samples) {
+    return std::max(series.floor, kThresholdK * sigma * std::sqrt(MedianVariance(samples) + variance_sum / m));
+  };
+  // The window holds a step when its median lies beyond the threshold. It
+  // starts at the first sample when no later start explains the window
+  // better, or when the samples before that later start hold a step that
+  // starts at the first sample themselves (two slips close together).
+  int samples = m;
+  while (std::fabs(Median(residuals, 0, samples)) > threshold(samples)) {
+    const int start = StepStart(residuals, samples);
+    if (start == 0) {
+      test.step = true;
+      break;
+    }
+    samples = start;
+  }
+  test.outlier = !test.step && std::fabs(test.residual) >
+                                   std::max(series.floor, kThresholdK * sigma * std::sqrt(1.0 + test.variance));
+  return test;
+}
+
+void SlipDetector::Accept(Series& series, const Test& test, double time, double value) {
+  if (test.outlier) return;
+  series.LearnNoise(test.residual, test.variance);
+  series.Add(time, value);
+}
+
+void SlipDetector::Restart(const DetectorSample& sample) {
+  geometry_free_.Reset();
+  wide_lane_.Reset();
+  code_phase_.Reset();
+  if (sample.dual) {
+    geometry_free_.Add(sample.time, sample.geometry_free);
+    wide_lane_.Add(sample.time, sample.wide_lane);
+  } else {
+    code_phase_.Add(sample.time, sample.code_phase);
+  }
+  arc_open_ = true;
+}
+
+void SlipDetector::Decide(int m, std::vector<Decision>& out) {
+  Decision decision;
+  decision.sample = pending_[0];
+  const DetectorSample& s = decision.sample;
+  if (!arc_open_) {
+    Restart(s);
+    decision.new_segment = true;
+  } else if (s.dual) {
+    const Test gf = Check(geometry_free_, &DetectorSample::geometry_free, m);
+    const Test mw = Check(wide_lane_, &DetectorSample::wide_lane, m);
+    decision.found = static_cast<std::uint8_t>((gf.step ? kSlipGeometryFree : 0) | (mw.step ? kSlipWideLane : 0));
+    if (decision.found == 0) {
+      Accept(geometry_free_, gf, s.time, s.geometry_free);
+      Accept(wide_lane_, mw, s.time, s.wide_lane);
+    }
+  } else {
+    const Test cp = Check(code_phase_, &DetectorSample::code_phase, m);
+    decision.found = cp.step ? kSlipCodeMinusPhase : 0;
+    if (decision.found == 0) Accept(code_phase_, cp, s.time, s.code_phase);
+  }
+  if (decision.found != 0) {
+    Restart(s);
+    decision.new_segment = true;
+  }
+  out.push_back(decision);
+  std::copy(pending_.begin() + 1, pending_.begin() + waiting_, pending_.begin());
+  --waiting_;
+}
+
+void SlipDetector::Push(const DetectorSample& sample, std::vector<Decision>& out) {
+  pending_[static_cast<std::size_t>(waiting_++)] = sample;
+  if (waiting_ == kWindow) Decide(kWindow, out);
+}
+
+void SlipDetector::Break(std::vector<Decision>& out) {
+  while (waiting_ > 0) Decide(waiting_, out);
+  arc_open_ = false;
+}
+
+}  // namespace morvelin::qc

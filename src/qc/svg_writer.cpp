@@ -1,0 +1,441 @@
+// The report as one self-contained SVG page, written by hand: a tracking
+// timeline (a row per satellite), satellites per epoch, code multipath over
+// time, and a sky plot when elevations are known. Sized for a laptop screen
+// (1200 pixels wide); plain words in every legend and label.
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "qc/number_text.h"
+#include "qc/report_text.h"
+
+namespace morvelin {
+
+namespace {
+
+using qc::AppendFixed;
+
+constexpr double kWidth = 1200.0;
+constexpr double kLeft = 70.0;    // room for the satellite names
+constexpr double kRight = 1170.0;
+constexpr double kRowHeight = 14.0;
+constexpr double kBarHeight = 10.0;
+constexpr double kPanelHeight = 220.0;
+
+constexpr const char* kL1Colour = "#e69f00";
+constexpr const char* kDualColour = "#0072b2";
+constexpr const char* kGapColour = "#e4e4e4";
+constexpr const char* kFlaggedColour = "#000000";
+constexpr const char* kFoundColour = "#d7191c";
+constexpr const char* kEventColour = "#7b3294";
+constexpr const char* kMp1Colour = "#0072b2";
+constexpr const char* kMp2Colour = "#e69f00";
+constexpr const char* kTrackColours[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b",
+                                         "#e377c2", "#7f7f7f", "#bcbd22", "#17becf", "#393b79", "#637939"};
+
+std::string Escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20) out += c;
+    }
+  }
+  return out;
+}
+
+std::string Prn(int prn) {
+  FixedText<16> text;
+  text.Str("PRN ").Int(prn, 2, TextBuilder::Pad::kZeros);
+  return std::string(text.View());
+}
+
+class Page {
+ public:
+  std::string out;
+
+  void Number(double value) { AppendFixed(out, value, 1); }
+  void Attribute(const char* name, double value) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    Number(value);
+    out += '"';
+  }
+  void Rect(double x, double y, double w, double h, const char* fill, const char* extra = "") {
+    out += "<rect";
+    Attribute("x", x), Attribute("y", y), Attribute("width", w), Attribute("height", h);
+    out += " fill=\"";
+    out += fill;
+    out += '"';
+    out += extra;
+    out += "/>\n";
+  }
+  void Line(double x1, double y1, double x2, double y2, const char* stroke, double width, const char* extra = "") {
+    out += "<line";
+    Attribute("x1", x1), Attribute("y1", y1), Attribute("x2", x2), Attribute("y2", y2);
+    out += " stroke=\"";
+    out += stroke;
+    out += '"';
+    Attribute("stroke-width", width);
+    out += extra;
+    out += "/>\n";
+  }
+  void Text(double x, double y, std::string_view text, const char* extra = "") {
+    out += "<text";
+    Attribute("x", x), Attribute("y", y);
+    out += extra;
+    out += '>';
+    out += Escaped(text);
+    out += "</text>\n";
+  }
+  void Swatch(double& x, double y, const char* fill, std::string_view label, bool tick = false) {
+    if (tick)
+      Line(x + 5, y - 10, x + 5, y + 1, fill, 2.0);
+    else
+      Rect(x, y - 9, 14, 9, fill);
+    Text(x + 18, y, label);
+    x += 28.0 + 6.5 * static_cast<double>(label.size());
+  }
+};
+
+// A time axis from t0 to t1 mapped onto [left, right].
+struct Axis {
+  double t0, t1, left, right;
+  double X(double t) const { return left + (t - t0) / (t1 - t0) * (right - left); }
+};
+
+double TickStep(double span, double width) {
+  static const double kSteps[] = {10, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+  const double most = std::max(2.0, std::floor(width / 90.0));
+  for (const double step : kSteps)
+    if (span / step <= most) return step;
+  return 86400.0 * std::ceil(span / (most * 86400.0));
+}
+
+void TimeAxis(Page& page, const Axis& axis, double y, double grid_top) {
+  page.Line(axis.left, y, axis.right, y, "#444444", 1.0);
+  const double span = axis.t1 - axis.t0;
+  const double step = TickStep(span, axis.right - axis.left);
+  const bool seconds = step < 60.0;
+  for (double t = std::ceil(axis.t0 / step) * step; t <= axis.t1 + 1e-6; t += step) {
+    const double x = axis.X(t);
+    if (grid_top < y) page.Line(x, grid_top, x, y, "#d0d0d0", 0.6);
+    page.Line(x, y, x, y + 5, "#444444", 1.0);
+    page.Text(x, y + 18, qc::ClockText(t, seconds), " text-anchor=\"middle\"");
+  }
+}
+
+// A polyline through the finite values of a per-bin series, broken where
+// there is none.
+void Series(Page& page, const Axis& axis, double start, double bin_width, const std::vector<float>& values,
+            double y0, double scale, const char* stroke, double width) {
+  std::string points;
+  int count = 0;
+  auto flush = [&]() {
+    if (count >= 2) {
+      page.out += "<polyline fill=\"none\" stroke=\"";
+      page.out += stroke;
+      page.out += "\" stroke-width=\"";
+      AppendFixed(page.out, width, 1);
+      page.out += "\" stroke-linejoin=\"round\" points=\"" + points + "\"/>\n";
+    } else if (count == 1) {
+      page.out += "<circle r=\"2\" fill=\"";
+      page.out += stroke;
+      page.out += "\" cx=\"" + points.substr(0, points.find(',')) + "\" cy=\"" + points.substr(points.find(',') + 1);
+      if (!page.out.empty() && page.out.back() == ' ') page.out.pop_back();
+      page.out += "\"/>\n";
+    }
+    points.clear();
+    count = 0;
+  };
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!std::isfinite(values[i])) {
+      flush();
+      continue;
+    }
+    const double t = std::min(start + (static_cast<double>(i) + 0.5) * bin_width, axis.t1);
+    AppendFixed(points, axis.X(t), 1);
+    points += ',';
+    AppendFixed(points, y0 - static_cast<double>(values[i]) * scale, 1);
+    points += ' ';
+    ++count;
+  }
+  flush();
+}
+
+void ValueAxis(Page& page, double left, double right, double y0, double scale, double top_value, double step,
+               int decimals) {
+  for (double v = 0.0; v <= top_value + 1e-9; v += step) {
+    const double y = y0 - v * scale;
+    page.Line(left, y, right, y, v == 0.0 ? "#444444" : "#d0d0d0", v == 0.0 ? 1.0 : 0.6);
+    std::string label;
+    AppendFixed(label, v, decimals);
+    page.Text(left - 6, y + 4, label, " text-anchor=\"end\"");
+  }
+}
+
+double NiceTop(double value, double step) { return std::max(step, std::ceil(value / step - 1e-9) * step); }
+
+// The small charts draw at most this many points: the picture's bins are
+// taken together in groups, weighted by their epochs or samples.
+constexpr std::size_t kChartPoints = 160;
+
+struct Chart {
+  double bin_width = 1.0;
+  std::vector<float> mean, fewest, most, mp1, mp2;
+};
+
+Chart Grouped(const QcPicture& p) {
+  const std::size_t group = std::max<std::size_t>(1, (p.epochs.size() + kChartPoints - 1) / kChartPoints);
+  const std::size_t count = (p.epochs.size() + group - 1) / group;
+  const float none = std::numeric_limits<float>::quiet_NaN();
+  Chart c;
+  c.bin_width = p.bin_width * static_cast<double>(group);
+  c.mean.assign(count, none), c.fewest.assign(count, none), c.most.assign(count, none);
+  c.mp1.assign(count, none), c.mp2.assign(count, none);
+  for (std::size_t g = 0; g < count; ++g) {
+    double epochs = 0, satellites = 0, samples = 0, squares1 = 0, squares2 = 0;
+    for (std::size_t i = g * group; i < std::min(p.epochs.size(), (g + 1) * group); ++i) {
+      if (p.epochs[i] > 0) {
+        epochs += p.epochs[i];
+        satellites += static_cast<double>(p.mean_satellites[i]) * p.epochs[i];
+        c.fewest[g] = std::isfinite(c.fewest[g]) ? std::min(c.fewest[g], p.min_satellites[i]) : p.min_satellites[i];
+        c.most[g] = std::isfinite(c.most[g]) ? std::max(c.most[g], p.max_satellites[i]) : p.max_satellites[i];
+      }
+      if (i < p.mp_samples.size() && p.mp_samples[i] > 0) {
+        samples += p.mp_samples[i];
+        squares1 += static_cast<double>(p.mp1_rms[i]) * static_cast<double>(p.mp1_rms[i]) * p.mp_samples[i];
+        squares2 += static_cast<double>(p.mp2_rms[i]) * static_cast<double>(p.mp2_rms[i]) * p.mp_samples[i];
+      }
+    }
+    if (epochs > 0) c.mean[g] = static_cast<float>(satellites / epochs);
+    if (samples > 0) {
+      c.mp1[g] = static_cast<float>(std::sqrt(squares1 / samples));
+      c.mp2[g] = static_cast<float>(std::sqrt(squares2 / samples));
+    }
+  }
+  return c;
+}
+
+}  // namespace
+
+std::string QcReportSvg(const QcReport& report) {
+  const QcSession& s = report.session;
+  const QcPicture& p = report.picture;
+  const double interval = s.interval > 0.0 ? s.interval : 1.0;
+  const double t0 = s.first_time;
+  const double t1 = std::max(s.last_time + interval, t0 + 1.0);
+
+  const double rows = static_cast<double>(std::max<std::size_t>(p.rows.size(), 1));
+  const double timeline_top = 112.0;
+  const double timeline_bottom = timeline_top + rows * kRowHeight;
+  const double panels_top = timeline_bottom + 80.0;
+  const double panels_bottom = panels_top + kPanelHeight;
+  const double height = panels_bottom + 60.0;
+
+  Page page;
+  page.out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"1200\" height=\"";
+  page.Number(height);
+  page.out += "\" viewBox=\"0 0 1200 ";
+  page.Number(height);
+  page.out +=
+      "\" font-family=\"DejaVu Sans, Verdana, Arial, sans-serif\" font-size=\"11\" fill=\"#222222\">\n"
+      "<title>Quality report</title>\n";
+  page.Rect(0, 0, kWidth, height, "#ffffff");
+
+  // Heading: what, when, and the verdict.
+  std::string title = "Quality report";
+  if (!s.station.empty()) title += " of station " + s.station;
+  title += " \xe2\x80\x94 session ";
+  title += QcVerdictName(s.verdict);
+  page.Text(kLeft - 50, 28, title, " font-size=\"18\" font-weight=\"bold\"");
+  std::string when = qc::SessionTimeText(s, s.first_time) + " to " + qc::SessionTimeText(s, s.last_time) +
+                     " GPS time, " + qc::DurationText(s.duration) + ", every " + qc::Fixed(s.interval, 2) + " s, " +
+                     std::to_string(s.epochs) + " epochs, " + qc::Fixed(s.mean_satellites, 1) +
+                     " satellites per epoch (at least " + std::to_string(s.min_satellites) + ")";
+  page.Text(kLeft - 50, 48, when, " font-size=\"12\"");
+  std::string why = s.reasons.empty() ? std::string("Nothing to check.") : std::string();
+  for (std::size_t i = 0; i < s.reasons.size(); ++i) why += (i == 0 ? "" : "; ") + s.reasons[i];
+  page.Text(kLeft - 50, 66, why, " font-size=\"12\"");
+
+  // Timeline.
+  page.Text(kLeft - 50, timeline_top - 24, "Tracking by satellite", " font-size=\"13\" font-weight=\"bold\"");
+  double lx = kLeft + 150;
+  page.Swatch(lx, timeline_top - 24, kL1Colour, "L1 only");
+  page.Swatch(lx, timeline_top - 24, kDualColour, "L1 and L2");
+  page.Swatch(lx, timeline_top - 24, kGapColour, "not tracked");
+  page.Swatch(lx, timeline_top - 24, kFlaggedColour, "slip flagged by the receiver", true);
+  page.Swatch(lx, timeline_top - 24, kFoundColour, "slip found in the data", true);
+  page.Swatch(lx, timeline_top - 24, kEventColour, "event marker", true);
+  const Axis time_axis{t0, t1, kLeft, kRight};
+  for (std::size_t r = 0; r < p.rows.size(); ++r) {
+    const QcPicture::Row& row = p.rows[r];
+    const double y = timeline_top + static_cast<double>(r) * kRowHeight;
+    page.Text(kLeft - 8, y + kBarHeight - 1, Prn(row.prn), " text-anchor=\"end\"");
+    page.Rect(kLeft, y, kRight - kLeft, kBarHeight, kGapColour);
+    // Runs of bins of one kind: 1 L1 only, 2 L1 and L2.
+    std::size_t start = 0;
+    int kind = 0;
+    auto draw = [&](std::size_t end) {
+      if (kind == 0) return;
+      const double a = time_axis.X(p.start + static_cast<double>(start) * p.bin_width);
+      const double b = time_axis.X(std::min(p.start + static_cast<double>(end) * p.bin_width, t1));
+      page.Rect(a, y, std::max(b - a, 1.0), kBarHeight, kind == 2 ? kDualColour : kL1Colour);
+    };
+    for (std::size_t i = 0; i <= row.tracked.size(); ++i) {
+      int now = 0;
+      if (i < row.tracked.size() && row.tracked[i] > 0) now = 2 * row.dual[i] >= row.tracked[i] ? 2 : 1;
+      if (now != kind) {
+        draw(i);
+        start = i;
+        kind = now;
+      }
+    }
+    for (const auto& [before, after] : row.gaps) {
+      const double a = time_axis.X(before + interval), b = time_axis.X(after);
+      page.Rect(a, y, std::max(b - a, 1.5), kBarHeight, kGapColour);
+    }
+    const auto sat = std::find_if(report.satellites.begin(), report.satellites.end(),
+                                  [&](const QcSatellite& q) { return q.prn == row.prn; });
+    if (sat == report.satellites.end()) continue;
+    for (const QcSlip& slip : sat->slips) {
+      const double x = time_axis.X(slip.time);
+      page.Line(x, y - 1.5, x, y + kBarHeight + 1.5, (slip.how & kSlipFlagged) ? kFlaggedColour : kFoundColour, 2.0);
+    }
+  }
+  for (const double event : p.events)
+    if (event >= t0 && event <= t1)
+      page.Line(time_axis.X(event), timeline_top - 4, time_axis.X(event), timeline_bottom + 2, kEventColour, 1.2,
+                " stroke-dasharray=\"4,3\"");
+  TimeAxis(page, time_axis, timeline_bottom + 6, timeline_bottom + 6);
+  page.Text((kLeft + kRight) / 2, timeline_bottom + 40, "GPS time of day (hours:minutes)",
+            " text-anchor=\"middle\"");
+
+  // Satellites per epoch.
+  const double chart_left = kLeft, chart_right = 460.0;
+  const Axis small_axis{t0, t1, chart_left, chart_right};
+  page.Text(chart_left - 50, panels_top - 24, "Satellites per epoch", " font-size=\"13\" font-weight=\"bold\"");
+  double sx = chart_left + 110;
+  page.Swatch(sx, panels_top - 24, "#a6cee3", "fewest to most");
+  page.Swatch(sx, panels_top - 24, "#1f4e79", "mean");
+  const Chart chart = Grouped(p);
+  float most = 4.0f;
+  for (const float v : chart.most)
+    if (std::isfinite(v)) most = std::max(most, v);
+  const double sat_top = NiceTop(static_cast<double>(most) + 1.0, 2.0);
+  const double sat_scale = kPanelHeight / sat_top;
+  ValueAxis(page, chart_left, chart_right, panels_bottom, sat_scale, sat_top, sat_top > 16 ? 4.0 : 2.0, 0);
+  for (std::size_t i = 0; i < chart.most.size(); ++i) {
+    if (!std::isfinite(chart.most[i])) continue;
+    const double a = small_axis.X(p.start + static_cast<double>(i) * chart.bin_width);
+    const double b = small_axis.X(std::min(p.start + static_cast<double>(i + 1) * chart.bin_width, t1));
+    const double top = panels_bottom - static_cast<double>(chart.most[i]) * sat_scale;
+    const double bottom = panels_bottom - static_cast<double>(chart.fewest[i]) * sat_scale;
+    page.Rect(a, top, std::max(b - a, 0.8), std::max(bottom - top, 1.5), "#a6cee3");
+  }
+  Series(page, small_axis, p.start, chart.bin_width, chart.mean, panels_bottom, sat_scale, "#1f4e79", 1.5);
+  page.Line(chart_left, panels_bottom - 4.0 * sat_scale, chart_right, panels_bottom - 4.0 * sat_scale, kFoundColour,
+            1.0, " stroke-dasharray=\"5,4\"");
+  page.Text(chart_right - 2, panels_bottom - 4.0 * sat_scale - 4, "four satellites",
+            " text-anchor=\"end\" fill=\"#d7191c\"");
+  TimeAxis(page, small_axis, panels_bottom, panels_bottom);
+  {
+    const double x = chart_left - 40, y = panels_top + kPanelHeight / 2;
+    std::string rotate = " text-anchor=\"middle\" transform=\"rotate(-90 ";
+    AppendFixed(rotate, x, 1);
+    rotate += ' ';
+    AppendFixed(rotate, y, 1);
+    rotate += ")\"";
+    page.Text(x, y, "satellites", rotate.c_str());
+  }
+
+  // Code multipath.
+  const double mp_left = 540.0, mp_right = 860.0;
+  const Axis mp_axis{t0, t1, mp_left, mp_right};
+  page.Text(mp_left - 50, panels_top - 24, "Code multipath (RMS of all satellites)",
+            " font-size=\"13\" font-weight=\"bold\"");
+  double mx = mp_left + 240;
+  page.Swatch(mx, panels_top - 24, kMp1Colour, "MP1");
+  page.Swatch(mx, panels_top - 24, kMp2Colour, "MP2");
+  float mp_most = 0.0f;
+  for (const auto* values : {&chart.mp1, &chart.mp2})
+    for (const float v : *values)
+      if (std::isfinite(v)) mp_most = std::max(mp_most, v);
+  const double mp_top = NiceTop(static_cast<double>(mp_most) * 1.1, mp_most > 2.0f ? 1.0 : 0.1);
+  const double mp_step = mp_top > 5.0 ? 1.0 : mp_top > 1.0 ? 0.5 : 0.1;
+  const double mp_scale = kPanelHeight / mp_top;
+  ValueAxis(page, mp_left, mp_right, panels_bottom, mp_scale, mp_top, mp_step, 1);
+  Series(page, mp_axis, p.start, chart.bin_width, chart.mp2, panels_bottom, mp_scale, kMp2Colour, 1.5);
+  Series(page, mp_axis, p.start, chart.bin_width, chart.mp1, panels_bottom, mp_scale, kMp1Colour, 1.5);
+  if (mp_most == 0.0f)
+    page.Text((mp_left + mp_right) / 2, panels_top + kPanelHeight / 2, "no L1 and L2 data: no multipath",
+              " text-anchor=\"middle\"");
+  TimeAxis(page, mp_axis, panels_bottom, panels_bottom);
+  page.Text(mp_left - 36, panels_top - 6, "metres", " text-anchor=\"middle\"");
+
+  // Sky plot.
+  const double cx = 1040.0, cy = panels_top + kPanelHeight / 2 + 10, radius = 120.0;
+  page.Text(cx - radius - 20, panels_top - 24, "Sky plot (tracked)", " font-size=\"13\" font-weight=\"bold\"");
+  if (p.sky.empty()) {
+    page.Text(cx, cy, "needs ephemerides and a position", " text-anchor=\"middle\"");
+  } else {
+    for (const double elevation : {0.0, 30.0, 60.0}) {
+      const double r = radius * (90.0 - elevation) / 90.0;
+      page.out += "<circle fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"0.8\"";
+      page.Attribute("cx", cx), page.Attribute("cy", cy), page.Attribute("r", r);
+      page.out += "/>\n";
+      std::string label;
+      AppendFixed(label, elevation, 0);
+      page.Text(cx + 3, cy - r + 11, label + "\xc2\xb0", " fill=\"#808080\"");
+    }
+    if (s.elevation_mask > 0.0) {
+      page.out += "<circle fill=\"none\" stroke=\"#d7191c\" stroke-width=\"0.8\" stroke-dasharray=\"3,3\"";
+      page.Attribute("cx", cx), page.Attribute("cy", cy), page.Attribute("r", radius * (90.0 - s.elevation_mask) / 90.0);
+      page.out += "/>\n";
+    }
+    page.Line(cx - radius, cy, cx + radius, cy, "#b0b0b0", 0.8);
+    page.Line(cx, cy - radius, cx, cy + radius, "#b0b0b0", 0.8);
+    page.Text(cx, cy - radius - 4, "N", " text-anchor=\"middle\" font-weight=\"bold\"");
+    page.Text(cx, cy + radius + 13, "S", " text-anchor=\"middle\" font-weight=\"bold\"");
+    page.Text(cx + radius + 4, cy + 4, "E", " font-weight=\"bold\"");
+    page.Text(cx - radius - 12, cy + 4, "W", " font-weight=\"bold\"");
+    std::size_t colour = 0;
+    for (const QcPicture::SkyTrack& track : p.sky) {
+      const char* stroke = kTrackColours[colour++ % std::size(kTrackColours)];
+      std::string points;
+      double x = cx, y = cy;
+      for (const QcPicture::SkyPoint& point : track.points) {
+        const double r = radius * (90.0 - std::max(0.0, static_cast<double>(point.elevation))) / 90.0;
+        const double az = static_cast<double>(point.azimuth) * 3.141592653589793 / 180.0;
+        x = cx + r * std::sin(az), y = cy - r * std::cos(az);
+        AppendFixed(points, x, 1);
+        points += ',';
+        AppendFixed(points, y, 1);
+        points += ' ';
+      }
+      if (!points.empty()) points.pop_back();
+      page.out += "<polyline fill=\"none\" stroke-width=\"2\" stroke-linecap=\"round\" stroke=\"";
+      page.out += stroke;
+      page.out += "\" points=\"" + points + "\"/>\n";
+      FixedText<8> name;
+      name.Int(track.prn, 2, TextBuilder::Pad::kZeros);
+      page.Text(x + 3, y - 3, name.View(), (std::string(" font-weight=\"bold\" fill=\"") + stroke + "\"").c_str());
+    }
+    page.Text(cx, cy + radius + 30, "PRN at the end of its track; dashed: elevation mask",
+              " text-anchor=\"middle\" fill=\"#606060\"");
+  }
+  page.out += "</svg>\n";
+  return page.out;
+}
+
+}  // namespace morvelin

@@ -1,0 +1,86 @@
+#include "rinex/file_names.h"
+
+#include <cmath>
+
+#include "base/text_builder.h"
+
+namespace morvelin::rinex {
+
+namespace {
+
+constexpr std::size_t kStationLength = 4;
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool Alphanumeric(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+std::string Code(long long count, char unit) {
+  if (count < 1) count = 1;
+  if (count > 99) count = 99;
+  FixedText<8> text;
+  text.Int(count, 2, TextBuilder::Pad::kZeros).Char(unit);
+  return std::string(text.View());
+}
+
+}  // namespace
+
+std::string StationCode(std::string_view station_name) {
+  std::string code;
+  for (char c : station_name) {
+    if (c == ' ' && code.empty()) continue;
+    if (code.size() == kStationLength) break;
+    code += Alphanumeric(c) ? Upper(c) : '_';
+  }
+  if (code.empty()) code = "RNX";
+  while (code.size() < kStationLength) code += '_';
+  return code;
+}
+
+std::string ShortName(std::string_view station_name, const CivilTime& start, FileKind kind) {
+  std::string name;
+  for (char c : StationCode(station_name)) name += Lower(c);
+  FixedText<16> rest;
+  rest.Int(start.day_of_year, 3, TextBuilder::Pad::kZeros).Str("0.");
+  rest.Int(start.year % 100, 2, TextBuilder::Pad::kZeros).Char(kind == FileKind::kObservation ? 'o' : 'n');
+  return name + std::string(rest.View());
+}
+
+std::string PeriodCode(double seconds) {
+  if (!(seconds > 0.0)) return "00U";
+  if (seconds >= 86400.0) return Code(static_cast<long long>(std::ceil(seconds / 86400.0 - 1e-9)), 'D');
+  if (seconds >= 3600.0) return Code(static_cast<long long>(std::ceil(seconds / 3600.0 - 1e-9)), 'H');
+  return Code(static_cast<long long>(std::ceil(seconds / 60.0 - 1e-9)), 'M');
+}
+
+std::string RateCode(double seconds) {
+  if (!(seconds > 0.0)) return "00U";
+  if (seconds < 1.0) return Code(std::llround(seconds * 100.0), 'C');
+  if (seconds < 60.0) return Code(std::llround(seconds), 'S');
+  if (seconds < 3600.0) return Code(std::llround(seconds / 60.0), 'M');
+  return Code(std::llround(seconds / 3600.0), 'H');
+}
+
+std::string LongName(std::string_view station_name, const CivilTime& start, double period_seconds,
+                     double interval_seconds, FileKind kind) {
+  FixedText<64> name;
+  name.Str(StationCode(station_name)).Str("00XXX_R_");
+  name.Int(start.year, 4).Int(start.day_of_year, 3, TextBuilder::Pad::kZeros);
+  name.Int(start.hour, 2, TextBuilder::Pad::kZeros).Int(start.minute, 2, TextBuilder::Pad::kZeros);
+  name.Char('_').Str(PeriodCode(period_seconds));
+  if (kind == FileKind::kObservation) name.Char('_').Str(RateCode(interval_seconds)).Str("_GO.rnx");
+  else name.Str("_GN.rnx");
+  return std::string(name.View());
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  if (last == '/' || last == '\\') return dir + name;
+#if defined(_WIN32)
+  return dir + '\\' + name;
+#else
+  return dir + '/' + name;
+#endif
+}
+
+}  // namespace morvelin::rinex

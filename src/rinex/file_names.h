@@ -1,0 +1,36 @@
+// The names RINEX users expect: SSSSDDDF.YYo / .YYn (every version), or the
+// 3.x long names SSSS00XXX_R_YYYYDDDHHMM_PPU_RRU_GO.rnx / ..._PPU_GN.rnx.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "rinex/rinex_time.h"
+
+namespace morvelin::rinex {
+
+enum class FileKind : char { kObservation = 'O', kNavigation = 'N' };
+
+// The four-character station part: letters and digits of the station name,
+// others as '_', filled up with '_' ("RNX_" when the name is empty).
+std::string StationCode(std::string_view station_name);
+
+// SSSSDDD0.YYo (lower case) for the first epoch's day.
+std::string ShortName(std::string_view station_name, const CivilTime& start, FileKind kind);
+
+// Long name. period_seconds: the span the file covers (0: not known, "00U");
+// interval_seconds: the observation interval (0: not known; not part of a
+// navigation file's name).
+std::string LongName(std::string_view station_name, const CivilTime& start, double period_seconds,
+                     double interval_seconds, FileKind kind);
+
+// "01H", "15M", "01D": a period rounded up in the largest unit that is not
+// more than it; "00U" when not known.
+std::string PeriodCode(double seconds);
+// "01S", "30S", "05C" (hundredths), "01M"; "00U" when not known.
+std::string RateCode(double seconds);
+
+// dir + '/' + name ("" dir: name alone).
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+}  // namespace morvelin::rinex

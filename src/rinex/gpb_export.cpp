@@ -1,0 +1,367 @@
+// The RINEX export of a measurement file (.gpb) converted earlier, with its
+// ephemeris file (.epp) and, when they lie beside it, the summary (.sum) and
+// station (.sta) files of the same conversion.
+//
+// What the .gpb does not keep is recovered where the files allow it:
+// - the slip flag: the converter adds 10000 cycles to the L1 phase at a
+//   flagged slip and sets the lock time to 0. A jump of the phase minus the
+//   code (in cycles) by more than 5000 cycles against the satellite's
+//   neighbouring epoch shows the marker (removed again); a lock time that
+//   fell shows the slip too.
+// - the unrounded receiver time and clock offset: the corrected epoch time
+//   plus the clock offset.
+// - station name, receiver type and P-code tracking: from the summary file;
+//   the antenna height from the station file.
+// Not recoverable: epochs whose phase was invalid (the converter dropped
+// those satellites: their code is lost too), the L1 code type per satellite
+// (the summary counts it for the whole file), event markers, and new
+// station occupations.
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/message.h"
+#include "gnss/constants.h"
+#include "gnss/ephemeris_record.h"
+#include "morvelin/gpb.h"
+#include "morvelin/rinex.h"
+#include "rinex/observation_export.h"
+
+namespace morvelin {
+
+namespace {
+
+using rinex::ExportSatellite;
+
+constexpr double kSlipMarker = 10000.0;
+constexpr double kMarkerThreshold = 5000.0;
+constexpr std::uint8_t kKinematicFlag = 0x02;
+constexpr std::uint16_t kReadBuffer = 32768 - 1;
+
+std::string WithoutExtension(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
+  return path.substr(0, dot);
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ReadLine(std::FILE* in, std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::fgetc(in)) != EOF) {
+    if (c == '\n') return true;
+    if (c != '\r') line += static_cast<char>(c);
+  }
+  return !line.empty();
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// The numbers of a line, read locale-free; stops at the first non-number.
+std::vector<double> Numbers(std::string_view text) {
+  std::vector<double> values;
+  while (true) {
+    text = Trim(text);
+    if (text.empty()) break;
+    double value = 0.0;
+    const char* begin = text.data();
+    if (*begin == '+') ++begin;
+    const auto result = std::from_chars(begin, text.data() + text.size(), value);
+    if (result.ec != std::errc()) break;
+    values.push_back(value);
+    text.remove_prefix(static_cast<std::size_t>(result.ptr - text.data()));
+  }
+  return values;
+}
+
+struct SummaryFacts {
+  bool found = false;
+  std::string station;
+  std::string receiver_type;
+  bool counters = false;
+  double l1_blocks = 0.0, p_code_blocks = 0.0;
+};
+
+SummaryFacts ReadSummary(const std::string& path) {
+  SummaryFacts facts;
+  std::FILE* in = std::fopen(path.c_str(), "r");
+  if (in == nullptr) return facts;
+  facts.found = true;
+  std::string line;
+  bool flags_next = false;
+  while (ReadLine(in, line)) {
+    std::string_view view(line);
+    if (flags_next && view.find("L1 Pcode") == std::string_view::npos) {
+      const std::vector<double> n = Numbers(view);
+      if (n.size() >= 4) {
+        facts.counters = true;
+        facts.l1_blocks = n[0] + n[1];
+        facts.p_code_blocks = n[2];
+      }
+      flags_next = false;
+      continue;
+    }
+    if (view.rfind("STA: ", 0) == 0) {
+      std::string_view rest = Trim(view.substr(5));
+      const std::size_t day = rest.find("DAY #");
+      facts.station.assign(Trim(rest.substr(0, day)));
+    } else if (view.rfind("RECEIVER TYPE: ", 0) == 0) {
+      facts.receiver_type.assign(Trim(view.substr(15)));
+    } else if (view.find("FLAGS SUMMARY") != std::string_view::npos) {
+      flags_next = true;
+    }
+  }
+  std::fclose(in);
+  return facts;
+}
+
+// The antenna height of the first station line ("STA:  * time * name * height * ...").
+bool ReadAntennaHeight(const std::string& path, double* height) {
+  std::FILE* in = std::fopen(path.c_str(), "r");
+  if (in == nullptr) return false;
+  std::string line;
+  bool found = false;
+  while (!found && ReadLine(in, line)) {
+    std::vector<std::string_view> fields;
+    std::string_view view(line);
+    std::size_t at = 0;
+    while (at <= view.size()) {
+      const std::size_t star = view.find('*', at);
+      fields.push_back(Trim(view.substr(at, star == std::string_view::npos ? std::string_view::npos : star - at)));
+      if (star == std::string_view::npos) break;
+      at = star + 1;
+    }
+    if (fields.size() >= 4 && fields[0] == "STA:") {
+      const std::vector<double> n = Numbers(fields[3]);
+      if (n.size() == 1) {
+        *height = n[0];
+        found = true;
+      }
+    }
+  }
+  std::fclose(in);
+  return found;
+}
+
+// The ephemerides of an .epp file, read through the documented table of the
+// clock values: each value's position ("El1 value 3") names its place in
+// the file.
+bool ReadEphemerides(const std::string& path, rinex::ObservationExport& out, std::string& error, bool* any) {
+  std::FILE* in = std::fopen(path.c_str(), "r");
+  if (in == nullptr) {
+    error = "Error: File " + path + " not found";
+    return false;
+  }
+  std::string line;
+  double el[7][6] = {};
+  bool have[7] = {};
+  int prn = -1;
+  auto finish = [&]() {
+    bool complete = prn >= 0;
+    for (int i = 1; i <= 6; ++i) complete = complete && have[i];
+    if (!complete) return;
+    gnss::BroadcastEphemeris eph;
+    eph.prn = prn;
+    for (const gnss::ClockValue& value : gnss::kClockValues) {
+      int row = 0, column = 0;
+      if (std::sscanf(value.position, "El%d value %d", &row, &column) != 2 || row < 1 || row > 6 || column < 1 ||
+          column > 5)
+        continue;
+      value.set(eph, el[row][column]);
+    }
+    eph.iode = static_cast<std::int32_t>(el[3][1]);
+    eph.crs = el[3][2], eph.delta_n = el[3][3], eph.m0 = el[3][4];
+    eph.cuc = el[4][1], eph.e = el[4][2], eph.cus = el[4][3], eph.sqrt_a = el[4][4];
+    eph.toe = static_cast<std::int32_t>(el[5][1]);
+    eph.cic = el[5][2], eph.omega0 = el[5][3], eph.cis = el[5][4];
+    eph.i0 = el[6][1], eph.crc = el[6][2], eph.omega = el[6][3], eph.omega_dot = el[6][4], eph.idot = el[6][5];
+    out.Ephemeris(eph);
+    *any = true;
+  };
+  while (ReadLine(in, line)) {
+    std::string_view view = Trim(line);
+    if (view.rfind("GpsEph {", 0) == 0) {
+      prn = -1;
+      for (bool& h : have) h = false;
+      const std::size_t colon = view.find("Prn:");
+      if (colon != std::string_view::npos) {
+        const std::vector<double> n = Numbers(view.substr(colon + 4));
+        if (!n.empty()) prn = static_cast<int>(n[0]);
+      }
+    } else if (view.size() > 4 && view[0] == 'E' && view[1] == 'l' && view[3] == ':' && view[2] >= '1' &&
+               view[2] <= '6') {
+      const int row = view[2] - '0';
+      const std::vector<double> n = Numbers(view.substr(4));
+      for (std::size_t i = 0; i < n.size() && i < 5; ++i) el[row][i + 1] = n[i];
+      have[row] = !n.empty();
+    } else if (view == "}") {
+      finish();
+      prn = -1;
+    }
+  }
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) {
+    error = "Error: Unable to read " + path;
+    return false;
+  }
+  return true;
+}
+
+struct GpbEpoch {
+  EpochRecord epoch{};
+  std::vector<ObservationRecord> observations;
+};
+
+// Per PRN: the epoch number where the satellite was last seen, its phase
+// minus code (cycles, marker removed) and lock time there.
+struct Track {
+  std::int64_t epoch = -2;  // never seen
+  double phase_minus_code = 0.0;
+  std::uint8_t lock_time = 0;
+};
+
+double PhaseMinusCode(const ObservationRecord& o) { return o.l1_phase - o.l1_pseudorange / gnss::kL1Wavelength; }
+
+const ObservationRecord* Find(const GpbEpoch& epoch, std::uint8_t prn) {
+  for (const ObservationRecord& o : epoch.observations)
+    if (o.prn == prn) return &o;
+  return nullptr;
+}
+
+}  // namespace
+
+int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
+                      const std::string& output_dir, RinexOutputs* outputs, std::string& error) {
+  try {
+    const std::string base = WithoutExtension(gpb_path);
+    RinexOptions used = options;
+    if (used.fallback_name.empty()) used.fallback_name = BaseName(base);
+    rinex::ObservationExport out(used, output_dir);
+
+    const SummaryFacts summary = ReadSummary(base + ".sum");
+    rinex::StationFacts station;
+    station.marker_name = summary.station;
+    station.receiver_type = summary.receiver_type;
+    const bool have_height = ReadAntennaHeight(base + ".sta", &station.antenna_height);
+    const bool p_code = summary.counters && summary.p_code_blocks > 0.0 && summary.p_code_blocks >= summary.l1_blocks;
+    out.AddComment("Written from a measurement file (.gpb): slips taken from");
+    out.AddComment("the lock times and the slip marker of the L1 phase;");
+    out.AddComment("satellites with an invalid phase were not kept");
+    if (!summary.counters)
+      out.AddComment("L1 code type not known (no summary file): written as C/A");
+    else if (summary.p_code_blocks > 0.0 && !p_code)
+      out.AddComment("L1 tracked on P-code and C/A: all written as C/A");
+    if (!have_height) out.AddComment("antenna height not known (no station file)");
+    out.AddComment("event markers and station changes are not in a .gpb");
+
+    const std::string epp = epp_path.empty() ? base + ".epp" : epp_path;
+    bool any_ephemeris = false;  // without one: no navigation file, the week from the options
+    if (std::FILE* probe = std::fopen(epp.c_str(), "r")) {
+      std::fclose(probe);
+      if (!ReadEphemerides(epp, out, error, &any_ephemeris)) return -1;
+    } else if (!epp_path.empty()) {
+      error = "Error: File " + epp_path + " not found";
+      return -1;
+    }
+
+    MeasurementFile* file = OpenMeasurementFile(gpb_path.c_str(), kReadBuffer);
+    if (file == nullptr) {
+      error = LibraryMessage();
+      return -1;
+    }
+    std::unique_ptr<MeasurementFile, int (*)(MeasurementFile*)> closer(file, CloseMeasurementFile);
+    const std::size_t channels = file->header.channel_count;
+
+    GpbEpoch current, next;
+    current.observations.resize(channels);
+    next.observations.resize(channels);
+    auto read = [&](GpbEpoch& e) {
+      e.observations.resize(channels);
+      const int result = ReadMeasurementEpoch(file, &e.epoch, e.observations.data());
+      if (result == 0) e.observations.resize(e.epoch.measurement_count);
+      return result;
+    };
+    int state = read(current);
+    bool first = true;
+    std::vector<Track> tracks(256);
+    std::vector<ExportSatellite> satellites;
+    std::int64_t number = 0;
+    while (state == 0) {
+      const int next_state = read(next);
+      if (next_state > 0) {
+        error = LibraryMessage();
+        return -1;
+      }
+      if (first) {
+        station.has_position = current.epoch.latitude != 0.0 || current.epoch.longitude != 0.0;
+        station.latitude = current.epoch.latitude;
+        station.longitude = current.epoch.longitude;
+        station.height = current.epoch.height;
+        out.SetStation(station);
+        first = false;
+      }
+      satellites.clear();
+      for (const ObservationRecord& o : current.observations) {
+        if (o.l1_pseudorange == 0.0) continue;
+        Track& track = tracks[o.prn];
+        const bool adjacent = track.epoch == number - 1;
+        double phase = o.l1_phase;
+        bool marker = false;
+        if (adjacent) {
+          marker = PhaseMinusCode(o) - track.phase_minus_code > kMarkerThreshold;
+        } else if (const ObservationRecord* later = next_state == 0 ? Find(next, o.prn) : nullptr) {
+          marker = PhaseMinusCode(o) - PhaseMinusCode(*later) > kMarkerThreshold;
+        }
+        if (marker) phase -= kSlipMarker;
+        ExportSatellite s;
+        s.prn = o.prn;
+        s.p_code = p_code;
+        s.l1_code = o.l1_pseudorange;
+        s.l1_phase = phase;
+        s.l2 = o.l2_pseudorange != 0.0;
+        s.l2_code = o.l2_pseudorange;
+        s.l2_phase = o.l2_phase;
+        s.slip = marker || (adjacent && o.lock_time < track.lock_time);
+        satellites.push_back(s);
+        track.epoch = number;
+        track.phase_minus_code = phase - o.l1_pseudorange / gnss::kL1Wavelength;
+        track.lock_time = o.lock_time;
+      }
+      rinex::ExportEpoch epoch;
+      const double clock_seconds = current.epoch.clock_offset / gnss::kSpeedOfLight;
+      epoch.receiver_time = current.epoch.corrected_epoch_time + clock_seconds;
+      epoch.clock_offset = clock_seconds;
+      epoch.kinematic = (current.epoch.epoch_flags & kKinematicFlag) != 0;
+      epoch.satellites = satellites.data();
+      epoch.count = static_cast<int>(satellites.size());
+      out.Epoch(epoch);
+      if (!out.Failure().empty()) break;
+      ++number;
+      std::swap(current, next);
+      state = next_state;
+    }
+    if (!out.Finish(outputs)) {
+      error.assign(out.Failure());
+      return error.find("needs the GPS week") != std::string::npos ? 1 : -1;
+    }
+    return 0;
+  } catch (const std::exception&) {
+    error = "Error: Not enough memory for the RINEX export";
+    return -1;
+  }
+}
+
+}  // namespace morvelin

@@ -1,0 +1,452 @@
+#include "rinex/observation_export.h"
+
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "base/text_builder.h"
+#include "gnss/geodesy.h"
+#include "rinex/file_names.h"
+#include "rinex/rinex_time.h"
+
+namespace morvelin::rinex {
+
+namespace {
+
+constexpr int kEventFlag = 5;
+constexpr int kStartMovingFlag = 2;
+constexpr int kNewSiteFlag = 3;
+constexpr std::size_t kMaxPrn = 32;
+
+constexpr std::string_view kWeekUnknown =
+    "Error: RINEX export needs the GPS week: the data hold no ephemeris to take it from; "
+    "give the week (--week N) or the date of the first epoch (--date YYYY-MM-DD)";
+
+// A line that a value known only at the end replaces, byte for byte: an
+// honest comment while it stands.
+constexpr std::string_view kIntervalPlaceholder = "interval: not known (fewer than two epochs)";
+constexpr std::string_view kLastObsPlaceholder = "time of last observation: not known";
+
+void Field(TextBuilder& out, std::string_view text, std::size_t width) {
+  text = text.substr(0, width);
+  out.Str(text);
+  for (std::size_t i = text.size(); i < width; ++i) out.Char(' ');
+}
+
+void Triple(TextBuilder& out, double a, double b, double c) { out.Fixed(a, 4, 14).Fixed(b, 4, 14).Fixed(c, 4, 14); }
+
+}  // namespace
+
+struct ObservationExport::Pending {
+  enum class Kind { kEpoch, kEvent, kStation } kind = Kind::kEpoch;
+  ExportEpoch epoch;
+  std::vector<ExportSatellite> satellites;
+  double time = 0.0;
+  std::string name;
+  double antenna_height = 0.0;
+};
+
+ObservationExport::ObservationExport(const RinexOptions& options, std::string output_dir)
+    : options_(options), output_dir_(std::move(output_dir)), version_(options.version) {
+  creation_date_ = ProgramDate();
+}
+
+ObservationExport::~ObservationExport() = default;
+
+std::string ObservationExport::ProgramDate() const {
+  if (!options_.creation_time.empty()) return options_.creation_time;
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+#if defined(_WIN32)
+  gmtime_s(&utc, &now);
+#else
+  gmtime_r(&now, &utc);
+#endif
+  FixedText<32> text;
+  text.Int(utc.tm_year + 1900, 4).Int(utc.tm_mon + 1, 2, TextBuilder::Pad::kZeros);
+  text.Int(utc.tm_mday, 2, TextBuilder::Pad::kZeros).Char(' ');
+  text.Int(utc.tm_hour, 2, TextBuilder::Pad::kZeros).Int(utc.tm_min, 2, TextBuilder::Pad::kZeros);
+  text.Int(utc.tm_sec, 2, TextBuilder::Pad::kZeros).Str(" UTC");
+  return std::string(text.View());
+}
+
+void ObservationExport::CheckFile(const OutputFile& file) {
+  if (file.Failed()) Fail(file.Failure());
+}
+
+bool ObservationExport::ResolveWeek(double first_seconds) {
+  if (week_known_) return true;
+  if (options_.week) {
+    week_ = *options_.week;
+  } else if (options_.date) {
+    if (!WeekOfDate(*options_.date, &week_)) {
+      Fail("Error: RINEX export: the date of the first epoch is before the start of GPS time");
+      return false;
+    }
+  } else if (const gnss::BroadcastEphemeris* eph = navigation_.First()) {
+    week_ = WeekNearEphemeris(eph->week, eph->toe, first_seconds);
+  } else {
+    return false;
+  }
+  previous_seconds_ = first_seconds;
+  week_known_ = true;
+  return true;
+}
+
+void ObservationExport::Ephemeris(const gnss::BroadcastEphemeris& eph) {
+  navigation_.Add(eph);
+  if (!week_known_ && !pending_.empty()) {
+    for (const Pending& item : pending_) {
+      if (item.kind != Pending::Kind::kEpoch) continue;
+      if (ResolveWeek(item.epoch.receiver_time)) ReplayPending();
+      break;
+    }
+  }
+}
+
+void ObservationExport::ReplayPending() {
+  std::vector<Pending> items;
+  items.swap(pending_);
+  for (Pending& item : items) {
+    switch (item.kind) {
+      case Pending::Kind::kEpoch:
+        item.epoch.satellites = item.satellites.data();
+        WriteEpoch(item.epoch);
+        break;
+      case Pending::Kind::kEvent:
+        WriteEvent(item.time);
+        break;
+      case Pending::Kind::kStation:
+        StationEntry(item.name, item.antenna_height);
+        break;
+    }
+  }
+}
+
+void ObservationExport::Epoch(const ExportEpoch& epoch) {
+  if (!failure_.empty()) return;
+  if (!week_known_ && !ResolveWeek(epoch.receiver_time)) {
+    if (!failure_.empty()) return;
+    std::size_t epochs = 0;
+    for (const Pending& item : pending_) epochs += item.kind == Pending::Kind::kEpoch ? 1u : 0u;
+    if (epochs >= kPendingLimit) {
+      Fail(std::string(kWeekUnknown));
+      pending_.clear();
+      return;
+    }
+    Pending item;
+    item.epoch = epoch;
+    item.satellites.assign(epoch.satellites, epoch.satellites + (epoch.count > 0 ? epoch.count : 0));
+    pending_.push_back(std::move(item));
+    return;
+  }
+  if (!pending_.empty()) ReplayPending();
+  WriteEpoch(epoch);
+}
+
+void ObservationExport::EventMarker(double seconds_of_week) {
+  if (!failure_.empty()) return;
+  if (!header_written_) {
+    Pending item;
+    item.kind = Pending::Kind::kEvent;
+    item.time = seconds_of_week;
+    pending_.push_back(std::move(item));
+    return;
+  }
+  WriteEvent(seconds_of_week);
+}
+
+void ObservationExport::StationEntry(std::string_view point_name, double antenna_height) {
+  if (!failure_.empty()) return;
+  if (!header_written_) {
+    // Entries before the first epoch describe the occupation the header
+    // names; only those that wait behind held epochs are kept for later.
+    if (pending_.empty()) return;
+    Pending item;
+    item.kind = Pending::Kind::kStation;
+    item.name.assign(point_name);
+    item.antenna_height = antenna_height;
+    pending_.push_back(std::move(item));
+    return;
+  }
+  // Takes effect at the next epoch, so that the entries a run reports at
+  // its end, after the last epoch, change nothing.
+  occupation_pending_ = true;
+  pending_marker_.assign(point_name.empty() ? std::string_view(current_marker_) : point_name);
+  pending_antenna_height_ = antenna_height;
+}
+
+bool ObservationExport::StartObservationFile(const ExportEpoch& first) {
+  ObservationTypes types;
+  if (types_forced_) {
+    types = forced_types_;
+  } else {
+    for (int i = 0; i < first.count; ++i) {
+      const ExportSatellite& s = first.satellites[i];
+      if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
+      (s.p_code ? types.l1_p : types.l1_ca) = true;
+      if (s.l2) types.l2 = true;
+    }
+    if (!types.l1_p && !types.l1_ca) types.l1_ca = true;
+  }
+  layout_ = MakeLayout(version_, types);
+
+  const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
+  first_time_ = CivilFromTicks(first_ticks_);
+  const std::string name = options_.long_names && version_ == RinexVersion::k304
+                               ? LongName(station, first_time_, 0.0, 0.0, FileKind::kObservation)
+                               : ShortName(station, first_time_, FileKind::kObservation);
+  if (!observation_file_.Open(JoinPath(output_dir_, name))) {
+    CheckFile(observation_file_);
+    return false;
+  }
+
+  const bool v3 = version_ == RinexVersion::k304;
+  FixedText<256> line;
+  FixedText<128> content;
+  auto record = [&](std::string_view text, std::string_view label) {
+    line.Clear();
+    HeaderRecord(line, text, label);
+    observation_file_.Write(line.View());
+  };
+  record(v3 ? "     3.04           OBSERVATION DATA    G" : "     2.11           OBSERVATION DATA    G (GPS)",
+         "RINEX VERSION / TYPE");
+  content.Clear();
+  Field(content, options_.program, 20), Field(content, options_.run_by, 20), Field(content, creation_date_, 20);
+  record(content.View(), "PGM / RUN BY / DATE");
+  for (const std::string& comment : comments_) record(comment, "COMMENT");
+  record(station.empty() ? std::string_view("UNKNOWN") : std::string_view(station), "MARKER NAME");
+  if (v3) record(first.kinematic ? "NON_GEODETIC" : "GEODETIC", "MARKER TYPE");
+  record("", "OBSERVER / AGENCY");
+  content.Clear();
+  Field(content, "", 20), Field(content, station_.receiver_type, 20), Field(content, "", 20);
+  record(content.View(), "REC # / TYPE / VERS");
+  record("", "ANT # / TYPE");
+  gnss::Ecef position;
+  if (station_.has_position)
+    position = gnss::ToEcef({gnss::Radians(station_.latitude), gnss::Radians(station_.longitude), station_.height});
+  content.Clear();
+  Triple(content, position.x, position.y, position.z);
+  record(content.View(), "APPROX POSITION XYZ");
+  content.Clear();
+  Triple(content, station_.antenna_height, 0.0, 0.0);
+  record(content.View(), "ANTENNA: DELTA H/E/N");
+  if (!v3) record(types.l2 ? "     1     1" : "     1     0", "WAVELENGTH FACT L1/2");
+  line.Clear();
+  ObservationTypesRecords(line, version_, layout_);
+  observation_file_.Write(line.View());
+  if (v3) {
+    for (int i = 0; i < layout_.count; ++i) {
+      const char* code = layout_.codes[static_cast<std::size_t>(i)];
+      if (code[0] != 'L') continue;
+      content.Clear();
+      content.Str("G ").Str(code).Str("  0.00000");
+      record(content.View(), "SYS / PHASE SHIFT");
+    }
+  }
+  interval_position_ = observation_file_.Position();
+  record(kIntervalPlaceholder, "COMMENT");
+  line.Clear();
+  TimeOfObservationRecord(line, first_time_, "TIME OF FIRST OBS");
+  observation_file_.Write(line.View());
+  last_obs_position_ = observation_file_.Position();
+  record(kLastObsPlaceholder, "COMMENT");
+  record("     0", "RCV CLOCK OFFS APPL");
+  record("", "END OF HEADER");
+  header_written_ = true;
+
+  current_marker_ = station;
+  current_antenna_height_ = station_.antenna_height;
+  kinematic_ = first.kinematic;
+  if (kinematic_) {
+    line.Clear();
+    FormatEpochLine(line, version_, EpochLine{first_time_, kStartMovingFlag, 0, nullptr, false, 0.0});
+    observation_file_.Write(line.View());
+  }
+  CheckFile(observation_file_);
+  return failure_.empty();
+}
+
+void ObservationExport::WriteOccupationRecords(int flag, const CivilTime& time) {
+  FixedText<512> text;
+  FormatEpochLine(text, version_, EpochLine{time, flag, 2, nullptr, false, 0.0});
+  HeaderRecord(text, current_marker_, "MARKER NAME");
+  FixedText<64> content;
+  Triple(content, current_antenna_height_, 0.0, 0.0);
+  HeaderRecord(text, content.View(), "ANTENNA: DELTA H/E/N");
+  observation_file_.Write(text.View());
+}
+
+void ObservationExport::WriteEvent(double seconds_of_week) {
+  const std::int32_t week = FollowWeek(week_, previous_seconds_, seconds_of_week);
+  FixedText<128> text;
+  FormatEpochLine(text, version_,
+                  EpochLine{CivilFromTicks(GpsTicks(week, seconds_of_week)), kEventFlag, 0, nullptr, false, 0.0});
+  observation_file_.Write(text.View());
+  CheckFile(observation_file_);
+}
+
+void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
+  if (!failure_.empty()) return;
+  const double seconds = epoch.receiver_time;
+  if (epochs_written_ > 0) week_ = FollowWeek(week_, previous_seconds_, seconds);
+  previous_seconds_ = seconds;
+  const std::int64_t ticks = GpsTicks(week_, seconds);
+  if (!header_written_) {
+    first_ticks_ = ticks;
+    if (!StartObservationFile(epoch)) return;
+  }
+
+  bool data_gap = false;
+  if (epochs_written_ > 0) {
+    const std::int64_t step = ticks - last_ticks_;
+    if (step > 0 && (interval_ticks_ == 0 || step < interval_ticks_)) interval_ticks_ = step;
+    // Epochs missing from the data: every satellite lost lock meanwhile.
+    data_gap = interval_ticks_ > 0 && step > interval_ticks_ + interval_ticks_ / 2;
+  }
+  const CivilTime time = CivilFromTicks(ticks);
+
+  if (epoch.kinematic != kinematic_) {
+    kinematic_ = epoch.kinematic;
+    if (kinematic_) {
+      FixedText<128> text;
+      FormatEpochLine(text, version_, EpochLine{time, kStartMovingFlag, 0, nullptr, false, 0.0});
+      observation_file_.Write(text.View());
+    } else {
+      if (occupation_pending_) current_marker_ = pending_marker_, current_antenna_height_ = pending_antenna_height_;
+      WriteOccupationRecords(kNewSiteFlag, time);
+    }
+    occupation_pending_ = false;
+  } else if (occupation_pending_) {
+    occupation_pending_ = false;
+    if (!kinematic_ && (pending_marker_ != current_marker_ || pending_antenna_height_ != current_antenna_height_)) {
+      current_marker_ = pending_marker_;
+      current_antenna_height_ = pending_antenna_height_;
+      WriteOccupationRecords(kNewSiteFlag, time);
+    }
+  }
+
+  ++epoch_number_;
+  SatelliteRecord records[kEpochRecords];
+  std::uint8_t prns[kEpochRecords];
+  int count = 0;
+  for (int i = 0; i < epoch.count && count < kEpochRecords; ++i) {
+    const ExportSatellite& s = epoch.satellites[i];
+    if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
+    SatelliteRecord& r = records[count];
+    r = SatelliteRecord{};
+    r.prn = s.prn;
+    const Signal code = s.p_code ? Signal::kL1PCode : Signal::kL1CaCode;
+    const Signal phase = s.p_code ? Signal::kL1PPhase : Signal::kL1CaPhase;
+    std::int64_t& last = last_phase_epoch_[s.prn];
+    const bool lost = s.slip || (last != 0 && (last != epoch_number_ - 1 || data_gap));
+    auto put = [&](Signal signal, double value, bool is_phase) {
+      const auto index = static_cast<std::size_t>(signal);
+      if (layout_.column[index] < 0) {
+        ++unlisted_signals_;
+        return;
+      }
+      r.value[index] = value;
+      r.present[index] = true;
+      r.lli[index] = is_phase && lost ? 1 : 0;
+      ++signals_written_;
+    };
+    put(code, s.l1_code, false);
+    if (s.phase_valid) put(phase, s.l1_phase, true);
+    if (s.l2) {
+      put(Signal::kL2Code, s.l2_code, false);
+      if (s.phase_valid) put(Signal::kL2Phase, s.l2_phase, true);
+    }
+    if (s.phase_valid) last = epoch_number_;
+    prns[count] = s.prn;
+    ++count;
+  }
+
+  text_.Clear();
+  FormatEpochLine(text_, version_, EpochLine{time, 0, count, prns, true, epoch.clock_offset});
+  for (int i = 0; i < count; ++i) {
+    FormatSatelliteRecord(text_, version_, layout_, records[i]);
+    if (text_.Size() > kTextFlush) {
+      observation_file_.Write(text_.View());
+      text_.Clear();
+    }
+  }
+  observation_file_.Write(text_.View());
+  last_ticks_ = ticks;
+  ++epochs_written_;
+  if (observation_file_.Failed()) CheckFile(observation_file_);
+}
+
+bool ObservationExport::Finish(RinexOutputs* outputs) {
+  if (failure_.empty() && !pending_.empty()) {
+    bool epochs = false;
+    for (const Pending& item : pending_) epochs = epochs || item.kind == Pending::Kind::kEpoch;
+    if (epochs) Fail(std::string(kWeekUnknown));
+  }
+  if (!failure_.empty()) {
+    Discard();
+    return false;
+  }
+  RinexOutputs result;
+  // The files are named after the station of the header.
+  const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
+  if (header_written_) {
+    FixedText<256> line;
+    if (interval_ticks_ > 0) {
+      IntervalRecord(line, static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond));
+      observation_file_.Patch(interval_position_, line.View());
+    }
+    line.Clear();
+    TimeOfObservationRecord(line, CivilFromTicks(last_ticks_), "TIME OF LAST OBS");
+    observation_file_.Patch(last_obs_position_, line.View());
+    observation_file_.Close();
+    CheckFile(observation_file_);
+    result.observation_path = observation_file_.Path();
+    if (failure_.empty() && options_.long_names && version_ == RinexVersion::k304) {
+      const double interval = static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond);
+      const double period =
+          static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval;
+      const std::string final_path =
+          JoinPath(output_dir_, LongName(station, first_time_, period, interval, FileKind::kObservation));
+      if (final_path != result.observation_path) {
+        std::remove(final_path.c_str());
+        if (std::rename(result.observation_path.c_str(), final_path.c_str()) != 0)
+          Fail("Error: Unable to rename " + result.observation_path + " to " + final_path);
+        else
+          result.observation_path = final_path;
+      }
+    }
+  }
+
+  if (failure_.empty() && !navigation_.Empty()) {
+    CivilTime start = first_time_;
+    if (!header_written_) {
+      const gnss::BroadcastEphemeris* eph = navigation_.First();
+      start = CivilFromGps(eph->week, static_cast<double>(eph->toc));
+    }
+    const std::string name = options_.long_names && version_ == RinexVersion::k304
+                                 ? LongName(station, start,
+                                            header_written_ ? static_cast<double>(last_ticks_ - first_ticks_ +
+                                                                                  interval_ticks_) /
+                                                                  static_cast<double>(kTicksPerSecond)
+                                                            : 0.0,
+                                            0.0, FileKind::kNavigation)
+                                 : ShortName(station, start, FileKind::kNavigation);
+    OutputFile navigation_file;
+    if (navigation_file.Open(JoinPath(output_dir_, name))) {
+      result.ephemerides = static_cast<std::int64_t>(
+          navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_}));
+      navigation_file.Close();
+    }
+    CheckFile(navigation_file);
+    result.navigation_path = navigation_file.Path();
+  }
+  result.epochs = epochs_written_;
+  result.signals = signals_written_;
+  if (outputs != nullptr) *outputs = result;
+  return failure_.empty();
+}
+
+void ObservationExport::Discard() { observation_file_.Discard(); }
+
+}  // namespace morvelin::rinex

@@ -1,0 +1,149 @@
+// The RINEX export of one session, whatever it is read from: the raw data
+// file's events (rinex_sink.cpp) or a measurement file (gpb_export.cpp).
+// It finds the GPS week, writes the observation file as the epochs come
+// (the header when the first epoch is there, with the two fields known only
+// at the end patched in place), sets the loss-of-lock indicators, turns
+// events and station changes into event records, and writes the navigation
+// file at the end.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/text_builder.h"
+#include "gnss/ephemeris.h"
+#include "morvelin/rinex.h"
+#include "rinex/navigation_writer.h"
+#include "rinex/observation_format.h"
+#include "rinex/output_file.h"
+
+namespace morvelin::rinex {
+
+// One satellite of an epoch, as the source knows it.
+struct ExportSatellite {
+  std::uint8_t prn = 0;
+  bool p_code = false;
+  double l1_code = 0.0;  // metres; 0: no observation
+  bool phase_valid = true;
+  double l1_phase = 0.0;  // cycles, without any slip marker
+  bool l2 = false;        // full L2: the next two are observations
+  double l2_code = 0.0;
+  double l2_phase = 0.0;
+  bool slip = false;      // the receiver flagged a cycle slip at this epoch
+};
+
+struct ExportEpoch {
+  double receiver_time = 0.0;  // seconds of week, unrounded
+  double clock_offset = 0.0;   // seconds
+  bool kinematic = false;
+  const ExportSatellite* satellites = nullptr;
+  int count = 0;
+};
+
+// What the header says of the station; taken when the header is written.
+struct StationFacts {
+  std::string marker_name;
+  std::string receiver_type;
+  double antenna_height = 0.0;
+  bool has_position = false;
+  double latitude = 0.0, longitude = 0.0, height = 0.0;  // degrees, metres
+};
+
+class ObservationExport {
+ public:
+  // Epochs held while the GPS week is not known yet (no option, no
+  // ephemeris so far): beyond this the export is refused.
+  static constexpr std::size_t kPendingLimit = 3600;
+
+  ObservationExport(const RinexOptions& options, std::string output_dir);
+  ~ObservationExport();
+
+  void SetStation(const StationFacts& facts) { station_ = facts; }
+  bool HeaderWritten() const { return header_written_; }
+  // A comment for the observation header (before it is written).
+  void AddComment(std::string text) { comments_.push_back(std::move(text)); }
+  // Observation types to list whatever the first epoch shows.
+  void ForceTypes(const ObservationTypes& types) {
+    forced_types_ = types;
+    types_forced_ = true;
+  }
+
+  void Ephemeris(const gnss::BroadcastEphemeris& eph);
+  void Epoch(const ExportEpoch& epoch);
+  // An event marker at a time of the week (flag 5).
+  void EventMarker(double seconds_of_week);
+  // A station entry: a new occupation when the next epoch is static and the
+  // name or antenna height differ from the current ones (flag 3).
+  void StationEntry(std::string_view point_name, double antenna_height);
+
+  // Writes what is left and closes both files; false with Failure() set.
+  bool Finish(RinexOutputs* outputs);
+  // The first failure (a write error, the week not found), or empty.
+  std::string_view Failure() const { return failure_; }
+  // Removes what was written (after a failure).
+  void Discard();
+
+ private:
+  struct Pending;
+  void Fail(std::string text) {
+    if (failure_.empty()) failure_ = std::move(text);
+  }
+  bool ResolveWeek(double first_seconds);
+  void ReplayPending();
+  void WriteEpoch(const ExportEpoch& epoch);
+  void WriteEvent(double seconds_of_week);
+  bool StartObservationFile(const ExportEpoch& first);
+  void WriteOccupationRecords(int flag, const CivilTime& time);
+  std::string ProgramDate() const;
+  void CheckFile(const OutputFile& file);
+
+  RinexOptions options_;
+  std::string output_dir_;
+  std::string failure_;
+  StationFacts station_;
+  std::vector<std::string> comments_;
+  ObservationTypes forced_types_;
+  bool types_forced_ = false;
+  std::string creation_date_;
+
+  NavigationCollector navigation_;
+  OutputFile observation_file_;
+  bool header_written_ = false;
+  RinexVersion version_;
+  ObservationLayout layout_;
+
+  // Time.
+  bool week_known_ = false;
+  std::int32_t week_ = 0;          // of the latest epoch
+  double previous_seconds_ = 0.0;  // seconds of week of the latest epoch
+  std::vector<Pending> pending_;
+
+  // Header fields known at the end.
+  std::int64_t first_ticks_ = 0, last_ticks_ = 0, interval_ticks_ = 0;
+  std::int64_t interval_position_ = -1, last_obs_position_ = -1;
+  CivilTime first_time_;
+
+  // Loss of lock: the epoch number at which each PRN last had a valid phase.
+  std::int64_t epoch_number_ = 0;
+  std::array<std::int64_t, 33> last_phase_epoch_{};
+  bool kinematic_ = false;
+  std::string current_marker_;
+  double current_antenna_height_ = 0.0;
+  bool occupation_pending_ = false;
+  std::string pending_marker_;
+  double pending_antenna_height_ = 0.0;
+
+  // The text of one epoch, put out in pieces of about kTextFlush bytes.
+  static constexpr int kEpochRecords = 64;
+  static constexpr std::size_t kTextFlush = 6144;
+  FixedText<8192> text_;
+
+  // Counts.
+  std::int64_t epochs_written_ = 0, signals_written_ = 0, unlisted_signals_ = 0;
+  std::string observation_final_path_;
+};
+
+}  // namespace morvelin::rinex

@@ -1,0 +1,233 @@
+#include "rinex/observation_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace morvelin::rinex {
+
+namespace {
+
+constexpr std::size_t kContentWidth = 60;
+constexpr std::size_t kLabelWidth = 20;
+constexpr int kValueWidth = 14;
+constexpr int kFieldWidth = 16;           // F14.3, LLI, signal strength
+constexpr int kValuesPerLine211 = 5;
+constexpr int kSatellitesPerLine211 = 12;
+constexpr int kClockColumn211 = 68;       // the F12.9 clock offset, columns 69-80
+// F14.3 holds -999999999.999 .. 9999999999.999.
+constexpr double kLargestValue = 9999999999.9995;
+constexpr double kSmallestValue = -999999999.9995;
+// Thousandths this close to a half are rounded by to_chars (exactly).
+constexpr double kNearHalf = 1e-3;
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+void Blanks(TextBuilder& out, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) out.Char(' ');
+}
+
+// "%2.2d"-style fields: two digits with a leading zero.
+void TwoDigits(TextBuilder& out, int value) { out.Int(value, 2, TextBuilder::Pad::kZeros); }
+
+// Seconds of the minute, F11.7, from ticks of 0.1 us: exact, no rounding.
+void Seconds(TextBuilder& out, std::int64_t ticks) {
+  char text[16];
+  const std::int64_t whole = ticks / kTicksPerSecond;
+  std::int64_t fraction = ticks - whole * kTicksPerSecond;
+  FixedText<8> whole_text;
+  whole_text.Int(whole, 3);
+  std::memcpy(text, whole_text.CStr(), 3);
+  text[3] = '.';
+  for (int i = 10; i >= 4; --i) {
+    text[i] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  out.Str(std::string_view(text, 11));
+}
+
+}  // namespace
+
+ObservationLayout MakeLayout(RinexVersion version, ObservationTypes types) {
+  ObservationLayout layout;
+  auto add = [&layout](const char* code, Signal signal) {
+    layout.column[static_cast<int>(signal)] = layout.count;
+    layout.codes[static_cast<std::size_t>(layout.count)] = code;
+    ++layout.count;
+  };
+  if (version == RinexVersion::k304) {
+    if (types.l1_ca) add("C1C", Signal::kL1CaCode), add("L1C", Signal::kL1CaPhase);
+    if (types.l1_p) add("C1W", Signal::kL1PCode), add("L1W", Signal::kL1PPhase);
+    if (types.l2) add("C2W", Signal::kL2Code), add("L2W", Signal::kL2Phase);
+    return layout;
+  }
+  if (types.l1_ca) add("C1", Signal::kL1CaCode);
+  if (types.l1_p) add("P1", Signal::kL1PCode);
+  if (types.l1_ca || types.l1_p) {
+    add("L1", Signal::kL1CaPhase);
+    layout.column[static_cast<int>(Signal::kL1PPhase)] = layout.column[static_cast<int>(Signal::kL1CaPhase)];
+  }
+  if (types.l2) add("P2", Signal::kL2Code), add("L2", Signal::kL2Phase);
+  return layout;
+}
+
+void HeaderRecord(TextBuilder& out, std::string_view content, std::string_view label) {
+  if (content.size() > kContentWidth) content = content.substr(0, kContentWidth);
+  out.Str(content);
+  Blanks(out, kContentWidth - content.size());
+  if (label.size() > kLabelWidth) label = label.substr(0, kLabelWidth);
+  out.Str(label);
+  Blanks(out, kLabelWidth - label.size());
+  out.Char('\n');
+}
+
+void TimeOfObservationRecord(TextBuilder& out, const CivilTime& time, std::string_view label) {
+  FixedText<64> content;
+  content.Int(time.year, 6).Int(time.month, 6).Int(time.day, 6).Int(time.hour, 6).Int(time.minute, 6);
+  Blanks(content, 2);
+  Seconds(content, time.second_ticks);
+  content.Str("     GPS");
+  HeaderRecord(out, content.View(), label);
+}
+
+void IntervalRecord(TextBuilder& out, double seconds) {
+  FixedText<64> content;
+  content.Fixed(seconds, 3, 10);
+  HeaderRecord(out, content.View(), "INTERVAL");
+}
+
+void ObservationTypesRecords(TextBuilder& out, RinexVersion version, const ObservationLayout& layout) {
+  FixedText<64> content;
+  if (version == RinexVersion::k304) {
+    content.Str("G  ").Int(layout.count, 3);
+    for (int i = 0; i < layout.count; ++i) content.Char(' ').Str(layout.codes[static_cast<std::size_t>(i)]);
+    HeaderRecord(out, content.View(), "SYS / # / OBS TYPES");
+    return;
+  }
+  content.Int(layout.count, 6);
+  for (int i = 0; i < layout.count; ++i) content.Str("    ").Str(layout.codes[static_cast<std::size_t>(i)]);
+  HeaderRecord(out, content.View(), "# / TYPES OF OBSERV");
+}
+
+void FormatEpochLine(TextBuilder& out, RinexVersion version, const EpochLine& line) {
+  const CivilTime& t = line.time;
+  const bool observations = line.flag <= 1 || line.flag == 6;
+  if (version == RinexVersion::k304) {
+    out.Str("> ").Int(t.year, 4);
+    out.Char(' '), TwoDigits(out, t.month), out.Char(' '), TwoDigits(out, t.day);
+    out.Char(' '), TwoDigits(out, t.hour), out.Char(' '), TwoDigits(out, t.minute);
+    Seconds(out, t.second_ticks);
+    out.Str("  ").Int(line.flag, 1).Int(line.count, 3);
+    if (observations && line.has_clock) out.Str("      ").Fixed(line.clock_offset, 12, 15);
+    out.Char('\n');
+    return;
+  }
+  out.Char(' '), TwoDigits(out, t.year % 100);
+  out.Char(' ').Int(t.month, 2).Char(' ').Int(t.day, 2).Char(' ').Int(t.hour, 2).Char(' ').Int(t.minute, 2);
+  Seconds(out, t.second_ticks);
+  out.Str("  ").Int(line.flag, 1).Int(line.count, 3);
+  if (!observations || line.prns == nullptr) {
+    out.Char('\n');
+    return;
+  }
+  const int first_line = line.count < kSatellitesPerLine211 ? line.count : kSatellitesPerLine211;
+  for (int i = 0; i < first_line; ++i) out.Char('G'), TwoDigits(out, line.prns[i]);
+  if (line.has_clock) {
+    Blanks(out, static_cast<std::size_t>(kClockColumn211 - 32 - 3 * first_line));
+    out.Fixed(line.clock_offset, 9, 12);
+  }
+  for (int i = first_line; i < line.count; ++i) {
+    if (i % kSatellitesPerLine211 == 0) {
+      out.Char('\n');
+      Blanks(out, 32);
+    }
+    out.Char('G'), TwoDigits(out, line.prns[i]);
+  }
+  out.Char('\n');
+}
+
+void FormatObservationValue(char* out, double value) {
+  std::memset(out, ' ', kValueWidth);
+  if (!(value < kLargestValue && value > kSmallestValue)) return;
+  // The value in thousandths, rounded as printf rounds the exact binary
+  // value: unambiguous unless the product lies near a half, where the
+  // product's own rounding could decide; those few go through to_chars.
+  const double scaled = std::fabs(value) * 1000.0;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < kNearHalf) {
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
+    const auto length = static_cast<std::size_t>(result.ptr - digits);
+    if (length <= static_cast<std::size_t>(kValueWidth))
+      std::memcpy(out + (kValueWidth - static_cast<int>(length)), digits, length);
+    return;
+  }
+  auto thousandths = static_cast<std::uint64_t>(fraction > 0.5 ? whole + 1.0 : whole);
+  char* p = out + kValueWidth;
+  // Decimals, point, then the integer part two digits at a time.
+  auto fraction_digits = static_cast<std::uint32_t>(thousandths % 1000);
+  std::uint64_t integer = thousandths / 1000;
+  p -= 3;
+  p[0] = static_cast<char>('0' + fraction_digits / 100);
+  std::memcpy(p + 1, kDigitPairs + 2 * (fraction_digits % 100), 2);
+  *--p = '.';
+  while (integer >= 100) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (integer % 100), 2);
+    integer /= 100;
+  }
+  if (integer >= 10) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * integer, 2);
+  } else {
+    *--p = static_cast<char>('0' + integer);
+  }
+  // printf keeps the sign of a negative value that rounds to zero.
+  if (std::signbit(value)) {
+    if (p == out) {  // "-999999999.9995" rounds to 11 digits: does not fit
+      std::memset(out, ' ', kValueWidth);
+      return;
+    }
+    *--p = '-';
+  }
+}
+
+void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const ObservationLayout& layout,
+                           const SatelliteRecord& record) {
+  // The fields in column order, then the text with trailing blanks cut.
+  char fields[kSignalCount * kFieldWidth];
+  std::memset(fields, ' ', sizeof fields);
+  int last_column = -1;
+  for (int s = 0; s < kSignalCount; ++s) {
+    const int column = layout.column[static_cast<std::size_t>(s)];
+    if (column < 0 || !record.present[static_cast<std::size_t>(s)]) continue;
+    char* field = fields + column * kFieldWidth;
+    FormatObservationValue(field, record.value[static_cast<std::size_t>(s)]);
+    if (record.lli[static_cast<std::size_t>(s)] != 0) field[kValueWidth] = static_cast<char>('0' + record.lli[static_cast<std::size_t>(s)]);
+    if (column > last_column) last_column = column;
+  }
+  auto trimmed = [](const char* text, std::size_t length) {
+    while (length > 0 && text[length - 1] == ' ') --length;
+    return std::string_view(text, length);
+  };
+  if (version == RinexVersion::k304) {
+    out.Char('G');
+    TwoDigits(out, record.prn);
+    out.Str(trimmed(fields, static_cast<std::size_t>(last_column + 1) * kFieldWidth));
+    out.Char('\n');
+    return;
+  }
+  // 2.11: five fields a line; a satellite with no value still has its line.
+  const int columns = layout.count;
+  for (int first = 0; first < columns || first == 0; first += kValuesPerLine211) {
+    const int count = columns - first < kValuesPerLine211 ? columns - first : kValuesPerLine211;
+    out.Str(trimmed(fields + first * kFieldWidth, static_cast<std::size_t>(count > 0 ? count : 0) * kFieldWidth));
+    out.Char('\n');
+    if (columns == 0) break;
+  }
+}
+
+}  // namespace morvelin::rinex

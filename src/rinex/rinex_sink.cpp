@@ -1,0 +1,146 @@
+// The RINEX export as a sink of the converter's events: the observation
+// file grows epoch by epoch in the same pass as the host's files.
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "gnss/ephemeris_record.h"
+#include "morvelin/gpb.h"
+#include "morvelin/rinex.h"
+#include "rinex/observation_export.h"
+
+namespace morvelin {
+
+namespace {
+
+constexpr std::int32_t kKinematicMode = 2;
+
+class RinexSink final : public ConversionSink {
+ public:
+  RinexSink(const RinexOptions& options, const std::string& output_dir, RinexOutputs* outputs)
+      : export_(options, output_dir), outputs_(outputs) {
+    satellites_.reserve(kEpochChannels);
+  }
+
+  void OnEpoch(const EpochEvent& event) override {
+    if (event.session != nullptr && !export_.HeaderWritten()) TakeSession(*event.session);
+    satellites_.clear();
+    for (const SatelliteMeasurement& m : event.satellites) {
+      rinex::ExportSatellite s;
+      s.prn = m.prn;
+      s.p_code = m.PCode();
+      s.l1_code = m.pseudorange;
+      s.phase_valid = m.PhaseValid();
+      s.l1_phase = m.phase;
+      s.l2 = m.DualFrequency() && m.FullL2();
+      s.l2_code = m.pseudorange + m.l2_code_offset;
+      s.l2_phase = m.l2_phase;
+      s.slip = m.CycleSlip();
+      satellites_.push_back(s);
+    }
+    rinex::ExportEpoch epoch;
+    epoch.receiver_time = event.receiver_time;
+    epoch.clock_offset = event.clock_offset;
+    epoch.kinematic = event.session != nullptr && event.session->motion_mode == kKinematicMode;
+    epoch.satellites = satellites_.data();
+    epoch.count = static_cast<int>(satellites_.size());
+    export_.Epoch(epoch);
+  }
+
+  void OnEphemeris(const EphemerisEvent& event) override {
+    gnss::BroadcastEphemeris eph;
+    if (gnss::DecodeEphemerisPayload(event.payload, &eph)) export_.Ephemeris(eph);
+  }
+
+  void OnStationLine(const StationLineEvent& event) override {
+    export_.StationEntry(event.point_name, event.antenna_height);
+  }
+
+  void OnEventMarker(const EventMarkerEvent& event) override {
+    if (event.counted && event.has_time) export_.EventMarker(event.time);
+  }
+
+  void OnEnd(const RunSummary& summary) override {
+    if (summary.session != nullptr && !export_.HeaderWritten()) TakeSession(*summary.session);
+  }
+
+  bool Finish() override {
+    if (finished_) return export_.Failure().empty();
+    finished_ = true;
+    return export_.Finish(outputs_);
+  }
+
+  std::string_view Failure() const override { return export_.Failure(); }
+
+ private:
+  void TakeSession(const SessionInfo& session) {
+    rinex::StationFacts facts;
+    facts.marker_name.assign(session.station_name);
+    while (!facts.marker_name.empty() && facts.marker_name.back() == ' ') facts.marker_name.pop_back();
+    facts.receiver_type = ReceiverTypeName(session.receiver_type);
+    facts.antenna_height = session.antenna_height;
+    facts.has_position = session.latitude != 0.0 || session.longitude != 0.0 || session.height != 0.0;
+    facts.latitude = session.latitude;
+    facts.longitude = session.longitude;
+    facts.height = session.height;
+    export_.SetStation(facts);
+  }
+
+  rinex::ObservationExport export_;
+  RinexOutputs* outputs_;
+  std::vector<rinex::ExportSatellite> satellites_;
+  bool finished_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ConversionSink> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
+                                              RinexOutputs* outputs, std::string& error) {
+  if (options.week && (*options.week < 0 || *options.week > 9999)) {
+    error = "Error: RINEX export: the GPS week must be 0-9999";
+    return nullptr;
+  }
+  try {
+    return std::make_unique<RinexSink>(options, output_dir, outputs);
+  } catch (const std::exception&) {
+    error = "Error: Not enough memory for the RINEX export";
+    return nullptr;
+  }
+}
+
+bool ParseRinexVersion(std::string_view text, RinexVersion* version) {
+  if (text == "3.04" || text == "3") {
+    *version = RinexVersion::k304;
+    return true;
+  }
+  if (text == "2.11" || text == "2") {
+    *version = RinexVersion::k211;
+    return true;
+  }
+  return false;
+}
+
+bool ParseRinexDate(std::string_view text, RinexDate* date) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  auto number = [&text](std::size_t at, std::size_t length, int* out) {
+    int value = 0;
+    for (std::size_t i = at; i < at + length; ++i) {
+      if (text[i] < '0' || text[i] > '9') return false;
+      value = value * 10 + (text[i] - '0');
+    }
+    *out = value;
+    return true;
+  };
+  RinexDate d;
+  if (!number(0, 4, &d.year) || !number(5, 2, &d.month) || !number(8, 2, &d.day)) return false;
+  if (d.month < 1 || d.month > 12 || d.day < 1) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+  const int days = kDays[d.month - 1] + (d.month == 2 && leap ? 1 : 0);
+  if (d.day > days) return false;
+  if (d.year < 1980 || (d.year == 1980 && d.month == 1 && d.day < 6)) return false;
+  *date = d;
+  return true;
+}
+
+}  // namespace morvelin

@@ -1,0 +1,503 @@
+// The RINEX texts, line by line against hand-checked lines, and the
+// export's rules (loss of lock, week, held epochs) on small sessions whose
+// whole output is compared.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "rinex/file_names.h"
+#include "rinex/navigation_writer.h"
+#include "rinex/observation_export.h"
+#include "rinex/observation_format.h"
+#include "rinex/rinex_time.h"
+
+namespace morvelin::rinex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- Time -----------------------------------------------------------------
+
+struct CivilCase {
+  std::int32_t week;
+  double seconds;
+  int year, month, day, hour, minute;
+  std::int64_t second_ticks;
+  int day_of_year;
+};
+
+TEST(RinexTime, CalendarOfGpsTimes) {
+  const CivilCase cases[] = {
+      {0, 0.0, 1980, 1, 6, 0, 0, 0, 6},
+      {2292, 86400.0, 2023, 12, 11, 0, 0, 0, 345},
+      {2292, 604799.9999999, 2023, 12, 16, 23, 59, 599999999, 350},
+      {2292, 604799.99999996, 2023, 12, 17, 0, 0, 0, 351},  // rounds up into the next week
+      {2086, 259200.5, 2020, 1, 1, 0, 0, 5000000, 1},
+      {2095, 0.0, 2020, 3, 1, 0, 0, 0, 61},  // after a leap day
+  };
+  for (const CivilCase& c : cases) {
+    const CivilTime t = CivilFromGps(c.week, c.seconds);
+    EXPECT_EQ(t.year, c.year) << c.week << " " << c.seconds;
+    EXPECT_EQ(t.month, c.month);
+    EXPECT_EQ(t.day, c.day);
+    EXPECT_EQ(t.hour, c.hour);
+    EXPECT_EQ(t.minute, c.minute);
+    EXPECT_EQ(t.second_ticks, c.second_ticks);
+    EXPECT_EQ(t.day_of_year, c.day_of_year);
+  }
+}
+
+TEST(RinexTime, WeekFromDateEphemerisAndFollowing) {
+  std::int32_t week = 0;
+  ASSERT_TRUE(WeekOfDate({2023, 12, 11}, &week));
+  EXPECT_EQ(week, 2292);
+  ASSERT_TRUE(WeekOfDate({2023, 12, 16}, &week));
+  EXPECT_EQ(week, 2292);
+  ASSERT_TRUE(WeekOfDate({2023, 12, 17}, &week));
+  EXPECT_EQ(week, 2293);
+  EXPECT_FALSE(WeekOfDate({1980, 1, 5}, &week));
+  // An ephemeris of week 2293, toe 0: an epoch at 603000 s lies in 2292.
+  EXPECT_EQ(WeekNearEphemeris(2293, 0, 603000.0), 2292);
+  EXPECT_EQ(WeekNearEphemeris(2292, 597600, 1800.0), 2293);
+  EXPECT_EQ(WeekNearEphemeris(2292, 86400, 90000.0), 2292);
+  EXPECT_EQ(FollowWeek(2292, 604799.0, 0.0), 2293);
+  EXPECT_EQ(FollowWeek(2293, 0.5, 604799.5), 2292);
+  EXPECT_EQ(FollowWeek(2292, 100.0, 101.0), 2292);
+}
+
+TEST(RinexTime, DatesParsed) {
+  RinexDate d;
+  EXPECT_TRUE(ParseRinexDate("2023-12-11", &d));
+  EXPECT_EQ(d.year, 2023);
+  EXPECT_EQ(d.day, 11);
+  EXPECT_TRUE(ParseRinexDate("2024-02-29", &d));
+  for (const char* bad : {"2023-02-29", "2023-13-01", "1980-01-05", "2023-1-11", "20231211", "2023-12-1x"})
+    EXPECT_FALSE(ParseRinexDate(bad, &d)) << bad;
+  RinexVersion v;
+  EXPECT_TRUE(ParseRinexVersion("2.11", &v));
+  EXPECT_EQ(v, RinexVersion::k211);
+  EXPECT_FALSE(ParseRinexVersion("3.05", &v));
+}
+
+// ---- Observation lines ----------------------------------------------------
+
+
+TEST(RinexObservationFormat, HeaderRecords) {
+  FixedText<1024> out;
+  HeaderRecord(out, "SIMU", "MARKER NAME");
+  TimeOfObservationRecord(out, CivilFromGps(2292, 86401.25), "TIME OF FIRST OBS");
+  IntervalRecord(out, 0.05);
+  ObservationTypesRecords(out, RinexVersion::k304, MakeLayout(RinexVersion::k304, {true, false, true}));
+  ObservationTypesRecords(out, RinexVersion::k211, MakeLayout(RinexVersion::k211, {true, true, true}));
+  EXPECT_EQ(out.View(),
+            "SIMU                                                        MARKER NAME         \n"
+            "  2023    12    11     0     0    1.2500000     GPS         TIME OF FIRST OBS   \n"
+            "     0.050                                                  INTERVAL            \n"
+            "G    4 C1C L1C C2W L2W                                      SYS / # / OBS TYPES \n"
+            "     5    C1    P1    L1    P2    L2                        # / TYPES OF OBSERV \n");
+}
+
+struct EpochCase {
+  RinexVersion version;
+  double seconds;
+  int flag, count;
+  bool clock;
+  double clock_offset;
+  const char* expected;
+};
+
+TEST(RinexObservationFormat, EpochLines) {
+  const std::uint8_t prns[14] = {5, 8, 15, 26, 27, 28, 29, 31, 1, 2, 3, 4, 6, 7};
+  const EpochCase cases[] = {
+      {RinexVersion::k304, 86400.0, 0, 8, true, 2.5e-4,
+       "> 2023 12 11 00 00  0.0000000  0  8       0.000250000000\n"},
+      {RinexVersion::k304, 86459.9999999, 0, 1, true, -0.000999,
+       "> 2023 12 11 00 00 59.9999999  0  1      -0.000999000000\n"},
+      {RinexVersion::k304, 86700.37, 5, 0, false, 0.0, "> 2023 12 11 00 05  0.3700000  5  0\n"},
+      {RinexVersion::k211, 86400.0, 0, 3, true, 2.5e-4,
+       " 23 12 11  0  0  0.0000000  0  3G05G08G15                            0.000250000\n"},
+      {RinexVersion::k211, 86700.37, 5, 0, false, 0.0, " 23 12 11  0  5  0.3700000  5  0\n"},
+      {RinexVersion::k211, 129599.5, 0, 14, true, -1.5e-5,
+       " 23 12 11 11 59 59.5000000  0 14G05G08G15G26G27G28G29G31G01G02G03G04-0.000015000\n"
+       "                                G06G07\n"},
+  };
+  for (const EpochCase& c : cases) {
+    FixedText<512> out;
+    FormatEpochLine(out, c.version, EpochLine{CivilFromGps(2292, c.seconds), c.flag, c.count, prns, c.clock, c.clock_offset});
+    EXPECT_EQ(out.View(), c.expected);
+  }
+}
+
+TEST(RinexObservationFormat, SatelliteRecords) {
+  SatelliteRecord r;
+  r.prn = 5;
+  auto set = [&r](Signal s, double v, std::uint8_t lli = 0) {
+    r.value[static_cast<int>(s)] = v, r.present[static_cast<int>(s)] = true, r.lli[static_cast<int>(s)] = lli;
+  };
+  set(Signal::kL1PCode, 20590207.2814);
+  set(Signal::kL1PPhase, 108859366.34849, 1);
+  set(Signal::kL2Code, 20590210.8971);
+  set(Signal::kL2Phase, -84453537.9271, 1);
+  FixedText<512> out;
+  FormatSatelliteRecord(out, RinexVersion::k304, MakeLayout(RinexVersion::k304, {false, true, true}), r);
+  FormatSatelliteRecord(out, RinexVersion::k211, MakeLayout(RinexVersion::k211, {false, true, true}), r);
+  // Mixed types: this satellite's C/A columns stay blank.
+  FormatSatelliteRecord(out, RinexVersion::k211, MakeLayout(RinexVersion::k211, {true, true, true}), r);
+  // No L2 listed: nothing written for it, trailing blanks dropped.
+  FormatSatelliteRecord(out, RinexVersion::k304, MakeLayout(RinexVersion::k304, {true, true, false}), r);
+  EXPECT_EQ(out.View(),
+            "G05  20590207.281   108859366.3481   20590210.897   -84453537.9271\n"
+            "  20590207.281   108859366.3481   20590210.897   -84453537.9271\n"
+            "                  20590207.281   108859366.3481   20590210.897   -84453537.9271\n"
+            "G05                                  20590207.281   108859366.3481\n");
+}
+
+TEST(RinexObservationFormat, ValuesThatDoNotFitStayBlank) {
+  struct Case {
+    double value;
+    const char* text;
+  } cases[] = {{0.0, "         0.000"},        {-0.0004, "        -0.000"},      {9999999999.999, "9999999999.999"},
+               {10000000000.0, "              "}, {-999999999.999, "-999999999.999"}, {-1000000000.0, "              "},
+               {0.0005, "         0.001"},    {1.0004999, "         1.000"}};
+  for (const Case& c : cases) {
+    char field[14];
+    FormatObservationValue(field, c.value);
+    EXPECT_EQ(std::string(field, 14), c.text) << c.value;
+  }
+}
+
+// The fast path agrees with printf's %14.3f (to_chars) everywhere: on
+// values near halves of a thousandth, on negatives rounding to zero, on
+// random phases and ranges.
+TEST(RinexObservationFormat, ValuesPrintAsPrintfWould) {
+  std::vector<double> values = {-0.0, 0.0005, -0.0005, 0.0015, 123456789.0005, -123456789.0005, 999999999.9995,
+                                -999999999.9994, 20590207.2815, 1e-300};
+  std::uint64_t state = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 200000; ++i) {
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+    const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;
+    values.push_back((unit - 0.3) * (i % 3 == 0 ? 3e9 : i % 3 == 1 ? 3e7 : 10.0));
+    values.push_back(std::round(values.back() * 1000.0) / 1000.0 + 0.0005);
+  }
+  for (double v : values) {
+    char field[14];
+    FormatObservationValue(field, v);
+    char expected[40];
+    const auto end = std::to_chars(expected, expected + sizeof expected, v, std::chars_format::fixed, 3).ptr;
+    std::string text(expected, end);
+    if (text.size() < 14) text.insert(0, 14 - text.size(), ' ');
+    if (text.size() > 14) text = std::string(14, ' ');
+    ASSERT_EQ(std::string(field, 14), text) << v;
+  }
+}
+
+// ---- Navigation records ---------------------------------------------------
+
+gnss::BroadcastEphemeris Ephemeris() {
+  gnss::BroadcastEphemeris e;
+  e.prn = 17, e.week = 2291, e.toe = 7200, e.toc = 7200;
+  e.sqrt_a = 5153.6, e.e = 0.01, e.i0 = 0.96, e.omega0 = -1.5, e.omega = 2.0, e.m0 = 0.5;
+  e.delta_n = 4.5e-9, e.idot = 1e-10, e.omega_dot = -8e-9;
+  e.cuc = 1e-6, e.cus = -2e-6, e.crc = 250.0, e.crs = -30.0, e.cic = 1e-7, e.cis = -1e-7;
+  e.af0 = 0.000244140625, e.af1 = -9.094947017729282e-13, e.af2 = 0.0, e.tgd = -9.313225746154785e-10;
+  e.iode = 44, e.iodc = 44, e.health = 0, e.ura = 2;
+  return e;
+}
+
+TEST(RinexNavigationFormat, RecordsOfBothVersions) {
+  FixedText<2048> out;
+  ASSERT_TRUE(FormatNavigationRecord(out, RinexVersion::k304, Ephemeris()));
+  ASSERT_TRUE(FormatNavigationRecord(out, RinexVersion::k211, Ephemeris()));
+  EXPECT_EQ(out.View(),
+            "G17 2023 12 03 02 00 00 2.441406250000E-04-9.094947017729E-13 0.000000000000E+00\n"
+            "     4.400000000000E+01-3.000000000000E+01 4.500000000000E-09 5.000000000000E-01\n"
+            "     1.000000000000E-06 1.000000000000E-02-2.000000000000E-06 5.153600000000E+03\n"
+            "     7.200000000000E+03 1.000000000000E-07-1.500000000000E+00-1.000000000000E-07\n"
+            "     9.600000000000E-01 2.500000000000E+02 2.000000000000E+00-8.000000000000E-09\n"
+            "     1.000000000000E-10 0.000000000000E+00 2.291000000000E+03 0.000000000000E+00\n"
+            "     4.850000000000E+00 0.000000000000E+00-9.313225746155E-10 4.400000000000E+01\n"
+            "     0.000000000000E+00 4.000000000000E+00\n"
+            "17 23 12  3  2  0  0.0 2.441406250000D-04-9.094947017729D-13 0.000000000000D+00\n"
+            "    4.400000000000D+01-3.000000000000D+01 4.500000000000D-09 5.000000000000D-01\n"
+            "    1.000000000000D-06 1.000000000000D-02-2.000000000000D-06 5.153600000000D+03\n"
+            "    7.200000000000D+03 1.000000000000D-07-1.500000000000D+00-1.000000000000D-07\n"
+            "    9.600000000000D-01 2.500000000000D+02 2.000000000000D+00-8.000000000000D-09\n"
+            "    1.000000000000D-10 0.000000000000D+00 2.291000000000D+03 0.000000000000D+00\n"
+            "    4.850000000000D+00 0.000000000000D+00-9.313225746155D-10 4.400000000000D+01\n"
+            "    0.000000000000D+00 4.000000000000D+00\n");
+}
+
+TEST(RinexNavigationFormat, DamagedValuesLeaveTheRecordOut) {
+  gnss::BroadcastEphemeris e = Ephemeris();
+  e.af0 = std::nan("");
+  FixedText<2048> out;
+  EXPECT_FALSE(FormatNavigationRecord(out, RinexVersion::k304, e));
+  e = Ephemeris();
+  e.crc = 1e120;
+  EXPECT_FALSE(FormatNavigationRecord(out, RinexVersion::k304, e));
+  EXPECT_EQ(out.Size(), 0u);
+  EXPECT_DOUBLE_EQ(UraMetres(0), 2.4);
+  EXPECT_DOUBLE_EQ(UraMetres(15), 6144.0);
+  EXPECT_DOUBLE_EQ(UraMetres(-1), 6144.0);
+}
+
+// ---- File names ---------------------------------------------------------------
+
+TEST(RinexFileNames, ShortAndLong) {
+  const CivilTime start = CivilFromGps(2292, 86400.0);
+  EXPECT_EQ(ShortName("SIMU", start, FileKind::kObservation), "simu3450.23o");
+  EXPECT_EQ(ShortName("AB", start, FileKind::kNavigation), "ab__3450.23n");
+  EXPECT_EQ(ShortName("", start, FileKind::kObservation), "rnx_3450.23o");
+  EXPECT_EQ(ShortName("P-12x", start, FileKind::kObservation), "p_123450.23o");
+  EXPECT_EQ(LongName("SIMU", start, 3600.0, 1.0, FileKind::kObservation), "SIMU00XXX_R_20233450000_01H_01S_GO.rnx");
+  EXPECT_EQ(LongName("sim1", CivilFromGps(2292, 90900.0), 900.0, 0.05, FileKind::kObservation),
+            "SIM100XXX_R_20233450115_15M_05C_GO.rnx");
+  EXPECT_EQ(LongName("SIMU", start, 86400.0, 30.0, FileKind::kNavigation), "SIMU00XXX_R_20233450000_01D_GN.rnx");
+  EXPECT_EQ(PeriodCode(0.0), "00U");
+  EXPECT_EQ(PeriodCode(5400.0), "02H");
+  EXPECT_EQ(RateCode(0.0), "00U");
+  EXPECT_EQ(RateCode(120.0), "02M");
+}
+
+// ---- The export's rules, on whole small files -------------------------------
+
+// The file's text with the platform's line ends ("\r\n" on Windows, where
+// RINEX files are text files as the host's are) read back as "\n".
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string bytes = text.str();
+#if defined(_WIN32)
+  std::string lines;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) lines += bytes[i];
+  bytes = lines;
+#endif
+  return bytes;
+}
+
+// The lines after END OF HEADER.
+std::string Body(const std::string& file) {
+  const std::size_t end = file.find("END OF HEADER");
+  return end == std::string::npos ? "" : file.substr(file.find('\n', end) + 1);
+}
+
+class ExportSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("rinex_format_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                        "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    options_.creation_time = "20240101 000000 UTC";
+    options_.program = "morvelin test";
+    options_.fallback_name = "TEST";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static ExportSatellite Sat(std::uint8_t prn, double code, bool slip = false, bool valid = true) {
+    ExportSatellite s;
+    s.prn = prn, s.l1_code = code, s.l1_phase = code / 0.19 + 0.5, s.slip = slip, s.phase_valid = valid;
+    return s;
+  }
+  static ExportEpoch Epoch(double t, const std::vector<ExportSatellite>& sats) {
+    ExportEpoch e;
+    e.receiver_time = t, e.clock_offset = 1e-4, e.satellites = sats.data(), e.count = static_cast<int>(sats.size());
+    return e;
+  }
+
+  fs::path dir_;
+  RinexOptions options_;
+};
+
+// LLI: set at a flagged slip, at the first valid phase after an invalid
+// one, when a satellite comes back after missing epochs, and for every
+// satellite after epochs missing from the data; never at a first sight.
+TEST_F(ExportSession, LossOfLockCases) {
+  options_.week = 2292;
+  ObservationExport out(options_, dir_.string());
+  std::vector<std::vector<ExportSatellite>> epochs = {
+      {Sat(1, 2e7), Sat(2, 2.1e7), Sat(3, 2.2e7)},                      // t 10: first sight, no LLI
+      {Sat(1, 2e7, true), Sat(2, 2.1e7, false, false), Sat(3, 2.2e7)},  // t 11: slip on 1; 2 invalid; 3 fine
+      {Sat(1, 2e7), Sat(2, 2.1e7)},                                     // t 12: 2 back after the invalid phase; 3 gone
+      {Sat(1, 2e7), Sat(2, 2.1e7), Sat(3, 2.2e7)},                      // t 13: 3 back after a gap
+      {Sat(1, 2e7), Sat(2, 2.1e7), Sat(3, 2.2e7)},                      // t 16: epochs missing: all
+  };
+  const double times[] = {10.0, 11.0, 12.0, 13.0, 16.0};
+  for (std::size_t i = 0; i < epochs.size(); ++i) out.Epoch(Epoch(times[i], epochs[i]));
+  RinexOutputs files;
+  ASSERT_TRUE(out.Finish(&files)) << out.Failure();
+  EXPECT_EQ(fs::path(files.observation_path).filename(), "test3440.23o");
+  EXPECT_EQ(files.epochs, 5);
+  EXPECT_EQ(files.signals, 27);
+  EXPECT_EQ(Body(ReadFile(files.observation_path)),
+            "> 2023 12 10 00 00 10.0000000  0  3       0.000100000000\n"
+            "G01  20000000.000   105263158.395\n"
+            "G02  21000000.000   110526316.289\n"
+            "G03  22000000.000   115789474.184\n"
+            "> 2023 12 10 00 00 11.0000000  0  3       0.000100000000\n"
+            "G01  20000000.000   105263158.3951\n"
+            "G02  21000000.000\n"
+            "G03  22000000.000   115789474.184\n"
+            "> 2023 12 10 00 00 12.0000000  0  2       0.000100000000\n"
+            "G01  20000000.000   105263158.395\n"
+            "G02  21000000.000   110526316.2891\n"
+            "> 2023 12 10 00 00 13.0000000  0  3       0.000100000000\n"
+            "G01  20000000.000   105263158.395\n"
+            "G02  21000000.000   110526316.289\n"
+            "G03  22000000.000   115789474.1841\n"
+            "> 2023 12 10 00 00 16.0000000  0  3       0.000100000000\n"
+            "G01  20000000.000   105263158.3951\n"
+            "G02  21000000.000   110526316.2891\n"
+            "G03  22000000.000   115789474.1841\n");
+  const std::string file = ReadFile(files.observation_path);
+  EXPECT_NE(file.find("     1.000                                                  INTERVAL"), std::string::npos);
+  EXPECT_NE(file.find("  2023    12    10     0     0   16.0000000     GPS         TIME OF LAST OBS"),
+            std::string::npos);
+}
+
+// Without week, date or ephemeris the export is refused, saying what to give.
+TEST_F(ExportSession, NoWeekRefused) {
+  ObservationExport out(options_, dir_.string());
+  const std::vector<ExportSatellite> sats = {Sat(1, 2e7)};
+  out.Epoch(Epoch(100.0, sats));
+  RinexOutputs files;
+  EXPECT_FALSE(out.Finish(&files));
+  EXPECT_NE(out.Failure().find("--week N"), std::string_view::npos);
+  EXPECT_NE(out.Failure().find("--date YYYY-MM-DD"), std::string_view::npos);
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+// Epochs before the first ephemeris wait for it; the session then runs
+// over the end of the week, events keep their place, and the navigation
+// file holds each set once, in time order.
+TEST_F(ExportSession, WeekFromALateEphemerisAndOverTheWeekEnd) {
+  ObservationExport out(options_, dir_.string());
+  const std::vector<ExportSatellite> sats = {Sat(7, 2e7)};
+  out.Epoch(Epoch(604798.0, sats));
+  out.EventMarker(604798.5);
+  gnss::BroadcastEphemeris late = Ephemeris(), early = Ephemeris();
+  late.week = 2293, late.toe = late.toc = 0, late.prn = 7;
+  early.week = 2292, early.toe = early.toc = 597600, early.prn = 9;
+  out.Ephemeris(late);
+  out.Epoch(Epoch(604799.0, sats));
+  out.Epoch(Epoch(0.0, sats));
+  out.EventMarker(0.25);
+  out.Epoch(Epoch(1.0, sats));
+  out.Ephemeris(early);
+  out.Ephemeris(late);
+  RinexOutputs files;
+  ASSERT_TRUE(out.Finish(&files)) << out.Failure();
+  EXPECT_EQ(Body(ReadFile(files.observation_path)),
+            "> 2023 12 16 23 59 58.0000000  0  1       0.000100000000\n"
+            "G07  20000000.000   105263158.395\n"
+            "> 2023 12 16 23 59 58.5000000  5  0\n"
+            "> 2023 12 16 23 59 59.0000000  0  1       0.000100000000\n"
+            "G07  20000000.000   105263158.395\n"
+            "> 2023 12 17 00 00  0.0000000  0  1       0.000100000000\n"
+            "G07  20000000.000   105263158.395\n"
+            "> 2023 12 17 00 00  0.2500000  5  0\n"
+            "> 2023 12 17 00 00  1.0000000  0  1       0.000100000000\n"
+            "G07  20000000.000   105263158.395\n");
+  EXPECT_EQ(files.ephemerides, 2);
+  const std::string nav = ReadFile(files.navigation_path);
+  EXPECT_LT(nav.find("G09 2023 12 16 22 00 00"), nav.find("G07 2023 12 17 00 00 00"));
+}
+
+// Motion and occupation: a kinematic start is flag 2; back to static with a
+// new point is flag 3 with its header records; an entry after the last
+// epoch changes nothing.
+TEST_F(ExportSession, OccupationsAndMotion) {
+  options_.version = RinexVersion::k211;
+  options_.week = 2292;
+  ObservationExport out(options_, dir_.string());
+  StationFacts facts;
+  facts.marker_name = "SIMU";
+  facts.antenna_height = 1.5;
+  out.SetStation(facts);
+  const std::vector<ExportSatellite> sats = {Sat(3, 2e7)};
+  out.Epoch(Epoch(100.0, sats));
+  ExportEpoch moving = Epoch(101.0, sats);
+  moving.kinematic = true;
+  out.Epoch(moving);
+  out.StationEntry("PT2", 2.0);
+  out.Epoch(Epoch(102.0, sats));
+  out.StationEntry("PT2", 2.0);
+  out.Epoch(Epoch(103.0, sats));
+  out.StationEntry("END", 0.0);
+  RinexOutputs files;
+  ASSERT_TRUE(out.Finish(&files)) << out.Failure();
+  EXPECT_EQ(fs::path(files.observation_path).filename(), "simu3440.23o");
+  EXPECT_EQ(Body(ReadFile(files.observation_path)),
+            " 23 12 10  0  1 40.0000000  0  1G03                                  0.000100000\n"
+            "  20000000.000   105263158.395\n"
+            " 23 12 10  0  1 41.0000000  2  0\n"
+            " 23 12 10  0  1 41.0000000  0  1G03                                  0.000100000\n"
+            "  20000000.000   105263158.395\n"
+            " 23 12 10  0  1 42.0000000  3  2\n"
+            "PT2                                                         MARKER NAME         \n"
+            "        2.0000        0.0000        0.0000                  ANTENNA: DELTA H/E/N\n"
+            " 23 12 10  0  1 42.0000000  0  1G03                                  0.000100000\n"
+            "  20000000.000   105263158.395\n"
+            " 23 12 10  0  1 43.0000000  0  1G03                                  0.000100000\n"
+            "  20000000.000   105263158.395\n");
+}
+
+// The header, whole, from the first epoch's station facts and types.
+TEST_F(ExportSession, WholeHeader) {
+  options_.week = 2292;
+  ObservationExport out(options_, dir_.string());
+  StationFacts facts;
+  facts.marker_name = "SIMU";
+  facts.receiver_type = "GEODETIC L1/L2";
+  facts.antenna_height = 1.5;
+  facts.has_position = true;
+  facts.latitude = 47.3769, facts.longitude = 8.5417, facts.height = 408.0;
+  out.SetStation(facts);
+  ExportSatellite s = Sat(5, 2e7);
+  s.p_code = true, s.l2 = true, s.l2_code = 2e7 + 1.0, s.l2_phase = 8e7;
+  const std::vector<ExportSatellite> sats = {s};
+  out.Epoch(Epoch(86400.0, sats));
+  RinexOutputs files;
+  ASSERT_TRUE(out.Finish(&files));
+  const std::string file = ReadFile(files.observation_path);
+  EXPECT_EQ(file.substr(0, file.find("> ")),
+            "     3.04           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
+            "morvelin test                           20240101 000000 UTC PGM / RUN BY / DATE \n"
+            "SIMU                                                        MARKER NAME         \n"
+            "GEODETIC                                                    MARKER TYPE         \n"
+            "                                                            OBSERVER / AGENCY   \n"
+            "                    GEODETIC L1/L2                          REC # / TYPE / VERS \n"
+            "                                                            ANT # / TYPE        \n"
+            "  4279227.8065   642719.2221  4670540.8785                  APPROX POSITION XYZ \n"
+            "        1.5000        0.0000        0.0000                  ANTENNA: DELTA H/E/N\n"
+            "G    4 C1W L1W C2W L2W                                      SYS / # / OBS TYPES \n"
+            "G L1W  0.00000                                              SYS / PHASE SHIFT   \n"
+            "G L2W  0.00000                                              SYS / PHASE SHIFT   \n"
+            "interval: not known (fewer than two epochs)                 COMMENT             \n"
+            "  2023    12    11     0     0    0.0000000     GPS         TIME OF FIRST OBS   \n"
+            "  2023    12    11     0     0    0.0000000     GPS         TIME OF LAST OBS    \n"
+            "     0                                                      RCV CLOCK OFFS APPL \n"
+            "                                                            END OF HEADER       \n");
+}
+
+// A file that cannot be created fails the export, and says which.
+TEST_F(ExportSession, UnwritableFolderFails) {
+  options_.week = 2292;
+  ObservationExport out(options_, (dir_ / "missing" / "deeper").string());
+  const std::vector<ExportSatellite> sats = {Sat(1, 2e7)};
+  out.Epoch(Epoch(100.0, sats));
+  EXPECT_NE(out.Failure().find("Unable to create"), std::string_view::npos);
+  EXPECT_FALSE(out.Finish(nullptr));
+}
+
+}  // namespace
+}  // namespace morvelin::rinex
