@@ -1,15 +1,22 @@
 // Any bytes as a raw data file, converted in memory by the re-entrant
-// converter with every sink attached: the host's four files and a counting
-// sink (and the RINEX sink). The conversion must end, read nothing outside
-// its buffers, close every file it opened, and report counts that agree
-// with what the sinks received and with the files on disk.
+// converter with every sink attached: the host's four files, RINEX, the
+// quality report and a counting sink. The conversion must end, read nothing
+// outside its buffers, close every file it opened, write only into its
+// folder, and report counts that agree with what the sinks received and
+// with the files on disk. It fails only as the RINEX sink may (no GPS week
+// to be found in the data).
+#include <dirent.h>
+
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <cstdint>
 #include <string>
 
 #include "fuzz_support.h"
 #include "morvelin/converter.h"
+#include "morvelin/qc.h"
+#include "morvelin/rinex.h"
 
 namespace {
 
@@ -73,6 +80,15 @@ std::size_t CountOf(const std::string& text, const std::string& what) {
   return count;
 }
 
+int FilesIn(const std::string& dir) {
+  DIR* listing = opendir(dir.c_str());
+  if (listing == nullptr) return -1;
+  int files = 0;
+  while (const dirent* entry = readdir(listing)) files += entry->d_name[0] != '.';
+  closedir(listing);
+  return files;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,21 +107,49 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.output_base = base;
   request.kinematic = (size & 1) != 0;
   request.sinks.push_back(&counter);
-  // RINEX: the observation and navigation sink is attached here once it is
-  // part of the library.
+  morvelin::RinexOptions rinex_options;
+  rinex_options.version = (size & 2) != 0 ? morvelin::RinexVersion::k211 : morvelin::RinexVersion::k304;
+  rinex_options.long_names = (size & 4) != 0;
+  rinex_options.creation_time = "20240101 000000 UTC";
+  morvelin::RinexOutputs rinex_outputs;
+  std::string rinex_error;
+  std::unique_ptr<morvelin::ConversionSink> rinex =
+      morvelin::MakeRinexSink(rinex_options, morvelin::fuzz::ScratchDir(), &rinex_outputs, rinex_error);
+  MORVELIN_FUZZ_CHECK(rinex != nullptr);
+  request.sinks.push_back(rinex.get());
+  std::unique_ptr<morvelin::QcSink> quality = morvelin::MakeQcSink(morvelin::QcOptions{});
+  MORVELIN_FUZZ_CHECK(quality != nullptr);
+  request.sinks.push_back(quality.get());
   request.observer = &observer;
   request.abort = &abort;
 
   const morvelin::ConversionOutcome outcome = morvelin::Convert(request);
 
-  MORVELIN_FUZZ_CHECK(outcome.result == morvelin::ConversionResult::kDone);
-  MORVELIN_FUZZ_CHECK(outcome.stopped == (abort.load() != 0));
-  MORVELIN_FUZZ_CHECK(counter.ends == 1 && counter.finishes == 1);
+  const bool done = outcome.result == morvelin::ConversionResult::kDone;
+  MORVELIN_FUZZ_CHECK(done || (!rinex->Failure().empty() && outcome.failure == rinex->Failure()));
+  MORVELIN_FUZZ_CHECK(!done || outcome.stopped == (abort.load() != 0));
+  MORVELIN_FUZZ_CHECK(counter.ends == (done ? 1 : 0) && counter.finishes == 1);
   MORVELIN_FUZZ_CHECK(outcome.counts.epochs == counter.epochs);
   MORVELIN_FUZZ_CHECK(outcome.counts.ephemerides == counter.ephemerides);
   MORVELIN_FUZZ_CHECK(outcome.counts.station_lines == counter.station_lines);
   MORVELIN_FUZZ_CHECK(outcome.counts.events == counter.events);
   MORVELIN_FUZZ_CHECK(morvelin::fuzz::OpenDescriptors() == descriptors);
+
+  // RINEX files are named from the data: they must land in the folder.
+  for (const std::string* path : {&rinex_outputs.observation_path, &rinex_outputs.navigation_path}) {
+    if (path->empty()) continue;
+    const std::string& dir = morvelin::fuzz::ScratchDir();
+    MORVELIN_FUZZ_CHECK(path->compare(0, dir.size() + 1, dir + "/") == 0);
+    MORVELIN_FUZZ_CHECK(path->find('/', dir.size() + 1) == std::string::npos);
+    std::remove(path->c_str());
+  }
+  MORVELIN_FUZZ_CHECK(FilesIn(morvelin::fuzz::ScratchDir()) == 4);  // the host's four, nothing astray
+  if (done) {
+    const morvelin::QcReport report = quality->Report();
+    MORVELIN_FUZZ_CHECK(!morvelin::QcReportText(report).empty());
+    MORVELIN_FUZZ_CHECK(!morvelin::QcReportJson(report).empty());
+    if (size % 3 == 0) MORVELIN_FUZZ_CHECK(!morvelin::QcReportSvg(report).empty());
+  }
 
   // The files hold what was counted: every epoch and observation record in
   // the .gpb, one block per ephemeris, every station line whole.
@@ -117,6 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string sta = ReadFile(base + ".sta");
   MORVELIN_FUZZ_CHECK(static_cast<std::int64_t>(sta.size()) == counter.station_bytes);
   const std::string sum = ReadFile(base + ".sum");
-  MORVELIN_FUZZ_CHECK(!sum.empty());
+  MORVELIN_FUZZ_CHECK(!done || !sum.empty());
   return 0;
 }
