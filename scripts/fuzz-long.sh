@@ -9,7 +9,9 @@
 #   scripts/fuzz-long.sh SECONDS [JOBS] [TARGET...]
 #     SECONDS  time per target (e.g. 3600); JOBS targets at a time
 #              (default: the processor count). CI's smoke run: SECONDS=30.
-#   FUZZ_NICE=19 (default) runs the fuzzers at the lowest priority.
+#   FUZZ_NICE=19 (default) runs the fuzzers at the lowest priority, each in
+#   a session of its own (so Ctrl-C stops the script, not a fuzzer already
+#   running: that one ends at its time).
 # Exit status 1 when a target found something.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,7 +39,11 @@ run_target() {
   local end=$(( $(date +%s) + seconds )) executions=0 found=0 left
   while left=$(( end - $(date +%s) )); [ "$left" -gt 0 ]; do
     local status=0
-    nice -n "${FUZZ_NICE:-19}" "$out/fuzz/$target" "$corpus" "fuzz/corpus/$target" \
+    # Where the scheduler groups processes by session (autogroup), nice
+    # counts only inside a session: the fuzzer gets a session of its own,
+    # lowered as a whole.
+    nice -n "${FUZZ_NICE:-19}" setsid --wait sh -c 'echo "$0" >/proc/self/autogroup 2>/dev/null; exec "$@"' \
+      "${FUZZ_NICE:-19}" "$out/fuzz/$target" "$corpus" "fuzz/corpus/$target" \
       -max_total_time="$left" -max_len="${max_len[$target]:-4096}" -timeout=20 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$findings/" >>"$log" 2>&1 || status=$?
     executions=$(( executions + $(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || echo 0) ))
