@@ -1,31 +1,167 @@
-// Any bytes as a raw data file: the conversion must end (no hang), read
-// nothing outside its buffers, and leave every file closed.
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <string>
-#include <unistd.h>
+// Any bytes as a raw data file, converted in memory by the re-entrant
+// converter with every sink attached: the host's four files, RINEX, the
+// quality report and a counting sink. The conversion must end, read nothing
+// outside its buffers, close every file it opened, write only into its
+// folder, and report counts that agree with what the sinks received and
+// with the files on disk. It fails only as the RINEX sink may (no GPS week
+// to be found in the data).
+#include <dirent.h>
 
-#include "morvelin/morvelin.h"
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <cstdint>
+#include <string>
+
+#include "fuzz_support.h"
+#include "morvelin/converter.h"
+#include "morvelin/qc.h"
+#include "morvelin/rinex.h"
+
+namespace {
+
+using morvelin::fuzz::ReadFile;
+using morvelin::fuzz::ScratchFile;
+
+class CountingSink final : public morvelin::ConversionSink {
+ public:
+  void OnEpoch(const morvelin::EpochEvent& event) override {
+    ++epochs;
+    observations += static_cast<std::int64_t>(event.observations.size());
+    MORVELIN_FUZZ_CHECK(event.epoch != nullptr && event.session != nullptr);
+    MORVELIN_FUZZ_CHECK(event.observations.size() == event.epoch->measurement_count);
+  }
+  void OnEphemeris(const morvelin::EphemerisEvent& event) override {
+    ++ephemerides;
+    MORVELIN_FUZZ_CHECK(event.eph != nullptr);
+  }
+  void OnStationLine(const morvelin::StationLineEvent& event) override {
+    ++station_lines;
+    // Names and descriptions are written as stored, line feeds and all:
+    // the file's size is what C's printf makes of each line.
+    const int length = std::snprintf(nullptr, 0, "STA:  *  %.1f  * %.*s  *  %.3f  *  %.*s  * \n", event.time,
+                                     static_cast<int>(event.point_name.size()), event.point_name.data(),
+                                     event.antenna_height, static_cast<int>(event.description.size()),
+                                     event.description.data());
+    MORVELIN_FUZZ_CHECK(length > 0);
+    station_bytes += length;
+  }
+  void OnEventMarker(const morvelin::EventMarkerEvent& event) override {
+    if (event.counted) ++events;
+  }
+  void OnEnd(const morvelin::RunSummary&) override { ++ends; }
+  bool Finish() override {
+    ++finishes;
+    return true;
+  }
+
+  std::int32_t epochs = 0, ephemerides = 0, station_lines = 0, events = 0, ends = 0, finishes = 0;
+  std::int64_t observations = 0;
+  std::int64_t station_bytes = 0;
+};
+
+// Raises the abort flag after a number of measurement records.
+class StoppingObserver final : public morvelin::ConversionObserver {
+ public:
+  StoppingObserver(std::atomic<std::int32_t>& abort, int stop_after) : abort_(abort), stop_after_(stop_after) {}
+  void OnReceiverTime(double) override {
+    if (stop_after_ > 0 && --stop_after_ == 0) abort_.fetch_add(1);
+  }
+  void OnMessage(double, const char* text, bool) override { MORVELIN_FUZZ_CHECK(text != nullptr); }
+
+ private:
+  std::atomic<std::int32_t>& abort_;
+  int stop_after_;
+};
+
+std::size_t CountOf(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++count;
+  return count;
+}
+
+int FilesIn(const std::string& dir) {
+  DIR* listing = opendir(dir.c_str());
+  if (listing == nullptr) return -1;
+  int files = 0;
+  while (const dirent* entry = readdir(listing)) files += entry->d_name[0] != '.';
+  closedir(listing);
+  return files;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = "/tmp/morvelin-fuzz-" + std::to_string(getpid()) + ".dat";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
+  static const std::string base = ScratchFile("SITE3450");
+  const int descriptors = morvelin::fuzz::OpenDescriptors();
 
-  AutoDetect(path.c_str());
-  MorvelinRequest request;
-  std::memset(&request, 0, sizeof request);
-  request.size = MORVELIN_REQUEST_SIZE;
-  request.options_size = MORVELIN_OPTIONS_SIZE;
-  request.options.kinematic = size > 0 ? data[0] & 1u : 0u;
-  std::memcpy(request.path, path.c_str(), path.size() + 1);
-  MorvelinCallbacks callbacks;
-  std::memset(&callbacks, 0, sizeof callbacks);
-  callbacks.size = MORVELIN_CALLBACKS_SIZE;
-  int32_t result = ConvertFile(&request, &callbacks, 0);
-  if (result != 0) __builtin_trap();  // a raw data file of any content converts
+  // The input's length picks the options, so every byte stays raw data.
+  std::atomic<std::int32_t> abort{0};
+  StoppingObserver observer(abort, size % 13 == 5 ? 1 + (size % 7) : 0);
+  CountingSink counter;
+  morvelin::ConversionRequest request;
+  request.input_path = "SITE3450.dat";
+  request.host_name = "SITE3450.dat";
+  request.read_from_memory = true;
+  request.input_bytes = std::span<const std::uint8_t>(data, size);
+  request.output_base = base;
+  request.kinematic = (size & 1) != 0;
+  request.sinks.push_back(&counter);
+  morvelin::RinexOptions rinex_options;
+  rinex_options.version = (size & 2) != 0 ? morvelin::RinexVersion::k211 : morvelin::RinexVersion::k304;
+  rinex_options.long_names = (size & 4) != 0;
+  rinex_options.creation_time = "20240101 000000 UTC";
+  morvelin::RinexOutputs rinex_outputs;
+  std::string rinex_error;
+  std::unique_ptr<morvelin::ConversionSink> rinex =
+      morvelin::MakeRinexSink(rinex_options, morvelin::fuzz::ScratchDir(), &rinex_outputs, rinex_error);
+  MORVELIN_FUZZ_CHECK(rinex != nullptr);
+  request.sinks.push_back(rinex.get());
+  std::unique_ptr<morvelin::QcSink> quality = morvelin::MakeQcSink(morvelin::QcOptions{});
+  MORVELIN_FUZZ_CHECK(quality != nullptr);
+  request.sinks.push_back(quality.get());
+  request.observer = &observer;
+  request.abort = &abort;
+
+  const morvelin::ConversionOutcome outcome = morvelin::Convert(request);
+
+  const bool done = outcome.result == morvelin::ConversionResult::kDone;
+  MORVELIN_FUZZ_CHECK(done || (!rinex->Failure().empty() && outcome.failure == rinex->Failure()));
+  MORVELIN_FUZZ_CHECK(!done || outcome.stopped == (abort.load() != 0));
+  // A sink may fail as late as when it is finished, after the end of the run.
+  MORVELIN_FUZZ_CHECK(counter.ends == (done ? 1 : counter.ends) && counter.ends <= 1 && counter.finishes == 1);
+  MORVELIN_FUZZ_CHECK(outcome.counts.epochs == counter.epochs);
+  MORVELIN_FUZZ_CHECK(outcome.counts.ephemerides == counter.ephemerides);
+  MORVELIN_FUZZ_CHECK(outcome.counts.station_lines == counter.station_lines);
+  MORVELIN_FUZZ_CHECK(outcome.counts.events == counter.events);
+  MORVELIN_FUZZ_CHECK(morvelin::fuzz::OpenDescriptors() == descriptors);
+
+  // RINEX files are named from the data: they must land in the folder.
+  for (const std::string* path : {&rinex_outputs.observation_path, &rinex_outputs.navigation_path}) {
+    if (path->empty()) continue;
+    const std::string& dir = morvelin::fuzz::ScratchDir();
+    MORVELIN_FUZZ_CHECK(path->compare(0, dir.size() + 1, dir + "/") == 0);
+    MORVELIN_FUZZ_CHECK(path->find('/', dir.size() + 1) == std::string::npos);
+    std::remove(path->c_str());
+  }
+  MORVELIN_FUZZ_CHECK(FilesIn(morvelin::fuzz::ScratchDir()) == 4);  // the host's four, nothing astray
+  if (done) {
+    const morvelin::QcReport report = quality->Report();
+    MORVELIN_FUZZ_CHECK(!morvelin::QcReportText(report).empty());
+    MORVELIN_FUZZ_CHECK(!morvelin::QcReportJson(report).empty());
+    if (size % 3 == 0) MORVELIN_FUZZ_CHECK(!morvelin::QcReportSvg(report).empty());
+  }
+
+  // The files hold what was counted: every epoch and observation record in
+  // the .gpb, one block per ephemeris, every station line whole.
+  const std::string gpb = ReadFile(base + ".gpb");
+  MORVELIN_FUZZ_CHECK(static_cast<std::int64_t>(gpb.size()) ==
+                      202 + 68 * static_cast<std::int64_t>(counter.epochs) + 44 * counter.observations);
+  const std::string epp = ReadFile(base + ".epp");
+  MORVELIN_FUZZ_CHECK(CountOf(epp, "GpsEph") == static_cast<std::size_t>(counter.ephemerides));
+  const std::string sta = ReadFile(base + ".sta");
+  MORVELIN_FUZZ_CHECK(static_cast<std::int64_t>(sta.size()) == counter.station_bytes);
+  const std::string sum = ReadFile(base + ".sum");
+  MORVELIN_FUZZ_CHECK(!done || !sum.empty());
   return 0;
 }

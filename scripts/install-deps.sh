@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # Installs what the native build and its tests need on Debian 12, when it
-# is missing. Usage: scripts/install-deps.sh [--windows]
-#   --windows  also the mingw-w64 cross compiler and Wine (32-bit).
+# is missing. Usage: scripts/install-deps.sh [--windows] [--reliability]
+#   --windows      also the mingw-w64 cross compiler and Wine (32-bit).
+#   --reliability  also what the sanitizer, memcheck, fuzzing and hostile-host
+#                  steps need: valgrind, clang with its libFuzzer runtime, and
+#                  a decimal-comma locale (de_DE.UTF-8, generated).
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           pkg-config dpkg-dev groff-base librsvg2-bin rtklib)
 windows=0
-[ "${1:-}" = "--windows" ] && windows=1
+reliability=0
+for option in "$@"; do
+  case "$option" in
+    --windows) windows=1 ;;
+    --reliability) reliability=1 ;;
+    *) echo "install-deps.sh: unknown option $option" >&2; exit 64 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,10 +28,27 @@ if [ "$windows" = 1 ]; then
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
 fi
-[ "${#missing[@]}" -eq 0 ] && exit 0
+if [ "$reliability" = 1 ]; then
+  for p in valgrind clang libclang-rt-14-dev locales; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+fi
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+# The hostile-host tests convert under a decimal-comma locale.
+make_locale() {
+  [ "$reliability" = 1 ] || return 0
+  locale -a 2>/dev/null | grep -qix 'de_DE.utf8' && return 0
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 ||
+    echo "install-deps.sh: could not generate de_DE.UTF-8; the locale tests will be skipped" >&2
+}
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  make_locale
+  exit 0
+fi
 echo "installing: ${missing[*]}" >&2
 if [ "$windows" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
@@ -29,3 +56,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+make_locale

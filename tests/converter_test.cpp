@@ -96,5 +96,33 @@ TEST(Converter, ParallelConversionsEqualSequentialOnes) {
   }
 }
 
+// A sink that fails when it is finished fails the run with its text, and
+// every sink is finished exactly once, before it or after it (those before
+// it were finished a second time; the conversion fuzz target's counting
+// sink showed it).
+TEST(Converter, EverySinkIsFinishedOnceWhenOneFailsAtTheEnd) {
+  struct Counting : ConversionSink {
+    explicit Counting(bool fail) : fail_(fail) {}
+    bool Finish() override { return ++finishes, !fail_; }
+    std::string_view Failure() const override { return fail_ && finishes > 0 ? "Error: cannot finish" : ""; }
+    int finishes = 0;
+    bool fail_;
+  };
+  Counting first(false), failing(true), last(false);
+  const Bytes bytes = Session().Get();
+  ConversionRequest request;
+  request.input_path = "MEMORY.dat";
+  request.read_from_memory = true;
+  request.input_bytes = std::span<const std::uint8_t>(bytes.data(), bytes.size());
+  request.host_files = false;
+  request.sinks = {&first, &failing, &last};
+  const ConversionOutcome outcome = Convert(request);
+  EXPECT_EQ(outcome.result, ConversionResult::kFailed);
+  EXPECT_EQ(outcome.failure, "Error: cannot finish");
+  EXPECT_EQ(first.finishes, 1);
+  EXPECT_EQ(failing.finishes, 1);
+  EXPECT_EQ(last.finishes, 1);
+}
+
 }  // namespace
 }  // namespace morvelin::test

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -379,6 +380,23 @@ TEST(QcWriters, TextsEscapeWhatTheirFormatsReserve) {
   r.session.station = "A\"<&>\\";
   EXPECT_NE(QcReportJson(r).find("\"station\": \"A\\\"<&>\\\\\""), std::string::npos);
   EXPECT_NE(QcReportSvg(r).find("station A&quot;&lt;&amp;&gt;\\"), std::string::npos);
+}
+
+// Multipath values from damaged data (the conversion fuzz target's bit
+// flips gave an RMS of millions of metres): the picture's axis keeps a
+// bounded number of lines instead of looping for minutes, or for ever once
+// the step no longer moves the value on.
+TEST(QcWriters, AxisOfAHugeOrEndlessValueStaysSmall) {
+  for (const float most : {3.0e6f, 1.0e30f, std::numeric_limits<float>::infinity()}) {
+    QcReport r = SmallReport();
+    r.picture.epochs = {10, 10};
+    r.picture.mean_satellites = r.picture.min_satellites = r.picture.max_satellites = {8.0f, 8.0f};
+    r.picture.mp_samples = {5, 5};
+    r.picture.mp1_rms = r.picture.mp2_rms = {most, 1.0f};
+    const std::string svg = QcReportSvg(r);
+    EXPECT_LT(svg.size(), 200000u) << most;
+    EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n") << most;
+  }
 }
 
 }  // namespace

@@ -114,6 +114,24 @@ TEST(CalendarToGps, FoldsTheWeek) {
   EXPECT_DOUBLE_EQ(sow, 518400.25);
 }
 
+// Month and day are not range-checked: any int32 is carried through the
+// 32-bit arithmetic without overflow (month - 1 of INT32_MIN overflowed;
+// the time parsers' fuzzing found it through a date text "-4444454412/...").
+TEST(CalendarToGps, AnyMonthIsCarriedWithoutOverflow) {
+  const int months[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 13, INT32_MAX};
+  for (int month : months) {
+    int week = -7;
+    double sow = -7.0;
+    CalendarToGps(0, 0, 0.0, month, 1, 2000, week, sow);
+    EXPECT_GE(sow, -604800.0) << month;
+    CalendarToGpsFullWeek(0, 0, 0.0, month, 1, 2000, week, sow);
+  }
+  double t = 0.0;
+  EXPECT_EQ(ParseGpsTime("00:00:00", "-4444454412/1/2000", t), 0);
+  // The fuzzer's own input: hour and month INT32_MIN are accepted as written.
+  EXPECT_EQ(ParseGpsTime("-4444454412:::\0229", "-4444454412:::\0229/\377/k", t), 0);
+}
+
 // Calendar -> GPS -> calendar over 1990-2037 (weeks 500-1023 come back as
 // themselves, later ones through the window), and the full week agrees.
 TEST(CalendarToGps, RoundTripsThroughGpsToCalendar) {

@@ -204,11 +204,11 @@ ConversionOutcome Conversion::Run() {
   const RunSummary summary = Summary(session, plan.day_name);
   for (ConversionSink* sink : sinks_) sink->OnEnd(summary);
 
-  for (ConversionSink* sink : sinks_) {
-    if (!sink->Finish()) {
-      std::string failure(sink->Failure());
-      for (ConversionSink* other : sinks_)
-        if (other != sink) other->Finish();
+  for (std::size_t i = 0; i < sinks_.size(); ++i) {
+    if (!sinks_[i]->Finish()) {
+      std::string failure(sinks_[i]->Failure());
+      // Each sink is finished once: those before it already were.
+      for (std::size_t later = i + 1; later < sinks_.size(); ++later) sinks_[later]->Finish();
       outcome_.result = ConversionResult::kFailed;
       outcome_.failure = failure;
       input_.Close();

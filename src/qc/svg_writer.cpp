@@ -173,7 +173,14 @@ void Series(Page& page, const Axis& axis, double start, double bin_width, const 
 
 void ValueAxis(Page& page, double left, double right, double y0, double scale, double top_value, double step,
                int decimals) {
-  for (double v = 0.0; v <= top_value + 1e-9; v += step) {
+  // Damaged data can put the top far beyond any real value: at most
+  // kMaxTicks lines, counted, since a step too small to move v on (or an
+  // infinite top) would never end the loop.
+  constexpr int kMaxTicks = 40;
+  if (!std::isfinite(top_value) || top_value < 0.0) top_value = 0.0;
+  if (top_value / step > kMaxTicks) step = top_value / kMaxTicks;
+  for (int tick = 0; tick <= kMaxTicks && tick * step <= top_value + 1e-9; ++tick) {
+    const double v = tick * step;
     const double y = y0 - v * scale;
     page.Line(left, y, right, y, v == 0.0 ? "#444444" : "#d0d0d0", v == 0.0 ? 1.0 : 0.6);
     std::string label;

@@ -278,6 +278,9 @@ void ObservationExport::WriteOccupationRecords(int flag, const CivilTime& time) 
 }
 
 void ObservationExport::WriteEvent(double seconds_of_week) {
+  // An event before the first epoch has no file to go to yet (and after a
+  // failure none to go to at all): writing it hit a buffer not yet made.
+  if (!header_written_ || !failure_.empty()) return;
   const std::int32_t week = FollowWeek(week_, previous_seconds_, seconds_of_week);
   FixedText<128> text;
   FormatEpochLine(text, version_,

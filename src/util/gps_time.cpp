@@ -168,7 +168,9 @@ void CalendarToGps(std::int32_t hour, std::int32_t minute, double seconds, std::
   record.tm_min = minute;
   record.tm_hour = hour;
   record.tm_mday = day;
-  record.tm_mon = month - 1;
+  // Month is not range-checked: any int32 is carried into the year, and
+  // month - 1 must not overflow on the way.
+  record.tm_mon = Wrap32(std::int64_t{month} - 1);
   record.tm_year = YearsSince1900(year);
   record.tm_isdst = 0;
   const std::int32_t since_epoch = Wrap32(std::int64_t{SecondsFromDateTime(record)} - GpsEpochSeconds());

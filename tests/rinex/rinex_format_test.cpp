@@ -17,6 +17,10 @@
 #include "rinex/observation_export.h"
 #include "rinex/observation_format.h"
 #include "rinex/rinex_time.h"
+#include "morvelin/converter.h"
+#include "morvelin/rinex.h"
+#include "support/harness.h"
+#include "support/raw_builder.h"
 
 namespace morvelin::rinex {
 namespace {
@@ -497,6 +501,34 @@ TEST_F(ExportSession, UnwritableFolderFails) {
   out.Epoch(Epoch(100.0, sats));
   EXPECT_NE(out.Failure().find("Unable to create"), std::string_view::npos);
   EXPECT_FALSE(out.Finish(nullptr));
+}
+
+// An event marker before the first epoch, in a run whose week is known:
+// it waited for the file, and writing it before the file was started hit
+// a buffer not yet made (found by the conversion fuzz target). The run
+// converts; the event has no place before the header and is left out.
+TEST(RinexSink, EventBeforeTheFirstEpochConverts) {
+  test::RawBuilder raw;
+  raw.Record(19, test::PayloadBuilder().U16(7).F64(86400500.0).Get(), -1, 2);
+  raw.Measurement(86401000.0, 0.25, {test::RawSatellite{}});
+  const test::Bytes bytes = raw.Get();
+  test::TempDir dir;
+  RinexOptions options;
+  options.week = 2292;
+  options.creation_time = "20240101 000000 UTC";
+  RinexOutputs outputs;
+  std::string error;
+  std::unique_ptr<ConversionSink> sink = MakeRinexSink(options, dir.Path(), &outputs, error);
+  ASSERT_NE(sink, nullptr) << error;
+  ConversionRequest request;
+  request.input_path = "SITE3450.dat";
+  request.read_from_memory = true;
+  request.input_bytes = std::span<const std::uint8_t>(bytes.data(), bytes.size());
+  request.host_files = false;
+  request.sinks.push_back(sink.get());
+  const ConversionOutcome outcome = Convert(request);
+  EXPECT_EQ(outcome.result, ConversionResult::kDone) << outcome.failure;
+  EXPECT_EQ(outputs.epochs, 1);
 }
 
 }  // namespace

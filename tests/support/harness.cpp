@@ -1,5 +1,6 @@
 #include "support/harness.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,8 +15,12 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
   std::random_device device;
   std::mt19937_64 random(device());
+  // MORVELIN_TEST_TMPDIR names another folder than the system's temporary
+  // one, e.g. a file system in memory for the tests that make many files.
+  const char* chosen = std::getenv("MORVELIN_TEST_TMPDIR");
+  const fs::path base = chosen != nullptr && *chosen != '\0' ? fs::path(chosen) : fs::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = fs::temp_directory_path() / ("morvelin-test-" + std::to_string(random() % 1000000000));
+    fs::path candidate = base / ("morvelin-test-" + std::to_string(random() % 1000000000));
     std::error_code error;
     if (fs::create_directory(candidate, error)) {
       path_ = candidate.string();

@@ -1,0 +1,158 @@
+// Real faults while the outputs are written, through the exports as a host
+// calls them: every write, flush or close of each output made to fail as a
+// full disk does, at many offsets (the shim, shim.c, loaded with
+// LD_PRELOAD), and a small file system that fills up (tmpfs, where the
+// machine lets the test mount one). A run that lost data ends with -1 and
+// a text naming the file; nothing is deleted; no descriptor stays open.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/descriptors.h"
+#include "support/harness.h"
+
+namespace morvelin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kExtensions[] = {".gpb", ".epp", ".sum", ".sta"};
+enum Kind { kWrite = 0, kFlush = 1, kClose = 2 };
+constexpr const char* kKindNames[] = {"write", "flush", "close"};
+
+struct Shim {
+  void (*arm)(int, const char*, long) = nullptr;
+  long (*calls)() = nullptr;
+  long (*failures)() = nullptr;
+  bool Loaded() const { return arm != nullptr && calls != nullptr && failures != nullptr; }
+};
+
+Shim FindShim() {
+  Shim shim;
+  shim.arm = reinterpret_cast<void (*)(int, const char*, long)>(dlsym(RTLD_DEFAULT, "morvelin_fault_arm"));
+  shim.calls = reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "morvelin_fault_calls"));
+  shim.failures = reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "morvelin_fault_failures"));
+  return shim;
+}
+
+std::string Sample() { return std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat"; }
+
+ConvertOptions Quiet() {
+  ConvertOptions quiet;
+  quiet.message_callback = quiet.progress_callback = false;
+  return quiet;
+}
+
+void RemoveOutputs(const std::string& input) {
+  for (const char* extension : kExtensions) fs::remove(WithExtension(input, extension));
+}
+
+// 1, 2, 3, then about a dozen offsets spread over the calls, and the last.
+std::vector<long> Offsets(long calls) {
+  std::set<long> offsets;
+  for (long n = 1; n <= calls && n <= 3; ++n) offsets.insert(n);
+  for (long step = 1; step <= 12; ++step) offsets.insert(1 + (calls - 1) * step / 12);
+  offsets.insert(calls);
+  offsets.erase(0);
+  return {offsets.begin(), offsets.end()};
+}
+
+class InjectedFaults : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(InjectedFaults, FailTheRunNamingTheFile) {
+  const Shim shim = FindShim();
+  if (!shim.Loaded()) GTEST_SKIP() << "the fault shim is not loaded (run through ctest: LD_PRELOAD)";
+  const int output = std::get<0>(GetParam());
+  const int kind = std::get<1>(GetParam());
+  TempDir dir;
+  const std::string input = dir.File("MORV3450.dat");
+  fs::copy_file(Sample(), input);
+  const std::string target = WithExtension(input, kExtensions[output]);
+
+  shim.arm(kind, kExtensions[output], 0);
+  ASSERT_EQ(Convert(input, Quiet()).result, MORVELIN_DONE);
+  const long calls = shim.calls();
+  shim.arm(-1, "", 0);
+  if (calls == 0) GTEST_SKIP() << "no " << kKindNames[kind] << " call reaches " << kExtensions[output];
+
+  for (long n : Offsets(calls)) {
+    SCOPED_TRACE(std::string(kKindNames[kind]) + " " + std::to_string(n) + " of " + std::to_string(calls) + " on " +
+                 kExtensions[output]);
+    RemoveOutputs(input);
+    const int descriptors = OpenDescriptors();
+    shim.arm(kind, kExtensions[output], n);
+    const Conversion c = Convert(input, Quiet());
+    const long failures = shim.failures();
+    shim.arm(-1, "", 0);
+    ASSERT_GT(failures, 0);
+    EXPECT_EQ(c.result, MORVELIN_FAILED) << c.error_text;
+    EXPECT_NE(c.error_text.find("Unable to write to " + target), std::string::npos) << c.error_text;
+    for (const char* extension : kExtensions) EXPECT_TRUE(FileExists(WithExtension(input, extension))) << extension;
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOutput, InjectedFaults,
+                         ::testing::Combine(::testing::Range(0, 4), ::testing::Values(kWrite, kFlush, kClose)),
+                         [](const auto& info) {
+                           return std::string(kExtensions[std::get<0>(info.param)] + 1) + "_" +
+                                  kKindNames[std::get<1>(info.param)];
+                         });
+
+// A file system of a few pages: the disk fills while one output or another
+// is written. Whatever the size, the run either succeeds with every file
+// whole or fails naming a file; it never reports success over a cut file.
+TEST(FullDisk, SmallFileSystemFillsWhileTheOutputsAreWritten) {
+  TempDir input_dir, mount_dir;
+  const std::string source = input_dir.File("MORV3450.dat");
+  fs::copy_file(Sample(), source);
+  const std::string point = mount_dir.File("disk");
+  fs::create_directory(point);
+  // The input stays outside: a link to it takes no room.
+  const std::string input = point + "/MORV3450.dat";
+
+  // size 0: a file system with room enough, for the reference outputs at
+  // the same path (the .gpb header stores it).
+  std::vector<Bytes> reference;
+  int done = 0, failed = 0;
+  for (int kib : {0, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 256, 384, 512, 1024}) {
+    SCOPED_TRACE(std::to_string(kib) + " KiB");
+    const std::string options = kib == 0 ? "size=16m" : "size=" + std::to_string(kib) + "k";
+    if (mount("morvelin-test", point.c_str(), "tmpfs", 0, options.c_str()) != 0)
+      GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                   << "); the shim and /dev/full cases cover full disks";
+    fs::create_symlink(source, input);
+    const int descriptors = OpenDescriptors();
+    const Conversion c = Convert(input, Quiet());
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    std::vector<Bytes> outputs;
+    for (const char* extension : kExtensions) {
+      const std::string path = WithExtension(input, extension);
+      outputs.push_back(FileExists(path) ? WithoutGpbStamp(ReadBytes(path)) : Bytes{});
+    }
+    if (kib == 0) {
+      ASSERT_EQ(c.result, MORVELIN_DONE) << c.error_text;
+      reference = outputs;
+    } else if (c.result == MORVELIN_DONE) {
+      ++done;
+      for (int i = 0; i < 4; ++i) EXPECT_EQ(outputs[i], reference[i]) << kExtensions[i] << " is not whole";
+    } else {
+      ++failed;
+      EXPECT_EQ(c.result, MORVELIN_FAILED);
+      EXPECT_NE(c.error_text.find(point), std::string::npos) << c.error_text;
+    }
+    ASSERT_EQ(umount(point.c_str()), 0) << std::strerror(errno);
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_GT(done, 0);
+}
+
+}  // namespace
+}  // namespace morvelin::test
