@@ -45,6 +45,11 @@ void CivilFromDays(std::int64_t days, int* year, int* month, int* day) {
 }
 
 std::int64_t GpsTicks(std::int32_t week, double seconds_of_week) {
+  // Damaged data can carry any time: beyond about 30 years either way it is
+  // held there (NaN taken as 0), so that the ticks never overflow.
+  constexpr double kLimit = 1.0e9;
+  if (!(seconds_of_week > -kLimit)) seconds_of_week = std::isnan(seconds_of_week) ? 0.0 : -kLimit;
+  if (seconds_of_week > kLimit) seconds_of_week = kLimit;
   const auto ticks = static_cast<std::int64_t>(std::llround(seconds_of_week * static_cast<double>(kTicksPerSecond)));
   return static_cast<std::int64_t>(week) * kDaysPerWeek * kTicksPerDay + ticks;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,6 +57,17 @@ TEST(RinexTime, CalendarOfGpsTimes) {
     EXPECT_EQ(t.second_ticks, c.second_ticks);
     EXPECT_EQ(t.day_of_year, c.day_of_year);
   }
+}
+
+// Times from damaged data (the conversion fuzz target gave a receiver time
+// whose ticks overflowed 64 bits) are held about 30 years from the week.
+TEST(RinexTime, TimesFarOutOfRangeDoNotOverflow) {
+  const double limit = 1.0e9 * static_cast<double>(kTicksPerSecond);
+  const std::int64_t week = 2292 * 7 * kTicksPerDay;
+  EXPECT_EQ(GpsTicks(2292, 1.0e300), week + static_cast<std::int64_t>(limit));
+  EXPECT_EQ(GpsTicks(2292, -std::numeric_limits<double>::infinity()), week - static_cast<std::int64_t>(limit));
+  EXPECT_EQ(GpsTicks(2292, std::numeric_limits<double>::quiet_NaN()), week);
+  EXPECT_EQ(GpsTicks(2292, 86400.0), week + 86400 * kTicksPerSecond);
 }
 
 TEST(RinexTime, WeekFromDateEphemerisAndFollowing) {
