@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <span>
 
 namespace morvelin {
@@ -81,14 +84,33 @@ class InputStream {
 
  private:
   bool Refill();
+  bool RefillFromReader();
   std::size_t ReadAcrossBlocks(std::uint8_t* out, std::size_t count);
   bool AllocateBuffer();
+  bool DropForward(std::int64_t count);
+  void ReaderLoop();
+  void StopReader();
 
   std::FILE* file_ = nullptr;
   bool owned_ = false;
   bool in_memory_ = false;
   std::span<const std::uint8_t> memory_;
-  std::unique_ptr<std::uint8_t[]> buffer_;  // kBufferSize bytes, for files and streams
+  std::unique_ptr<std::uint8_t[]> buffer_;  // kBufferSize bytes (two blocks with the reader thread)
+  std::int64_t length_ = -1;                // of a file opened by path, measured before any read
+
+  // A file opened by path is read ahead by a second thread into two blocks,
+  // so that the decoding never waits for the read of the next block.
+  bool read_ahead_ = false;
+  std::thread reader_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t block_size_[2] = {0, 0};
+  bool block_full_[2] = {false, false};
+  bool reader_failed_ = false;
+  bool reader_ended_ = false;  // the block that said the end was handed out
+  bool stopping_ = false;
+  int consuming_ = -1;  // the block data_ points into, or -1
+  int next_block_ = 0;
   const std::uint8_t* data_ = nullptr;      // the current block: in buffer_ or in memory_
   std::size_t next_ = 0;  // index of the next byte in data_
   std::size_t end_ = 0;   // bytes valid in data_
