@@ -49,15 +49,18 @@ run convert
 observations=$(awk '/Total Number of Observations/ {print $5}' "$out/TPUT0010.sum")
 for c in "${commands[@]}"; do run "$c"; done
 
-results=$out/times.txt
-: >"$results"
+results=$work/times.txt
+: >"$results.raw"
 for ((i = 1; i <= runs; i++)); do
   for c in "${commands[@]}"; do
-    /usr/bin/time -f "$c $i %e %U %S %M" -a -o "$results" bash -c "$(declare -f run); morvelin=$morvelin input=$input out=$out; run $c"
-    rm -f "$out/copy.dat"
+    /usr/bin/time -f "$c $i %e %U %S %M" -a -o "$results.raw" bash -c "$(declare -f run); morvelin=$morvelin input=$input out=$out; run $c"
+    # Every command writes into an empty folder: none pays for truncating
+    # what an earlier run left.
+    rm -f "$out"/*.dat "$out"/*.gpb "$out"/*.epp "$out"/*.sum "$out"/*.sta "$out"/*.??o "$out"/*.??n "$out"/*.rnx
   done
 done
 
+mv "$results.raw" "$results"
 awk -v size="$size" -v obs="$observations" -v runs="$runs" '
   function median(a, n,   i, j, t) {
     for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
