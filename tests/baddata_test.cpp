@@ -22,17 +22,6 @@ const BadData kBadData[] = {
     {"SNLF3450.dat", MORVELIN_DONE, {0, 1, 2, 0}},
 };
 
-int EpochsIn(const std::string& path) {
-  MeasurementFile* gpb = OpenMeasurementFile(path.c_str(), 0);
-  if (gpb == nullptr) return -1;
-  EpochRecord epoch;
-  ObservationRecord observations[kEpochChannels];
-  int epochs = 0, result;
-  while ((result = ReadMeasurementEpoch(gpb, &epoch, observations)) == 0) ++epochs;
-  CloseMeasurementFile(gpb);
-  return result == -1 ? epochs : -1;
-}
-
 TEST(BadData, EachFileGetsItsOutcome) {
   for (const BadData& bad : kBadData) {
     SCOPED_TRACE(bad.file);

@@ -21,17 +21,6 @@ namespace {
 
 std::string Sample() { return std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat"; }
 
-int EpochsIn(const std::string& path) {
-  MeasurementFile* gpb = OpenMeasurementFile(path.c_str(), 0);
-  if (gpb == nullptr) return -1;
-  EpochRecord epoch;
-  ObservationRecord observations[kEpochChannels];
-  int epochs = 0, result;
-  while ((result = ReadMeasurementEpoch(gpb, &epoch, observations)) == 0) ++epochs;
-  CloseMeasurementFile(gpb);
-  return result == -1 ? epochs : -1;
-}
-
 TEST(Threads, AbortFromAnotherThreadWhileConverting) {
   TempDir dir;
   const std::string input = dir.File("MORV3450.dat");

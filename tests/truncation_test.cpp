@@ -16,18 +16,6 @@ namespace {
 
 std::string TestData(const std::string& name) { return std::string(MORVELIN_TEST_DATA_DIR) + "/data/" + name; }
 
-// Epochs in a measurement file read back whole, or -1 when it is damaged.
-int EpochsIn(const std::string& path) {
-  MeasurementFile* gpb = OpenMeasurementFile(path.c_str(), 4096);
-  if (gpb == nullptr) return -1;
-  EpochRecord epoch;
-  ObservationRecord observations[kEpochChannels];
-  int epochs = 0, result;
-  while ((result = ReadMeasurementEpoch(gpb, &epoch, observations)) == 0) ++epochs;
-  CloseMeasurementFile(gpb);
-  return result == -1 ? epochs : -1;
-}
-
 int LinesIn(const std::string& text) {
   int lines = 0;
   for (char c : text) lines += c == '\n';

@@ -1,5 +1,7 @@
 #include "support/harness.h"
 
+#include "morvelin/gpb.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -144,6 +146,17 @@ std::string WithExtension(const std::string& path, const std::string& extension)
 #endif
   if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return path + extension;
   return path.substr(0, dot) + extension;
+}
+
+int EpochsIn(const std::string& path) {
+  MeasurementFile* gpb = OpenMeasurementFile(path.c_str(), 4096);
+  if (gpb == nullptr) return -1;
+  EpochRecord epoch;
+  ObservationRecord observations[kEpochChannels];
+  int epochs = 0, result;
+  while ((result = ReadMeasurementEpoch(gpb, &epoch, observations)) == 0) ++epochs;
+  CloseMeasurementFile(gpb);
+  return result == -1 ? epochs : -1;
 }
 
 }  // namespace morvelin::test

@@ -70,6 +70,9 @@ Conversion Convert(const std::string& path, const ConvertOptions& options = {});
 // (168-171, 174-177) blanked, for byte-for-byte comparison.
 Bytes WithoutGpbStamp(Bytes gpb);
 
+// Epochs in a measurement file read back whole, or -1 when it is damaged.
+int EpochsIn(const std::string& path);
+
 // Replaces the extension as the library does (for naming expected outputs).
 std::string WithExtension(const std::string& path, const std::string& extension);
 
