@@ -23,20 +23,11 @@ namespace fs = std::filesystem;
 
 fs::path BuildDir() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path(); }
 
-struct Outcome {
-  int exit_code;
-  std::string output;
-};
+using Outcome = CommandOutcome;
 
 // redirections: what follows the command, e.g. "2>&1" or "2>&1 >/dev/full".
 Outcome RunProgram(const std::string& program, const std::string& arguments, const std::string& redirections = "2>&1") {
-  const std::string command = program + " " + arguments + " " + redirections;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  std::array<char, 4096> chunk;
-  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) output.append(chunk.data(), got);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+  return RunCommand(program + " " + arguments + " " + redirections);
 }
 
 const fs::path kCli = BuildDir() / "cli" / "morvelin";

@@ -26,20 +26,9 @@ std::string CliPath() {
   return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "morvelin").string();
 }
 
-struct Outcome {
-  int exit_code;
-  std::string output;  // stdout and stderr together
-};
+using Outcome = CommandOutcome;
 
-Outcome RunCli(const std::string& arguments) {
-  std::string command = CliPath() + " " + arguments + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  std::array<char, 4096> chunk;
-  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) output.append(chunk.data(), got);
-  int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
+Outcome RunCli(const std::string& arguments) { return RunCommand(CliPath() + " " + arguments + " 2>&1"); }
 
 RawBuilder SmallRun() {
   RawBuilder raw;

@@ -25,19 +25,10 @@ fs::path BuildDir() { return fs::read_symlink("/proc/self/exe").parent_path().pa
 const fs::path kCli = BuildDir() / "cli" / "morvelin";
 const std::string kSample = std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat";
 
-struct Outcome {
-  int exit_code;
-  std::string output;
-};
+using Outcome = CommandOutcome;
 
 Outcome Qc(const std::string& arguments, const char* redirections = "2>/dev/null") {
-  const std::string command = kCli.string() + " qc " + arguments + " " + redirections;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  std::array<char, 4096> chunk;
-  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) output.append(chunk.data(), got);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+  return RunCommand(kCli.string() + " qc " + arguments + " " + redirections);
 }
 
 class CliQc : public testing::Test {

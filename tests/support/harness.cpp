@@ -1,5 +1,9 @@
 #include "support/harness.h"
 
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
 #include "morvelin/gpb.h"
 
 #include <cstdlib>
@@ -147,6 +151,18 @@ std::string WithExtension(const std::string& path, const std::string& extension)
   if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return path + extension;
   return path.substr(0, dot) + extension;
 }
+
+#if !defined(_WIN32)
+CommandOutcome RunCommand(const std::string& command_line) {
+  std::FILE* pipe = popen(command_line.c_str(), "r");
+  if (pipe == nullptr) return {-1, ""};
+  std::string output;
+  char chunk[4096];
+  while (std::size_t got = std::fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, got);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+#endif
 
 int EpochsIn(const std::string& path) {
   MeasurementFile* gpb = OpenMeasurementFile(path.c_str(), 4096);

@@ -70,6 +70,15 @@ Conversion Convert(const std::string& path, const ConvertOptions& options = {});
 // (168-171, 174-177) blanked, for byte-for-byte comparison.
 Bytes WithoutGpbStamp(Bytes gpb);
 
+#if !defined(_WIN32)
+// A shell command's exit code and what it printed on standard output.
+struct CommandOutcome {
+  int exit_code;  // -1 when it did not exit normally
+  std::string output;
+};
+CommandOutcome RunCommand(const std::string& command_line);
+#endif
+
 // Epochs in a measurement file read back whole, or -1 when it is damaged.
 int EpochsIn(const std::string& path);
 
