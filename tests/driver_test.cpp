@@ -126,6 +126,30 @@ TEST(Driver, InputThatWouldBeOverwrittenIsRefused) {
   }
 }
 
+// Outputs left by an earlier, longer run are emptied before they are
+// written: no byte of theirs survives past the new end.
+TEST(Driver, LongerEarlierOutputsLeaveNoStaleBytes) {
+  TempDir dir;
+  const std::string input = dir.File("MORV3450.dat");
+  fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat", input);
+  const char* extensions[] = {".gpb", ".epp", ".sum", ".sta"};
+  ASSERT_EQ(Convert(input).result, 0);
+  Bytes first[4];
+  for (int i = 0; i < 4; ++i) {
+    first[i] = ReadBytes(WithExtension(input, extensions[i]));
+    WriteBytes(WithExtension(input, extensions[i]), Bytes(4 << 20, 0xA5));
+  }
+  ASSERT_EQ(Convert(input).result, 0);
+  for (int i = 0; i < 4; ++i) {
+    Bytes again = ReadBytes(WithExtension(input, extensions[i]));
+    if (i == 0) {
+      first[i] = WithoutGpbStamp(first[i]);
+      again = WithoutGpbStamp(again);
+    }
+    EXPECT_EQ(again, first[i]) << extensions[i];
+  }
+}
+
 TEST(Driver, OverlongOutputPathsAreRefusedBeforeAnythingIsCreated) {
   TempDir dir;
   // The measurement file's path must fit its 143-character header field.

@@ -3,7 +3,11 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace morvelin {
@@ -37,6 +41,8 @@ bool IsDirectory(const char* path) {
 
 bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+std::FILE* OpenForWriting(const char* path, bool binary) { return std::fopen(path, binary ? "wb" : "w"); }
+
 #else
 
 bool SameFile(const char* a, const char* b) {
@@ -53,6 +59,25 @@ bool IsDirectory(const char* path) {
 bool PathExists(const char* path) {
   struct stat info;
   return stat(path, &info) == 0;
+}
+
+std::FILE* OpenForWriting(const char* path, bool binary) {
+  const int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || (S_ISREG(info.st_mode) && info.st_size != 0 && ftruncate(fd, 0) != 0)) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return nullptr;
+  }
+  std::FILE* stream = fdopen(fd, binary ? "wb" : "w");
+  if (stream == nullptr) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+  }
+  return stream;
 }
 
 #endif

@@ -49,4 +49,10 @@ bool IsDirectory(const char* path);
 // True when something (a file, a folder, a link) exists at path.
 bool PathExists(const char* path);
 
+// Opens path for writing from its start, emptied, as fopen "wb" (binary) or
+// "w" does. On Linux a file that is empty already is not truncated again:
+// truncating it would make the file system write the whole new file out when
+// it is closed, which a conversion into a fresh folder would wait for.
+std::FILE* OpenForWriting(const char* path, bool binary);
+
 }  // namespace morvelin

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <new>
 
+#include "base/file_io.h"
 #include "base/message.h"
 #include "base/text.h"
 #include "base/text_builder.h"
@@ -80,7 +81,7 @@ MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8
   std::memcpy(header.file_name, header_name, std::strlen(header_name) + 1);
   StampCreationTime(header);
 
-  file->stream = std::fopen(path, "wb");
+  file->stream = OpenForWriting(path, true);
   if (file->stream == nullptr) {
     failure = PathMessage("Error: Unable to open ", path, " for writing");
     return nullptr;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/file_io.h"
+
 namespace morvelin {
 
 namespace {
@@ -15,7 +17,7 @@ bool TextFile::Open(const char* path) {
   if (length >= sizeof path_) length = sizeof path_ - 1;
   std::memcpy(path_, path, length);
   path_[length] = '\0';
-  stream_ = std::fopen(path, "w");
+  stream_ = OpenForWriting(path, false);
   // A larger buffer than the default: fewer, larger writes (nothing a host sees).
   if (stream_ != nullptr) std::setvbuf(stream_, nullptr, _IOFBF, kStreamBuffer);
   return stream_ != nullptr;

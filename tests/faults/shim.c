@@ -9,7 +9,7 @@
  *
  *   morvelin_fault_arm(kind, suffix, n)  kind 0 writes (fwrite, fputs, fputc,
  *       write), 1 fflush, 2 fclose; streams whose path ends with suffix are
- *       watched from their fopen on; n = 0 only counts.
+ *       watched from their fopen (or fdopen) on; n = 0 only counts.
  *   morvelin_fault_calls()     calls of that kind on watched streams so far
  *   morvelin_fault_failures()  calls made to fail so far
  *
@@ -112,6 +112,21 @@ FILE* fopen64(const char* path, const char* mode) {
   if (real == NULL) real = (FILE * (*)(const char*, const char*)) Real("fopen64");
   FILE* stream = real(path, mode);
   Watch(stream, path);
+  return stream;
+}
+
+/* A stream made from a descriptor: its path is the descriptor's link. */
+FILE* fdopen(int descriptor, const char* mode) {
+  static FILE* (*real)(int, const char*);
+  if (real == NULL) real = (FILE * (*)(int, const char*)) Real("fdopen");
+  FILE* stream = real(descriptor, mode);
+  char link[64], path[4096];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+  const ssize_t length = readlink(link, path, sizeof path - 1);
+  if (length > 0) {
+    path[length] = '\0';
+    Watch(stream, path);
+  }
   return stream;
 }
 
