@@ -3,7 +3,7 @@
 # file, on a 12-satellite dual-frequency session of at least 500 MB made by
 # morvelin-sim (kept in build/bench for the next run).
 #
-#   bench/throughput.sh [RUNS]      (default 5 runs of each command)
+#   bench/throughput.sh [RUNS]      (default 7 runs of each command)
 #
 # In one run, alternating, page cache warm: `morvelin convert`, `morvelin
 # convert --rinex` (when the build has it), `cp` and `cat FILE > copy`. For
@@ -12,7 +12,7 @@
 # paired run by run (median, min-max).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-5}
+runs=${1:-7}
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release --target morvelin_cli morvelin_sim >/dev/null
@@ -35,28 +35,35 @@ trap 'rm -rf "$out"' EXIT
 commands=("convert" "cp" "cat")
 if "$morvelin" convert --help | grep -q -- '--rinex'; then commands=("convert" "convert-rinex" "cp" "cat"); fi
 
+# Each command runs under /usr/bin/time for its peak memory; bash's own
+# timer gives wall, user and system time to the millisecond.
+peak=$work/peak.txt
 run() {
+  local timed=(/usr/bin/time -f %M -o "$peak")
   case $1 in
-    convert) "$morvelin" convert -q -d "$out" "$input" >/dev/null ;;
-    convert-rinex) "$morvelin" convert -q --rinex --week 2291 -d "$out" "$input" >/dev/null ;;
-    cp) cp "$input" "$out/copy.dat" ;;
-    cat) cat "$input" >"$out/copy.dat" ;;
+    convert) "${timed[@]}" "$morvelin" convert -q -d "$out" "$input" >/dev/null ;;
+    convert-rinex) "${timed[@]}" "$morvelin" convert -q --rinex --week 2291 -d "$out" "$input" >/dev/null ;;
+    cp) "${timed[@]}" cp "$input" "$out/copy.dat" ;;
+    cat) "${timed[@]}" cat "$input" >"$out/copy.dat" ;;
   esac
 }
+clean() { rm -f "$out"/*; }
 
 # The observation count, from the summary of one conversion (also warms the cache).
 run convert
 observations=$(awk '/Total Number of Observations/ {print $5}' "$out/TPUT0010.sum")
-for c in "${commands[@]}"; do run "$c"; done
+for c in "${commands[@]}"; do run "$c"; clean; done
 
 results=$work/times.txt
 : >"$results.raw"
+TIMEFORMAT='%3R %3U %3S'
 for ((i = 1; i <= runs; i++)); do
   for c in "${commands[@]}"; do
-    /usr/bin/time -f "$c $i %e %U %S %M" -a -o "$results.raw" bash -c "$(declare -f run); morvelin=$morvelin input=$input out=$out; run $c"
+    times=$( { time run "$c"; } 2>&1 )
+    echo "$c $i $times $(cat "$peak")" >>"$results.raw"
     # Every command writes into an empty folder: none pays for truncating
     # what an earlier run left.
-    rm -f "$out"/*.dat "$out"/*.gpb "$out"/*.epp "$out"/*.sum "$out"/*.sta "$out"/*.??o "$out"/*.??n "$out"/*.rnx
+    clean
   done
 done
 

@@ -27,6 +27,7 @@
 #include "base/text_builder.h"
 #include "commands.h"
 #include "convert_sinks.h"
+#include "mapped_input.h"
 #include "morvelin/converter.h"
 
 namespace morvelin::cli {
@@ -295,6 +296,7 @@ std::vector<Job> PlanJobs(const Settings& settings) {
     } else {
       const fs::path path(file);
       request.input_path = file;
+      request.map_input = AllowMappedInput();
       request.host_name = path.filename().string();
       const std::string folder = path.parent_path().string();
       request.output_dir = !settings.output_dir.empty() ? settings.output_dir : folder.empty() ? "." : folder;

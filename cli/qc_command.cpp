@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "mapped_input.h"
 #include "morvelin/qc.h"
 #include "morvelin/util.h"
 #include "qc_options.h"
@@ -115,6 +116,7 @@ int Run(const QcArguments& args) {
     std::unique_ptr<QcSink> sink = MakeQcSink(options);
     ConversionRequest request;
     request.input_path = args.input;
+    request.map_input = AllowMappedInput();
     request.host_files = false;
     request.kinematic = args.kinematic;
     request.sinks = {sink.get()};

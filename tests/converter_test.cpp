@@ -2,6 +2,10 @@
 // and conversions in parallel threads giving the bytes of sequential ones.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <signal.h>
+#endif
+
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -123,6 +127,105 @@ TEST(Converter, EverySinkIsFinishedOnceWhenOneFailsAtTheEnd) {
   EXPECT_EQ(failing.finishes, 1);
   EXPECT_EQ(last.finishes, 1);
 }
+
+// Inputs are mapped on Linux only.
+#if !defined(_WIN32)
+namespace mapped {
+
+// About 10 MB (windows of the mapping are 4 MiB): 12-satellite dual-frequency
+// epochs, junk across the first window's end, a record cut by the end.
+Bytes LargeInput() {
+  RawBuilder raw = Session();
+  std::vector<RawSatellite> satellites(12);
+  for (int s = 0; s < 12; ++s) {
+    satellites[s].prn = static_cast<std::uint8_t>(s + 1);
+    satellites[s].f1 = 0x31;  // phase valid, full L2
+    satellites[s].l2_phase = 80000.0;
+    satellites[s].l2_code_offset = 3.5;
+  }
+  for (int k = 0; raw.Size() < (std::size_t{10} << 20); ++k) {
+    if (k == 4700) raw.Raw(Bytes(3000, 0x74));  // about the 4 MiB mark
+    raw.Measurement(102000.0 + 50.0 * k, 0.5, satellites);
+  }
+  raw.Raw({0x74, 200, 0, 17, 1, 2, 3});
+  return raw.Get();
+}
+
+struct FileRun {
+  ConversionOutcome outcome;
+  Bytes files[4];
+};
+
+FileRun ConvertFile(const std::string& input, const std::string& folder, bool map_input,
+                ConversionObserver* observer = nullptr) {
+  fs::create_directory(folder);
+  ConversionRequest request;
+  request.input_path = input;
+  request.host_name = fs::path(input).filename().string();
+  request.output_dir = folder;
+  request.map_input = map_input;
+  request.observer = observer;
+  FileRun run{Convert(request), {}};
+  const char* extensions[] = {".gpb", ".epp", ".sum", ".sta"};
+  for (int i = 0; i < 4; ++i) run.files[i] = ReadBytes(folder + "/SITE1230" + extensions[i]);
+  run.files[0] = WithoutGpbStamp(run.files[0]);
+  return run;
+}
+
+// A mapped input gives every byte, count and damage figure a read one gives.
+TEST(MappedInput, EqualsReadInput) {
+  TempDir dir;
+  const std::string input = dir.File("SITE1230.dat");
+  WriteBytes(input, LargeInput());
+  const FileRun read = ConvertFile(input, dir.File("read"), false);
+  const FileRun mapped = ConvertFile(input, dir.File("mapped"), true);
+  ASSERT_EQ(read.outcome.result, ConversionResult::kDone);
+  EXPECT_GT(read.outcome.counts.epochs, 11000);
+  EXPECT_EQ(mapped.outcome.result, ConversionResult::kDone);
+  EXPECT_EQ(mapped.outcome.counts.epochs, read.outcome.counts.epochs);
+  EXPECT_EQ(mapped.outcome.damage.skipped_bytes, read.outcome.damage.skipped_bytes);
+  EXPECT_TRUE(mapped.outcome.damage.cut_record && read.outcome.damage.cut_record);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(mapped.files[i], read.files[i]) << i;
+}
+
+// Cuts the input to a tenth at the first progress report.
+class CutOnProgress final : public ConversionObserver {
+ public:
+  explicit CutOnProgress(std::string path) : path_(std::move(path)) {}
+  void OnProgress(std::int64_t, std::int64_t length) override {
+    if (!cut_ && length > 0) fs::resize_file(path_, static_cast<std::uintmax_t>(length / 10));
+    cut_ = true;
+  }
+
+ private:
+  std::string path_;
+  bool cut_ = false;
+};
+
+extern "C" void RecoverOrDie(int, siginfo_t* info, void*) {
+  if (!RecoverMappedInputFault(info->si_addr)) std::abort();
+}
+
+// A file cut short by another program while it is mapped fails the run,
+// named as an unreadable input; the process lives on.
+TEST(MappedInput, FileCutWhileReadFailsTheRun) {
+  struct sigaction action {}, previous {};
+  action.sa_sigaction = RecoverOrDie;
+  action.sa_flags = SA_SIGINFO;
+  ASSERT_EQ(sigaction(SIGBUS, &action, &previous), 0);
+  TempDir dir;
+  const std::string input = dir.File("SITE1230.dat");
+  WriteBytes(input, LargeInput());
+  CutOnProgress cut(input);
+  const FileRun run = ConvertFile(input, dir.File("out"), true, &cut);
+  sigaction(SIGBUS, &previous, nullptr);
+  EXPECT_EQ(run.outcome.result, ConversionResult::kFailed);
+  EXPECT_EQ(run.outcome.failure, "Error: Unable to read SITE1230.dat");
+  EXPECT_EQ(run.outcome.reason, "the file was cut short while it was read");
+}
+
+}  // namespace mapped
+#endif
 
 }  // namespace
 }  // namespace morvelin::test

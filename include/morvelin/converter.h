@@ -41,6 +41,11 @@ struct ConversionRequest {
   // Bytes in memory to read instead of either (kept alive by the caller).
   std::span<const std::uint8_t> input_bytes;
   bool read_from_memory = false;
+  // Read a regular input_path through a memory mapping instead of copying
+  // it in blocks: less work per byte. Only for a program whose SIGBUS
+  // handler calls RecoverMappedInputFault first, so that a file another
+  // program cuts short meanwhile fails the run instead of ending the process.
+  bool map_input = false;
   // The input's name as a host passes it, usually the bare file name: the
   // summary's day is taken from its characters 5 to 7, and the .gpb header
   // stores it with ".gpb". Empty: the path of the .gpb itself.
@@ -95,6 +100,14 @@ struct ConversionOutcome {
 };
 
 ConversionOutcome Convert(const ConversionRequest& request);
+
+// For the SIGBUS handler of a program that sets map_input, with the faulting
+// address (siginfo's si_addr). True when it lay in an input being read by
+// mapping, whose file lost that page: the page now reads as zeros, the run
+// ends failed ("Error: Unable to read ..."), and the handler may return.
+// False for any other fault. Safe to call in a signal handler; always false
+// on Windows, where inputs are never mapped.
+bool RecoverMappedInputFault(const void* address) noexcept;
 
 // The four output paths (.gpb, .epp, .sum, .sta) the request would write,
 // without touching the disk. False, with the host's text in failure, when

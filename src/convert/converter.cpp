@@ -125,7 +125,8 @@ bool Conversion::OpenInput() {
     outcome_.reason = std::strerror(EISDIR);
     return false;
   }
-  if (input_.Open(request_.input_path.c_str())) return true;
+  const char* path = request_.input_path.c_str();
+  if (request_.map_input ? input_.OpenMapped(path) : input_.Open(path)) return true;
   outcome_.reason = std::strerror(errno != 0 ? errno : ENOENT);
   return false;
 }
@@ -193,6 +194,7 @@ ConversionOutcome Conversion::Run() {
   }
   outcome_.stopped = AbortRequested();
   if (input_.ReadFailed()) {
+    if (input_.CutWhileRead()) outcome_.reason = "the file was cut short while it was read";
     return Fail(PathMessage("Error: Unable to read ", plan.day_name));
   }
   // A skip that reached past the end: the last record was cut.

@@ -118,6 +118,8 @@ void InputStream::AttachMemory(std::span<const std::uint8_t> bytes) {
 
 void InputStream::Close() {
   StopReader();
+  CloseMapping();
+  cut_while_read_ = false;
   read_ahead_ = false;
   length_ = -1;
   if (file_ != nullptr && owned_) std::fclose(file_);
@@ -133,6 +135,7 @@ void InputStream::Close() {
 
 std::int64_t InputStream::Length() {
   if (in_memory_) return static_cast<std::int64_t>(memory_.size());
+  if (mapped_) return length_;
   if (file_ == nullptr) return -1;
   if (length_ >= 0 || read_ahead_) return length_;
   std::int64_t here = Tell(file_);
@@ -153,6 +156,7 @@ bool InputStream::Refill() {
     end_ = static_cast<std::size_t>(size - buffer_start_);
     return true;
   }
+  if (mapped_) return !read_failed_ && MapWindow();
   if (file_ == nullptr || read_failed_) return false;
   if (read_ahead_) return RefillFromReader();
   data_ = buffer_.get();
@@ -202,7 +206,7 @@ bool InputStream::Skip(std::int64_t count) {
     return true;
   }
   std::int64_t target = Position() + count;
-  if (in_memory_) {
+  if (in_memory_ || mapped_) {
     // The next Refill starts the block at the target.
     buffer_start_ = target;
     next_ = end_ = 0;

@@ -29,12 +29,18 @@ class InputStream {
   // Opens path for binary reading. False when it cannot be opened or names
   // a directory.
   bool Open(const char* path);
+  // As Open, but a regular file is read through a window of a memory
+  // mapping that slides along it: no copy of the bytes, nothing to wait for.
+  // Only for a caller whose SIGBUS handler calls RecoverMappedInputFault (a
+  // file cut short by another program while it is read). Other files, and
+  // Windows, are read as Open reads them.
+  bool OpenMapped(const char* path);
   // Reads from a stream the caller opened (binary) and keeps open.
   void Attach(std::FILE* stream);
   // Reads the bytes of a buffer the caller keeps alive while they are read.
   void AttachMemory(std::span<const std::uint8_t> bytes);
   void Close();
-  bool IsOpen() const { return file_ != nullptr || in_memory_; }
+  bool IsOpen() const { return file_ != nullptr || in_memory_ || mapped_; }
 
   // Total length in bytes, or -1 when it cannot be measured.
   std::int64_t Length();
@@ -81,9 +87,15 @@ class InputStream {
   std::int64_t Position() const { return buffer_start_ + static_cast<std::int64_t>(next_); }
 
   bool ReadFailed() const { return read_failed_; }
+  // A mapped file became shorter while it was read: some of its bytes were
+  // read as zeros (ReadFailed is true too).
+  bool CutWhileRead() const { return cut_while_read_; }
 
  private:
   bool Refill();
+  bool MapWindow();
+  void UnmapWindow();
+  void CloseMapping();
   bool RefillFromReader();
   std::size_t ReadAcrossBlocks(std::uint8_t* out, std::size_t count);
   bool AllocateBuffer();
@@ -117,6 +129,15 @@ class InputStream {
   std::int64_t buffer_start_ = 0;  // input offset of data_[0]
   std::uint8_t scratch_[kScratchSize];
   bool read_failed_ = false;
+
+  // A file read through a mapping: its descriptor, the window mapped now
+  // and the slot that lets the bus-error handler find it.
+  bool mapped_ = false;
+  int descriptor_ = -1;
+  void* window_ = nullptr;
+  std::size_t window_size_ = 0;
+  int window_slot_ = -1;
+  bool cut_while_read_ = false;
 };
 
 }  // namespace morvelin

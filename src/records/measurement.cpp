@@ -53,30 +53,29 @@ struct SatelliteBlocks {
   bool complete = false;       // every block the record promised arrived
 };
 
+// One satellite block: the 4-byte satellite header and the L1 block in one
+// piece, then the L2 block when the block is dual frequency. Every field of
+// block is set. False when the input ends first.
 bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
-  const std::uint8_t* header = input.Take(kSatelliteHeaderSize);
-  if (header == nullptr) return false;
-  block.prn = header[0];
-  block.f1 = header[1];
-  block.f2 = header[2];
-  block.f3 = header[3];
-
-  const std::uint8_t* l1 = input.Take(kL1BlockSize);
-  if (l1 == nullptr) return false;
-  ByteReader reader{std::span<const std::uint8_t>(l1, kL1BlockSize)};
-  reader.Skip(kL1PseudorangeOffset);
-  reader.F64(block.pseudorange);
-  reader.F64(block.phase);
-  reader.F64(block.third);
-
-  if (block.DualFrequency()) {
-    const std::uint8_t* l2 = input.Take(kL2BlockSize);
-    if (l2 == nullptr) return false;
-    ByteReader l2_reader{std::span<const std::uint8_t>(l2, kL2BlockSize)};
-    l2_reader.Skip(kL2PhaseOffset);
-    l2_reader.F64(block.l2_phase);
-    l2_reader.F64(block.l2_code_offset);
-  }
+  static_assert(kL1PseudorangeOffset + 3 * sizeof(double) <= kL1BlockSize);
+  static_assert(kL2PhaseOffset + 2 * sizeof(double) <= kL2BlockSize);
+  const std::uint8_t* bytes = input.Take(kSatelliteHeaderSize + kL1BlockSize);
+  if (bytes == nullptr) return false;
+  block.prn = bytes[0];
+  block.f1 = bytes[1];
+  block.f2 = bytes[2];
+  block.f3 = bytes[3];
+  const std::uint8_t* l1 = bytes + kSatelliteHeaderSize + kL1PseudorangeOffset;
+  block.pseudorange = LoadLittle<double>(l1);
+  block.phase = LoadLittle<double>(l1 + sizeof(double));
+  block.third = LoadLittle<double>(l1 + 2 * sizeof(double));
+  block.l2_phase = 0.0;
+  block.l2_code_offset = 0.0;
+  if (!block.DualFrequency()) return true;
+  const std::uint8_t* l2 = input.Take(kL2BlockSize);
+  if (l2 == nullptr) return false;
+  block.l2_phase = LoadLittle<double>(l2 + kL2PhaseOffset);
+  block.l2_code_offset = LoadLittle<double>(l2 + kL2PhaseOffset + sizeof(double));
   return true;
 }
 
@@ -99,7 +98,6 @@ SatelliteBlocks ReadSatelliteBlocks(RecordInput& input, int count, bool skip, Sa
   }
   for (int k = 0; k < count && k < kEpochChannels; ++k) {
     SatelliteMeasurement& block = blocks[k];
-    block = SatelliteMeasurement{};
     if (!ReadBlock(input, block)) return result;
     result.count = k + 1;
     if (block.DualFrequency() && !PrnInRange(block)) break;
@@ -135,6 +133,7 @@ class EpochDecoder {
   // drops the epoch.
   bool Store(int k, const SatelliteMeasurement& block) {
     ObservationRecord& slot = state_.epoch_set.observations[k];
+    slot = ObservationRecord{};
     FlagCounters& counters = state_.counters;
     ++state_.total_observations;
     if (block.DualFrequency())
@@ -300,7 +299,6 @@ void DecodeMeasurementRecord(DecodeContext& context) {
   double interval = 0.0;
   EpochInterval(epoch_time, state.previous_epoch_time, &interval);
   EpochDecoder decoder(context, epoch_time, interval);
-  std::memset(static_cast<void*>(set.observations), 0, static_cast<std::size_t>(blocks.count) * sizeof(ObservationRecord));
   for (int k = 0; k < blocks.count; ++k) {
     if (!decoder.Store(k, blocks.blocks[k])) {
       ++state.dropped_epochs;

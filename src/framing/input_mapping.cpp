@@ -1,0 +1,174 @@
+// Reading a raw data file through a window of a memory mapping, and the
+// bus-error recovery that makes it safe when another program cuts the file
+// short while it is read.
+//
+// The window (kWindowSize bytes) slides along the file as the record reader
+// moves; only it is mapped, so the memory a run touches stays small whatever
+// the file's size. Each stream's window is listed in a fixed table that the
+// signal handler reads without locks: a fault inside a listed window is a
+// page the file no longer has, which is replaced by a page of zeros, and the
+// stream reports the input as unreadable at its end.
+#include "framing/input_stream.h"
+
+#include <algorithm>
+
+#include "base/file_io.h"
+
+#include "morvelin/converter.h"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#endif
+
+namespace morvelin {
+
+#if defined(_WIN32)
+
+bool InputStream::OpenMapped(const char* path) { return Open(path); }
+bool InputStream::MapWindow() { return false; }
+void InputStream::CloseMapping() {
+  if (!mapped_) return;
+  UnmapWindow();
+  close(descriptor_);
+  g_windows[window_slot_].taken.store(false);
+  mapped_ = false;
+  descriptor_ = -1;
+  window_slot_ = -1;
+}
+
+void InputStream::UnmapWindow() {}
+bool RecoverMappedInputFault(const void*) noexcept { return false; }
+
+#else
+
+namespace {
+
+constexpr std::size_t kWindowSize = std::size_t{4} << 20;  // a multiple of every page size
+constexpr int kWindowSlots = 64;  // streams read by mapping at once; more are read as Open reads
+
+struct WindowSlot {
+  std::atomic<bool> taken{false};
+  std::atomic<std::uintptr_t> begin{0};
+  std::atomic<std::uintptr_t> end{0};
+  std::atomic<bool> lost{false};
+};
+
+WindowSlot g_windows[kWindowSlots];
+std::atomic<std::uintptr_t> g_page_size{0};
+
+int TakeSlot() {
+  for (int i = 0; i < kWindowSlots; ++i) {
+    bool expected = false;
+    if (g_windows[i].taken.compare_exchange_strong(expected, true)) {
+      g_windows[i].lost.store(false);
+      return i;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool RecoverMappedInputFault(const void* address) noexcept {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  const std::uintptr_t page = g_page_size.load();
+  if (page == 0) return false;
+  for (WindowSlot& slot : g_windows) {
+    if (at < slot.begin.load() || at >= slot.end.load()) continue;
+    void* zeros = mmap(reinterpret_cast<void*>(at & ~(page - 1)), page, PROT_READ,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+    if (zeros == MAP_FAILED) return false;
+    slot.lost.store(true);
+    return true;
+  }
+  return false;
+}
+
+bool InputStream::OpenMapped(const char* path) {
+  Close();
+  if (IsDirectory(path)) return false;
+  const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  struct stat info;
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) {
+    close(descriptor);
+    return Open(path);  // a pipe, a device or an empty file: read as it comes
+  }
+  const int slot = TakeSlot();
+  if (slot < 0) {
+    close(descriptor);
+    return Open(path);
+  }
+  if (g_page_size.load() == 0) g_page_size.store(static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE)));
+  mapped_ = true;
+  descriptor_ = descriptor;
+  window_slot_ = slot;
+  length_ = static_cast<std::int64_t>(info.st_size);
+  return true;
+}
+
+void InputStream::CloseMapping() {
+  if (!mapped_) return;
+  UnmapWindow();
+  close(descriptor_);
+  g_windows[window_slot_].taken.store(false);
+  mapped_ = false;
+  descriptor_ = -1;
+  window_slot_ = -1;
+}
+
+void InputStream::UnmapWindow() {
+  if (window_ == nullptr) return;
+  WindowSlot& slot = g_windows[window_slot_];
+  slot.begin.store(0);
+  slot.end.store(0);
+  munmap(window_, window_size_);
+  window_ = nullptr;
+  window_size_ = 0;
+}
+
+// Maps the window that holds buffer_start_ (the next byte wanted). At the
+// measured end, the file is measured again: bytes added meanwhile are read
+// on; a file that became shorter, or a page that went missing, fails the read.
+bool InputStream::MapWindow() {
+  UnmapWindow();
+  if (buffer_start_ >= length_) {
+    struct stat info;
+    const bool measured = fstat(descriptor_, &info) == 0;
+    const bool lost = g_windows[window_slot_].lost.load();
+    if (lost || !measured || static_cast<std::int64_t>(info.st_size) < length_) {
+      cut_while_read_ = lost || measured;
+      read_failed_ = true;
+      return false;
+    }
+    if (static_cast<std::int64_t>(info.st_size) == length_ || buffer_start_ >= info.st_size) return false;
+    length_ = static_cast<std::int64_t>(info.st_size);
+  }
+  const std::int64_t base = buffer_start_ - buffer_start_ % static_cast<std::int64_t>(kWindowSize);
+  const std::size_t size = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(kWindowSize), length_ - base));
+  void* window = mmap(nullptr, size, PROT_READ, MAP_SHARED, descriptor_, static_cast<off_t>(base));
+  if (window == MAP_FAILED) {
+    read_failed_ = true;
+    return false;
+  }
+  madvise(window, size, MADV_SEQUENTIAL);
+  window_ = window;
+  window_size_ = size;
+  WindowSlot& slot = g_windows[window_slot_];
+  slot.begin.store(reinterpret_cast<std::uintptr_t>(window));
+  slot.end.store(reinterpret_cast<std::uintptr_t>(window) + size);
+  const auto offset = static_cast<std::size_t>(buffer_start_ - base);
+  data_ = static_cast<const std::uint8_t*>(window) + offset;
+  end_ = size - offset;
+  next_ = 0;
+  return true;
+}
+
+#endif
+
+}  // namespace morvelin
