@@ -31,24 +31,15 @@ namespace morvelin {
 
 bool InputStream::OpenMapped(const char* path) { return Open(path); }
 bool InputStream::MapWindow() { return false; }
-void InputStream::CloseMapping() {
-  if (!mapped_) return;
-  UnmapWindow();
-  close(descriptor_);
-  g_windows[window_slot_].taken.store(false);
-  mapped_ = false;
-  descriptor_ = -1;
-  window_slot_ = -1;
-}
-
 void InputStream::UnmapWindow() {}
+void InputStream::CloseMapping() {}
 bool RecoverMappedInputFault(const void*) noexcept { return false; }
 
 #else
 
 namespace {
 
-constexpr std::size_t kWindowSize = std::size_t{4} << 20;  // a multiple of every page size
+constexpr std::int64_t kWindowSize = std::int64_t{4} << 20;  // a multiple of every page size
 constexpr int kWindowSlots = 64;  // streams read by mapping at once; more are read as Open reads
 
 struct WindowSlot {
@@ -149,8 +140,8 @@ bool InputStream::MapWindow() {
     if (static_cast<std::int64_t>(info.st_size) == length_ || buffer_start_ >= info.st_size) return false;
     length_ = static_cast<std::int64_t>(info.st_size);
   }
-  const std::int64_t base = buffer_start_ - buffer_start_ % static_cast<std::int64_t>(kWindowSize);
-  const std::size_t size = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(kWindowSize), length_ - base));
+  const std::int64_t base = buffer_start_ - buffer_start_ % kWindowSize;
+  const std::size_t size = static_cast<std::size_t>(std::min<std::int64_t>(kWindowSize, length_ - base));
   void* window = mmap(nullptr, size, PROT_READ, MAP_SHARED, descriptor_, static_cast<off_t>(base));
   if (window == MAP_FAILED) {
     read_failed_ = true;

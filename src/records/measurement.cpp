@@ -56,7 +56,7 @@ struct SatelliteBlocks {
 // One satellite block: the 4-byte satellite header and the L1 block in one
 // piece, then the L2 block when the block is dual frequency. Every field of
 // block is set. False when the input ends first.
-bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
+inline bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
   static_assert(kL1PseudorangeOffset + 3 * sizeof(double) <= kL1BlockSize);
   static_assert(kL2PhaseOffset + 2 * sizeof(double) <= kL2BlockSize);
   const std::uint8_t* bytes = input.Take(kSatelliteHeaderSize + kL1BlockSize);
@@ -124,97 +124,113 @@ std::uint8_t LockTime(double seconds) {
   return static_cast<std::uint8_t>(static_cast<int>(seconds) & 0xFF);
 }
 
-class EpochDecoder {
- public:
-  EpochDecoder(DecodeContext& context, double epoch_time, double interval)
-      : context_(context), state_(context.state.measurement), time_(epoch_time), interval_(interval) {}
+// The rare cases' texts, kept out of the loop over the satellites.
+[[gnu::noinline]] void ReportSlip(DecodeContext& context, int prn, double time) {
+  MeasurementState& state = context.state.measurement;
+  ++state.slip_count;
+  FixedText<kMessageSize> line;
+  line.Str("PRN: ").Int(prn).Str("  L1 Cycle Slip: # ").Int(state.slip_count).Str(" at ");
+  line.Fixed(time, 2).Str(" \n");
+  context.events.SummaryText(line.View());
 
-  // Fills slot k from block; false when a dual-frequency PRN out of range
-  // drops the epoch.
-  bool Store(int k, const SatelliteMeasurement& block) {
-    ObservationRecord& slot = state_.epoch_set.observations[k];
-    slot = ObservationRecord{};
-    FlagCounters& counters = state_.counters;
-    ++state_.total_observations;
-    if (block.DualFrequency())
-      ++counters.l1_and_l2;
-    else
-      ++counters.l1_only;
+  FixedText<kMessageSize> message;
+  message.Str("PRN: ").Int(prn).Str(", L1 Cycle Slip: # ").Int(state.slip_count);
+  context.events.Message(time, message.View());
+}
 
+[[gnu::noinline]] void ReportInvalidPhase(DecodeContext& context, int prn, bool dual, double time) {
+  std::int32_t& invalid = context.state.measurement.counters.l1_invalid;
+  ++invalid;
+  FixedText<kMessageSize> message;
+  if (dual)
+    message.Str("PRN: ").Int(prn).Str(" Phase invalid: #").Int(invalid);
+  else
+    message.Str("PRN ").Int(prn).Str(", Phase invalid: #").Int(invalid).Str(" ");
+  context.events.Message(time, message.View());
+}
+
+// Fills the epoch's slots from its blocks: the observables, then lock growth,
+// cycle slip, phase validity and lock time, in that order, and the flag
+// counts. False when a dual-frequency PRN out of range drops the epoch (the
+// blocks before it are counted). empty_slots: some slot is left without an
+// observation (a zero pseudorange) and is to be removed.
+bool StoreBlocks(DecodeContext& context, const SatelliteBlocks& blocks, double time, double interval,
+                 bool& empty_slots) {
+  MeasurementState& state = context.state.measurement;
+  FlagCounters tally;  // kept in registers, added to the run's at the end
+  std::int32_t observations = 0;
+  bool stored = true;
+  bool empty = false;
+  for (int k = 0; k < blocks.count; ++k) {
+    const SatelliteMeasurement& block = blocks.blocks[k];
+    ObservationRecord& slot = state.epoch_set.observations[k];
+    const bool dual = block.DualFrequency();
+    ++observations;
+    tally.l1_and_l2 += dual;
+    tally.l1_only += !dual;
+
+    slot.record_size = 0;
     slot.prn = block.prn;
-    // Out of range, a single-frequency block is only left out (its slot keeps
-    // a zero pseudorange); a dual-frequency one drops the whole epoch.
-    if (!PrnInRange(block)) return !block.DualFrequency();
-
-    slot.l1_pseudorange = block.pseudorange;
-    slot.l1_phase = block.phase;
+    slot.lock_time = 0;
+    slot.l2_pseudorange = 0.0;
+    if (!PrnInRange(block)) {
+      // Out of range, a single-frequency block is only left out (its slot
+      // keeps a zero pseudorange); a dual-frequency one drops the whole epoch.
+      slot.l1_pseudorange = slot.l1_phase = slot.l1_third = slot.l2_phase = 0.0;
+      empty = true;
+      if (!dual) continue;
+      stored = false;
+      break;
+    }
+    double l1_pseudorange = block.pseudorange;
+    double l1_phase = block.phase;
+    double& lock = state.lock_seconds[block.prn];
+    lock += interval;
+    if (block.CycleSlip()) [[unlikely]] {
+      ReportSlip(context, block.prn, time);
+      l1_phase += kSlipCycles;
+      lock = 0.0;
+    }
+    if (!block.PhaseValid()) [[unlikely]] {
+      ReportInvalidPhase(context, block.prn, dual, time);
+      l1_pseudorange = 0.0;  // removes the slot before writing
+      lock = 0.0;
+    }
+    slot.lock_time = LockTime(lock);
+    slot.l1_pseudorange = l1_pseudorange;
+    slot.l1_phase = l1_phase;
     slot.l1_third = block.third;
-    if (block.DualFrequency()) slot.l2_phase = block.l2_phase;
-
-    TrackSatellite(slot, block);
+    slot.l2_phase = 0.0;
 
     const bool pcode = block.PCode();
-    if (pcode) ++counters.l1_pcode;
-    if (block.DualFrequency()) {
-      ++counters.l1_ca;
+    tally.l1_pcode += pcode;
+    tally.l1_ca += dual || !pcode;
+    if (dual) {
       if (block.FullL2()) {
-        ++counters.full_l2;
+        ++tally.full_l2;
+        slot.l2_phase = block.l2_phase;
         // The L2 code arrives as an offset from L1, taken after any change
         // the phase check made to L1.
-        slot.l2_pseudorange = slot.l1_pseudorange + block.l2_code_offset;
+        slot.l2_pseudorange = l1_pseudorange + block.l2_code_offset;
       } else {
-        ++counters.l2_squared;
-        slot.l2_phase = 0.0;
+        ++tally.l2_squared;
       }
-    } else if (!pcode) {
-      ++counters.l1_ca;
     }
-    if ((block.f3 & kF3Valid) != 0) ++counters.f3_valid;
-    return true;
+    tally.f3_valid += (block.f3 & kF3Valid) != 0;
+    empty |= l1_pseudorange == 0.0;
   }
-
- private:
-  // Lock growth, cycle slip, phase validity and lock time, in that order.
-  void TrackSatellite(ObservationRecord& slot, const SatelliteMeasurement& block) {
-    double& lock = state_.lock_seconds[block.prn];
-    lock += interval_;
-    const int prn = block.prn;
-
-    if (block.CycleSlip()) {
-      ++state_.slip_count;
-      FixedText<kMessageSize> line;
-      line.Str("PRN: ").Int(prn).Str("  L1 Cycle Slip: # ").Int(state_.slip_count).Str(" at ");
-      line.Fixed(time_, 2).Str(" \n");
-      context_.events.SummaryText(line.View());
-
-      FixedText<kMessageSize> message;
-      message.Str("PRN: ").Int(prn).Str(", L1 Cycle Slip: # ").Int(state_.slip_count);
-      context_.events.Message(time_, message.View());
-      slot.l1_phase += kSlipCycles;
-      lock = 0.0;
-    }
-
-    if (!block.PhaseValid()) {
-      std::int32_t& invalid = state_.counters.l1_invalid;
-      ++invalid;
-      FixedText<kMessageSize> message;
-      if (block.DualFrequency())
-        message.Str("PRN: ").Int(prn).Str(" Phase invalid: #").Int(invalid);
-      else
-        message.Str("PRN ").Int(prn).Str(", Phase invalid: #").Int(invalid).Str(" ");
-      context_.events.Message(time_, message.View());
-      slot.l1_pseudorange = 0.0;  // removes the slot before writing
-      lock = 0.0;
-    }
-
-    slot.lock_time = LockTime(lock);
-  }
-
-  DecodeContext& context_;
-  MeasurementState& state_;
-  double time_;
-  double interval_;
-};
+  FlagCounters& counters = state.counters;
+  state.total_observations += observations;
+  counters.l1_only += tally.l1_only;
+  counters.l1_and_l2 += tally.l1_and_l2;
+  counters.l1_pcode += tally.l1_pcode;
+  counters.l1_ca += tally.l1_ca;
+  counters.full_l2 += tally.full_l2;
+  counters.l2_squared += tally.l2_squared;
+  counters.f3_valid += tally.f3_valid;
+  empty_slots = empty;
+  return stored;
+}
 
 // Moves the slots with an observation up, in order, over those without.
 void RemoveEmptySlots(EpochObservationSet& set) {
@@ -298,12 +314,10 @@ void DecodeMeasurementRecord(DecodeContext& context) {
 
   double interval = 0.0;
   EpochInterval(epoch_time, state.previous_epoch_time, &interval);
-  EpochDecoder decoder(context, epoch_time, interval);
-  for (int k = 0; k < blocks.count; ++k) {
-    if (!decoder.Store(k, blocks.blocks[k])) {
-      ++state.dropped_epochs;
-      return;
-    }
+  bool empty_slots = false;
+  if (!StoreBlocks(context, blocks, epoch_time, interval, empty_slots)) {
+    ++state.dropped_epochs;
+    return;
   }
 
   state.previous_epoch_time = epoch_time;
@@ -312,7 +326,7 @@ void DecodeMeasurementRecord(DecodeContext& context) {
     return;
   }
 
-  RemoveEmptySlots(set);
+  if (empty_slots) RemoveEmptySlots(set);
   epoch.clock_offset = clock_seconds * kSpeedOfLight;
   const SessionInfo session = CurrentSession(station);
   EpochEvent event;
