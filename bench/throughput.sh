@@ -3,7 +3,7 @@
 # file, on a 12-satellite dual-frequency session of at least 500 MB made by
 # morvelin-sim (kept in build/bench for the next run).
 #
-#   bench/throughput.sh [RUNS]      (default 7 runs of each command)
+#   bench/throughput.sh [RUNS]      (default 9 runs of each command)
 #
 # In one run, alternating, page cache warm: `morvelin convert`, `morvelin
 # convert --rinex` (when the build has it), `cp` and `cat FILE > copy`. For
@@ -12,7 +12,7 @@
 # paired run by run (median, min-max).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-7}
+runs=${1:-9}
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release --target morvelin_cli morvelin_sim >/dev/null
@@ -47,7 +47,9 @@ run() {
     cat) "${timed[@]}" cat "$input" >"$out/copy.dat" ;;
   esac
 }
-clean() { rm -f "$out"/*; }
+# Between runs the outputs go and the disk catches up, so that no command
+# pays for the writing of the one before it.
+clean() { rm -f "$out"/*; sync; }
 
 # The observation count, from the summary of one conversion (also warms the cache).
 run convert
