@@ -1,5 +1,6 @@
 // Micro benchmarks of the hot paths: a whole conversion of realistic data,
-// the byte scan over damaged stretches, detection, and number formatting.
+// the byte scan over damaged stretches, measurement decoding, epoch writing,
+// detection, and the number formatting of the ephemeris and RINEX files.
 // Run: build/bench/bench/morvelin_bench (configure with -DMORVELIN_BUILD_BENCH=ON).
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,7 @@
 #include "formats/gpb_writer.h"
 #include "morvelin/converter.h"
 #include "morvelin/morvelin.h"
+#include "rinex/observation_format.h"
 #include "sample_generator.h"
 
 namespace {
@@ -108,14 +110,71 @@ BENCHMARK(BM_AutoDetect);
 
 void BM_FormatEphemerisNumbers(benchmark::State& state) {
   double value = 1.5707963267948966;
+  std::int64_t bytes = 0;
   for (auto _ : state) {
     morvelin::FixedText<128> text;
     text.Exp(value, 14).Char(' ').Exp(static_cast<double>(static_cast<float>(value)), 8).Char(' ').Fixed(value, 3);
     benchmark::DoNotOptimize(text.CStr());
+    bytes += static_cast<std::int64_t>(text.View().size());
     value += 1e-9;
   }
+  state.SetBytesProcessed(bytes);
 }
 BENCHMARK(BM_FormatEphemerisNumbers);
+
+// 12-satellite dual-frequency measurement records, the shape of a real
+// session, decoded from memory without files.
+void BM_DecodeDualFrequencyEpochs(benchmark::State& state) {
+  static const std::vector<std::uint8_t> bytes = [] {
+    std::vector<std::uint8_t> raw;
+    auto f64 = [&raw](double value) {
+      const auto* p = reinterpret_cast<const std::uint8_t*>(&value);
+      raw.insert(raw.end(), p, p + sizeof value);
+    };
+    for (int k = 0; k < 20000; ++k) {
+      const std::size_t length = 4 + 17 + 12 * (4 + 44 + 24);
+      raw.insert(raw.end(), {0x74, static_cast<std::uint8_t>(length & 0xFF), 0, 17});
+      f64(100000000.0 + 50.0 * k);  // receiver time, ms
+      f64(0.25);                     // clock offset, ms
+      raw.push_back(12);
+      for (int s = 1; s <= 12; ++s) {
+        raw.insert(raw.end(), {static_cast<std::uint8_t>(s), 0x31, 0x01, 0x01});
+        raw.insert(raw.end(), 12, 0);
+        f64(20000000.0 + 1000.0 * s);
+        f64(105000000.0 + 10.0 * k);
+        f64(45.0);
+        raw.insert(raw.end(), 16, 0);
+        f64(82000000.0 + 8.0 * k);
+        f64(3.25);
+      }
+    }
+    return raw;
+  }();
+  morvelin::ConversionRequest request;
+  request.input_path = "DUAL0010.dat";
+  request.read_from_memory = true;
+  request.input_bytes = bytes;
+  request.host_files = false;
+  for (auto _ : state) {
+    const morvelin::ConversionOutcome outcome = morvelin::Convert(request);
+    if (outcome.measurement_records != 20000 || outcome.damage.Any()) state.SkipWithError("not 20000 clean epochs");
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_DecodeDualFrequencyEpochs)->Unit(benchmark::kMillisecond);
+
+// RINEX observation values (F14.3), the bulk of an observation file's text.
+void BM_FormatRinexObservations(benchmark::State& state) {
+  double value = 21456789.123;
+  char field[16];
+  for (auto _ : state) {
+    morvelin::rinex::FormatObservationValue(field, value);
+    benchmark::DoNotOptimize(field);
+    value += 0.731;
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 14));
+}
+BENCHMARK(BM_FormatRinexObservations);
 
 }  // namespace
 
