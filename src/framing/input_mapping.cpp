@@ -128,6 +128,12 @@ void InputStream::UnmapWindow() {
 // on; a file that became shorter, or a page that went missing, fails the read.
 bool InputStream::MapWindow() {
   UnmapWindow();
+  // Pages already lost: the rest of the file is not read.
+  if (g_windows[window_slot_].lost.load()) {
+    cut_while_read_ = true;
+    read_failed_ = true;
+    return false;
+  }
   if (buffer_start_ >= length_) {
     struct stat info;
     const bool measured = fstat(descriptor_, &info) == 0;
