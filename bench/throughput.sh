@@ -4,6 +4,7 @@
 # morvelin-sim (kept in build/bench for the next run).
 #
 #   bench/throughput.sh [RUNS]      (default 9 runs of each command)
+#   MORVELIN=path/to/morvelin bench/throughput.sh   (another build, to compare)
 #
 # In one run, alternating, page cache warm: `morvelin convert`, `morvelin
 # convert --rinex` (when the build has it), `cp` and `cat FILE > copy`. For
@@ -16,7 +17,7 @@ runs=${1:-9}
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release --target morvelin_cli morvelin_sim >/dev/null
-morvelin=$PWD/build/release/cli/morvelin
+morvelin=${MORVELIN:-$PWD/build/release/cli/morvelin}
 sim=$PWD/build/release/tools/sim/morvelin-sim
 
 work=build/bench

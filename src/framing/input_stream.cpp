@@ -182,7 +182,7 @@ std::size_t InputStream::ReadAcrossBlocks(std::uint8_t* out, std::size_t count) 
   return done;
 }
 
-std::int64_t InputStream::SkipUntil(std::uint8_t value) {
+std::int64_t InputStream::SkipOver(std::uint8_t value) {
   std::int64_t skipped = 0;
   for (;;) {
     if (next_ == end_ && !Refill()) return skipped;

@@ -77,7 +77,10 @@ class InputStream {
 
   // Moves forward to the next byte equal to value (not consumed), or to the
   // end of the input; returns how many bytes were passed over.
-  std::int64_t SkipUntil(std::uint8_t value);
+  std::int64_t SkipUntil(std::uint8_t value) {
+    if (next_ < end_ && data_[next_] == value) return 0;  // the usual case: right there
+    return SkipOver(value);
+  }
 
   // Moves forward by count bytes (count >= 0) without reading them.
   // Moving past the end is allowed: the next read finds the end.
@@ -93,6 +96,7 @@ class InputStream {
 
  private:
   bool Refill();
+  std::int64_t SkipOver(std::uint8_t value);
   bool MapWindow();
   void UnmapWindow();
   void CloseMapping();

@@ -61,21 +61,25 @@ inline bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
   static_assert(kL2PhaseOffset + 2 * sizeof(double) <= kL2BlockSize);
   const std::uint8_t* bytes = input.Take(kSatelliteHeaderSize + kL1BlockSize);
   if (bytes == nullptr) return false;
-  block.prn = bytes[0];
-  block.f1 = bytes[1];
-  block.f2 = bytes[2];
-  block.f3 = bytes[3];
+  // Read into a local first: the next Take may move the input past these
+  // bytes, and stores into block would make the compiler read the input's
+  // position again.
+  SatelliteMeasurement read;
+  read.prn = bytes[0];
+  read.f1 = bytes[1];
+  read.f2 = bytes[2];
+  read.f3 = bytes[3];
   const std::uint8_t* l1 = bytes + kSatelliteHeaderSize + kL1PseudorangeOffset;
-  block.pseudorange = LoadLittle<double>(l1);
-  block.phase = LoadLittle<double>(l1 + sizeof(double));
-  block.third = LoadLittle<double>(l1 + 2 * sizeof(double));
-  block.l2_phase = 0.0;
-  block.l2_code_offset = 0.0;
-  if (!block.DualFrequency()) return true;
-  const std::uint8_t* l2 = input.Take(kL2BlockSize);
-  if (l2 == nullptr) return false;
-  block.l2_phase = LoadLittle<double>(l2 + kL2PhaseOffset);
-  block.l2_code_offset = LoadLittle<double>(l2 + kL2PhaseOffset + sizeof(double));
+  read.pseudorange = LoadLittle<double>(l1);
+  read.phase = LoadLittle<double>(l1 + sizeof(double));
+  read.third = LoadLittle<double>(l1 + 2 * sizeof(double));
+  if (read.DualFrequency()) {
+    const std::uint8_t* l2 = input.Take(kL2BlockSize);
+    if (l2 == nullptr) return false;
+    read.l2_phase = LoadLittle<double>(l2 + kL2PhaseOffset);
+    read.l2_code_offset = LoadLittle<double>(l2 + kL2PhaseOffset + sizeof(double));
+  }
+  block = read;
   return true;
 }
 
@@ -169,55 +173,56 @@ bool StoreBlocks(DecodeContext& context, const SatelliteBlocks& blocks, double t
     tally.l1_and_l2 += dual;
     tally.l1_only += !dual;
 
-    slot.record_size = 0;
-    slot.prn = block.prn;
-    slot.lock_time = 0;
-    slot.l2_pseudorange = 0.0;
     if (!PrnInRange(block)) {
       // Out of range, a single-frequency block is only left out (its slot
       // keeps a zero pseudorange); a dual-frequency one drops the whole epoch.
-      slot.l1_pseudorange = slot.l1_phase = slot.l1_third = slot.l2_phase = 0.0;
+      slot = ObservationRecord{};
+      slot.prn = block.prn;
       empty = true;
       if (!dual) continue;
       stored = false;
       break;
     }
+    // Everything is worked out before the slot is written: its byte-wide
+    // fields would otherwise make the compiler read the block again.
     double l1_pseudorange = block.pseudorange;
     double l1_phase = block.phase;
     double& lock = state.lock_seconds[block.prn];
-    lock += interval;
+    double held = lock + interval;
     if (block.CycleSlip()) [[unlikely]] {
       ReportSlip(context, block.prn, time);
       l1_phase += kSlipCycles;
-      lock = 0.0;
+      held = 0.0;
     }
     if (!block.PhaseValid()) [[unlikely]] {
       ReportInvalidPhase(context, block.prn, dual, time);
       l1_pseudorange = 0.0;  // removes the slot before writing
-      lock = 0.0;
+      held = 0.0;
     }
-    slot.lock_time = LockTime(lock);
-    slot.l1_pseudorange = l1_pseudorange;
-    slot.l1_phase = l1_phase;
-    slot.l1_third = block.third;
-    slot.l2_phase = 0.0;
-
+    lock = held;
     const bool pcode = block.PCode();
+    const bool full_l2 = dual && block.FullL2();
     tally.l1_pcode += pcode;
     tally.l1_ca += dual || !pcode;
-    if (dual) {
-      if (block.FullL2()) {
-        ++tally.full_l2;
-        slot.l2_phase = block.l2_phase;
-        // The L2 code arrives as an offset from L1, taken after any change
-        // the phase check made to L1.
-        slot.l2_pseudorange = l1_pseudorange + block.l2_code_offset;
-      } else {
-        ++tally.l2_squared;
-      }
-    }
+    tally.full_l2 += full_l2;
+    tally.l2_squared += dual && !full_l2;
     tally.f3_valid += (block.f3 & kF3Valid) != 0;
     empty |= l1_pseudorange == 0.0;
+
+    const double l2_phase = full_l2 ? block.l2_phase : 0.0;
+    // The L2 code arrives as an offset from L1, taken after any change the
+    // phase check made to L1.
+    const double l2_pseudorange = full_l2 ? l1_pseudorange + block.l2_code_offset : 0.0;
+    const double third = block.third;
+    const std::uint8_t prn = block.prn;
+    slot.record_size = 0;
+    slot.prn = prn;
+    slot.lock_time = LockTime(held);
+    slot.l1_pseudorange = l1_pseudorange;
+    slot.l1_phase = l1_phase;
+    slot.l1_third = third;
+    slot.l2_pseudorange = l2_pseudorange;
+    slot.l2_phase = l2_phase;
   }
   FlagCounters& counters = state.counters;
   state.total_observations += observations;
