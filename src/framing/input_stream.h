@@ -75,6 +75,11 @@ class InputStream {
     return ReadAcrossBlocks(scratch_, count) == count ? scratch_ : nullptr;
   }
 
+  // The next count bytes if the buffer holds them already, else null; none
+  // is consumed. Consume(count) then moves past at most that many.
+  const std::uint8_t* Peek(std::size_t count) const { return count <= end_ - next_ ? data_ + next_ : nullptr; }
+  void Consume(std::size_t count) { next_ += count <= end_ - next_ ? count : end_ - next_; }
+
   // Moves forward to the next byte equal to value (not consumed), or to the
   // end of the input; returns how many bytes were passed over.
   std::int64_t SkipUntil(std::uint8_t value) {

@@ -58,6 +58,11 @@ class RecordInput {
   // The next count bytes in one piece, valid until the next read; null when
   // the input ends first.
   const std::uint8_t* Take(std::size_t count) { return stream_.Take(count); }
+  // The next count bytes where they already lie in one piece, without
+  // consuming them; null otherwise (they may still arrive, through Take).
+  const std::uint8_t* Peek(std::size_t count) const { return stream_.Peek(count); }
+  // Consumes count bytes that Peek showed.
+  void Consume(std::size_t count) { stream_.Consume(count); }
 
   std::int64_t Position() const { return stream_.Position(); }
 

@@ -53,31 +53,45 @@ struct SatelliteBlocks {
   bool complete = false;       // every block the record promised arrived
 };
 
-// One satellite block: the 4-byte satellite header and the L1 block in one
-// piece, then the L2 block when the block is dual frequency. Every field of
-// block is set. False when the input ends first.
-inline bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
-  static_assert(kL1PseudorangeOffset + 3 * sizeof(double) <= kL1BlockSize);
-  static_assert(kL2PhaseOffset + 2 * sizeof(double) <= kL2BlockSize);
-  const std::uint8_t* bytes = input.Take(kSatelliteHeaderSize + kL1BlockSize);
-  if (bytes == nullptr) return false;
-  // Read into a local first: the next Take may move the input past these
-  // bytes, and stores into block would make the compiler read the input's
-  // position again.
-  SatelliteMeasurement read;
-  read.prn = bytes[0];
-  read.f1 = bytes[1];
-  read.f2 = bytes[2];
-  read.f3 = bytes[3];
+constexpr std::size_t kSingleBlockSize = kSatelliteHeaderSize + kL1BlockSize;
+constexpr std::size_t kLongestBlockSize = kSingleBlockSize + kL2BlockSize;
+static_assert(kL1PseudorangeOffset + 3 * sizeof(double) <= kL1BlockSize);
+static_assert(kL2PhaseOffset + 2 * sizeof(double) <= kL2BlockSize);
+
+// The satellite header and L1 block (kSingleBlockSize bytes at bytes); the
+// L2 fields are zero.
+inline void ParseSingleBlock(const std::uint8_t* bytes, SatelliteMeasurement& block) {
+  block.prn = bytes[0];
+  block.f1 = bytes[1];
+  block.f2 = bytes[2];
+  block.f3 = bytes[3];
   const std::uint8_t* l1 = bytes + kSatelliteHeaderSize + kL1PseudorangeOffset;
-  read.pseudorange = LoadLittle<double>(l1);
-  read.phase = LoadLittle<double>(l1 + sizeof(double));
-  read.third = LoadLittle<double>(l1 + 2 * sizeof(double));
+  block.pseudorange = LoadLittle<double>(l1);
+  block.phase = LoadLittle<double>(l1 + sizeof(double));
+  block.third = LoadLittle<double>(l1 + 2 * sizeof(double));
+  block.l2_phase = 0.0;
+  block.l2_code_offset = 0.0;
+}
+
+// The L2 block (kL2BlockSize bytes at bytes) of a dual-frequency block.
+inline void ParseL2Block(const std::uint8_t* bytes, SatelliteMeasurement& block) {
+  block.l2_phase = LoadLittle<double>(bytes + kL2PhaseOffset);
+  block.l2_code_offset = LoadLittle<double>(bytes + kL2PhaseOffset + sizeof(double));
+}
+
+// One satellite block from the input: the header and L1 block in one piece,
+// then the L2 block when it is dual frequency. False when the input ends
+// first.
+inline bool ReadBlock(RecordInput& input, SatelliteMeasurement& block) {
+  const std::uint8_t* bytes = input.Take(kSingleBlockSize);
+  if (bytes == nullptr) return false;
+  // Parsed into a local: the next Take may move the input past these bytes.
+  SatelliteMeasurement read;
+  ParseSingleBlock(bytes, read);
   if (read.DualFrequency()) {
     const std::uint8_t* l2 = input.Take(kL2BlockSize);
     if (l2 == nullptr) return false;
-    read.l2_phase = LoadLittle<double>(l2 + kL2PhaseOffset);
-    read.l2_code_offset = LoadLittle<double>(l2 + kL2PhaseOffset + sizeof(double));
+    ParseL2Block(l2, read);
   }
   block = read;
   return true;
@@ -153,20 +167,21 @@ std::uint8_t LockTime(double seconds) {
   context.events.Message(time, message.View());
 }
 
-// Fills the epoch's slots from its blocks: the observables, then lock growth,
-// cycle slip, phase validity and lock time, in that order, and the flag
-// counts. False when a dual-frequency PRN out of range drops the epoch (the
-// blocks before it are counted). empty_slots: some slot is left without an
-// observation (a zero pseudorange) and is to be removed.
-bool StoreBlocks(DecodeContext& context, const SatelliteBlocks& blocks, double time, double interval,
-                 bool& empty_slots) {
-  MeasurementState& state = context.state.measurement;
-  FlagCounters tally;  // kept in registers, added to the run's at the end
+// Storing an epoch's blocks into its slots: the flag counts are kept here
+// (in registers) and added to the run's once the epoch is done.
+struct EpochStore {
+  DecodeContext& context;
+  double time;
+  double interval;
+  FlagCounters tally;
   std::int32_t observations = 0;
-  bool stored = true;
-  bool empty = false;
-  for (int k = 0; k < blocks.count; ++k) {
-    const SatelliteMeasurement& block = blocks.blocks[k];
+  bool empty_slots = false;  // some slot has no observation (a zero pseudorange)
+
+  // Slot k from block: the observables, then lock growth, cycle slip, phase
+  // validity and lock time, in that order, and the flag counts. False when a
+  // dual-frequency PRN out of range drops the epoch.
+  [[gnu::always_inline]] bool Store(int k, const SatelliteMeasurement& block) {
+    MeasurementState& state = context.state.measurement;
     ObservationRecord& slot = state.epoch_set.observations[k];
     const bool dual = block.DualFrequency();
     ++observations;
@@ -178,10 +193,8 @@ bool StoreBlocks(DecodeContext& context, const SatelliteBlocks& blocks, double t
       // keeps a zero pseudorange); a dual-frequency one drops the whole epoch.
       slot = ObservationRecord{};
       slot.prn = block.prn;
-      empty = true;
-      if (!dual) continue;
-      stored = false;
-      break;
+      empty_slots = true;
+      return !dual;
     }
     // Everything is worked out before the slot is written: its byte-wide
     // fields would otherwise make the compiler read the block again.
@@ -207,7 +220,7 @@ bool StoreBlocks(DecodeContext& context, const SatelliteBlocks& blocks, double t
     tally.full_l2 += full_l2;
     tally.l2_squared += dual && !full_l2;
     tally.f3_valid += (block.f3 & kF3Valid) != 0;
-    empty |= l1_pseudorange == 0.0;
+    empty_slots |= l1_pseudorange == 0.0;
 
     const double l2_phase = full_l2 ? block.l2_phase : 0.0;
     // The L2 code arrives as an offset from L1, taken after any change the
@@ -223,17 +236,60 @@ bool StoreBlocks(DecodeContext& context, const SatelliteBlocks& blocks, double t
     slot.l1_third = third;
     slot.l2_pseudorange = l2_pseudorange;
     slot.l2_phase = l2_phase;
+    return true;
   }
-  FlagCounters& counters = state.counters;
-  state.total_observations += observations;
-  counters.l1_only += tally.l1_only;
-  counters.l1_and_l2 += tally.l1_and_l2;
-  counters.l1_pcode += tally.l1_pcode;
-  counters.l1_ca += tally.l1_ca;
-  counters.full_l2 += tally.full_l2;
-  counters.l2_squared += tally.l2_squared;
-  counters.f3_valid += tally.f3_valid;
-  empty_slots = empty;
+
+  void AddCounts() const {
+    MeasurementState& state = context.state.measurement;
+    FlagCounters& counters = state.counters;
+    state.total_observations += observations;
+    counters.l1_only += tally.l1_only;
+    counters.l1_and_l2 += tally.l1_and_l2;
+    counters.l1_pcode += tally.l1_pcode;
+    counters.l1_ca += tally.l1_ca;
+    counters.full_l2 += tally.full_l2;
+    counters.l2_squared += tally.l2_squared;
+    counters.f3_valid += tally.f3_valid;
+  }
+};
+
+// The blocks read before (ReadSatelliteBlocks) into the slots. False when
+// the epoch is dropped.
+bool StoreBlocks(EpochStore& store, const SatelliteBlocks& blocks) {
+  bool stored = true;
+  for (int k = 0; k < blocks.count && stored; ++k) stored = store.Store(k, blocks.blocks[k]);
+  store.AddCounts();
+  return stored;
+}
+
+// The usual case, where the longest the record's blocks can be already lies
+// in the input: each block is parsed in place and stored at once (no cut can
+// leave half a record behind), and reading stops, as ReadSatelliteBlocks
+// does, right after a dual-frequency block whose PRN is out of range. The
+// blocks parsed are kept for the epoch event. False when the epoch is
+// dropped; count blocks is how many were parsed.
+bool DecodeBlocksInPlace(EpochStore& store, RecordInput& input, const std::uint8_t* bytes, int count,
+                         SatelliteMeasurement* blocks, int& parsed) {
+  std::size_t used = 0;
+  bool stored = true;
+  int k = 0;
+  while (k < count && stored) {
+    // Parsed into a local, stored from it, then kept: the compiler keeps it
+    // in registers.
+    SatelliteMeasurement block;
+    ParseSingleBlock(bytes + used, block);
+    used += kSingleBlockSize;
+    if (block.DualFrequency()) {
+      ParseL2Block(bytes + used, block);
+      used += kL2BlockSize;
+    }
+    stored = store.Store(k, block);
+    blocks[k] = block;
+    ++k;
+  }
+  input.Consume(used);
+  store.AddCounts();
+  parsed = k;
   return stored;
 }
 
@@ -304,23 +360,35 @@ void DecodeMeasurementRecord(DecodeContext& context) {
 
   // An epoch that is skipped anyway is read to its end; its blocks only count.
   const bool skip = too_many || !on_grid;
-  const SatelliteBlocks blocks = ReadSatelliteBlocks(context.input, count, skip, state.satellites);
-  // The rest of a cut record never arrived: nothing of it is used.
-  if (!blocks.complete) {
-    state.cut_record = true;
-    return;
-  }
-  if (skip) {
-    state.counters.l1_only += blocks.singles;
-    state.total_observations += blocks.singles;
-    ++state.dropped_epochs;
-    return;
-  }
-
   double interval = 0.0;
-  EpochInterval(epoch_time, state.previous_epoch_time, &interval);
-  bool empty_slots = false;
-  if (!StoreBlocks(context, blocks, epoch_time, interval, empty_slots)) {
+  EpochStore store{context, epoch_time, 0.0, {}};
+  int stored_blocks = 0;
+  bool stored = false;
+  const std::uint8_t* in_place =
+      skip ? nullptr : context.input.Peek(static_cast<std::size_t>(count) * kLongestBlockSize);
+  if (in_place != nullptr) {
+    EpochInterval(epoch_time, state.previous_epoch_time, &interval);
+    store.interval = interval;
+    stored = DecodeBlocksInPlace(store, context.input, in_place, count, state.satellites, stored_blocks);
+  } else {
+    const SatelliteBlocks blocks = ReadSatelliteBlocks(context.input, count, skip, state.satellites);
+    // The rest of a cut record never arrived: nothing of it is used.
+    if (!blocks.complete) {
+      state.cut_record = true;
+      return;
+    }
+    if (skip) {
+      state.counters.l1_only += blocks.singles;
+      state.total_observations += blocks.singles;
+      ++state.dropped_epochs;
+      return;
+    }
+    EpochInterval(epoch_time, state.previous_epoch_time, &interval);
+    store.interval = interval;
+    stored = StoreBlocks(store, blocks);
+    stored_blocks = blocks.count;
+  }
+  if (!stored) {
     ++state.dropped_epochs;
     return;
   }
@@ -331,7 +399,7 @@ void DecodeMeasurementRecord(DecodeContext& context) {
     return;
   }
 
-  if (empty_slots) RemoveEmptySlots(set);
+  if (store.empty_slots) RemoveEmptySlots(set);
   epoch.clock_offset = clock_seconds * kSpeedOfLight;
   const SessionInfo session = CurrentSession(station);
   EpochEvent event;
@@ -339,7 +407,7 @@ void DecodeMeasurementRecord(DecodeContext& context) {
   event.observations = std::span<const ObservationRecord>(set.observations, set.epoch.measurement_count);
   event.receiver_time = received_time;
   event.clock_offset = clock_seconds;
-  event.satellites = std::span<const SatelliteMeasurement>(state.satellites, static_cast<std::size_t>(blocks.count));
+  event.satellites = std::span<const SatelliteMeasurement>(state.satellites, static_cast<std::size_t>(stored_blocks));
   event.session = &session;
   context.events.Epoch(event);
 }
