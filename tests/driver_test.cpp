@@ -2,6 +2,10 @@
 // the end of a run.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -149,6 +153,21 @@ TEST(Driver, LongerEarlierOutputsLeaveNoStaleBytes) {
     EXPECT_EQ(again, first[i]) << extensions[i];
   }
 }
+
+#if !defined(_WIN32)
+// Disk space reserved ahead of the measurement file's writes is given back:
+// the file holds no more blocks than its bytes need (give or take the file
+// system's own rounding), not a reservation step of 32 MiB.
+TEST(Driver, MeasurementFileKeepsNoReservedSpace) {
+  TempDir dir;
+  const std::string input = dir.File("MORV3450.dat");
+  fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat", input);
+  ASSERT_EQ(Convert(input).result, 0);
+  struct stat info;
+  ASSERT_EQ(stat(WithExtension(input, ".gpb").c_str(), &info), 0);
+  EXPECT_LE(static_cast<std::int64_t>(info.st_blocks) * 512, static_cast<std::int64_t>(info.st_size) + (1 << 20));
+}
+#endif
 
 TEST(Driver, OverlongOutputPathsAreRefusedBeforeAnythingIsCreated) {
   TempDir dir;

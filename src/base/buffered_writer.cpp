@@ -1,14 +1,23 @@
 #include "base/buffered_writer.h"
 
+#include "base/file_io.h"
+
 #include <new>
 
 namespace morvelin {
 
-bool BufferedWriter::Attach(std::FILE* stream, std::size_t capacity, bool background) {
+namespace {
+constexpr std::int64_t kReserveStep = std::int64_t{32} << 20;
+}  // namespace
+
+bool BufferedWriter::Attach(std::FILE* stream, std::size_t capacity, bool background, bool reserve) {
   Stop();
   stream_ = stream;
   used_ = 0;
   failed_ = false;
+  reserve_ = reserve && stream != nullptr;
+  written_ = reserved_ = reserve_ ? Tell(stream) : 0;
+  if (written_ < 0) reserve_ = false;
   const std::size_t blocks = background ? 2 : 1;
   buffers_.reset(new (std::nothrow) unsigned char[capacity * blocks]);
   capacity_ = buffers_ ? capacity : 0;
@@ -33,7 +42,7 @@ void BufferedWriter::WriterLoop() {
     unsigned char* block = pending_;
     const std::size_t size = pending_size_;
     lock.unlock();
-    const bool ok = stream_ != nullptr && std::fwrite(block, 1, size, stream_) == size;
+    const bool ok = WriteOut(block, size);
     lock.lock();
     if (!ok) failed_ = true;
     pending_ = nullptr;
@@ -65,7 +74,7 @@ bool BufferedWriter::Drain() {
   used_ = 0;
   if (size == 0) return !failed_;
   if (!background_) {
-    if (stream_ == nullptr || std::fwrite(filling_, 1, size, stream_) != size) failed_ = true;
+    if (!WriteOut(filling_, size)) failed_ = true;
     return !failed_;
   }
   // The writer takes this block; the other one fills meanwhile.
@@ -88,14 +97,35 @@ bool BufferedWriter::WriteThrough(const void* data, std::size_t size) {
     return true;
   }
   if (!WaitIdle()) return false;
-  if (stream_ == nullptr || std::fwrite(data, 1, size, stream_) != size) failed_ = true;
+  if (!WriteOut(data, size)) failed_ = true;
   return !failed_;
+}
+
+bool BufferedWriter::WriteOut(const void* data, std::size_t size) {
+  if (stream_ == nullptr) return false;
+  if (reserve_) {
+    written_ += static_cast<std::int64_t>(size);
+    if (written_ > reserved_) {
+      if (ReserveSpace(stream_, reserved_, written_ - reserved_ + kReserveStep)) {
+        reserved_ = written_ + kReserveStep;
+      } else {
+        // No room to reserve (or no such call): what a partial reservation
+        // took is given back, and the writes go on as they come.
+        ReleaseReservedSpace(stream_);
+        reserve_ = false;
+      }
+    }
+  }
+  return std::fwrite(data, 1, size, stream_) == size;
 }
 
 bool BufferedWriter::Flush() {
   const bool drained = Drain();
   const bool written = WaitIdle();
   Stop();
+  if (reserved_ > 0 && stream_ != nullptr) ReleaseReservedSpace(stream_);
+  reserve_ = false;
+  reserved_ = 0;
   return drained && written && stream_ != nullptr && std::fflush(stream_) == 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -24,8 +25,11 @@ class BufferedWriter {
   ~BufferedWriter() { Stop(); }
 
   // Writes to stream (not owned) in blocks of capacity bytes; background:
-  // by a second thread. False when the buffers cannot be had.
-  bool Attach(std::FILE* stream, std::size_t capacity, bool background = false);
+  // by a second thread. reserve: disk space is reserved ahead of the writes
+  // in large steps (a long file written fast: its blocks are then allocated
+  // a few times per run instead of once per page), and what is left over is
+  // given back by Flush. False when the buffers cannot be had.
+  bool Attach(std::FILE* stream, std::size_t capacity, bool background = false, bool reserve = false);
 
   bool Write(const void* data, std::size_t size) {
     if (size <= capacity_ - used_) {
@@ -51,6 +55,8 @@ class BufferedWriter {
 
  private:
   bool WriteThrough(const void* data, std::size_t size);
+  // Writes size bytes at data to the stream, reserving space ahead first.
+  bool WriteOut(const void* data, std::size_t size);
   // Sends the filled block on (to the stream, or to the writer thread).
   bool Drain();
   // Waits until the writer thread has written its block; false when a block failed.
@@ -72,6 +78,11 @@ class BufferedWriter {
   std::size_t pending_size_ = 0;
   bool stopping_ = false;
   bool failed_ = false;
+
+  // Space reserved ahead (touched by the thread that writes).
+  bool reserve_ = false;
+  std::int64_t written_ = 0;   // the stream's offset after the writes so far
+  std::int64_t reserved_ = 0;  // reserved up to here
 };
 
 }  // namespace morvelin

@@ -43,6 +43,9 @@ bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_F
 
 std::FILE* OpenForWriting(const char* path, bool binary) { return std::fopen(path, binary ? "wb" : "w"); }
 
+bool ReserveSpace(std::FILE*, std::int64_t, std::int64_t) { return false; }
+void ReleaseReservedSpace(std::FILE*) {}
+
 #else
 
 bool SameFile(const char* a, const char* b) {
@@ -78,6 +81,19 @@ std::FILE* OpenForWriting(const char* path, bool binary) {
     errno = error;
   }
   return stream;
+}
+
+bool ReserveSpace(std::FILE* stream, std::int64_t offset, std::int64_t length) {
+  return fallocate(fileno(stream), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(length)) == 0;
+}
+
+// Truncating to its own size frees the blocks past the end; an empty file is
+// left alone (truncating it to nothing would make the file system write it
+// out when it is closed).
+void ReleaseReservedSpace(std::FILE* stream) {
+  const int fd = fileno(stream);
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) (void)ftruncate(fd, info.st_size);
 }
 
 #endif

@@ -55,4 +55,11 @@ bool PathExists(const char* path);
 // it is closed, which a conversion into a fresh folder would wait for.
 std::FILE* OpenForWriting(const char* path, bool binary);
 
+// Reserves disk space for length bytes from offset without changing the
+// file's size, so that the writes that fill it find their blocks already
+// allocated (Linux; elsewhere, and where the file system cannot, false).
+bool ReserveSpace(std::FILE* stream, std::int64_t offset, std::int64_t length);
+// Gives back the space reserved beyond the file's end.
+void ReleaseReservedSpace(std::FILE* stream);
+
 }  // namespace morvelin

@@ -46,7 +46,7 @@ bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& fai
   gpb_ = CreateGpb(paths.gpb.c_str(), paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
                    kGpbBufferSize, kChannelCount, failure, true);
   if (gpb_ == nullptr) return false;
-  if (!gpb_out_.Attach(gpb_->stream, kGpbWriteBlock, true)) {
+  if (!gpb_out_.Attach(gpb_->stream, kGpbWriteBlock, true, true)) {
     failure = "Error: Not enough memory in buffer";
     return false;
   }
