@@ -90,6 +90,14 @@ bool InputStream::OpenMapped(const char* path) {
     close(descriptor);
     return Open(path);  // a pipe, a device or an empty file: read as it comes
   }
+  // A file system that cannot map files (some network and virtual ones):
+  // the file is read as it comes.
+  void* trial = mmap(nullptr, 1, PROT_READ, MAP_SHARED, descriptor, 0);
+  if (trial == MAP_FAILED) {
+    close(descriptor);
+    return Open(path);
+  }
+  munmap(trial, 1);
   const int slot = TakeSlot();
   if (slot < 0) {
     close(descriptor);
