@@ -1,8 +1,8 @@
 #include "base/buffered_writer.h"
 
-#include "base/file_io.h"
-
 #include <new>
+
+#include "base/file_io.h"
 
 namespace morvelin {
 
