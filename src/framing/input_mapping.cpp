@@ -4,10 +4,14 @@
 //
 // The window (kWindowSize bytes) slides along the file as the record reader
 // moves; only it is mapped, so the memory a run touches stays small whatever
-// the file's size. Each stream's window is listed in a fixed table that the
-// signal handler reads without locks: a fault inside a listed window is a
-// page the file no longer has, which is replaced by a page of zeros, and the
-// stream reports the input as unreadable at its end.
+// the file's size. In a file longer than one window, a page-in thread faults
+// each new window's pages in ahead of the decoding, which is the slowest
+// thread of a conversion.
+//
+// Each stream's window is listed in a fixed table that the signal handler
+// reads without locks: a fault inside a listed window (on either thread) is
+// a page the file no longer has, which is replaced by a page of zeros, and
+// the stream reports the input as unreadable at its next window.
 #include "framing/input_stream.h"
 
 #include <algorithm>
@@ -33,6 +37,7 @@ bool InputStream::OpenMapped(const char* path) { return Open(path); }
 bool InputStream::MapWindow() { return false; }
 void InputStream::UnmapWindow() {}
 void InputStream::CloseMapping() {}
+void InputStream::StopPager() {}
 bool RecoverMappedInputFault(const void*) noexcept { return false; }
 
 #else
@@ -40,6 +45,9 @@ bool RecoverMappedInputFault(const void*) noexcept { return false; }
 namespace {
 
 constexpr std::int64_t kWindowSize = std::int64_t{4} << 20;  // a multiple of every page size
+// The decoding faults in the first pages of a window itself; the page-in
+// thread starts this far past where the decoding starts.
+constexpr std::size_t kPageInLead = std::size_t{64} << 10;
 constexpr int kWindowSlots = 64;  // streams read by mapping at once; more are read as Open reads
 
 struct WindowSlot {
@@ -113,16 +121,81 @@ bool InputStream::OpenMapped(const char* path) {
 
 void InputStream::CloseMapping() {
   if (!mapped_) return;
+  StopPager();
   UnmapWindow();
   close(descriptor_);
   g_windows[window_slot_].taken.store(false);
   mapped_ = false;
   descriptor_ = -1;
   window_slot_ = -1;
+  pager_tried_ = false;
+}
+
+// The page-in thread: reads one byte of each page asked for. A page the file
+// lost meanwhile is a bus error here, which the handler turns into zeros and
+// a lost input, as it does on the decoding thread.
+void InputStream::PagerLoop() {
+  const std::size_t page = g_page_size.load();
+  for (;;) {
+    const volatile std::uint8_t* window = nullptr;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return pager_stopping_ || page_in_from_ < page_in_to_; });
+      if (pager_stopping_) return;
+      window = static_cast<const std::uint8_t*>(window_);
+      from = page_in_from_;
+      to = page_in_to_;
+    }
+    for (std::size_t at = from - from % page; at < to; at += page) (void)window[at];
+    std::lock_guard<std::mutex> lock(mutex_);
+    page_in_from_ = page_in_to_ = 0;
+    changed_.notify_all();
+  }
+}
+
+// Asks the page-in thread for the pages of the window from offset from to
+// its end (started with the second window: a file of one has no need).
+void InputStream::PageIn(std::size_t from) {
+  if (from >= window_size_ || (!pager_.joinable() && (pager_tried_ || length_ <= kWindowSize))) return;
+  if (!pager_.joinable()) {
+    pager_tried_ = true;
+    try {
+      pager_ = std::thread(&InputStream::PagerLoop, this);
+    } catch (...) {
+      return;  // no thread to be had: the decoding faults the pages in
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  page_in_from_ = from;
+  page_in_to_ = window_size_;
+  changed_.notify_all();
+}
+
+// Waits until the page-in thread no longer reads the window.
+void InputStream::WaitForPager() {
+  if (!pager_.joinable()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return page_in_from_ >= page_in_to_; });
+}
+
+void InputStream::StopPager() {
+  if (pager_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pager_stopping_ = true;
+      changed_.notify_all();
+    }
+    pager_.join();
+  }
+  pager_stopping_ = false;
+  page_in_from_ = page_in_to_ = 0;
 }
 
 void InputStream::UnmapWindow() {
   if (window_ == nullptr) return;
+  WaitForPager();
   WindowSlot& slot = g_windows[window_slot_];
   slot.begin.store(0);
   slot.end.store(0);
@@ -171,6 +244,7 @@ bool InputStream::MapWindow() {
   data_ = static_cast<const std::uint8_t*>(window) + offset;
   end_ = size - offset;
   next_ = 0;
+  PageIn(offset + kPageInLead);
   return true;
 }
 

@@ -105,6 +105,10 @@ class InputStream {
   bool MapWindow();
   void UnmapWindow();
   void CloseMapping();
+  void PageIn(std::size_t from);
+  void WaitForPager();
+  void PagerLoop();
+  void StopPager();
   bool RefillFromReader();
   std::size_t ReadAcrossBlocks(std::uint8_t* out, std::size_t count);
   bool AllocateBuffer();
@@ -147,6 +151,16 @@ class InputStream {
   std::size_t window_size_ = 0;
   int window_slot_ = -1;
   bool cut_while_read_ = false;
+
+  // A mapped file longer than one window has a page-in thread: while this
+  // thread decodes the start of a window, that one reads a byte of each page
+  // of the rest, so that the decoding finds them mapped instead of taking
+  // the page faults itself. One request at a time, under mutex_.
+  std::thread pager_;
+  bool pager_tried_ = false;  // a thread was asked for (it may have been refused)
+  bool pager_stopping_ = false;
+  std::size_t page_in_from_ = 0;  // offsets in window_ of the pages asked for;
+  std::size_t page_in_to_ = 0;    // none while they are equal
 };
 
 }  // namespace morvelin
