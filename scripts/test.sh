@@ -64,7 +64,8 @@ if [ "$quick" = 0 ]; then
   begin "ThreadSanitizer: abort, thread and -j tests"
   cmake --preset tsan >/dev/null
   cmake --build --preset tsan -j "$jobs"
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan -j "$jobs"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$PWD/tests/tsan.supp" \
+    ctest --preset tsan -j "$jobs"
   end
 
   begin "valgrind memcheck (--track-fds) over the end-to-end tests"
