@@ -132,8 +132,8 @@ TEST(Converter, EverySinkIsFinishedOnceWhenOneFailsAtTheEnd) {
 #if !defined(_WIN32)
 namespace mapped {
 
-// About 10 MB (windows of the mapping are 4 MiB): 12-satellite dual-frequency
-// epochs, junk across the first window's end, a record cut by the end.
+// About 10 MB (windows of the mapping are 2 MiB): 12-satellite dual-frequency
+// epochs, junk across a window's end, a record cut by the end.
 Bytes LargeInput() {
   RawBuilder raw = Session();
   std::vector<RawSatellite> satellites(12);

@@ -3,10 +3,11 @@
 // short while it is read.
 //
 // The window (kWindowSize bytes) slides along the file as the record reader
-// moves; only it is mapped, so the memory a run touches stays small whatever
-// the file's size. In a file longer than one window, a page-in thread faults
-// each new window's pages in ahead of the decoding, which is the slowest
-// thread of a conversion.
+// moves; only it is mapped (and, for a moment, the one left behind), so the
+// memory a run touches stays small whatever the file's size. In a file
+// longer than one window, a page-in thread faults each new window's pages in
+// ahead of the decoding, which is the slowest thread of a conversion, and
+// unmaps the window left behind.
 //
 // Each stream's window is listed in a fixed table that the signal handler
 // reads without locks: a fault inside a listed window (on either thread) is
@@ -44,7 +45,7 @@ bool RecoverMappedInputFault(const void*) noexcept { return false; }
 
 namespace {
 
-constexpr std::int64_t kWindowSize = std::int64_t{4} << 20;  // a multiple of every page size
+constexpr std::int64_t kWindowSize = std::int64_t{2} << 20;  // a multiple of every page size
 // The decoding faults in the first pages of a window itself; the page-in
 // thread starts this far past where the decoding starts.
 constexpr std::size_t kPageInLead = std::size_t{64} << 10;
@@ -140,36 +141,48 @@ void InputStream::PagerLoop() {
     const volatile std::uint8_t* window = nullptr;
     std::size_t from = 0;
     std::size_t to = 0;
+    void* left_behind = nullptr;
+    std::size_t left_size = 0;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return pager_stopping_ || page_in_from_ < page_in_to_; });
+      changed_.wait(lock, [&] { return pager_stopping_ || page_in_window_ != nullptr; });
       if (pager_stopping_) return;
-      window = static_cast<const std::uint8_t*>(window_);
+      window = page_in_window_;
       from = page_in_from_;
       to = page_in_to_;
+      left_behind = left_behind_;
+      left_size = left_size_;
     }
+    if (left_behind != nullptr) munmap(left_behind, left_size);
     for (std::size_t at = from - from % page; at < to; at += page) (void)window[at];
     std::lock_guard<std::mutex> lock(mutex_);
-    page_in_from_ = page_in_to_ = 0;
+    page_in_window_ = nullptr;
+    left_behind_ = nullptr;
     changed_.notify_all();
   }
 }
 
 // Asks the page-in thread for the pages of the window from offset from to
 // its end (started with the second window: a file of one has no need).
-void InputStream::PageIn(std::size_t from) {
-  if (from >= window_size_ || (!pager_.joinable() && (pager_tried_ || length_ <= kWindowSize))) return;
-  if (!pager_.joinable()) {
+void InputStream::PageIn(void* left_behind, std::size_t left_size, std::size_t from) {
+  if (!pager_.joinable() && !pager_tried_ && length_ > kWindowSize) {
     pager_tried_ = true;
     try {
       pager_ = std::thread(&InputStream::PagerLoop, this);
     } catch (...) {
-      return;  // no thread to be had: the decoding faults the pages in
+      // no thread to be had: the decoding faults the pages in
     }
   }
+  if (!pager_.joinable()) {
+    if (left_behind != nullptr) munmap(left_behind, left_size);
+    return;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
+  page_in_window_ = static_cast<const std::uint8_t*>(window_);
   page_in_from_ = from;
   page_in_to_ = window_size_;
+  left_behind_ = left_behind;
+  left_size_ = left_size;
   changed_.notify_all();
 }
 
@@ -177,7 +190,7 @@ void InputStream::PageIn(std::size_t from) {
 void InputStream::WaitForPager() {
   if (!pager_.joinable()) return;
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return page_in_from_ >= page_in_to_; });
+  changed_.wait(lock, [&] { return page_in_window_ == nullptr; });
 }
 
 void InputStream::StopPager() {
@@ -189,8 +202,11 @@ void InputStream::StopPager() {
     }
     pager_.join();
   }
+  // A window handed over that the thread did not get to.
+  if (left_behind_ != nullptr) munmap(left_behind_, left_size_);
+  left_behind_ = nullptr;
   pager_stopping_ = false;
-  page_in_from_ = page_in_to_ = 0;
+  page_in_window_ = nullptr;
 }
 
 void InputStream::UnmapWindow() {
@@ -208,7 +224,7 @@ void InputStream::UnmapWindow() {
 // measured end, the file is measured again: bytes added meanwhile are read
 // on; a file that became shorter, or a page that went missing, fails the read.
 bool InputStream::MapWindow() {
-  UnmapWindow();
+  WaitForPager();
   // Pages already lost: the rest of the file is not read.
   if (g_windows[window_slot_].lost.load()) {
     cut_while_read_ = true;
@@ -235,16 +251,19 @@ bool InputStream::MapWindow() {
     return false;
   }
   madvise(window, size, MADV_SEQUENTIAL);
+  void* left_behind = window_;
+  const std::size_t left_size = window_size_;
   window_ = window;
   window_size_ = size;
   WindowSlot& slot = g_windows[window_slot_];
+  slot.end.store(0);
   slot.begin.store(reinterpret_cast<std::uintptr_t>(window));
   slot.end.store(reinterpret_cast<std::uintptr_t>(window) + size);
   const auto offset = static_cast<std::size_t>(buffer_start_ - base);
   data_ = static_cast<const std::uint8_t*>(window) + offset;
   end_ = size - offset;
   next_ = 0;
-  PageIn(offset + kPageInLead);
+  PageIn(left_behind, left_size, offset + kPageInLead);
   return true;
 }
 
