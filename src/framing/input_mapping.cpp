@@ -132,7 +132,9 @@ void InputStream::CloseMapping() {
   pager_tried_ = false;
 }
 
-// The page-in thread: reads one byte of each page asked for. A page the file
+// The page-in thread: reads one byte of each page asked for, then unmaps the
+// window left behind (the decoding is in the new window by then, and would
+// otherwise overtake the reads while the unmapping runs). A page the file
 // lost meanwhile is a bus error here, which the handler turns into zeros and
 // a lost input, as it does on the decoding thread.
 void InputStream::PagerLoop() {
@@ -153,8 +155,8 @@ void InputStream::PagerLoop() {
       left_behind = left_behind_;
       left_size = left_size_;
     }
-    if (left_behind != nullptr) munmap(left_behind, left_size);
     for (std::size_t at = from - from % page; at < to; at += page) (void)window[at];
+    if (left_behind != nullptr) munmap(left_behind, left_size);
     std::lock_guard<std::mutex> lock(mutex_);
     page_in_window_ = nullptr;
     left_behind_ = nullptr;
