@@ -41,7 +41,9 @@ void ApplyDamage(std::vector<std::uint8_t>& bytes, const Damage& damage, Random&
     bytes[at] = static_cast<std::uint8_t>(bytes[at] ^ (1u << random.Below(8)));
   }
   const auto cut = static_cast<std::size_t>(damage.cut_end < 0 ? 0 : damage.cut_end);
-  bytes.resize(cut >= bytes.size() ? 0 : bytes.size() - cut);
+  // Only ever shortened: erase, not resize, which could grow it.
+  const std::size_t keep = cut >= bytes.size() ? 0 : bytes.size() - cut;
+  bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(keep), bytes.end());
 }
 
 ReceiverOutput SimulateReceiver(const SimulationConfig& config, const Constellation& constellation,
