@@ -165,14 +165,16 @@ void InputStream::PagerLoop() {
 }
 
 // Asks the page-in thread for the pages of the window from offset from to
-// its end (started with the second window: a file of one has no need).
+// its end, and to unmap the window left behind (if any) after them. The
+// thread is started for a file longer than one window; without it the
+// decoding faults the pages in and the window left behind is unmapped here.
 void InputStream::PageIn(void* left_behind, std::size_t left_size, std::size_t from) {
   if (!pager_.joinable() && !pager_tried_ && length_ > kWindowSize) {
     pager_tried_ = true;
     try {
       pager_ = std::thread(&InputStream::PagerLoop, this);
     } catch (...) {
-      // no thread to be had: the decoding faults the pages in
+      // No thread to be had: everything stays on this one.
     }
   }
   if (!pager_.joinable()) {

@@ -153,17 +153,17 @@ class InputStream {
   bool cut_while_read_ = false;
 
   // A mapped file longer than one window has a page-in thread: while this
-  // thread decodes the start of a window, that one unmaps the window left
-  // behind and reads a byte of each page of the rest of the new one, so that
-  // the decoding neither takes the page faults nor waits for the unmapping.
+  // thread decodes the start of a window, that one reads a byte of each page
+  // of the rest of it, then unmaps the window left behind, so that the
+  // decoding neither takes the page faults nor waits for the unmapping.
   // One request at a time, under mutex_.
   std::thread pager_;
   bool pager_tried_ = false;  // a thread was asked for (it may have been refused)
   bool pager_stopping_ = false;
-  const std::uint8_t* page_in_window_ = nullptr;  // the window whose pages are asked for
-  std::size_t page_in_from_ = 0;  // offsets in it of the pages asked for;
-  std::size_t page_in_to_ = 0;    // none while they are equal
-  void* left_behind_ = nullptr;   // a window for the page-in thread to unmap first
+  const std::uint8_t* page_in_window_ = nullptr;  // the window of the request; null: none
+  std::size_t page_in_from_ = 0;  // offsets in it of the pages asked for
+  std::size_t page_in_to_ = 0;
+  void* left_behind_ = nullptr;   // the window to unmap then, or null
   std::size_t left_size_ = 0;
 };
 
