@@ -188,6 +188,24 @@ TEST(MappedInput, EqualsReadInput) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(mapped.files[i], read.files[i]) << i;
 }
 
+// Mapped inputs converted at once in threads, each with its page-in thread,
+// give the files of a read input.
+TEST(MappedInput, RunsAtOnceEqualReadInput) {
+  TempDir dir;
+  const std::string input = dir.File("SITE1230.dat");
+  WriteBytes(input, LargeInput());
+  const FileRun read = ConvertFile(input, dir.File("read"), false);
+  std::vector<FileRun> runs(3);
+  std::vector<std::thread> threads;
+  for (std::size_t n = 0; n < runs.size(); ++n)
+    threads.emplace_back([&, n] { runs[n] = ConvertFile(input, dir.File("mapped" + std::to_string(n)), true); });
+  for (std::thread& thread : threads) thread.join();
+  for (const FileRun& run : runs) {
+    EXPECT_EQ(run.outcome.result, ConversionResult::kDone);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(run.files[i], read.files[i]) << i;
+  }
+}
+
 // Cuts the input to a tenth at the first progress report.
 class CutOnProgress final : public ConversionObserver {
  public:
