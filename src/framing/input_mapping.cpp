@@ -38,7 +38,6 @@ bool InputStream::OpenMapped(const char* path) { return Open(path); }
 bool InputStream::MapWindow() { return false; }
 void InputStream::UnmapWindow() {}
 void InputStream::CloseMapping() {}
-void InputStream::StopPager() {}
 bool RecoverMappedInputFault(const void*) noexcept { return false; }
 
 #else
