@@ -212,9 +212,9 @@ void InputStream::StopPager() {
   page_in_window_ = nullptr;
 }
 
+// Unmaps the current window (once the page-in thread is stopped).
 void InputStream::UnmapWindow() {
   if (window_ == nullptr) return;
-  WaitForPager();
   WindowSlot& slot = g_windows[window_slot_];
   slot.begin.store(0);
   slot.end.store(0);
