@@ -188,6 +188,24 @@ TEST(MappedInput, EqualsReadInput) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(mapped.files[i], read.files[i]) << i;
 }
 
+// Files ending just before, at and just after a window's end (the page-in
+// thread starts only past one window) give every byte and figure of a read.
+TEST(MappedInput, WindowEndsEqualReadInput) {
+  const Bytes large = LargeInput();
+  constexpr std::size_t kWindow = std::size_t{2} << 20;
+  for (const std::size_t size : {kWindow - 1, kWindow, kWindow + 1, 2 * kWindow + 100}) {
+    TempDir dir;
+    const std::string input = dir.File("SITE1230.dat");
+    WriteBytes(input, Bytes(large.begin(), large.begin() + static_cast<std::ptrdiff_t>(size)));
+    const FileRun read = ConvertFile(input, dir.File("read"), false);
+    const FileRun mapped = ConvertFile(input, dir.File("mapped"), true);
+    EXPECT_EQ(mapped.outcome.counts.epochs, read.outcome.counts.epochs) << size;
+    EXPECT_EQ(mapped.outcome.damage.cut_record, read.outcome.damage.cut_record) << size;
+    EXPECT_EQ(mapped.outcome.damage.skipped_bytes, read.outcome.damage.skipped_bytes) << size;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(mapped.files[i], read.files[i]) << size << " " << i;
+  }
+}
+
 // Mapped inputs converted at once in threads, each with its page-in thread,
 // give the files of a read input.
 TEST(MappedInput, RunsAtOnceEqualReadInput) {
