@@ -7,8 +7,13 @@
 #                  a decimal-comma locale (de_DE.UTF-8, generated).
 set -euo pipefail
 
+# Besides the compilers and libraries: pkg-config, dpkg-dev and file for the
+# install test (cpack -G DEB reads the binaries' types with file and their
+# dependencies with dpkg-shlibdeps), groff for the man page check,
+# rsvg-convert and xmllint for the quality picture, rnx2rtkp for the RINEX
+# files.
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-          pkg-config dpkg-dev groff-base librsvg2-bin rtklib)
+          pkg-config dpkg-dev file groff-base librsvg2-bin libxml2-utils rtklib)
 windows=0
 reliability=0
 for option in "$@"; do
