@@ -29,6 +29,7 @@
 #include "convert_sinks.h"
 #include "mapped_input.h"
 #include "morvelin/converter.h"
+#include "morvelin/output_set.h"
 
 namespace morvelin::cli {
 
@@ -61,7 +62,9 @@ struct Settings {
 struct Job {
   std::string label;  // as the user typed it
   ConversionRequest request;
+  std::unique_ptr<OutputSet> outputs;  // every file the job writes
   std::string refusal;  // set when the CLI refuses the file before converting
+  std::string refusal_reason;
 };
 
 // What one conversion printed, kept until its file is done when files run
@@ -171,29 +174,34 @@ const char* ResultName(int code) {
   }
 }
 
-// Converts one job; returns its exit code.
+// The line of a failure for standard error: the text, then why.
+std::string FailureLine(const std::string& failure, const std::string& reason) {
+  const std::string said = " (" + reason + ")";
+  const bool told = failure.size() >= said.size() && failure.compare(failure.size() - said.size(), said.size(), said) == 0;
+  return reason.empty() || told ? failure : failure + said;
+}
+
+// Converts one job and puts its outputs into place when it is done or was
+// stopped; a job that fails leaves the earlier outputs as they were.
+// Returns its exit code.
 int RunJob(Job& job, const Settings& settings, FileReport& report) {
   nlohmann::json json = {{"file", job.label}};
   int code = kExitDone;
-  std::vector<std::string> reasons;
+  std::string failure, reason;
+  std::vector<std::string> warnings;
   std::vector<std::string> extra_outputs;
   ConversionOutcome outcome;
   if (!job.refusal.empty()) {
     code = kExitFailed;
-    report.Err(job.refusal);
-    json["failure"] = job.refusal;
+    failure = job.refusal;
+    reason = job.refusal_reason;
   } else {
     ExtraSinks extra;
-    std::string error;
     std::string outputs[4];
-    std::string failure;
-    if (PlanOutputPaths(job.request, outputs, failure)) {
+    std::string unplanned;  // the conversion itself says why
+    if (PlanOutputPaths(job.request, outputs, unplanned)) {
       const std::string base = outputs[0].substr(0, outputs[0].size() - 4);
-      if (!MakeExtraSinks(settings.extra, base, extra, error)) {
-        report.Err("cannot convert: " + error);
-        json["failure"] = error;
-        code = kExitFailed;
-      }
+      if (!MakeExtraSinks(settings.extra, base, *job.outputs, extra, failure)) code = kExitFailed;
     }
     if (code == kExitDone) {
       for (auto& sink : extra.sinks) job.request.sinks.push_back(sink.get());
@@ -203,46 +211,49 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
       report.ClearProgress();
       if (outcome.result == ConversionResult::kFailed) {
         code = kExitFailed;
-        std::string line = outcome.failure;
-        if (!outcome.reason.empty()) {
-          line += " (";
-          if (outcome.failed_output >= 0) line += outcome.outputs[outcome.failed_output] + ": ";
-          line += outcome.reason + ")";
-        }
-        report.Err(line);
-        json["failure"] = outcome.failure;
-        if (!outcome.reason.empty()) json["reason"] = outcome.reason;
+        failure = outcome.failure;
+        reason = outcome.reason;
+        if (!reason.empty() && outcome.failed_output >= 0)
+          reason = outcome.outputs[outcome.failed_output] + ": " + reason;
+      } else if (!FinishExtraSinks(settings.extra, extra, failure, reason)) {
+        code = kExitFailed;
       } else if (outcome.stopped) {
         code = kExitStopped;
-        report.Err("stopped: the outputs hold what was read until then");
-      } else {
-        reasons = DamageReasons(outcome);
-        if (!reasons.empty()) {
-          code = settings.strict ? kExitFailed : kExitDamaged;
-          report.Err(std::string(settings.strict ? "refused (--strict)" : "converted, but the input was damaged") +
-                     ": " + Join(reasons, ", "));
+      } else if (warnings = DamageReasons(outcome); !warnings.empty()) {
+        code = settings.strict ? kExitFailed : kExitDamaged;
+        if (settings.strict) {
+          failure = "refused (--strict): the input was damaged";
+          reason = Join(warnings, ", ");
         }
       }
-      if (outcome.result != ConversionResult::kFailed || outcome.counts.epochs > 0) {
-        std::string finished = FinishExtraSinks(settings.extra, extra);
-        if (!finished.empty()) {
-          report.Err(finished);
-          if (code == kExitDone || code == kExitDamaged) code = kExitFailed;
-        }
-        extra_outputs = ExtraOutputPaths(settings.extra, extra);
-      }
+    }
+    if (code != kExitFailed && !job.outputs->Commit(failure, reason)) code = kExitFailed;
+    if (code == kExitFailed) {
+      job.outputs->Discard();
+    } else {
+      extra_outputs = ExtraOutputPaths(settings.extra, extra);
     }
   }
 
-  if (code != kExitFailed || outcome.counts.epochs + outcome.counts.ephemerides > 0) {
+  // What standard error says, and the counts of the outputs put into place.
+  if (code == kExitFailed && settings.strict && !warnings.empty()) {
+    report.Err("refused (--strict): " + Join(warnings, ", "));
+  } else if (code == kExitFailed) {
+    report.Err(FailureLine(failure, reason));
+    if (job.refusal.empty()) report.Err("nothing written: the earlier outputs of this file are as they were");
+  } else if (code == kExitStopped) {
+    report.Err("stopped: the outputs hold what was read until then");
+  } else if (code == kExitDamaged) {
+    report.Err("converted, but the input was damaged: " + Join(warnings, ", "));
+  }
+  const bool written = code != kExitFailed;
+  if (written && !settings.json) {
     const ConversionCounts& counts = outcome.counts;
-    if (!settings.json) {
-      report.Out("  epochs written:     " + std::to_string(counts.epochs));
-      report.Out("  ephemerides:        " + std::to_string(counts.ephemerides));
-      report.Out("  station lines:      " + std::to_string(counts.station_lines));
-      report.Out("  events:             " + std::to_string(counts.events));
-    }
-    if (settings.verbose && !settings.json) {
+    report.Out("  epochs written:     " + std::to_string(counts.epochs));
+    report.Out("  ephemerides:        " + std::to_string(counts.ephemerides));
+    report.Out("  station lines:      " + std::to_string(counts.station_lines));
+    report.Out("  events:             " + std::to_string(counts.events));
+    if (settings.verbose) {
       for (const std::string& path : outcome.outputs)
         if (!path.empty()) report.Out("  wrote " + path);
       for (const std::string& path : extra_outputs) report.Out("  wrote " + path);
@@ -251,16 +262,22 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
   if (settings.json) {
     json["result"] = ResultName(code);
     json["exit_code"] = code;
-    json["counts"] = {{"epochs", outcome.counts.epochs},
-                      {"ephemerides", outcome.counts.ephemerides},
-                      {"station_lines", outcome.counts.station_lines},
-                      {"events", outcome.counts.events}};
-    json["warnings"] = reasons;
+    json["counts"] = {{"epochs", written ? outcome.counts.epochs : 0},
+                      {"ephemerides", written ? outcome.counts.ephemerides : 0},
+                      {"station_lines", written ? outcome.counts.station_lines : 0},
+                      {"events", written ? outcome.counts.events : 0}};
+    json["warnings"] = warnings;
     nlohmann::json outputs = nlohmann::json::array();
-    for (const std::string& path : outcome.outputs)
-      if (!path.empty()) outputs.push_back(path);
-    for (const std::string& path : extra_outputs) outputs.push_back(path);
+    if (written) {
+      for (const std::string& path : outcome.outputs)
+        if (!path.empty()) outputs.push_back(path);
+      for (const std::string& path : extra_outputs) outputs.push_back(path);
+    }
     json["outputs"] = outputs;
+    if (code == kExitFailed) {
+      json["failure"] = failure;
+      if (!reason.empty()) json["reason"] = reason;
+    }
     nlohmann::json messages = nlohmann::json::array();
     for (const FileReport::Message& message : report.messages)
       messages.push_back({{"time", message.time}, {"text", message.text}});
@@ -270,25 +287,58 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
   return code;
 }
 
-bool IsRegularFile(const std::string& path) {
-  std::error_code error;
-  return fs::is_regular_file(path, error);
+// The line of a file that a stopped run did not reach.
+void ReportNotConverted(const Job& job, const Settings& settings, FileReport& report) {
+  if (!settings.json) {
+    report.Err("not converted: the run was stopped before this file");
+    return;
+  }
+  nlohmann::json json = {{"file", job.label},
+                         {"result", ResultName(kExitStopped)},
+                         {"exit_code", kExitStopped},
+                         {"counts", {{"epochs", 0}, {"ephemerides", 0}, {"station_lines", 0}, {"events", 0}}},
+                         {"warnings", nlohmann::json::array()},
+                         {"outputs", nlohmann::json::array()},
+                         {"failure", "not converted: the run was stopped before this file"},
+                         {"messages", nlohmann::json::array()}};
+  report.Out(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
-// The jobs of the command line, refused where the CLI cannot convert them
-// as asked: standard input or a file that is not a regular file without -d,
-// and inputs whose outputs would land on an earlier input's.
-std::vector<Job> PlanJobs(const Settings& settings) {
+// True for a path reached through /dev or /proc (a device, a descriptor
+// of this process): its outputs cannot go beside it.
+bool SystemPath(const std::string& file) {
+#if defined(_WIN32)
+  (void)file;
+  return false;
+#else
+  std::error_code error;
+  const fs::path absolute = fs::absolute(fs::path(file), error).lexically_normal();
+  fs::path resolved = fs::weakly_canonical(fs::path(file), error);
+  if (error) resolved = absolute;
+  for (const fs::path& path : {absolute, resolved}) {
+    const std::string text = path.string();
+    if (text.rfind("/dev/", 0) == 0 || text.rfind("/proc/", 0) == 0) return true;
+  }
+  return false;
+#endif
+}
+
+// The jobs of the command line, each with the plan of its outputs: refused
+// where the CLI cannot convert a file as asked (standard input or a file
+// that is not a regular file without -d) or where its outputs would land on
+// an input of the run or on another file's outputs.
+std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
+  for (const std::string& file : settings.files)
+    if (file != "-") batch.AddInput(file);
   std::vector<Job> jobs;
-  std::vector<std::string> taken;  // output paths of the jobs so far
   for (const std::string& file : settings.files) {
     Job job;
     job.label = file;
+    job.outputs = std::make_unique<OutputSet>(file, &batch);
     ConversionRequest& request = job.request;
     request.kinematic = settings.kinematic;
+    request.output_set = job.outputs.get();
     if (file == "-") {
-      if (settings.output_dir.empty() || settings.output_name.empty())
-        job.refusal = "standard input is converted with -d DIR and -o NAME";
       request.input_stream = stdin;
       request.input_path = "-";
       request.host_name = settings.output_name;
@@ -301,32 +351,44 @@ std::vector<Job> PlanJobs(const Settings& settings) {
       const std::string folder = path.parent_path().string();
       request.output_dir = !settings.output_dir.empty() ? settings.output_dir : folder.empty() ? "." : folder;
       std::error_code error;
-      if (!fs::exists(path, error)) {
+      const fs::file_status status = fs::status(path, error);
+      if (!fs::exists(status)) {
         // The library says so in the host's words.
-      } else if (fs::is_directory(path, error)) {
+      } else if (fs::is_directory(status)) {
         job.refusal = "Error: File " + file + " not found (it is a folder)";
-      } else if (!IsRegularFile(file) && settings.output_dir.empty()) {
+      } else if ((!fs::is_regular_file(status) || SystemPath(file)) && settings.output_dir.empty()) {
         job.refusal = "not a regular file: give -d DIR to convert it";
       }
     }
     std::string outputs[4];
-    std::string failure;
-    if (job.refusal.empty() && PlanOutputPaths(request, outputs, failure)) {
-      const std::string mine = fs::weakly_canonical(outputs[0]).string();
-      for (std::size_t k = 0; k < taken.size(); ++k) {
-        if (taken[k] == mine) job.refusal = "its outputs would overwrite those of " + jobs[k].label;
-      }
-      taken.push_back(mine);
-    } else {
-      taken.emplace_back();
+    if (job.refusal.empty() && PlanOutputPaths(request, outputs, job.refusal)) {
+      std::vector<std::string> planned(std::begin(outputs), std::end(outputs));
+      const std::string base = outputs[0].substr(0, outputs[0].size() - 4);
+      for (const std::string& extra : PlannedExtraOutputs(settings.extra, base)) planned.push_back(extra);
+      for (const std::string& output : planned)
+        if (!job.outputs->Plan(output, job.refusal, job.refusal_reason)) break;
     }
     jobs.push_back(std::move(job));
   }
   return jobs;
 }
 
+// A usage error of the options, or empty.
+std::string CheckUsage(const Settings& settings) {
+  const bool from_stdin = std::find(settings.files.begin(), settings.files.end(), "-") != settings.files.end();
+  if (from_stdin && (settings.output_dir.empty() || settings.output_name.empty()))
+    return "standard input ('-') is converted with -d DIR and -o NAME";
+  if (settings.output_name.empty()) return {};
+  if (!from_stdin) return "-o names standard input ('-'): it cannot rename a named file";
+  const std::string& name = settings.output_name;
+  if (name.find_first_of("/\\:") != std::string::npos || name[0] == '.' || name == "..")
+    return "-o takes a bare file name (no folder, no leading dot), not " + name;
+  return {};
+}
+
 int ConvertAll(const Settings& settings) {
-  std::vector<Job> jobs = PlanJobs(settings);
+  OutputBatch batch;
+  std::vector<Job> jobs = PlanJobs(settings, batch);
   const bool several = jobs.size() > 1;
   const unsigned threads = std::max(1u, std::min<unsigned>(settings.jobs, static_cast<unsigned>(jobs.size())));
   const bool live = threads == 1;
@@ -336,11 +398,13 @@ int ConvertAll(const Settings& settings) {
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
+      FileReport report(several ? jobs[i].label + ": " : "", !settings.json, live, settings.quiet, progress);
       if (g_stop.load() != 0) {
         codes[i] = kExitStopped;
+        ReportNotConverted(jobs[i], settings, report);
+        report.Flush();
         continue;
       }
-      FileReport report(several ? jobs[i].label + ": " : "", !settings.json, live, settings.quiet, progress);
       if (!several && !settings.json) report.Out(jobs[i].label);
       codes[i] = RunJob(jobs[i], settings, report);
       report.Flush();
@@ -393,7 +457,8 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
                       "Write the outputs into DIR (created if missing) instead of beside each input");
   command->add_option("-o,--name", settings->output_name,
                       "The name standard input ('-') goes by, as a receiver names its files (SITEDDDS.dat): "
-                      "it names the outputs and gives the summary its day");
+                      "it names the outputs in DIR and gives the summary its day. A bare file name (no folder, "
+                      "no leading dot); only with '-' and -d");
   command->add_option("-j,--jobs", settings->jobs, "Convert N files at once (default 1)")
       ->check(CLI::Range(1u, 256u));
   command->add_flag("--strict", settings->strict, "Count damaged input as a failure (exit 2 instead of 3)");
@@ -405,6 +470,11 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
   AddExtraSinkOptions(*command, settings->extra);
   command->add_option("FILE", settings->files, "Raw data files to convert ('-' for standard input)")->required();
   command->callback([settings, &exit_code] {
+    if (const std::string usage = CheckUsage(*settings); !usage.empty()) {
+      std::fprintf(stderr, "morvelin convert: %s\n", usage.c_str());
+      exit_code = kExitUsage;
+      return;
+    }
     if (!settings->output_dir.empty()) {
       std::error_code error;
       fs::create_directories(settings->output_dir, error);

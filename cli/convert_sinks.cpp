@@ -7,10 +7,15 @@ void AddExtraSinkOptions(CLI::App& convert, ExtraSinkOptions& options) {
   AddQcOptions(convert, options.qc);
 }
 
-bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, ExtraSinks& sinks,
-                    std::string& error) {
+std::vector<std::string> PlannedExtraOutputs(const ExtraSinkOptions& options, const std::string& output_base) {
+  return QcOutputPaths(options.qc, output_base);
+}
+
+bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, OutputSet& set,
+                    ExtraSinks& sinks, std::string& error) {
   sinks.output_base = output_base;
-  if (auto rinex = MakeRinexSinkFor(options.rinex, output_base, error, &sinks.rinex)) {
+  sinks.set = &set;
+  if (auto rinex = MakeRinexSinkFor(options.rinex, output_base, error, &sinks.rinex, &set)) {
     sinks.sinks.push_back(std::move(rinex));
   } else if (!error.empty()) {
     return false;
@@ -24,22 +29,17 @@ bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_b
   return true;
 }
 
-std::string FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks) {
-  std::string error;
-  if (sinks.qc != nullptr && !WriteQcOutputs(sinks.qc, options.qc, sinks.output_base, error))
-    return "quality report not written: " + error;
-  return {};
+bool FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks, std::string& error,
+                      std::string& reason) {
+  return sinks.qc == nullptr || WriteQcOutputs(sinks.qc, options.qc, sinks.output_base, *sinks.set, error, reason);
 }
 
 std::vector<std::string> ExtraOutputPaths(const ExtraSinkOptions& options, const ExtraSinks& sinks) {
   std::vector<std::string> paths;
   for (const std::string& path : {sinks.rinex.observation_path, sinks.rinex.navigation_path})
     if (!path.empty()) paths.push_back(path);
-  if (sinks.qc != nullptr) {
-    paths.push_back(sinks.output_base + ".qc.txt");
-    paths.push_back(sinks.output_base + ".qc.svg");
-    if (options.qc.json) paths.push_back(sinks.output_base + ".qc.json");
-  }
+  if (sinks.qc != nullptr)
+    for (const std::string& path : QcOutputPaths(options.qc, sinks.output_base)) paths.push_back(path);
   return paths;
 }
 

@@ -25,19 +25,27 @@ struct ExtraSinks {
   ConversionSink* qc = nullptr;
   RinexOutputs rinex;  // the RINEX files written, once the conversion is over
   std::string output_base;
+  OutputSet* set = nullptr;
 };
 
 // Adds the options of the further outputs to the convert command.
 void AddExtraSinkOptions(CLI::App& convert, ExtraSinkOptions& options);
 
-// The sinks asked for, writing beside output_base (the host files' path
-// without extension). False, with error set, when one cannot be made.
-bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, ExtraSinks& sinks,
-                    std::string& error);
+// The files the further outputs will write beside output_base whose names
+// are known before the run (the quality report's), to plan with the host
+// files. The RINEX files are named by the data, once they are written.
+std::vector<std::string> PlannedExtraOutputs(const ExtraSinkOptions& options, const std::string& output_base);
 
-// After the conversion: what the sinks still have to write (reports). A
-// line to show when something failed, else empty.
-std::string FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks);
+// The sinks asked for, writing beside output_base (the host files' path
+// without extension) through set. False, with error set, when one cannot
+// be made.
+bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, OutputSet& set,
+                    ExtraSinks& sinks, std::string& error);
+
+// After the conversion: what the sinks still have to write (reports), under
+// the set's temporaries. False with the texts set when something failed.
+bool FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks, std::string& error,
+                      std::string& reason);
 
 // The files the further outputs wrote (after FinishExtraSinks).
 std::vector<std::string> ExtraOutputPaths(const ExtraSinkOptions& options, const ExtraSinks& sinks);

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -28,13 +29,24 @@ void AddQcOptions(CLI::App& convert, QcCliOptions& options);
 std::unique_ptr<ConversionSink> MakeQcSinkFor(const QcCliOptions& options, const std::string& output_base,
                                               std::string& error);
 
-// Writes the report of a finished conversion: OUTPUT_BASE.qc.txt, .qc.svg
-// and, with --qc-json, .qc.json. sink: what MakeQcSinkFor gave (null: nothing
-// to write). False with the reason in error when a file cannot be written.
-bool WriteQcOutputs(ConversionSink* sink, const QcCliOptions& options, const std::string& output_base,
-                    std::string& error);
+// The files of the report asked for: OUTPUT_BASE.qc.txt, .qc.svg and, with
+// --qc-json, .qc.json; none without --qc.
+std::vector<std::string> QcOutputPaths(const QcCliOptions& options, const std::string& output_base);
 
-// Writes text to path (created or replaced); false with the reason in error.
+// Writes the report of a finished conversion into its files, under the
+// temporaries of set. sink: what MakeQcSinkFor gave (null: nothing to
+// write). False with the texts set when a file cannot be written.
+bool WriteQcOutputs(ConversionSink* sink, const QcCliOptions& options, const std::string& output_base,
+                    OutputSet& set, std::string& error, std::string& reason);
+
+// Puts a file of text at path whole or not at all (through a temporary
+// beside it, renamed into place); false with "PATH: reason" in error, path
+// unchanged.
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error);
+
+// Writes text to path (created or replaced); false with error naming shown
+// (path when empty) and the system's reason.
+bool WriteTextFile(const std::string& path, const std::string& text, std::string& error, std::string& reason,
+                   const std::string& shown = std::string());
 
 }  // namespace morvelin::cli

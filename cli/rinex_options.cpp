@@ -52,12 +52,13 @@ bool ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base, 
 }
 
 std::unique_ptr<morvelin::ConversionSink> MakeRinexSinkFor(const RinexCliOptions& cli, const std::string& output_base,
-                                                           std::string& error, RinexOutputs* outputs) {
+                                                           std::string& error, RinexOutputs* outputs,
+                                                           OutputSet* set) {
   error.clear();
   if (cli.version.empty()) return nullptr;
   RinexOptions options;
   if (!ToRinexOptions(cli, output_base, options, error)) return nullptr;
-  return MakeRinexSink(options, DirectoryOf(output_base), outputs, error);
+  return MakeRinexSink(options, DirectoryOf(output_base), outputs, error, set);
 }
 
 }  // namespace morvelin::cli

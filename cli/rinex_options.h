@@ -33,10 +33,12 @@ bool ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base, 
 // The RINEX sink for one conversion whose host files go to output_base
 // (path without extension). Null when RINEX was not asked for (error empty)
 // or on an error (error set). outputs, when given, receives the paths
-// written once the conversion has finished.
+// written once the conversion has finished. set: where the files are
+// named and put into place (see MakeRinexSink).
 std::unique_ptr<morvelin::ConversionSink> MakeRinexSinkFor(const RinexCliOptions& options,
                                                            const std::string& output_base, std::string& error,
-                                                           RinexOutputs* outputs = nullptr);
+                                                           RinexOutputs* outputs = nullptr,
+                                                           OutputSet* set = nullptr);
 
 // The folder part of a path ("" for none).
 std::string DirectoryOf(const std::string& path);

@@ -232,9 +232,9 @@ TEST_F(Cli, DamagedCollidingAndUnusualInputs) {
       {"convert " + dir.File("CUTS1230.dat"), 3, "damaged: a record cut by the end of the file"},
       {"convert --strict " + dir.File("CUTS1230.dat"), 2, "refused (--strict): a record cut"},
       {"convert " + dir.File("JUNK1230.dat"), 3, "300 bytes passed over between records, no measurement epoch"},
-      {"convert " + good + " " + dir.File("GOOD1230.DAT"), 2, "its outputs would overwrite those of " + good},
+      {"convert " + good + " " + dir.File("GOOD1230.DAT"), 2, "the output of " + good + " has that name"},
       {"convert /dev/null", 2, "not a regular file: give -d DIR"},
-      {"convert -d " + dir.Path() + " -", 2, "standard input is converted with -d DIR and -o NAME"},
+      {"convert -d " + dir.Path() + " -", 64, "standard input ('-') is converted with -d DIR and -o NAME"},
       {"convert -q --json " + good, 0, "\"counts\":{\"ephemerides\":0,\"epochs\":3,\"events\":0,\"station_lines\":1}"},
       {"convert -d " + dir.File("in") + " -o PIPE1230.dat - < " + good, 0, "epochs written:     3"},
   };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "morvelin/events.h"
+#include "morvelin/output_set.h"
 
 namespace morvelin {
 
@@ -56,6 +57,15 @@ struct ConversionRequest {
   // names them (leading blanks dropped, the extension replaced).
   std::string output_base;
   std::string output_dir;
+  // The plan of the run's outputs and their atomic replacement. When set,
+  // the input joins it and the four host files are claimed in it before
+  // the first record is read (the run is refused, with nothing written,
+  // when one is an input, another output of the run or its batch, or
+  // cannot be written); they are written under temporaries that the caller
+  // puts into place with output_set->Commit() once every output of the run
+  // is written, or removes with Discard(). Null: the files are written in
+  // place, as the host interface writes them.
+  OutputSet* output_set = nullptr;
   bool kinematic = false;
   bool host_files = true;  // write the four host files
   std::vector<ConversionSink*> sinks;  // further sinks, not owned

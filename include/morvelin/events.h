@@ -160,6 +160,8 @@ class ConversionSink {
   // The text of this sink's first failure, or empty. The conversion looks
   // after every record and ends with a failure when a sink has one.
   virtual std::string_view Failure() const { return {}; }
+  // Why, in the system's words ("No space left on device"), when known.
+  virtual std::string_view Reason() const { return {}; }
 };
 
 }  // namespace morvelin

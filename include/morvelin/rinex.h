@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "morvelin/events.h"
+#include "morvelin/output_set.h"
 
 namespace morvelin {
 
@@ -56,11 +57,19 @@ struct RinexOutputs {
 
 // A sink that writes the two RINEX files into output_dir ("" = the current
 // folder) as the conversion's events arrive. Returns null with error set
-// when the options cannot be used. Failure() becomes non-empty at the first
-// write error, or when the GPS week cannot be found; the conversion then
-// fails. outputs, when given, is filled in by Finish().
+// when the options cannot be used or the folder cannot take the files.
+// Failure() becomes non-empty at the first write error, or when the GPS week
+// cannot be found; the conversion then fails. outputs, when given, is
+// filled in by Finish().
+//
+// The files are written under temporary names and named once they are
+// whole (the station and the first epoch give the names): a short name
+// SSSSDDDF.YYo takes the first session character F that no input and no
+// other output of the run or its batch has. With set, the names are
+// claimed there and the files put into place by set->Commit(); without,
+// by the sink's own Finish.
 std::unique_ptr<ConversionSink> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
-                                              RinexOutputs* outputs, std::string& error);
+                                              RinexOutputs* outputs, std::string& error, OutputSet* set = nullptr);
 
 // Writes the RINEX files for an earlier conversion's measurement file
 // (epp_path may be empty: then "<gpb base>.epp" is used when it exists, and

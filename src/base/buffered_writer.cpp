@@ -1,5 +1,6 @@
 #include "base/buffered_writer.h"
 
+#include <cerrno>
 #include <new>
 
 #include "base/file_io.h"
@@ -15,6 +16,7 @@ bool BufferedWriter::Attach(std::FILE* stream, std::size_t capacity, bool backgr
   stream_ = stream;
   used_ = 0;
   failed_ = false;
+  error_ = 0;
   reserve_ = reserve && stream != nullptr;
   written_ = reserved_ = reserve_ ? Tell(stream) : 0;
   if (written_ < 0) reserve_ = false;
@@ -116,7 +118,11 @@ bool BufferedWriter::WriteOut(const void* data, std::size_t size) {
       }
     }
   }
-  return std::fwrite(data, 1, size, stream_) == size;
+  errno = 0;
+  if (std::fwrite(data, 1, size, stream_) == size) return true;
+  // Kept for the failure's text; read once the writes are waited for.
+  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+  return false;
 }
 
 bool BufferedWriter::Flush() {
@@ -126,7 +132,11 @@ bool BufferedWriter::Flush() {
   if (reserved_ > 0 && stream_ != nullptr) ReleaseReservedSpace(stream_);
   reserve_ = false;
   reserved_ = 0;
-  return drained && written && stream_ != nullptr && std::fflush(stream_) == 0;
+  if (!drained || !written || stream_ == nullptr) return false;
+  errno = 0;
+  if (std::fflush(stream_) == 0) return true;
+  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+  return false;
 }
 
 }  // namespace morvelin

@@ -53,6 +53,9 @@ class BufferedWriter {
   // flushes the stream. The background writer stops.
   bool Flush();
 
+  // The system's error of the first write that failed (errno), or 0.
+  int Error() const { return error_; }
+
  private:
   bool WriteThrough(const void* data, std::size_t size);
   // Writes size bytes at data to the stream, reserving space ahead first.
@@ -78,6 +81,7 @@ class BufferedWriter {
   std::size_t pending_size_ = 0;
   bool stopping_ = false;
   bool failed_ = false;
+  int error_ = 0;
 
   // Space reserved ahead (touched by the thread that writes).
   bool reserve_ = false;

@@ -74,14 +74,18 @@ class Conversion final : public DecodeEvents {
   bool AbortRequested() const {
     return request_.abort != nullptr && request_.abort->load(std::memory_order_relaxed) != 0;
   }
-  // The first failure of any sink, or empty.
-  std::string_view SinkFailure() const {
+  // The first failure of any sink, or empty; its reason goes to the outcome.
+  std::string_view SinkFailure() {
     for (const ConversionSink* sink : sinks_) {
       std::string_view failure = sink->Failure();
-      if (!failure.empty()) return failure;
+      if (!failure.empty()) {
+        if (outcome_.reason.empty()) outcome_.reason.assign(sink->Reason());
+        return failure;
+      }
     }
     return {};
   }
+  bool OpenHostFiles(OutputPlan& plan, std::string& failure);
   ConversionOutcome Fail(std::string_view failure) {
     outcome_.result = ConversionResult::kFailed;
     outcome_.failure.assign(failure);
@@ -151,6 +155,38 @@ RunSummary Conversion::Summary(const SessionInfo& session, std::string_view day_
   return summary;
 }
 
+bool Conversion::OpenHostFiles(OutputPlan& plan, std::string& failure) {
+  if (!PlanOutputs(request_, plan, failure)) return false;
+  const std::string* finals[] = {&plan.paths.gpb, &plan.paths.epp, &plan.paths.sum, &plan.paths.sta};
+  for (std::size_t i = 0; i < 4; ++i) outcome_.outputs[i] = *finals[i];
+  OutputSet* set = request_.output_set;
+  if (set == nullptr) {
+    if (!CheckOutputsWritable(plan.paths, failure, outcome_.reason, outcome_.failed_output)) return false;
+  } else {
+    if (request_.input_stream == nullptr && !request_.read_from_memory) set->AddInput(request_.input_path);
+    for (std::size_t i = 0; i < 4; ++i) {
+      if (!set->Claim(*finals[i], failure, outcome_.reason)) {
+        outcome_.failed_output = static_cast<int>(i);
+        return false;
+      }
+    }
+  }
+  OutputPaths write = plan.paths;
+  if (set != nullptr) {
+    write.gpb = set->WritePath(plan.paths.gpb);
+    write.epp = set->WritePath(plan.paths.epp);
+    write.sum = set->WritePath(plan.paths.sum);
+    write.sta = set->WritePath(plan.paths.sta);
+  }
+  errno = 0;
+  if (!host_files_->Open(plan.paths, failure, outcome_.failed_output, set != nullptr ? &write : nullptr)) {
+    outcome_.reason = std::strerror(errno != 0 ? errno : EACCES);
+    host_files_->Abandon();
+    return false;
+  }
+  return true;
+}
+
 ConversionOutcome Conversion::Run() {
   if (!OpenInput()) {
     return Fail(PathMessage("Error: File ", request_.input_path, " not found"));
@@ -160,20 +196,14 @@ ConversionOutcome Conversion::Run() {
   std::unique_ptr<HostFileSink> host_files;
   if (request_.host_files) {
     std::string failure;
-    if (!PlanOutputs(request_, plan, failure)) return Fail(failure);
-    outcome_.outputs[0] = plan.paths.gpb;
-    outcome_.outputs[1] = plan.paths.epp;
-    outcome_.outputs[2] = plan.paths.sum;
-    outcome_.outputs[3] = plan.paths.sta;
-    if (!CheckOutputsWritable(plan.paths, failure, outcome_.reason, outcome_.failed_output)) return Fail(failure);
     host_files.reset(new (std::nothrow) HostFileSink);
     if (!host_files) return Fail("Error: Not enough memory in header");
     host_files_ = host_files.get();
-    sinks_.push_back(host_files_);
-    if (!host_files_->Open(plan.paths, failure, outcome_.failed_output)) {
-      outcome_.reason = std::strerror(errno != 0 ? errno : EACCES);
+    if (!OpenHostFiles(plan, failure)) {
+      host_files_ = nullptr;
       return Fail(failure);
     }
+    sinks_.push_back(host_files_);
   } else {
     plan.day_name = request_.host_name.empty() ? request_.input_path : request_.host_name;
   }
@@ -209,6 +239,7 @@ ConversionOutcome Conversion::Run() {
   for (std::size_t i = 0; i < sinks_.size(); ++i) {
     if (!sinks_[i]->Finish()) {
       std::string failure(sinks_[i]->Failure());
+      if (outcome_.reason.empty()) outcome_.reason.assign(sinks_[i]->Reason());
       // Each sink is finished once: those before it already were.
       for (std::size_t later = i + 1; later < sinks_.size(); ++later) sinks_[later]->Finish();
       outcome_.result = ConversionResult::kFailed;

@@ -1,5 +1,8 @@
 #include "formats/host_files.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "base/message.h"
 #include "base/text.h"
 #include "base/text_builder.h"
@@ -41,28 +44,33 @@ HostFileSink::~HostFileSink() {
   }
 }
 
-bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& failed_output) {
+bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& failed_output,
+                        const OutputPaths* write_paths) {
+  const OutputPaths& write = write_paths != nullptr ? *write_paths : paths;
   failed_output = 0;
-  gpb_ = CreateGpb(paths.gpb.c_str(), paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
+  gpb_ = CreateGpb(write.gpb.c_str(), paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
                    kGpbBufferSize, kChannelCount, failure, true);
-  if (gpb_ == nullptr) return false;
+  if (gpb_ == nullptr) {
+    if (write_paths != nullptr) failure = CreateFailure(0, paths.gpb);
+    return false;
+  }
   if (!gpb_out_.Attach(gpb_->stream, kGpbWriteBlock, true, true)) {
     failure = "Error: Not enough memory in buffer";
     return false;
   }
   failed_output = 1;
-  if (!epp_.Open(paths.epp.c_str())) {
+  if (!epp_.Open(write.epp.c_str(), paths.epp.c_str())) {
     failure = CreateFailure(1, paths.epp);
     return false;
   }
   epp_.Write(kEphemerisHeader);
   failed_output = 2;
-  if (!sum_.Open(paths.sum.c_str())) {
+  if (!sum_.Open(write.sum.c_str(), paths.sum.c_str())) {
     failure = CreateFailure(2, paths.sum);
     return false;
   }
   failed_output = 3;
-  if (!sta_.Open(paths.sta.c_str())) {
+  if (!sta_.Open(write.sta.c_str(), paths.sta.c_str())) {
     failure = CreateFailure(3, paths.sta);
     return false;
   }
@@ -99,6 +107,16 @@ std::string_view HostFileSink::Failure() const {
   return {};
 }
 
+std::string_view HostFileSink::Reason() const {
+  int error = gpb_out_.Error();
+  if (error == 0) error = gpb_error_;
+  for (const TextFile* file : {&epp_, &sum_, &sta_})
+    if (error == 0 && file->Failed()) error = file->Error();
+  if (error == 0) return {};
+  const char* text = std::strerror(error);
+  return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
 bool HostFileSink::Finish() {
   // Failures of the records were seen after each record; those of the
   // end-of-run lines show when the files are put out and closed.
@@ -106,14 +124,18 @@ bool HostFileSink::Finish() {
     Abandon();
     return false;
   }
+  errno = 0;
   if (gpb_ != nullptr && (!gpb_out_.Flush() || !FlushGpb(*gpb_, failure_))) {
+    if (gpb_error_ == 0) gpb_error_ = errno;
     if (failure_.empty()) failure_ = PathMessage("Error: Unable to write to ", TextUntilNul(gpb_->header.file_name));
     Abandon();
     return false;
   }
   bool ok = true;
   if (gpb_ != nullptr) {
+    errno = 0;
     ok = CloseGpb(gpb_, failure_);
+    if (!ok && gpb_error_ == 0) gpb_error_ = errno;
     gpb_ = nullptr;
   }
   for (TextFile* file : {&sum_, &epp_, &sta_}) {

@@ -32,8 +32,11 @@ class HostFileSink final : public ConversionSink {
   // station, writing the .gpb header and the .epp header line. False at the
   // first that cannot be created (failure holds the host's text); the
   // files created before it stay open until Abandon or Finish.
-  // failed_output: 0 .gpb, 1 .epp, 2 .sum, 3 .sta.
-  bool Open(const OutputPaths& paths, std::string& failure, int& failed_output);
+  // failed_output: 0 .gpb, 1 .epp, 2 .sum, 3 .sta. write_paths, when
+  // given: where the bytes go instead (temporaries that are renamed into
+  // place later); the texts and the .gpb header still name paths.
+  bool Open(const OutputPaths& paths, std::string& failure, int& failed_output,
+            const OutputPaths* write_paths = nullptr);
 
   void OnEpoch(const EpochEvent& event) override;
   void OnEphemeris(const EphemerisEvent& event) override;
@@ -44,6 +47,7 @@ class HostFileSink final : public ConversionSink {
   // ephemeris, station). False, with Failure() set, when one failed.
   bool Finish() override;
   std::string_view Failure() const override;
+  std::string_view Reason() const override;
   // True once an epoch could not be written to the measurement file.
   bool MeasurementFileFailed() const { return gpb_failed_; }
 
@@ -55,6 +59,7 @@ class HostFileSink final : public ConversionSink {
   MeasurementFile* gpb_ = nullptr;
   BufferedWriter gpb_out_;  // the measurement file's epochs, in large blocks
   bool gpb_failed_ = false;
+  int gpb_error_ = 0;  // errno of a failed flush or close of the .gpb
   TextFile epp_, sum_, sta_;
   mutable std::string failure_;  // the first failure, once known
 };

@@ -10,12 +10,14 @@ namespace {
 constexpr std::size_t kStreamBuffer = 64 * 1024;
 }  // namespace
 
-bool TextFile::Open(const char* path) {
+bool TextFile::Open(const char* path, const char* shown) {
   Close();
   failed_ = false;
-  std::size_t length = std::strlen(path);
+  error_ = 0;
+  if (shown == nullptr) shown = path;
+  std::size_t length = std::strlen(shown);
   if (length >= sizeof path_) length = sizeof path_ - 1;
-  std::memcpy(path_, path, length);
+  std::memcpy(path_, shown, length);
   path_[length] = '\0';
   stream_ = OpenForWriting(path, false);
   // A larger buffer than the default: fewer, larger writes (nothing a host sees).
@@ -24,14 +26,16 @@ bool TextFile::Open(const char* path) {
 }
 
 bool TextFile::Flush() {
-  if (stream_ != nullptr && (std::fflush(stream_) != 0 || std::ferror(stream_) != 0)) failed_ = true;
+  errno = 0;
+  if (stream_ != nullptr && (std::fflush(stream_) != 0 || std::ferror(stream_) != 0)) MarkFailed(errno);
   return !failed_;
 }
 
 bool TextFile::Close() {
   if (stream_ != nullptr) {
-    if (std::ferror(stream_) != 0) failed_ = true;
-    if (std::fclose(stream_) != 0) failed_ = true;
+    errno = 0;
+    if (std::ferror(stream_) != 0) MarkFailed(errno);
+    if (std::fclose(stream_) != 0) MarkFailed(errno);
     stream_ = nullptr;
   }
   return !failed_;

@@ -9,6 +9,7 @@ namespace morvelin::rinex {
 namespace {
 
 constexpr std::size_t kStationLength = 4;
+constexpr const char* kSessionOrder = "0abcdefghijklmnopqrstuvwxyz123456789";
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -36,13 +37,27 @@ std::string StationCode(std::string_view station_name) {
   return code;
 }
 
-std::string ShortName(std::string_view station_name, const CivilTime& start, FileKind kind) {
+std::string ShortName(std::string_view station_name, const CivilTime& start, FileKind kind, char session) {
   std::string name;
   for (char c : StationCode(station_name)) name += Lower(c);
   FixedText<16> rest;
-  rest.Int(start.day_of_year, 3, TextBuilder::Pad::kZeros).Str("0.");
+  rest.Int(start.day_of_year, 3, TextBuilder::Pad::kZeros).Char(session).Char('.');
   rest.Int(start.year % 100, 2, TextBuilder::Pad::kZeros).Char(kind == FileKind::kObservation ? 'o' : 'n');
   return name + std::string(rest.View());
+}
+
+char SessionCharacter(const CivilTime& start, double period_seconds) {
+  const bool day_start = start.hour == 0 && start.minute == 0 && start.second_ticks < kTicksPerSecond;
+  if (day_start && period_seconds >= 86400.0 - 1e-6) return '0';
+  return static_cast<char>('a' + (start.hour >= 0 && start.hour < 24 ? start.hour : 0));
+}
+
+char NextSessionCharacter(char session, char first) {
+  const std::string_view order = kSessionOrder;
+  const std::size_t at = order.find(session);
+  if (at == std::string_view::npos) return 0;
+  const char next = order[(at + 1) % order.size()];
+  return next == first ? 0 : next;
 }
 
 std::string PeriodCode(double seconds) {
@@ -54,7 +69,13 @@ std::string PeriodCode(double seconds) {
 
 std::string RateCode(double seconds) {
   if (!(seconds > 0.0)) return "00U";
-  if (seconds < 1.0) return Code(std::llround(seconds * 100.0), 'C');
+  // Faster than 1 Hz the rate is given as a frequency: in Hz up to 99 Hz,
+  // in hundreds of Hz above.
+  if (seconds < 1.0) {
+    const double hertz = 1.0 / seconds;
+    if (hertz < 99.5) return Code(std::llround(hertz), 'Z');
+    return Code(std::llround(hertz / 100.0), 'C');
+  }
   if (seconds < 60.0) return Code(std::llround(seconds), 'S');
   if (seconds < 3600.0) return Code(std::llround(seconds / 60.0), 'M');
   return Code(std::llround(seconds / 3600.0), 'H');

@@ -15,8 +15,19 @@ enum class FileKind : char { kObservation = 'O', kNavigation = 'N' };
 // others as '_', filled up with '_' ("RNX_" when the name is empty).
 std::string StationCode(std::string_view station_name);
 
-// SSSSDDD0.YYo (lower case) for the first epoch's day.
-std::string ShortName(std::string_view station_name, const CivilTime& start, FileKind kind);
+// SSSSDDDF.YYo (lower case) for the first epoch's day; F is the session
+// character.
+std::string ShortName(std::string_view station_name, const CivilTime& start, FileKind kind, char session = '0');
+
+// The session character of a short name: '0' for a file of a whole day
+// (from the day's first epoch to its last), else 'a' to 'x' for the hour of
+// the first epoch. period_seconds: the span the file covers (last epoch -
+// first + interval).
+char SessionCharacter(const CivilTime& start, double period_seconds);
+// The one to try when session's name is taken: the characters go round
+// "0abcdefghijklmnopqrstuvwxyz123456789" from the first one tried
+// (first), so that every one is tried once; 0 once all were tried.
+char NextSessionCharacter(char session, char first);
 
 // Long name. period_seconds: the span the file covers (0: not known, "00U");
 // interval_seconds: the observation interval (0: not known; not part of a
@@ -27,7 +38,7 @@ std::string LongName(std::string_view station_name, const CivilTime& start, doub
 // "01H", "15M", "01D": a period rounded up in the largest unit that is not
 // more than it; "00U" when not known.
 std::string PeriodCode(double seconds);
-// "01S", "30S", "05C" (hundredths), "01M"; "00U" when not known.
+// "01S", "30S", "10Z" (10 Hz), "01C" (100 Hz), "05M"; "00U" when not known.
 std::string RateCode(double seconds);
 
 // dir + '/' + name ("" dir: name alone).

@@ -250,6 +250,8 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
     RinexOptions used = options;
     if (used.fallback_name.empty()) used.fallback_name = BaseName(base);
     rinex::ObservationExport out(used, output_dir);
+    const std::string epp = epp_path.empty() ? base + ".epp" : epp_path;
+    for (const std::string& input : {gpb_path, epp, base + ".sum", base + ".sta"}) out.AddInput(input);
 
     const SummaryFacts summary = ReadSummary(base + ".sum");
     rinex::StationFacts station;
@@ -267,7 +269,6 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
     if (!have_height) out.AddComment("antenna height not known (no station file)");
     out.AddComment("event markers and station changes are not in a .gpb");
 
-    const std::string epp = epp_path.empty() ? base + ".epp" : epp_path;
     bool any_ephemeris = false;  // without one: no navigation file, the week from the options
     if (std::FILE* probe = std::fopen(epp.c_str(), "r")) {
       std::fclose(probe);

@@ -46,8 +46,12 @@ struct ObservationExport::Pending {
   double antenna_height = 0.0;
 };
 
-ObservationExport::ObservationExport(const RinexOptions& options, std::string output_dir)
-    : options_(options), output_dir_(std::move(output_dir)), version_(options.version) {
+ObservationExport::ObservationExport(const RinexOptions& options, std::string output_dir, OutputSet* set)
+    : options_(options), output_dir_(std::move(output_dir)), set_(set), version_(options.version) {
+  if (set_ == nullptr) {
+    own_set_ = std::make_unique<OutputSet>(options_.fallback_name.empty() ? "RINEX" : options_.fallback_name);
+    set_ = own_set_.get();
+  }
   creation_date_ = ProgramDate();
 }
 
@@ -71,7 +75,50 @@ std::string ObservationExport::ProgramDate() const {
 }
 
 void ObservationExport::CheckFile(const OutputFile& file) {
-  if (file.Failed()) Fail(file.Failure());
+  if (!file.Failed()) return;
+  if (failure_.empty()) reason_ = file.Reason();
+  Fail(file.Failure());
+}
+
+bool ObservationExport::OpenTemporary(OutputFile& file, const char* kind, const std::string& shown) {
+  // Named after the input, so that a run killed midway has its leftover
+  // removed by the next run of the same input.
+  const std::string stem = (options_.fallback_name.empty() ? std::string("rinex") : options_.fallback_name) + kind;
+  std::string error, reason;
+  const std::string temporary = set_->Temporary(output_dir_, stem, error, reason);
+  if (temporary.empty()) {
+    if (failure_.empty()) reason_ = reason;
+    Fail(error + " (" + reason + ")");
+    return false;
+  }
+  if (file.Open(temporary, shown)) return true;
+  CheckFile(file);
+  return false;
+}
+
+bool ObservationExport::Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period,
+                              double interval, std::string& final_path) {
+  const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
+  std::string error, reason;
+  if (options_.long_names && version_ == RinexVersion::k304) {
+    final_path = JoinPath(output_dir_, LongName(station, start, period, interval, kind));
+    if (set_->Bind(file.Path(), final_path, error, reason)) return true;
+  } else {
+    const char first = SessionCharacter(start, period);
+    for (char session = first; session != 0; session = NextSessionCharacter(session, first)) {
+      final_path = JoinPath(output_dir_, ShortName(station, start, kind, session));
+      if (set_->Taken(final_path)) continue;
+      if (set_->Bind(file.Path(), final_path, error, reason)) return true;
+      if (!set_->Taken(final_path)) break;  // refused for a reason of its own, not taken meanwhile
+    }
+    if (error.empty()) {
+      error = "Error: No free RINEX file name for " + final_path;
+      reason = "every session character of the day is taken";
+    }
+  }
+  if (failure_.empty()) reason_ = reason;
+  Fail(error + " (" + reason + ")");
+  return false;
 }
 
 bool ObservationExport::ResolveWeek(double first_seconds) {
@@ -196,10 +243,7 @@ bool ObservationExport::StartObservationFile(const ExportEpoch& first) {
   const std::string name = options_.long_names && version_ == RinexVersion::k304
                                ? LongName(station, first_time_, 0.0, 0.0, FileKind::kObservation)
                                : ShortName(station, first_time_, FileKind::kObservation);
-  if (!observation_file_.Open(JoinPath(output_dir_, name))) {
-    CheckFile(observation_file_);
-    return false;
-  }
+  if (!OpenTemporary(observation_file_, ".obs", JoinPath(output_dir_, name))) return false;
 
   const bool v3 = version_ == RinexVersion::k304;
   FixedText<256> line;
@@ -404,21 +448,11 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
     observation_file_.Patch(last_obs_position_, line.View());
     observation_file_.Close();
     CheckFile(observation_file_);
-    result.observation_path = observation_file_.Path();
-    if (failure_.empty() && options_.long_names && version_ == RinexVersion::k304) {
-      const double interval = static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond);
-      const double period =
-          static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval;
-      const std::string final_path =
-          JoinPath(output_dir_, LongName(station, first_time_, period, interval, FileKind::kObservation));
-      if (final_path != result.observation_path) {
-        std::remove(final_path.c_str());
-        if (std::rename(result.observation_path.c_str(), final_path.c_str()) != 0)
-          Fail("Error: Unable to rename " + result.observation_path + " to " + final_path);
-        else
-          result.observation_path = final_path;
-      }
-    }
+    const double interval = static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond);
+    const double period =
+        static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval;
+    if (failure_.empty())
+      Place(observation_file_, FileKind::kObservation, first_time_, period, interval, result.observation_path);
   }
 
   if (failure_.empty() && !navigation_.Empty()) {
@@ -427,29 +461,39 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
       const gnss::BroadcastEphemeris* eph = navigation_.First();
       start = CivilFromGps(eph->week, static_cast<double>(eph->toc));
     }
-    const std::string name = options_.long_names && version_ == RinexVersion::k304
-                                 ? LongName(station, start,
-                                            header_written_ ? static_cast<double>(last_ticks_ - first_ticks_ +
-                                                                                  interval_ticks_) /
-                                                                  static_cast<double>(kTicksPerSecond)
-                                                            : 0.0,
-                                            0.0, FileKind::kNavigation)
-                                 : ShortName(station, start, FileKind::kNavigation);
+    const double period =
+        header_written_
+            ? static_cast<double>(last_ticks_ - first_ticks_ + interval_ticks_) / static_cast<double>(kTicksPerSecond)
+            : 0.0;
     OutputFile navigation_file;
-    if (navigation_file.Open(JoinPath(output_dir_, name))) {
+    if (OpenTemporary(navigation_file, ".nav", JoinPath(output_dir_, ShortName(station, start, FileKind::kNavigation)))) {
       result.ephemerides = static_cast<std::int64_t>(
           navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_}));
       navigation_file.Close();
+      CheckFile(navigation_file);
+      if (failure_.empty()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);
     }
-    CheckFile(navigation_file);
-    result.navigation_path = navigation_file.Path();
+  }
+  if (failure_.empty() && own_set_ != nullptr) {
+    std::string error, reason;
+    if (!own_set_->Commit(error, reason)) {
+      reason_ = reason;
+      Fail(error + " (" + reason + ")");
+    }
+  }
+  if (!failure_.empty()) {
+    Discard();
+    return false;
   }
   result.epochs = epochs_written_;
   result.signals = signals_written_;
   if (outputs != nullptr) *outputs = result;
-  return failure_.empty();
+  return true;
 }
 
-void ObservationExport::Discard() { observation_file_.Discard(); }
+void ObservationExport::Discard() {
+  observation_file_.Discard();
+  if (own_set_ != nullptr) own_set_->Discard();
+}
 
 }  // namespace morvelin::rinex

@@ -9,13 +9,16 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/text_builder.h"
 #include "gnss/ephemeris.h"
+#include "morvelin/output_set.h"
 #include "morvelin/rinex.h"
+#include "rinex/file_names.h"
 #include "rinex/navigation_writer.h"
 #include "rinex/observation_format.h"
 #include "rinex/output_file.h"
@@ -58,7 +61,11 @@ class ObservationExport {
   // ephemeris so far): beyond this the export is refused.
   static constexpr std::size_t kPendingLimit = 3600;
 
-  ObservationExport(const RinexOptions& options, std::string output_dir);
+  // The files are written under temporaries of set and named once they are
+  // whole: their names are claimed there, and the caller commits the set.
+  // Without a set the export keeps one of its own and commits it itself
+  // when it finishes.
+  ObservationExport(const RinexOptions& options, std::string output_dir, OutputSet* set = nullptr);
   ~ObservationExport();
 
   void SetStation(const StationFacts& facts) { station_ = facts; }
@@ -85,6 +92,10 @@ class ObservationExport {
   std::string_view Failure() const { return failure_; }
   // Removes what was written (after a failure).
   void Discard();
+  // The system's reason of the failure, when a file failed.
+  std::string_view Reason() const { return reason_; }
+  // A file the export reads, whose name it must not take.
+  void AddInput(const std::string& path) { set_->AddInput(path); }
 
  private:
   struct Pending;
@@ -99,10 +110,20 @@ class ObservationExport {
   void WriteOccupationRecords(int flag, const CivilTime& time);
   std::string ProgramDate() const;
   void CheckFile(const OutputFile& file);
+  // Opens a new temporary of the set for a file whose name is known at the end.
+  bool OpenTemporary(OutputFile& file, const char* kind, const std::string& shown);
+  // Gives the closed file its name in output_dir_: the long name, or the
+  // short one with the first session character no other file of the run,
+  // its batch or its inputs has. False with the failure set.
+  bool Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period, double interval,
+             std::string& final_path);
 
   RinexOptions options_;
   std::string output_dir_;
+  std::unique_ptr<OutputSet> own_set_;
+  OutputSet* set_;
   std::string failure_;
+  std::string reason_;
   StationFacts station_;
   std::vector<std::string> comments_;
   ObservationTypes forced_types_;

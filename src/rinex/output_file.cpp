@@ -18,19 +18,21 @@ void OutputFile::Fail(const char* what) {
   failure_ = "Error: Unable to ";
   failure_ += what;
   failure_ += ' ';
-  failure_ += path_;
+  failure_ += shown_;
   if (error != 0) {
+    reason_ = std::strerror(error);
     failure_ += " (";
-    failure_ += std::strerror(error);
+    failure_ += reason_;
     failure_ += ')';
   }
 }
 
-bool OutputFile::Open(const std::string& path) {
+bool OutputFile::Open(const std::string& path, const std::string& shown) {
   path_ = path;
+  shown_ = shown.empty() ? path : shown;
   buffer_.reset(new (std::nothrow) char[kBufferSize]);
   if (!buffer_) {
-    failure_ = "Error: Not enough memory for " + path;
+    failure_ = "Error: Not enough memory for " + shown_;
     return false;
   }
   errno = 0;

@@ -20,8 +20,9 @@ class OutputFile {
   ~OutputFile();
 
   // Creates (or empties) the file, in text mode: lines end as the
-  // platform's text files do. False with Failure() set.
-  bool Open(const std::string& path);
+  // platform's text files do. False with Failure() set. shown: the name
+  // the texts give it (path itself when empty).
+  bool Open(const std::string& path, const std::string& shown = std::string());
   bool IsOpen() const { return stream_ != nullptr; }
   const std::string& Path() const { return path_; }
 
@@ -41,11 +42,14 @@ class OutputFile {
   bool Patch(std::int64_t position, std::string_view text);
   // Puts everything out and closes the file. False with Failure() set.
   bool Close();
-  // Closes and removes the file, as after a failed run.
+  // Closes and removes the file, as after a failed run (it is a temporary
+  // of the run's own).
   void Discard();
 
   bool Failed() const { return !failure_.empty(); }
   const std::string& Failure() const { return failure_; }
+  // The system's reason of the failure ("No space left on device"), or empty.
+  const std::string& Reason() const { return reason_; }
 
  private:
   void WriteSlow(std::string_view text);
@@ -55,8 +59,10 @@ class OutputFile {
   std::FILE* stream_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
-  std::string path_;
+  std::string path_;   // the file written
+  std::string shown_;  // its name in the texts
   std::string failure_;
+  std::string reason_;
 };
 
 }  // namespace morvelin::rinex

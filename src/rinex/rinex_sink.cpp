@@ -1,6 +1,7 @@
 // The RINEX export as a sink of the converter's events: the observation
 // file grows epoch by epoch in the same pass as the host's files.
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -17,8 +18,8 @@ constexpr std::int32_t kKinematicMode = 2;
 
 class RinexSink final : public ConversionSink {
  public:
-  RinexSink(const RinexOptions& options, const std::string& output_dir, RinexOutputs* outputs)
-      : export_(options, output_dir), outputs_(outputs) {
+  RinexSink(const RinexOptions& options, const std::string& output_dir, RinexOutputs* outputs, OutputSet* set)
+      : export_(options, output_dir, set), outputs_(outputs) {
     satellites_.reserve(kEpochChannels);
   }
 
@@ -71,6 +72,7 @@ class RinexSink final : public ConversionSink {
   }
 
   std::string_view Failure() const override { return export_.Failure(); }
+  std::string_view Reason() const override { return export_.Reason(); }
 
  private:
   void TakeSession(const SessionInfo& session) {
@@ -95,13 +97,21 @@ class RinexSink final : public ConversionSink {
 }  // namespace
 
 std::unique_ptr<ConversionSink> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
-                                              RinexOutputs* outputs, std::string& error) {
+                                              RinexOutputs* outputs, std::string& error, OutputSet* set) {
   if (options.week && (*options.week < 0 || *options.week > 9999)) {
     error = "Error: RINEX export: the GPS week must be 0-9999";
     return nullptr;
   }
   try {
-    return std::make_unique<RinexSink>(options, output_dir, outputs);
+    // The folder is checked now, before the run reads its first record.
+    const std::string folder = output_dir.empty() ? "." : output_dir;
+    std::error_code code;
+    if (!std::filesystem::is_directory(folder, code)) {
+      error = "Error: Unable to create the RINEX files in " + folder + " (" +
+              (code ? code.message() : std::string("Not a directory")) + ")";
+      return nullptr;
+    }
+    return std::make_unique<RinexSink>(options, output_dir, outputs, set);
   } catch (const std::exception&) {
     error = "Error: Not enough memory for the RINEX export";
     return nullptr;

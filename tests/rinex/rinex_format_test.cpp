@@ -274,12 +274,30 @@ TEST(RinexFileNames, ShortAndLong) {
   EXPECT_EQ(ShortName("P-12x", start, FileKind::kObservation), "p_123450.23o");
   EXPECT_EQ(LongName("SIMU", start, 3600.0, 1.0, FileKind::kObservation), "SIMU00XXX_R_20233450000_01H_01S_GO.rnx");
   EXPECT_EQ(LongName("sim1", CivilFromGps(2292, 90900.0), 900.0, 0.05, FileKind::kObservation),
-            "SIM100XXX_R_20233450115_15M_05C_GO.rnx");
+            "SIM100XXX_R_20233450115_15M_20Z_GO.rnx");
   EXPECT_EQ(LongName("SIMU", start, 86400.0, 30.0, FileKind::kNavigation), "SIMU00XXX_R_20233450000_01D_GN.rnx");
   EXPECT_EQ(PeriodCode(0.0), "00U");
   EXPECT_EQ(PeriodCode(5400.0), "02H");
   EXPECT_EQ(RateCode(0.0), "00U");
   EXPECT_EQ(RateCode(120.0), "02M");
+}
+
+TEST(RinexFileNames, SessionCharacterAndRate) {
+  struct Case {
+    double start_seconds, period;
+    char session;
+  } sessions[] = {
+      {86400.0, 86400.0, '0'},  {86400.0, 86399.0, 'a'}, {86400.0 + 3600.0, 86400.0, 'b'},
+      {86400.0 + 23 * 3600.0 + 59.0, 60.0, 'x'}, {86400.5, 86400.0, '0'},
+  };
+  for (const Case& c : sessions)
+    EXPECT_EQ(SessionCharacter(CivilFromGps(2292, c.start_seconds), c.period), c.session) << c.start_seconds;
+  std::string tried(1, 'x');
+  for (char c = NextSessionCharacter('x', 'x'); c != 0; c = NextSessionCharacter(c, 'x')) tried += c;
+  EXPECT_EQ(tried, "xyz1234567890abcdefghijklmnopqrstuvw");
+  const std::pair<double, const char*> rates[] = {{0.1, "10Z"}, {0.05, "20Z"}, {0.02, "50Z"}, {0.01, "01C"},
+                                                  {0.5, "02Z"}, {1.0, "01S"}, {30.0, "30S"}, {300.0, "05M"}};
+  for (const auto& [seconds, code] : rates) EXPECT_EQ(RateCode(seconds), code) << seconds;
 }
 
 // ---- The export's rules, on whole small files -------------------------------
@@ -351,7 +369,7 @@ TEST_F(ExportSession, LossOfLockCases) {
   for (std::size_t i = 0; i < epochs.size(); ++i) out.Epoch(Epoch(times[i], epochs[i]));
   RinexOutputs files;
   ASSERT_TRUE(out.Finish(&files)) << out.Failure();
-  EXPECT_EQ(fs::path(files.observation_path).filename(), "test3440.23o");
+  EXPECT_EQ(fs::path(files.observation_path).filename(), "test344a.23o");
   EXPECT_EQ(files.epochs, 5);
   EXPECT_EQ(files.signals, 27);
   EXPECT_EQ(Body(ReadFile(files.observation_path)),
@@ -451,7 +469,7 @@ TEST_F(ExportSession, OccupationsAndMotion) {
   out.StationEntry("END", 0.0);
   RinexOutputs files;
   ASSERT_TRUE(out.Finish(&files)) << out.Failure();
-  EXPECT_EQ(fs::path(files.observation_path).filename(), "simu3440.23o");
+  EXPECT_EQ(fs::path(files.observation_path).filename(), "simu344a.23o");
   EXPECT_EQ(Body(ReadFile(files.observation_path)),
             " 23 12 10  0  1 40.0000000  0  1G03                                  0.000100000\n"
             "  20000000.000   105263158.395\n"

@@ -1,0 +1,327 @@
+#include "morvelin/output_set.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "base/file_io.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+#endif
+
+namespace morvelin {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTemporarySuffix = ".morvelin-tmp";
+
+std::string ErrorText(int error) {
+  const char* text = std::strerror(error);
+  return text != nullptr ? text : "unknown error";
+}
+
+// The path as every claim compares it: absolute, with the links of its
+// existing part resolved, "." and ".." gone (letter case folded on Windows).
+bool Key(const std::string& path, std::string& key, std::string& reason) {
+  std::error_code error;
+  fs::path resolved = fs::weakly_canonical(fs::path(path), error);
+  if (error) {
+    reason = error.message();
+    return false;
+  }
+  key = resolved.lexically_normal().string();
+#if defined(_WIN32)
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+#endif
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::string folder = fs::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+std::string NameOf(const std::string& path) { return fs::path(path).filename().string(); }
+
+std::uint32_t ProcessId() {
+#if defined(_WIN32)
+  return static_cast<std::uint32_t>(GetCurrentProcessId());
+#else
+  return static_cast<std::uint32_t>(getpid());
+#endif
+}
+
+bool ProcessAlive(unsigned long id) {
+  if (id == ProcessId()) return true;
+#if defined(_WIN32)
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return false;
+  DWORD code = 0;
+  const bool alive = GetExitCodeProcess(process, &code) != 0 && code == STILL_ACTIVE;
+  CloseHandle(process);
+  return alive;
+#else
+  return kill(static_cast<pid_t>(id), 0) == 0 || errno != ESRCH;
+#endif
+}
+
+// Removes the temporaries "STEM.<pid>-<n>.morvelin-tmp" in folder whose
+// process is gone: what a killed run of the same output left behind.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& stem) {
+  std::error_code error;
+  fs::directory_iterator entries(fs::path(folder), error);
+  if (error) return;
+  const std::string prefix = stem + ".";
+  const std::size_t suffix_length = std::strlen(kTemporarySuffix);
+  for (const fs::directory_entry& entry : entries) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() <= prefix.size() + suffix_length || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix_length, suffix_length, kTemporarySuffix) != 0)
+      continue;
+    const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix_length);
+    const std::size_t dash = middle.find('-');
+    if (dash == 0 || dash == std::string::npos || middle.find_first_not_of("0123456789-") != std::string::npos)
+      continue;
+    const unsigned long id = std::strtoul(middle.substr(0, dash).c_str(), nullptr, 10);
+    if (!ProcessAlive(id)) fs::remove(entry.path(), error);
+  }
+}
+
+// Creates path, which must not exist yet; 0 or the system's error.
+int CreateEmpty(const std::string& path) {
+#if defined(_WIN32)
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    return code == ERROR_ACCESS_DENIED ? EACCES : code == ERROR_PATH_NOT_FOUND ? ENOENT : code == ERROR_FILENAME_EXCED_RANGE ? ENAMETOOLONG : EIO;
+  }
+  CloseHandle(handle);
+  return 0;
+#else
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  close(fd);
+  return 0;
+#endif
+}
+
+// Puts from in the place of to, replacing a file there; 0 or the error.
+int Replace(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return 0;
+  return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+#endif
+}
+
+std::string NewTemporaryName(const std::string& folder, const std::string& stem) {
+  static std::atomic<std::uint32_t> counter{0};
+  const std::string name = stem + "." + std::to_string(ProcessId()) + "-" + std::to_string(++counter) +
+                           kTemporarySuffix;
+  return (fs::path(folder) / fs::path(name)).string();
+}
+
+}  // namespace
+
+void OutputBatch::AddInput(const std::string& path) {
+  std::string key, reason;
+  if (!Key(path, key, reason)) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.push_back({key, std::string(), path});
+}
+
+const OutputBatch::Entry* OutputBatch::Find(const std::string& key, const std::string& path) const {
+  for (const Entry& entry : entries_) {
+    if (entry.key == key) return &entry;
+    // Two names of one file (a hard link): only inputs exist already.
+    if (entry.owner.empty() && SameFile(entry.label.c_str(), path.c_str())) return &entry;
+  }
+  return nullptr;
+}
+
+bool OutputBatch::Claim(const std::string& path, const std::string& owner, std::string& error,
+                        std::string& reason) {
+  std::string key;
+  if (!Key(path, key, reason)) {
+    error = "Error: Unable to create " + path;
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (const Entry* entry = Find(key, path)) {
+    if (entry->owner.empty()) {
+      error = "Error: Output file would overwrite the input file: " + path;
+      reason = "it is the input " + entry->label;
+    } else {
+      error = "Error: Output file " + path + " is written twice";
+      reason = entry->owner == owner ? "another output of " + owner + " has that name"
+                                     : "the output of " + entry->owner + " has that name";
+    }
+    return false;
+  }
+  entries_.push_back({key, owner, path});
+  return true;
+}
+
+bool OutputBatch::Taken(const std::string& path, const std::string& owner) {
+  (void)owner;
+  std::string key, reason;
+  if (!Key(path, key, reason)) return true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return Find(key, path) != nullptr;
+}
+
+OutputSet::OutputSet(std::string owner, OutputBatch* batch) : owner_(std::move(owner)), batch_(batch) {
+  if (batch_ == nullptr) {
+    own_batch_ = std::make_unique<OutputBatch>();
+    batch_ = own_batch_.get();
+  }
+}
+
+OutputSet::~OutputSet() { Discard(); }
+
+bool OutputSet::Check(const std::string& final_path, std::string& error, std::string& reason) {
+  error = "Error: Unable to create " + final_path;
+  if (final_path.empty() || NameOf(final_path).empty()) {
+    reason = "no file name";
+    return false;
+  }
+  std::error_code code;
+  const fs::file_status folder = fs::status(fs::path(FolderOf(final_path)), code);
+  if (!fs::is_directory(folder)) {
+    reason = fs::exists(folder) ? ErrorText(ENOTDIR) : code ? code.message() : ErrorText(ENOENT);
+    return false;
+  }
+#if !defined(_WIN32)
+  if (access(FolderOf(final_path).c_str(), W_OK | X_OK) != 0) {
+    reason = ErrorText(errno);
+    return false;
+  }
+#endif
+  const fs::file_status existing = fs::status(fs::path(final_path), code);
+  if (fs::exists(existing) && !fs::is_regular_file(existing)) {
+    reason = fs::is_directory(existing) ? ErrorText(EISDIR) : "it is not a regular file";
+    return false;
+  }
+  if (code && code != std::errc::no_such_file_or_directory) {
+    reason = code.message();
+    return false;
+  }
+  error.clear();
+  return batch_->Claim(final_path, owner_, error, reason);
+}
+
+bool OutputSet::Plan(const std::string& final_path, std::string& error, std::string& reason) {
+  if (!Check(final_path, error, reason)) return false;
+  files_.push_back({final_path, std::string()});
+  return true;
+}
+
+bool OutputSet::Claim(const std::string& final_path, std::string& error, std::string& reason) {
+  File* file = nullptr;
+  for (File& planned : files_)
+    if (planned.final_path == final_path) file = &planned;
+  if (file == nullptr) {
+    if (!Plan(final_path, error, reason)) return false;
+    file = &files_.back();
+  }
+  if (!file->temporary.empty()) return true;
+  const std::string folder = FolderOf(final_path);
+  RemoveStaleTemporaries(folder, NameOf(final_path));
+  const std::string temporary = NewTemporaryName(folder, NameOf(final_path));
+  if (const int failed = CreateEmpty(temporary); failed != 0) {
+    error = "Error: Unable to create " + final_path;
+    reason = ErrorText(failed);
+    return false;
+  }
+  file->temporary = temporary;
+  return true;
+}
+
+std::string OutputSet::WritePath(const std::string& final_path) const {
+  for (const File& file : files_)
+    if (file.final_path == final_path) return file.temporary;
+  return {};
+}
+
+std::string OutputSet::Temporary(const std::string& folder, const std::string& stem, std::string& error,
+                                 std::string& reason) {
+  const std::string where = folder.empty() ? "." : folder;
+  RemoveStaleTemporaries(where, stem);
+  const std::string temporary = NewTemporaryName(where, stem);
+  if (const int failed = CreateEmpty(temporary); failed != 0) {
+    error = "Error: Unable to create a file in " + where;
+    reason = ErrorText(failed);
+    return {};
+  }
+  unbound_.push_back(temporary);
+  return temporary;
+}
+
+bool OutputSet::Bind(const std::string& temporary, const std::string& final_path, std::string& error,
+                     std::string& reason) {
+  if (!Check(final_path, error, reason)) return false;
+  for (auto it = unbound_.begin(); it != unbound_.end(); ++it) {
+    if (*it == temporary) {
+      unbound_.erase(it);
+      break;
+    }
+  }
+  files_.push_back({final_path, temporary});
+  return true;
+}
+
+bool OutputSet::Taken(const std::string& final_path) { return batch_->Taken(final_path, owner_); }
+
+bool OutputSet::Commit(std::string& error, std::string& reason) {
+  bool ok = true;
+  for (File& file : files_) {
+    if (file.temporary.empty()) continue;
+    if (ok && PathExists(file.temporary.c_str())) {
+      if (IsDirectory(file.final_path.c_str())) {
+        error = "Error: Unable to create " + file.final_path;
+        reason = ErrorText(EISDIR);
+        ok = false;
+      } else if (const int failed = Replace(file.temporary, file.final_path); failed != 0) {
+        error = "Error: Unable to create " + file.final_path;
+        reason = ErrorText(failed);
+        ok = false;
+      } else {
+        file.temporary.clear();
+        continue;
+      }
+    }
+    std::remove(file.temporary.c_str());
+    file.temporary.clear();
+  }
+  Discard();
+  return ok;
+}
+
+void OutputSet::Discard() {
+  for (File& file : files_) {
+    if (!file.temporary.empty()) std::remove(file.temporary.c_str());
+    file.temporary.clear();
+  }
+  for (const std::string& temporary : unbound_) std::remove(temporary.c_str());
+  unbound_.clear();
+}
+
+std::vector<std::string> OutputSet::FinalPaths() const {
+  std::vector<std::string> paths;
+  for (const File& file : files_) paths.push_back(file.final_path);
+  return paths;
+}
+
+}  // namespace morvelin
