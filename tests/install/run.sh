@@ -18,7 +18,15 @@ for f in bin/morvelin include/morvelin/morvelin.h include/morvelin/gpb.h include
          share/man/man1/morvelin.1 share/bash-completion/completions/morvelin share/doc/morvelin/LICENSE; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
-ls "$prefix"/lib*/libmorvelin.so >/dev/null 2>&1 || fail "libmorvelin.so is not installed"
+# The library folder is GNUInstallDirs' choice: lib, lib64, or with the /usr
+# prefix on Debian lib/<multiarch triplet>. The CMake package and the
+# pkg-config file lie beside the library.
+library=$(find "$prefix" -name libmorvelin.so -print -quit)
+[ -n "$library" ] || fail "libmorvelin.so is not installed"
+libdir=$(dirname "$library")
+for f in cmake/morvelin/morvelin-config.cmake pkgconfig/morvelin.pc; do
+  [ -e "$libdir/$f" ] || fail "${libdir#"$prefix"/}/$f is not installed"
+done
 "$prefix/bin/morvelin" --version | grep -q '^morvelin [0-9]' || fail "the installed CLI does not run"
 
 # find_package(morvelin) and morvelin::morvelin.
@@ -31,11 +39,12 @@ cmake --build "$work/consumer" >/dev/null
 
 # pkg-config.
 if command -v pkg-config >/dev/null; then
-  pc_dir=$(dirname "$(ls "$prefix"/lib*/pkgconfig/morvelin.pc "$prefix"/lib/*/pkgconfig/morvelin.pc 2>/dev/null | head -1)")
+  pc_dir=$libdir/pkgconfig
   flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs morvelin)
-  libdir=$(PKG_CONFIG_PATH=$pc_dir pkg-config --variable=libdir morvelin)
+  pc_libdir=$(PKG_CONFIG_PATH=$pc_dir pkg-config --variable=libdir morvelin)
+  [ "$(realpath "$pc_libdir")" = "$(realpath "$libdir")" ] || fail "morvelin.pc gives libdir $pc_libdir, not $libdir"
   # shellcheck disable=SC2086
-  cc "$source_dir/tests/install/consumer/main.c" -o "$work/pc-consumer" $flags -Wl,-rpath,"$libdir"
+  cc "$source_dir/tests/install/consumer/main.c" -o "$work/pc-consumer" $flags -Wl,-rpath,"$pc_libdir"
   "$work/pc-consumer" | grep -qx 'defaults 0 0, detected 0' || fail "the pkg-config consumer"
 else
   echo "pkg-config not installed: its check is left out"
