@@ -22,6 +22,14 @@ WINEDEBUG=-all
 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 unset DISPLAY WAYLAND_DISPLAY
+# Wine names the host's files in the character set of the locale it runs in:
+# in the C locale (no LANG, as on a minimal system) a name beyond ASCII
+# cannot be made at all. Outside a UTF-8 locale Wine runs in C.UTF-8, which
+# every Debian has.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+  LC_ALL=C.UTF-8
+  export LC_ALL
+fi
 # morvelin.dll is 32-bit: a 32-bit prefix is the smaller and faster one.
 if [ ! -d "$prefix" ]; then
   WINEARCH=win32
