@@ -126,6 +126,15 @@ int Replace(const std::string& from, const std::string& to) {
 #endif
 }
 
+// A second name for an existing file; false where the file system has none.
+bool Link(const std::string& existing, const std::string& name) {
+#if defined(_WIN32)
+  return CreateHardLinkA(name.c_str(), existing.c_str(), nullptr) != 0;
+#else
+  return link(existing.c_str(), name.c_str()) == 0;
+#endif
+}
+
 std::string NewTemporaryName(const std::string& folder, const std::string& stem) {
   static std::atomic<std::uint32_t> counter{0};
   const std::string name = stem + "." + std::to_string(ProcessId()) + "-" + std::to_string(++counter) +
@@ -285,24 +294,43 @@ bool OutputSet::Bind(const std::string& temporary, const std::string& final_path
 bool OutputSet::Taken(const std::string& final_path) { return batch_->Taken(final_path, owner_); }
 
 bool OutputSet::Commit(std::string& error, std::string& reason) {
+  // A second name of each earlier output first, so that a rename that
+  // fails midway can give back the ones renamed before it.
+  std::vector<std::string> earlier(files_.size());
+  std::vector<bool> existed(files_.size());
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    const File& file = files_[i];
+    existed[i] = PathExists(file.final_path.c_str());
+    if (file.temporary.empty() || !existed[i]) continue;
+    earlier[i] = NewTemporaryName(FolderOf(file.final_path), NameOf(file.final_path));
+    if (!Link(file.final_path, earlier[i])) earlier[i].clear();
+  }
   bool ok = true;
-  for (File& file : files_) {
+  std::size_t renamed = 0;
+  for (; renamed < files_.size(); ++renamed) {
+    const File& file = files_[renamed];
     if (file.temporary.empty()) continue;
-    if (ok && PathExists(file.temporary.c_str())) {
-      if (IsDirectory(file.final_path.c_str())) {
-        error = "Error: Unable to create " + file.final_path;
-        reason = ErrorText(EISDIR);
-        ok = false;
-      } else if (const int failed = Replace(file.temporary, file.final_path); failed != 0) {
-        error = "Error: Unable to create " + file.final_path;
-        reason = ErrorText(failed);
-        ok = false;
-      } else {
-        file.temporary.clear();
-        continue;
-      }
+    int failed = IsDirectory(file.final_path.c_str()) ? EISDIR : 0;
+    if (failed == 0) failed = Replace(file.temporary, file.final_path);
+    if (failed != 0) {
+      error = "Error: Unable to create " + file.final_path;
+      reason = ErrorText(failed);
+      ok = false;
+      break;
     }
-    std::remove(file.temporary.c_str());
+  }
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    File& file = files_[i];
+    if (!ok && i < renamed && !file.temporary.empty()) {
+      // Put back what was there: the earlier file, or nothing (a file
+      // system without second names keeps the new one).
+      if (!earlier[i].empty())
+        Replace(earlier[i], file.final_path);
+      else if (!existed[i])
+        std::remove(file.final_path.c_str());
+    }
+    if (!ok && i >= renamed && !file.temporary.empty()) std::remove(file.temporary.c_str());
+    if (!earlier[i].empty()) std::remove(earlier[i].c_str());
     file.temporary.clear();
   }
   Discard();

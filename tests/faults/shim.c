@@ -8,8 +8,11 @@
  * program drives it through three functions it finds with dlsym:
  *
  *   morvelin_fault_arm(kind, suffix, n)  kind 0 writes (fwrite, fputs, fputc,
- *       write), 1 fflush, 2 fclose; streams whose path ends with suffix are
- *       watched from their fopen (or fdopen) on; n = 0 only counts.
+ *       write), 1 fflush, 2 fclose; streams whose path ends with suffix (or
+ *       the temporaries of such a path, "PATH.<id>.morvelin-tmp", and those
+ *       named "STEM<suffix>.<id>.morvelin-tmp") are watched from their
+ *       fopen (or fdopen) on; n = 0 only counts. Kind 3: renames from or
+ *       to such a path; only the Nth fails, as a rename fails once.
  *   morvelin_fault_calls()     calls of that kind on watched streams so far
  *   morvelin_fault_failures()  calls made to fail so far
  *
@@ -24,7 +27,7 @@
 #include <string.h>
 #include <unistd.h>
 
-enum { kWrite = 0, kFlush = 1, kClose = 2 };
+enum { kWrite = 0, kFlush = 1, kClose = 2, kRename = 3 };
 enum { kWatched = 64 };
 
 static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
@@ -50,9 +53,20 @@ void morvelin_fault_arm(int kind, const char* suffix, long fail_at) {
 long morvelin_fault_calls(void) { return g_calls; }
 long morvelin_fault_failures(void) { return g_failures; }
 
+static int EndsWith(const char* text, size_t length, const char* end) {
+  const size_t end_length = strlen(end);
+  return length >= end_length && memcmp(text + length - end_length, end, end_length) == 0;
+}
+
 static int Selected(const char* path) {
   size_t length = strlen(path), suffix = strlen(g_suffix);
-  return g_kind >= 0 && suffix > 0 && length >= suffix && strcmp(path + length - suffix, g_suffix) == 0;
+  if (g_kind < 0 || suffix == 0) return 0;
+  if (EndsWith(path, length, g_suffix)) return 1;
+  if (!EndsWith(path, length, ".morvelin-tmp")) return 0;
+  /* A temporary: the suffix followed by ".<id>.morvelin-tmp". */
+  for (const char* at = strstr(path, g_suffix); at != NULL; at = strstr(at + 1, g_suffix))
+    if (at[suffix] == '.' && strchr(at + suffix + 1, '.') == path + length - strlen(".morvelin-tmp")) return 1;
+  return 0;
 }
 
 static void Watch(FILE* stream, const char* path) {
@@ -178,6 +192,26 @@ int fflush(FILE* stream) {
     return EOF;
   }
   return real(stream);
+}
+
+int rename(const char* from, const char* to) {
+  static int (*real)(const char*, const char*);
+  if (real == NULL) real = (int (*)(const char*, const char*))Real("rename");
+  int fail = 0;
+  pthread_mutex_lock(&g_lock);
+  if (g_kind == kRename && (Selected(from) || Selected(to))) {
+    ++g_calls;
+    if (g_fail_at > 0 && g_calls == g_fail_at) {
+      ++g_failures;
+      fail = 1;
+    }
+  }
+  pthread_mutex_unlock(&g_lock);
+  if (fail) {
+    errno = EIO;
+    return -1;
+  }
+  return real(from, to);
 }
 
 int fclose(FILE* stream) {

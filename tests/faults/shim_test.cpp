@@ -11,10 +11,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "morvelin/converter.h"
+#include "morvelin/rinex.h"
 #include "support/descriptors.h"
 #include "support/harness.h"
 
@@ -24,8 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kExtensions[] = {".gpb", ".epp", ".sum", ".sta"};
-enum Kind { kWrite = 0, kFlush = 1, kClose = 2 };
-constexpr const char* kKindNames[] = {"write", "flush", "close"};
+enum Kind { kWrite = 0, kFlush = 1, kClose = 2, kRename = 3 };
+constexpr const char* kKindNames[] = {"write", "flush", "close", "rename"};
 
 struct Shim {
   void (*arm)(int, const char*, long) = nullptr;
@@ -104,6 +107,77 @@ INSTANTIATE_TEST_SUITE_P(EveryOutput, InjectedFaults,
                          [](const auto& info) {
                            return std::string(kExtensions[std::get<0>(info.param)] + 1) + "_" +
                                   kKindNames[std::get<1>(info.param)];
+                         });
+
+// The outputs a command-line run writes under temporaries and renames into
+// place (the host's files and RINEX through one output set): a fault at any
+// write, flush, close or rename fails the run and leaves the folder's files
+// as they were, byte for byte, with no temporary behind.
+bool ConvertAtomically(const std::string& input, const std::string& folder, std::string& failure) {
+  OutputSet set(input);
+  ConversionRequest request;
+  request.input_path = input;
+  request.output_set = &set;
+  RinexOptions options;
+  options.fallback_name = "MORV3450";
+  options.creation_time = "20231211 000000 UTC";
+  auto rinex = MakeRinexSink(options, folder, nullptr, failure, &set);
+  if (rinex == nullptr) return false;
+  request.sinks.push_back(rinex.get());
+  const ConversionOutcome outcome = Convert(request);
+  std::string reason;
+  if (outcome.result == ConversionResult::kFailed) {
+    failure = outcome.failure;
+    return false;
+  }
+  return set.Commit(failure, reason);
+}
+
+std::map<std::string, Bytes> FolderFiles(const std::string& folder) {
+  std::map<std::string, Bytes> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = ReadBytes(entry.path().string());
+  return files;
+}
+
+class AtomicFaults : public ::testing::TestWithParam<std::tuple<const char*, int>> {};
+
+TEST_P(AtomicFaults, LeaveTheEarlierOutputs) {
+  const Shim shim = FindShim();
+  if (!shim.Loaded()) GTEST_SKIP() << "the fault shim is not loaded (run through ctest: LD_PRELOAD)";
+  const auto [suffix, kind] = GetParam();
+  TempDir dir;
+  const std::string input = dir.File("MORV3450.dat");
+  fs::copy_file(Sample(), input);
+  std::string failure;
+  ASSERT_TRUE(ConvertAtomically(input, dir.Path(), failure)) << failure;
+  shim.arm(kind, suffix, 0);
+  ASSERT_TRUE(ConvertAtomically(input, dir.Path(), failure)) << failure;
+  const long calls = shim.calls();
+  shim.arm(-1, "", 0);
+  if (calls == 0 && kind == kFlush) GTEST_SKIP() << "no flush reaches " << suffix << " (only closes)";
+  ASSERT_GT(calls, 0) << "no " << kKindNames[kind] << " reaches " << suffix;
+  const std::map<std::string, Bytes> before = FolderFiles(dir.Path());
+
+  for (long n : Offsets(calls)) {
+    SCOPED_TRACE(std::string(kKindNames[kind]) + " " + std::to_string(n) + " of " + std::to_string(calls));
+    const int descriptors = OpenDescriptors();
+    shim.arm(kind, suffix, n);
+    const bool converted = ConvertAtomically(input, dir.Path(), failure);
+    const long failures = shim.failures();
+    shim.arm(-1, "", 0);
+    ASSERT_GT(failures, 0);
+    EXPECT_FALSE(converted);
+    EXPECT_FALSE(failure.empty());
+    EXPECT_TRUE(FolderFiles(dir.Path()) == before) << "the earlier outputs changed";
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOutput, AtomicFaults,
+                         ::testing::Combine(::testing::Values(".gpb", ".epp", ".sum", ".sta", ".obs", ".nav"),
+                                            ::testing::Values(kWrite, kFlush, kClose, kRename)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) + 1) + "_" + kKindNames[std::get<1>(info.param)];
                          });
 
 // A file system of a few pages: the disk fills while one output or another
