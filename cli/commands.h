@@ -9,12 +9,17 @@
 
 namespace morvelin::cli {
 
-// Exit codes of the command line.
-inline constexpr int kExitDone = 0;
-inline constexpr int kExitStopped = 1;   // Ctrl-C, SIGTERM, SIGHUP, a closed pipe; or nothing to do
-inline constexpr int kExitFailed = 2;    // a file could not be converted (or was refused)
-inline constexpr int kExitDamaged = 3;   // converted, but the input was damaged
-inline constexpr int kExitUsage = 64;    // the command line itself was wrong
+// Exit codes of the command line, one table for every command (docs/cli.md,
+// "Exit codes").
+inline constexpr int kExitDone = 0;      // all that was asked was done
+inline constexpr int kExitStopped = 1;   // Ctrl-C, SIGTERM, SIGHUP (convert), standard output closed by its reader
+inline constexpr int kExitAnswerNo = 1;  // the answer is no: detect, a file that is not raw data; inspect, no epoch
+inline constexpr int kExitFailed = 2;    // refused or failed: missing, unreadable or unfit input, an output not written
+inline constexpr int kExitDamaged = 3;   // convert: converted, but the input was damaged
+inline constexpr int kExitUsage = 64;    // the command line itself was wrong: no command, an unknown option, a
+                                         // malformed value, options that do not go together
+
+static_assert(kOutputFailed == kExitFailed && kOutputClosed == kExitStopped);
 
 // Each adds its subcommand to app; the callback sets exit_code.
 void AddConvertCommand(CLI::App& app, int& exit_code);
@@ -24,8 +29,8 @@ void AddQcCommand(CLI::App& app, int& exit_code);
 void AddTimeCommand(CLI::App& app, int& exit_code);
 void AddRinexCommand(CLI::App& app, int& exit_code);
 
-// Lists the ephemerides of an .epp file, one line per block; 0 on success,
-// 2 when the file cannot be read.
+// Lists the ephemerides of an .epp file, one line per block; kExitDone on
+// success, kExitFailed when the file cannot be read.
 int PrintEphemerisFile(const std::string& path);
 
 }  // namespace morvelin::cli

@@ -57,17 +57,17 @@ int PrintEphemerisFile(const std::string& path) {
   std::FILE* in = std::fopen(path.c_str(), "r");
   if (in == nullptr) {
     std::cerr << "Error: File " << path << " not found\n";
-    return 2;
+    return kExitFailed;
   }
   TextBlock block;
-  int exit_code = 0;
+  int exit_code = kExitDone;
   while (true) {
     const std::int32_t result = ReadBlock(in, block);
     if (result == -1) break;
     if (result == 1) {
       if (std::ferror(in) != 0) {
         std::cerr << "Error: Unable to read " << path << '\n';
-        exit_code = 2;
+        exit_code = kExitFailed;
         break;
       }
       continue;
@@ -87,11 +87,13 @@ int PrintEphemerisFile(const std::string& path) {
       line.Str("  e ");
       Missing(line, 18);
     }
-    std::cout << line.View() << '\n';
+    // A failed write ends the listing; the caller's check of standard
+    // output says why.
+    if (!(std::cout << line.View() << '\n')) break;
   }
-  if (exit_code == 0 && std::ferror(in) != 0) {
+  if (exit_code == kExitDone && std::ferror(in) != 0) {
     std::cerr << "Error: Unable to read " << path << '\n';
-    exit_code = 2;
+    exit_code = kExitFailed;
   }
   std::fclose(in);
   return exit_code;

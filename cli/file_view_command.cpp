@@ -10,6 +10,8 @@
 
 namespace morvelin::cli {
 
+static_assert(kInspectDone == kExitDone && kInspectNotFound == kExitAnswerNo && kInspectDamaged == kExitFailed);
+
 namespace {
 
 std::string LowerExtension(const std::string& path) {
@@ -32,7 +34,10 @@ int PrintTextFile(const std::string& path) {
   std::cout.flush();
   char chunk[16384];
   std::size_t length;
-  while ((length = std::fread(chunk, 1, sizeof chunk, in)) > 0) std::fwrite(chunk, 1, length, stdout);
+  // A failed write (standard output closed or full) ends the copy; the
+  // caller's check of standard output says so.
+  while ((length = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+    if (std::fwrite(chunk, 1, length, stdout) != length) break;
   const bool failed = std::ferror(in) != 0;
   std::fclose(in);
   std::fflush(stdout);
@@ -65,8 +70,9 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
       "  .epp  one line per ephemeris block: PRN, IODE, toe, sqrt(A), eccentricity.\n"
       "  .sta, .sum  the text as it is.\n"
       "A damaged measurement file is listed up to the damage; the reason follows on stderr.\n"
-      "Exit code: 0 listed; 1 no epoch matched --prn/--from/--to; 2 the file is missing, unreadable or "
-      "damaged, the options do not fit it, or standard output cannot be written.");
+      "Exit code: 0 listed; 1 no epoch matched --prn/--from/--to, or standard output was closed; 2 the file "
+      "is missing, unreadable or damaged, or standard output cannot be written; 64 usage error (so is --csv, "
+      "--prn, --from or --to with a file other than a .gpb).");
   auto args = std::make_shared<InspectArguments>();
   command->add_option("FILE", args->file, "The .gpb, .epp, .sta or .sum file to show")->required();
   command->add_flag("--csv", args->csv,
@@ -93,7 +99,7 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
     const bool measurement_options = args->csv || prn->count() > 0 || from->count() > 0 || to->count() > 0;
     if (extension != ".gpb" && measurement_options) {
       std::cerr << "Error: --csv, --prn, --from and --to apply to measurement files (.gpb) only\n";
-      exit_code = kInspectDamaged;
+      exit_code = kExitUsage;
       return;
     }
     if (extension == ".gpb") {

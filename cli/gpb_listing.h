@@ -245,7 +245,8 @@ inline Jump JumpToSatellite(MeasurementFile& file, const InspectOptions& options
 
 // Lists the measurement file at path: the header and a table (or, with csv,
 // a header row and one row per epoch and satellite). A damaged file is listed
-// up to the damage, then the reader's text goes to err.
+// up to the damage, then the reader's text goes to err. The listing ends
+// early, as done, once out fails.
 inline int ListMeasurementFile(const std::string& path, const InspectOptions& options, std::ostream& out,
                                std::ostream& err) {
   std::unique_ptr<MeasurementFile, detail::Closer> file(detail::OpenListed(path));
@@ -283,7 +284,9 @@ inline int ListMeasurementFile(const std::string& path, const InspectOptions& op
     if (result == 0 && !(options.to && epoch.epoch_time > *options.to)) {
       const std::string rows = FormatEpochRows(epoch, room.data(), options.csv, options.prn);
       listed = listed || !rows.empty();
-      out << rows;
+      // Output that cannot be written (a reader gone, a full disk) ends the
+      // listing; the caller's check of the stream says why.
+      if (!(out << rows)) return kInspectDone;
       continue;
     }
     out.flush();

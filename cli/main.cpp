@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
   app.formatter(std::make_shared<WrappingFormatter>(HelpWidth()));
   app.require_subcommand(1);
   app.set_version_flag("--version", "morvelin " MORVELIN_VERSION);
-  int exit_code = 0;
+  morvelin::cli::WatchForClosedOutput();
+  int exit_code = morvelin::cli::kExitDone;
   morvelin::cli::AddConvertCommand(app, exit_code);
   morvelin::cli::AddDetectCommand(app, exit_code);
   morvelin::cli::AddInspectCommand(app, exit_code);
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {
-    return app.exit(success);  // --help, --version
+    return morvelin::cli::FinishStandardOutput(app.exit(success));  // --help, --version
   } catch (const CLI::ParseError& error) {
     app.exit(error);
     return morvelin::cli::kExitUsage;

@@ -15,6 +15,7 @@
 #include "morvelin/qc.h"
 #include "morvelin/util.h"
 #include "qc_options.h"
+#include "rinex_options.h"
 
 namespace morvelin::cli {
 
@@ -25,7 +26,7 @@ struct QcArguments {
   std::string epp;
   std::string svg;
   bool json = false;
-  int week = -1;
+  std::int32_t week = -1;
   std::string date;
   std::string position;
   bool kinematic = false;
@@ -56,15 +57,13 @@ bool Exists(const std::string& path) {
   return true;
 }
 
-// "YYYY-MM-DD" to the GPS week that holds that day.
-bool WeekOfDate(const std::string& text, int& week) {
-  int year = 0, month = 0, day = 0;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3) return false;
-  if (year < 1980 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+// The GPS week that holds a day YYYY-MM-DD (checked as the option was parsed).
+bool WeekOfDate(const std::string& text, std::int32_t& week) {
+  RinexDate date;
+  if (!ParseFirstEpochDate(text, date)) return false;
   std::int32_t full_week = 0;
   double seconds = 0.0;
-  CalendarToGpsFullWeek(0, 0, 0.0, month, day, year, full_week, seconds);
+  CalendarToGpsFullWeek(0, 0, 0.0, date.month, date.day, date.year, full_week, seconds);
   if (full_week < 0) return false;
   week = full_week;
   return true;
@@ -84,15 +83,10 @@ int Run(const QcArguments& args) {
   QcOptions options;
   options.elevation_mask = args.mask;
   options.week = args.week;
-  if (!args.date.empty() && !WeekOfDate(args.date, options.week)) {
-    std::cerr << "morvelin qc: --date must be YYYY-MM-DD between 1980 and 2099: " << args.date << "\n";
-    return 2;
-  }
-  if (!args.position.empty() && !ParsePosition(args.position, options)) {
-    std::cerr << "morvelin qc: --position must be LAT,LON,HEIGHT in degrees, degrees, metres: " << args.position
-              << "\n";
-    return 2;
-  }
+  // The options' values were checked as they were parsed.
+  if ((!args.date.empty() && !WeekOfDate(args.date, options.week)) ||
+      (!args.position.empty() && !ParsePosition(args.position, options)))
+    return kExitUsage;
   QcReport report;
   if (Extension(args.input) == ".gpb") {
     std::string epp = args.epp;
@@ -106,12 +100,12 @@ int Run(const QcArguments& args) {
     std::string error;
     if (!BuildQcReportFromFiles(args.input, epp, options, report, error)) {
       std::cerr << "morvelin qc: " << error << "\n";
-      return 2;
+      return kExitFailed;
     }
   } else {
     if (!args.epp.empty()) {
       std::cerr << "morvelin qc: --epp goes with a measurement file (.gpb); a raw data file has its ephemerides\n";
-      return 2;
+      return kExitUsage;
     }
     std::unique_ptr<QcSink> sink = MakeQcSink(options);
     ConversionRequest request;
@@ -124,7 +118,15 @@ int Run(const QcArguments& args) {
     if (outcome.result != ConversionResult::kDone) {
       std::cerr << "morvelin qc: " << args.input << ": " << outcome.failure
                 << (outcome.reason.empty() ? "" : " (" + outcome.reason + ")") << "\n";
-      return 2;
+      return kExitFailed;
+    }
+    // Any file converts to something: one without a single measurement
+    // record (a summary or ephemeris file written by convert) has no
+    // session to report on.
+    if (outcome.measurement_records == 0) {
+      std::cerr << "morvelin qc: " << args.input
+                << ": not a raw data file (no measurement record in it), nor a measurement file (.gpb)\n";
+      return kExitFailed;
     }
     report = sink->Report();
   }
@@ -133,10 +135,10 @@ int Run(const QcArguments& args) {
     std::string error;
     if (!WriteTextFile(args.svg, QcReportSvg(report), error)) {
       std::cerr << "morvelin qc: " << error << "\n";
-      return 2;
+      return kExitFailed;
     }
   }
-  return 0;
+  return kExitDone;
 }
 
 }  // namespace
@@ -148,18 +150,24 @@ void AddQcCommand(CLI::App& app, int& exit_code) {
       "by the receiver and found in the data, code multipath (MP1, MP2), elevations and the share of expected "
       "observations tracked, with a verdict per satellite and for the session (docs/qc.md). FILE is a raw data "
       "file (converted in memory; no files written) or a measurement file (.gpb; its .epp beside it is read "
-      "unless --epp names another). Exit code 0 done, 2 failed.");
+      "unless --epp names another); any other file is refused. Exit code 0 done; 1 stopped (standard output closed); "
+      "2 refused or failed; 64 usage error.");
   auto args = std::make_shared<QcArguments>();
   command->add_option("FILE", args->input, "Raw data file (.dat) or measurement file (.gpb)")->required();
   command->add_option("--epp", args->epp, "Ephemeris file of a measurement file (default: FILE.epp if it exists)");
   command->add_option("--svg", args->svg, "Write the picture of the session to this SVG file");
   command->add_flag("--json", args->json, "Print the report as JSON (schema in docs/qc.md) instead of text");
-  command->add_option("--week", args->week, "GPS week of the first epoch (default: from the ephemerides)")
-      ->check(CLI::Range(0, 32767));
-  command->add_option("--date", args->date, "Date of the first epoch, YYYY-MM-DD (sets the GPS week)")
-      ->excludes("--week");
-  command->add_option("--position", args->position,
-                      "Receiver position LAT,LON,HEIGHT (degrees, degrees, metres) instead of the one in the data");
+  AddFirstEpochOptions(*command, args->week, args->date);
+  command
+      ->add_option("--position", args->position,
+                   "Receiver position LAT,LON,HEIGHT (degrees, degrees, metres) instead of the one in the data")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            QcOptions unused;
+            return ParsePosition(text, unused) ? std::string()
+                                               : "must be LAT,LON,HEIGHT in degrees, degrees, metres, not " + text;
+          },
+          "LAT,LON,HEIGHT"));
   command->add_option("--mask", args->mask, "Elevation mask, degrees: observations above it are expected")
       ->capture_default_str()
       ->check(CLI::Range(0.0, 89.0));

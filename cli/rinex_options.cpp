@@ -6,16 +6,63 @@
 
 namespace morvelin::cli {
 
+bool ParseFirstEpochDate(const std::string& text, RinexDate& date) {
+  RinexDate parsed;
+  if (!ParseRinexDate(text, &parsed) || parsed.year > 2099) return false;
+  date = parsed;
+  return true;
+}
+
+CLI::Validator RinexVersionCheck() {
+  return CLI::Validator(
+      [](std::string& text) {
+        RinexVersion version;
+        return ParseRinexVersion(text, &version) ? std::string() : "RINEX version must be 3.04 or 2.11, not " + text;
+      },
+      "3.04|2.11");
+}
+
+void AddFirstEpochOptions(CLI::App& command, std::int32_t& week, std::string& date) {
+  const CLI::Validator day_check(
+      [](std::string& text) {
+        RinexDate day;
+        if (ParseFirstEpochDate(text, day)) return std::string();
+        return "must be a day YYYY-MM-DD from 1980-01-06 to 2099-12-31, not " + text;
+      },
+      "YYYY-MM-DD");
+  auto* week_option =
+      command.add_option("--week", week, "GPS week of the first epoch (default: from the ephemerides in the data)")
+          ->check(CLI::Range(0, kLastGpsWeek));
+  command.add_option("--date", date, "Date of the first epoch, 1980-01-06 to 2099-12-31 (instead of --week)")
+      ->check(day_check)
+      ->excludes(week_option);
+}
+
+void AddLongNamesOption(CLI::App& command, bool& long_names, const std::string& version,
+                        const std::string& description) {
+  // The options' values are stored in the order the options were added, all
+  // of them before any check of a later option runs: the version is in
+  // place when this check looks at it, wherever it stood on the line.
+  command.add_flag("--long-names", long_names, description)
+      ->check(CLI::Validator(
+          [&version](std::string&) {
+            RinexVersion parsed = RinexVersion::k304;
+            if (!version.empty() && ParseRinexVersion(version, &parsed) && parsed != RinexVersion::k304)
+              return std::string("long file names exist for RINEX 3 only, not with ") + version;
+            return std::string();
+          },
+          ""));
+}
+
 void AddRinexOptions(CLI::App& command, RinexCliOptions& options) {
-  command.add_flag("--rinex{3.04}", options.version,
-                   "Also write RINEX observation and navigation files (version 3.04, or --rinex=2.11)");
-  command.add_flag("--long-names", options.long_names,
-                   "RINEX 3 long file names (station, country, start, period and rate, ending _GO.rnx "
-                   "and _GN.rnx) instead of SSSSDDD0.YYo and .YYn");
-  auto* week = command.add_option("--week", options.week,
-                                  "GPS week of the first epoch (default: from the ephemerides in the data)");
-  command.add_option("--date", options.date, "Date of the first epoch, YYYY-MM-DD (instead of --week)")
-      ->excludes(week);
+  command
+      .add_flag("--rinex{3.04}", options.version,
+                "Also write RINEX observation and navigation files (version 3.04, or --rinex=2.11)")
+      ->check(RinexVersionCheck());
+  AddLongNamesOption(command, options.long_names, options.version,
+                     "RINEX 3 long file names (station, country, start, period and rate, ending _GO.rnx "
+                     "and _GN.rnx) instead of SSSSDDD0.YYo and .YYn");
+  AddFirstEpochOptions(command, options.week, options.date);
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -36,11 +83,17 @@ bool ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base, 
     return false;
   }
   options.long_names = cli.long_names;
+  // The command line has checked these already; a caller that fills cli
+  // itself gets the same refusals.
+  if (cli.week < -1 || cli.week > kLastGpsWeek) {
+    error = "Error: --week must be 0 to " + std::to_string(kLastGpsWeek) + ", not " + std::to_string(cli.week);
+    return false;
+  }
   if (cli.week >= 0) options.week = cli.week;
   if (!cli.date.empty()) {
     RinexDate date;
-    if (!ParseRinexDate(cli.date, &date)) {
-      error = "Error: --date must be a day YYYY-MM-DD from 1980-01-06 on, not " + cli.date;
+    if (!ParseFirstEpochDate(cli.date, date)) {
+      error = "Error: --date must be a day YYYY-MM-DD from 1980-01-06 to 2099-12-31, not " + cli.date;
       return false;
     }
     options.date = date;

@@ -61,7 +61,7 @@ int DaysInMonth(int year, int month) {
 
 int Fail(const std::string& message) {
   std::cerr << "Error: " << message << '\n';
-  return 2;
+  return kExitFailed;
 }
 
 int ChosenDecimals(int requested, int typed) {
@@ -121,7 +121,7 @@ int WeekToDate(const std::string& week_text, const std::string& seconds_text, in
     Digits(line, units % scale, decimals);
   }
   std::cout << line.View() << '\n';
-  return 0;
+  return kExitDone;
 }
 
 int DateToWeek(const std::string& text, int requested) {
@@ -155,7 +155,7 @@ int DateToWeek(const std::string& text, int requested) {
   FixedText<64> line;
   line.Int(week).Char(' ').Fixed(seconds_of_week, ChosenDecimals(requested, typed));
   std::cout << line.View() << '\n';
-  return 0;
+  return kExitDone;
 }
 
 }  // namespace
@@ -170,8 +170,8 @@ void AddTimeCommand(CLI::App& app, int& exit_code) {
       "cover 1980-01-06 to the end of 2099: week and seconds of week give the date and time; a date and "
       "time (YYYY-MM-DD, YYYY-MM-DDTHH:MM, or YYYY-MM-DDTHH:MM:SS with a fraction if wanted) gives the week and "
       "the seconds of the week.\n"
-      "Exit code: 0 converted; 2 the input is not a time this command converts, or standard output cannot "
-      "be written.");
+      "Exit code: 0 converted; 1 standard output was closed; 2 the input is not a time this command "
+      "converts, or standard output cannot be written; 64 usage error.");
   auto args = std::make_shared<TimeArguments>();
   command->add_option("WHEN", args->when, "A GPS week, or a date and time YYYY-MM-DDTHH:MM:SS[.fraction]")
       ->required();

@@ -1,11 +1,13 @@
 // The morvelin command-line host beyond convert: time conversions both ways,
-// failed writes on standard output, and the sample generator's arguments.
+// failed writes on standard output, one table of exit codes for every
+// command, and the sample generator's arguments.
 // Runs the built binaries as a user would.
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -31,6 +33,14 @@ Outcome RunProgram(const std::string& program, const std::string& arguments, con
 }
 
 const fs::path kCli = BuildDir() / "cli" / "morvelin";
+const std::string kSample = std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat";
+
+// The sample converted in dir: SIMU3450.gpb, .epp, .sta and .sum beside it.
+std::string ConvertedSample(const TempDir& dir) {
+  fs::copy_file(kSample, dir.File("SIMU3450.dat"));
+  EXPECT_EQ(RunProgram(kCli.string(), "convert -q " + dir.File("SIMU3450.dat"), ">/dev/null 2>&1").exit_code, 0);
+  return dir.File("SIMU3450");
+}
 
 class CliCommands : public testing::Test {
  protected:
@@ -73,11 +83,56 @@ TEST_F(CliCommands, FailedWritesOnStandardOutputAreReported) {
   CloseMeasurementFile(file);
   const std::string commands[] = {
       "inspect --csv " + dir.File("SITE.gpb"), "inspect " + dir.File("SITE.gpb"), "inspect " + dir.File("SITE.sta"),
-      "time 0 0", "detect " + dir.File("SITE.sta")};
+      "time 0 0", "detect " + dir.File("SITE.sta"), "--help", "--version", "rinex " + ConvertedSample(dir) + ".gpb"};
   for (const std::string& arguments : commands) {
     const Outcome outcome = RunProgram(kCli.string(), arguments, "2>&1 >/dev/full");
     EXPECT_EQ(outcome.exit_code, 2) << arguments;
     EXPECT_EQ(outcome.output, "morvelin: cannot write to standard output: No space left on device\n") << arguments;
+  }
+}
+
+// A standard output that its reader has closed stops a command quietly.
+TEST_F(CliCommands, ClosedStandardOutputStops) {
+  TempDir dir;
+  const std::string sample = ConvertedSample(dir);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  const std::string commands[] = {"--help", "time 0 0", "inspect " + sample + ".gpb", "inspect " + sample + ".epp",
+                                   "inspect " + sample + ".sum", "detect " + sample + ".dat", "qc " + sample + ".dat",
+                                   "rinex " + sample + ".gpb"};
+  for (const std::string& arguments : commands) {
+    const Outcome outcome = RunProgram(kCli.string(), arguments, "2>&1 >&" + std::to_string(ends[1]));
+    EXPECT_EQ(outcome.exit_code, 1) << arguments;
+    EXPECT_EQ(outcome.output, "") << arguments;
+  }
+  close(ends[1]);
+}
+
+TEST_F(CliCommands, ExitCodesFollowOneTable) {
+  TempDir dir;
+  const std::string sample = ConvertedSample(dir);
+  const struct {
+    std::string arguments;
+    int exit_code;
+    std::string says;
+  } cases[] = {
+      {"rinex --week -5 " + sample + ".gpb", 64, "--week: Value -5 not in range 0 to 6260"},
+      {"rinex --week 99999 " + sample + ".gpb", 64, "--week: Value 99999 not in range 0 to 6260"},
+      {"rinex --date 2100-01-01 " + sample + ".gpb", 64, "--date: must be a day YYYY-MM-DD"},
+      {"convert --rinex --week -5 " + sample + ".dat", 64, "--week: Value -5"},
+      {"convert --rinex --date 2023-13-45 " + sample + ".dat", 64, "--date: must be a day"},
+      {"convert --rinex=4 " + sample + ".dat", 64, "--rinex: RINEX version must be 3.04 or 2.11, not 4"},
+      {"convert --rinex=2.11 --long-names " + sample + ".dat", 64, "long file names exist for RINEX 3 only"},
+      {"inspect --csv " + sample + ".sta", 64, "apply to measurement files (.gpb) only"},
+      {"detect " + dir.File("none.dat"), 2, "none.dat: not found"},
+      {"detect " + dir.Path(), 2, ": is a folder"},
+      {"rinex -d " + dir.File("new/er") + " " + sample + ".gpb", 0, "new/er/simu345a.23o  (900 epochs)"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = RunProgram(kCli.string(), c.arguments);
+    EXPECT_EQ(outcome.exit_code, c.exit_code) << c.arguments;
+    EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.arguments << ": " << outcome.output;
   }
 }
 

@@ -85,16 +85,23 @@ TEST_F(CliQc, MeasurementFileGivesTheSameSatellites) {
 }
 
 TEST_F(CliQc, RefusesWhatItCannotDo) {
+  TempDir dir;
+  fs::copy_file(kSample, dir.File("SIMU3450.dat"));
+  ASSERT_EQ(std::system((kCli.string() + " convert -q " + dir.File("SIMU3450.dat") + " >/dev/null").c_str()), 0);
   const struct {
     std::string arguments;
     int exit_code;
     const char* says;
   } cases[] = {
-      {"--epp x.epp " + kSample, 2, "--epp goes with a measurement file"},
+      {"--epp x.epp " + kSample, 64, "--epp goes with a measurement file"},
       {"no-such-file.dat", 2, "no-such-file.dat"},
       {"no-such-file.gpb", 2, "no-such-file.gpb"},
-      {"--date 2023-13-01 " + kSample, 2, "--date must be YYYY-MM-DD"},
-      {"--position 47,8 " + kSample, 2, "--position must be LAT,LON,HEIGHT"},
+      {"--date 2023-13-01 " + kSample, 64, "--date: must be a day YYYY-MM-DD from 1980-01-06 to 2099-12-31"},
+      {"--date 2023-02-30 " + kSample, 64, "--date: must be a day"},
+      {"--week 6261 " + kSample, 64, "--week: Value 6261 not in range 0 to 6260"},
+      {"--position 47,8 " + kSample, 64, "--position: must be LAT,LON,HEIGHT"},
+      {dir.File("SIMU3450.sum"), 2, "SIMU3450.sum: not a raw data file (no measurement record in it)"},
+      {dir.File("SIMU3450.epp"), 2, "SIMU3450.epp: not a raw data file"},
       {"--svg /no-such-dir/x.svg " + kSample, 2, "/no-such-dir/x.svg"},
       {"--week 2292 --date 2023-12-11 " + kSample, 64, "excludes"},
   };
