@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <exception>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -406,7 +407,13 @@ int ConvertAll(const Settings& settings) {
         continue;
       }
       if (!several && !settings.json) report.Out(jobs[i].label);
-      codes[i] = RunJob(jobs[i], settings, report);
+      try {
+        codes[i] = RunJob(jobs[i], settings, report);
+      } catch (const std::exception& error) {
+        // Not out of a thread: the other files go on.
+        codes[i] = kExitFailed;
+        report.Err(std::string("Error: ") + error.what());
+      }
       report.Flush();
     }
   };

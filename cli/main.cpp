@@ -1,5 +1,7 @@
 // morvelin: the command-line host of the conversion library.
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -107,6 +109,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     app.exit(error);
     return morvelin::cli::kExitUsage;
+  } catch (const std::exception& error) {
+    // Nothing a command meets may end the process: a path the system
+    // cannot take, memory running out.
+    std::fprintf(stderr, "morvelin: %s\n", error.what());
+    return morvelin::cli::kExitFailed;
+  } catch (...) {
+    std::fprintf(stderr, "morvelin: internal failure\n");
+    return morvelin::cli::kExitFailed;
   }
   return exit_code;
 }
