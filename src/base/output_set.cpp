@@ -94,7 +94,7 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& stem) 
     if (dash == 0 || dash == std::string::npos || middle.find_first_not_of("0123456789-") != std::string::npos)
       continue;
     const unsigned long id = std::strtoul(middle.substr(0, dash).c_str(), nullptr, 10);
-    if (!ProcessAlive(id)) fs::remove(entry.path(), error);
+    if (!ProcessAlive(id) && entry.is_regular_file(error)) fs::remove(entry.path(), error);
   }
 }
 
