@@ -103,8 +103,13 @@ int CreateEmpty(const std::string& path) {
 #if defined(_WIN32)
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD code = GetLastError();
-    return code == ERROR_ACCESS_DENIED ? EACCES : code == ERROR_PATH_NOT_FOUND ? ENOENT : code == ERROR_FILENAME_EXCED_RANGE ? ENAMETOOLONG : EIO;
+    switch (GetLastError()) {
+      case ERROR_ACCESS_DENIED: return EACCES;
+      case ERROR_PATH_NOT_FOUND: return ENOENT;
+      case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+      case ERROR_DISK_FULL: return ENOSPC;
+      default: return EIO;
+    }
   }
   CloseHandle(handle);
   return 0;
