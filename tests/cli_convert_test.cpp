@@ -144,13 +144,16 @@ TEST_P(Interrupt, StopsTheRunCleanly) {
   std::string path = dir.File("FIFO1230.DAT");
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   std::string log = dir.File("log.txt");
+  const std::string later = dir.File("LATE1230.DAT");  // not reached: says so in its JSON line
+  SmallRun().WriteTo(later);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
     dup2(out, 2);
-    execl(CliPath().c_str(), "morvelin", "convert", "-d", dir.Path().c_str(), path.c_str(), static_cast<char*>(nullptr));
+    execl(CliPath().c_str(), "morvelin", "convert", "--json", "-d", dir.Path().c_str(), path.c_str(), later.c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   int writer = open(path.c_str(), O_WRONLY);  // waits for the CLI to open its input
@@ -172,7 +175,8 @@ TEST_P(Interrupt, StopsTheRunCleanly) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1) << ReadText(log);
-  EXPECT_NE(ReadText(log).find("stopped"), std::string::npos) << ReadText(log);
+  EXPECT_NE(ReadText(log).find("\"result\":\"stopped\""), std::string::npos) << ReadText(log);
+  EXPECT_NE(ReadText(log).find("not converted: the run was stopped before this file"), std::string::npos);
   EXPECT_NE(ReadText(dir.File("FIFO1230.sum")).find("FLAGS SUMMARY"), std::string::npos);
   EXPECT_EQ((ReadBytes(dir.File("FIFO1230.gpb")).size() - 202) % 2, 0u) << "whole epochs of two satellites";
 }
@@ -231,6 +235,7 @@ TEST_F(Cli, DamagedCollidingAndUnusualInputs) {
   } cases[] = {
       {"convert " + dir.File("CUTS1230.dat"), 3, "damaged: a record cut by the end of the file"},
       {"convert --strict " + dir.File("CUTS1230.dat"), 2, "refused (--strict): a record cut"},
+      {"convert --strict --json " + dir.File("CUTS1230.dat"), 2, "\"reason\":\"a record cut by the end of the file\""},
       {"convert " + dir.File("JUNK1230.dat"), 3, "300 bytes passed over between records, no measurement epoch"},
       {"convert " + good + " " + dir.File("GOOD1230.DAT"), 2, "the output of " + good + " has that name"},
       {"convert /dev/null", 2, "not a regular file: give -d DIR"},
