@@ -160,5 +160,22 @@ TEST(Time, WeeksDaysAndTheWeekEnd) {
   EXPECT_DOUBLE_EQ(WrapHalfWeek(604790.0 - 0.0), -10.0);
 }
 
+// Day counts from the GPS epoch and dates agree both ways, before the epoch
+// too, through the century years (2000 leap, 1900 and 2100 not).
+TEST(Time, GpsDaysAndDates) {
+  EXPECT_EQ(GpsDayOfDate(1980, 1, 6), 0);
+  EXPECT_EQ(GpsDayOfDate(1980, 1, 5), -1);
+  EXPECT_EQ(GpsDayOfDate(2023, 12, 17), 2293 * 7);
+  const CalendarDate leap_end = DateOfGpsDay(GpsDayOfDate(2000, 12, 31));
+  EXPECT_EQ(leap_end.day_of_year, 366);
+  EXPECT_EQ(DateOfGpsDay(GpsDayOfDate(2100, 3, 1)).day_of_year, 60);
+  EXPECT_EQ(DateOfGpsDay(GpsDayOfDate(1900, 3, 1)).day_of_year, 60);
+  for (std::int64_t day = -40000; day <= 60000; day += 37) {
+    const CalendarDate d = DateOfGpsDay(day);
+    EXPECT_EQ(GpsDayOfDate(d.year, d.month, d.day), day);
+    EXPECT_EQ(DateOfGpsDay(day + 1).day_of_year, d.month == 12 && d.day == 31 ? 1 : d.day_of_year + 1) << day;
+  }
+}
+
 }  // namespace
 }  // namespace morvelin::gnss

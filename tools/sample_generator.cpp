@@ -4,14 +4,14 @@
 #include <cstring>
 #include <string>
 
+#include "gnss/constants.h"
+
 namespace morvelin::tools {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kSpeedOfLight = 299792458.0;
-constexpr double kL1Wavelength = kSpeedOfLight / 1575.42e6;
-constexpr double kL2Wavelength = kSpeedOfLight / 1227.60e6;
+using gnss::kL1Wavelength;
+using gnss::kL2Wavelength;
 
 class Writer {
  public:

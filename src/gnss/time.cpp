@@ -6,6 +6,19 @@
 
 namespace morvelin::gnss {
 
+namespace {
+
+// Days from 0000-03-01 to the GPS epoch, 1980-01-06.
+constexpr std::int64_t kGpsEpochFromEra = 723125;
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  std::int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+}  // namespace
+
 GpsTime AddSeconds(GpsTime t, double seconds) {
   double s = t.seconds + seconds;
   const double weeks = std::floor(s / kSecondsPerWeek);
@@ -25,22 +38,34 @@ double WrapHalfWeek(double seconds) {
 }
 
 CalendarDate DateOf(GpsTime t) {
-  // Days since 1980-01-06, then the civil date of that day count.
-  const std::int64_t days = static_cast<std::int64_t>(t.week) * 7 + static_cast<std::int64_t>(std::floor(t.seconds / 86400.0));
-  // 1980-01-06 is day 723125 since 0000-03-01 (proleptic Gregorian).
-  std::int64_t z = days + 723125;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy_march = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy_march + 2) / 153;
+  return DateOfGpsDay(static_cast<std::int64_t>(t.week) * 7 + static_cast<std::int64_t>(std::floor(t.seconds / 86400.0)));
+}
+
+// The calendar counted in eras of 400 years (146097 days) from 0000-03-01,
+// with March as the first month of the year so that the leap day comes last.
+std::int64_t GpsDayOfDate(int year, int month, int day) {
+  const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
+  const std::int64_t era = FloorDiv(y, 400);
+  const std::int64_t year_of_era = y - era * 400;
+  const std::int64_t shifted_month = month > 2 ? month - 3 : month + 9;
+  const std::int64_t day_of_year = (153 * shifted_month + 2) / 5 + day - 1;
+  const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - kGpsEpochFromEra;
+}
+
+CalendarDate DateOfGpsDay(std::int64_t day) {
+  const std::int64_t days = day + kGpsEpochFromEra;
+  const std::int64_t era = FloorDiv(days, 146097);
+  const std::int64_t day_of_era = days - era * 146097;
+  const std::int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const std::int64_t shifted_month = (5 * day_of_year + 2) / 153;
+  const std::int64_t month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
   CalendarDate date;
-  date.day = static_cast<int>(doy_march - (153 * mp + 2) / 5 + 1);
-  date.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  date.year = static_cast<int>(yoe + era * 400 + (date.month <= 2 ? 1 : 0));
-  static constexpr int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
-  date.day_of_year = kDaysBefore[date.month - 1] + date.day + (leap && date.month > 2 ? 1 : 0);
+  date.year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
+  date.month = static_cast<int>(month);
+  date.day = static_cast<int>(day_of_year - (153 * shifted_month + 2) / 5 + 1);
+  date.day_of_year = static_cast<int>(day - GpsDayOfDate(date.year, 1, 1) + 1);
   return date;
 }
 

@@ -28,4 +28,9 @@ struct CalendarDate {
 // The calendar day of a GPS time (GPS time scale, no leap seconds applied).
 CalendarDate DateOf(GpsTime t);
 
+// Days counted from the GPS epoch, 1980-01-06 (day 0, earlier days
+// negative), to a date of the proleptic Gregorian calendar and back.
+std::int64_t GpsDayOfDate(int year, int month, int day);
+CalendarDate DateOfGpsDay(std::int64_t day);
+
 }  // namespace morvelin::gnss

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "gnss/constants.h"
+#include "base/gnss_constants.h"
 #include "gnss/geodesy.h"
 #include "gnss/orbit.h"
 #include "gnss/time.h"
@@ -106,9 +106,9 @@ const gnss::BroadcastEphemeris* Collector::EphemerisFor(int prn, double seconds_
 void Collector::AddEvent(double time) {
   ++event_count_;
   if (events_.size() >= kEventList) return;
-  double t = time + gnss::kSecondsPerWeek * weeks_on_;
-  if (started_ && t < last_time_ - gnss::kHalfWeek) t += gnss::kSecondsPerWeek;
-  if (started_ && t > last_time_ + gnss::kHalfWeek) t -= gnss::kSecondsPerWeek;
+  double t = time + kSecondsPerWeek * weeks_on_;
+  if (started_ && t < last_time_ - kHalfWeek) t += kSecondsPerWeek;
+  if (started_ && t > last_time_ + kHalfWeek) t -= kSecondsPerWeek;
   events_.push_back(t);
 }
 
@@ -117,10 +117,10 @@ void Collector::AddEpoch(const EpochInput& epoch) {
     started_ = true;
     first_seconds_ = last_seconds_ = first_time_ = last_time_ = epoch.time;
     next_elevation_sample_ = first_time_;
-  } else if (epoch.time < last_seconds_ - gnss::kHalfWeek) {
+  } else if (epoch.time < last_seconds_ - kHalfWeek) {
     ++weeks_on_;
   }
-  const double t = epoch.time + gnss::kSecondsPerWeek * weeks_on_;
+  const double t = epoch.time + kSecondsPerWeek * weeks_on_;
   bool session_continuous = true;
   if (epochs_ > 0) {
     const double step = t - last_time_;
@@ -300,7 +300,7 @@ QcReport Collector::Finish() {
       const gnss::BroadcastEphemeris& eph = list.front();
       const double apart = first_seconds_ - eph.toe;
       s.week_known = true;
-      s.week = eph.week + (apart > gnss::kHalfWeek ? -1 : apart < -gnss::kHalfWeek ? 1 : 0);
+      s.week = eph.week + (apart > kHalfWeek ? -1 : apart < -kHalfWeek ? 1 : 0);
       break;
     }
   }

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "base/gnss_constants.h"
 #include "gnss/ephemeris.h"
 #include "morvelin/qc.h"
 #include "qc/slip_detector.h"
 
 namespace morvelin::qc {
 
-inline constexpr int kMaxPrn = 32;
 inline constexpr std::size_t kPictureBins = 1024;   // bins of the picture's time axis, at most
 inline constexpr double kElevationStep = 10.0;      // s between elevation samples
 inline constexpr std::size_t kSkyPoints = 720;      // per satellite, at most

@@ -16,7 +16,7 @@
 
 namespace morvelin::qc {
 
-inline constexpr double kWideLaneWavelength = gnss::kSpeedOfLight / (gnss::kL1Frequency - gnss::kL2Frequency);
+inline constexpr double kWideLaneWavelength = kSpeedOfLight / (gnss::kL1Frequency - gnss::kL2Frequency);
 
 inline double GeometryFree(double l1, double l2) { return gnss::kL1Wavelength * l1 - gnss::kL2Wavelength * l2; }
 

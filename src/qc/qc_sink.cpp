@@ -123,7 +123,7 @@ bool BuildQcReportFromFiles(const std::string& gpb_path, const std::string& epp_
   }
   std::vector<ObservationRecord> records(256);
   std::vector<Observation> observations;
-  std::vector<LockFollower> locks(qc::kMaxPrn + 1);
+  std::vector<LockFollower> locks(kMaxPrn + 1);
   EpochRecord epoch{};
   double previous_time = 0.0;
   bool ok = true;
@@ -138,12 +138,12 @@ bool BuildQcReportFromFiles(const std::string& gpb_path, const std::string& epp_
       break;
     }
     double interval = index == 0 ? 0.0 : epoch.epoch_time - previous_time;
-    if (interval < -302400.0) interval += 604800.0;
+    if (interval < -kHalfWeek) interval += kSecondsPerWeek;
     previous_time = epoch.epoch_time;
     observations.clear();
     for (int i = 0; i < epoch.measurement_count; ++i) {
       const ObservationRecord& r = records[static_cast<std::size_t>(i)];
-      if (r.prn < 1 || r.prn > qc::kMaxPrn || r.l1_pseudorange == 0.0) continue;
+      if (r.prn < 1 || r.prn > kMaxPrn || r.l1_pseudorange == 0.0) continue;
       LockFollower& lock = locks[r.prn];
       lock.lock = lock.last_epoch == index - 1 ? lock.lock + interval : 0.0;
       Observation o;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/gnss_constants.h"
 #include "qc/number_text.h"
 #include "qc/report_text.h"
 
@@ -423,7 +424,7 @@ std::string QcReportSvg(const QcReport& report) {
       double x = cx, y = cy;
       for (const QcPicture::SkyPoint& point : track.points) {
         const double r = radius * (90.0 - std::max(0.0, static_cast<double>(point.elevation))) / 90.0;
-        const double az = static_cast<double>(point.azimuth) * 3.141592653589793 / 180.0;
+        const double az = static_cast<double>(point.azimuth) * kPi / 180.0;
         x = cx + r * std::sin(az), y = cy - r * std::cos(az);
         AppendFixed(points, x, 1);
         points += ',';

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/gnss_constants.h"
 #include "morvelin/events.h"
 #include "morvelin/gpb.h"
 
@@ -30,7 +31,7 @@ struct StationState {
 
 // Fields of the measurement records.
 struct MeasurementState {
-  static constexpr int kPrnCount = 33;  // index 0 unused
+  static constexpr int kPrnCount = kMaxPrn + 1;  // index 0 unused
   double lock_seconds[kPrnCount] = {};  // uninterrupted tracking per PRN
   double previous_epoch_time = 0.0;
   std::int32_t slip_count = 0;

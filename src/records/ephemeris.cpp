@@ -1,11 +1,11 @@
 #include "records/ephemeris.h"
 
 #include <limits>
-#include <numbers>
 #include <span>
 
-#include "base/message.h"
 #include "base/byte_reader.h"
+#include "base/gnss_constants.h"
+#include "base/message.h"
 #include "base/text_builder.h"
 
 namespace morvelin {
@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::uint8_t kSkippedEphemerisType = 20;
 constexpr std::size_t kEphemerisPayloadSize = 186;  // fixed, whatever the length byte says
-constexpr double kPi = std::numbers::pi;            // semicircles to radians
 
 // Narrowing to single rounds to nearest and overflows to infinity on the
 // IEEE targets the library is built for; no value of the payload is

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "base/byte_reader.h"
-#include "base/gps_week.h"
+#include "base/gnss_constants.h"
 #include "base/message.h"
 #include "base/text_builder.h"
 
@@ -29,8 +29,6 @@ constexpr std::uint8_t kF1FullL2 = 0x20;
 constexpr std::uint8_t kF2PCode = 0x01;
 constexpr std::uint8_t kF3Valid = 0x01;
 
-constexpr int kMaxPrn = 32;
-constexpr double kSpeedOfLight = 299792458.0;  // m/s
 constexpr double kSlipCycles = 10000.0;        // marks a slip in the L1 phase
 // Two epochs further apart than this are taken to lie across a week's end.
 constexpr double kWeekCrossingInterval = 304800.0;
@@ -394,7 +392,7 @@ void DecodeMeasurementRecord(DecodeContext& context) {
   }
 
   state.previous_epoch_time = epoch_time;
-  if (epoch_time > kWeekSeconds) {
+  if (epoch_time > kSecondsPerWeek) {
     ++state.dropped_epochs;
     return;
   }
@@ -414,7 +412,7 @@ void DecodeMeasurementRecord(DecodeContext& context) {
 
 void EpochInterval(double current, double previous, double* interval) {
   double value = previous <= 0.0 ? 0.0 : current - previous;
-  if (value > kWeekCrossingInterval || value < -kWeekCrossingInterval) value += kWeekSeconds;
+  if (value > kWeekCrossingInterval || value < -kWeekCrossingInterval) value += kSecondsPerWeek;
   *interval = value;
 }
 

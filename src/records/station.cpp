@@ -10,6 +10,7 @@
 #include "base/message.h"
 #include "base/text.h"
 #include "base/text_builder.h"
+#include "morvelin/util.h"
 
 namespace morvelin {
 
@@ -325,18 +326,14 @@ void DegreesToDms(double angle, std::int32_t* degrees, std::int32_t* minutes, fl
     *seconds = 0.0f;
     return;
   }
-  const double within_circle = std::fmod(std::fabs(angle), kFullCircle);
-  auto whole = static_cast<std::int32_t>(within_circle);
-  const double minutes_exact = (within_circle - whole) * 60.0;
-  auto whole_minutes = static_cast<std::int32_t>(minutes_exact);
-  auto secs = static_cast<float>((minutes_exact - whole_minutes) * 60.0);
+  double exact_seconds = 0.0;
+  AngleToDms(std::fmod(angle, kFullCircle), *degrees, *minutes, exact_seconds);
+  auto secs = static_cast<float>(exact_seconds);
   // The carry goes into the minutes only; 60 minutes may stand.
   if (secs == 60.0f) {
     secs = 0.0f;
-    ++whole_minutes;
+    ++*minutes;
   }
-  *degrees = angle < 0 ? -whole : whole;
-  *minutes = whole_minutes;
   *seconds = secs;
 }
 

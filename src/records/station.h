@@ -31,7 +31,9 @@ void ReportStationLine(DecodeContext& context, StationField point_name, StationF
 void ReportEndOfRunStationLines(DecodeContext& context);
 
 // Splits an angle in decimal degrees into degrees, minutes and
-// single-precision seconds (60.0 seconds carry into the minutes once).
+// single-precision seconds, as AngleToDms splits it within its circle
+// (60.0 seconds carry into the minutes once; an angle that is not finite
+// gives zeros).
 void DegreesToDms(double angle, std::int32_t* degrees, std::int32_t* minutes, float* seconds);
 
 }  // namespace morvelin

@@ -342,7 +342,7 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
         track.lock_time = o.lock_time;
       }
       rinex::ExportEpoch epoch;
-      const double clock_seconds = current.epoch.clock_offset / gnss::kSpeedOfLight;
+      const double clock_seconds = current.epoch.clock_offset / kSpeedOfLight;
       epoch.receiver_time = current.epoch.corrected_epoch_time + clock_seconds;
       epoch.clock_offset = clock_seconds;
       epoch.kinematic = (current.epoch.epoch_flags & kKinematicFlag) != 0;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/gnss_constants.h"
 #include "rinex/observation_format.h"
 #include "rinex/rinex_time.h"
 
@@ -120,7 +121,7 @@ std::size_t NavigationCollector::Write(OutputFile& file, RinexVersion version, c
   order.reserve(records_.size());
   for (const gnss::BroadcastEphemeris& eph : records_) order.push_back(&eph);
   auto time_of = [](const gnss::BroadcastEphemeris* e) {
-    return static_cast<double>(e->week) * kWeekSeconds + static_cast<double>(e->toc);
+    return static_cast<double>(e->week) * kSecondsPerWeek + static_cast<double>(e->toc);
   };
   std::stable_sort(order.begin(), order.end(), [&](const auto* a, const auto* b) {
     const double ta = time_of(a), tb = time_of(b);

@@ -16,7 +16,6 @@ namespace {
 constexpr int kEventFlag = 5;
 constexpr int kStartMovingFlag = 2;
 constexpr int kNewSiteFlag = 3;
-constexpr std::size_t kMaxPrn = 32;
 
 constexpr std::string_view kWeekUnknown =
     "Error: RINEX export needs the GPS week: the data hold no ephemeris to take it from; "

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/gnss_constants.h"
 #include "base/text_builder.h"
 #include "gnss/ephemeris.h"
 #include "morvelin/output_set.h"
@@ -149,7 +150,7 @@ class ObservationExport {
 
   // Loss of lock: the epoch number at which each PRN last had a valid phase.
   std::int64_t epoch_number_ = 0;
-  std::array<std::int64_t, 33> last_phase_epoch_{};
+  std::array<std::int64_t, kMaxPrn + 1> last_phase_epoch_{};
   bool kinematic_ = false;
   std::string current_marker_;
   double current_antenna_height_ = 0.0;

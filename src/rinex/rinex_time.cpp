@@ -2,11 +2,13 @@
 
 #include <cmath>
 
+#include "base/gnss_constants.h"
+#include "gnss/time.h"
+
 namespace morvelin::rinex {
 
 namespace {
 
-constexpr int kGpsEpochYear = 1980, kGpsEpochMonth = 1, kGpsEpochDay = 6;
 constexpr std::int64_t kDaysPerWeek = 7;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -16,33 +18,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 }
 
 }  // namespace
-
-// Civil-from-days and back in the proleptic Gregorian calendar, by eras of
-// 400 years (146097 days), with March as the first month of the year so
-// that the leap day comes last.
-std::int64_t DaysFromCivil(int year, int month, int day) {
-  const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
-  const std::int64_t era = FloorDiv(y, 400);
-  const std::int64_t year_of_era = y - era * 400;
-  const std::int64_t shifted_month = month > 2 ? month - 3 : month + 9;
-  const std::int64_t day_of_year = (153 * shifted_month + 2) / 5 + day - 1;
-  const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
-
-void CivilFromDays(std::int64_t days, int* year, int* month, int* day) {
-  days += 719468;
-  const std::int64_t era = FloorDiv(days, 146097);
-  const std::int64_t day_of_era = days - era * 146097;
-  const std::int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const std::int64_t shifted_month = (5 * day_of_year + 2) / 153;
-  const std::int64_t d = day_of_year - (153 * shifted_month + 2) / 5 + 1;
-  const std::int64_t m = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
-  *year = static_cast<int>(year_of_era + era * 400 + (m <= 2 ? 1 : 0));
-  *month = static_cast<int>(m);
-  *day = static_cast<int>(d);
-}
 
 std::int64_t GpsTicks(std::int32_t week, double seconds_of_week) {
   // Damaged data can carry any time: beyond about 30 years either way it is
@@ -57,10 +32,12 @@ std::int64_t GpsTicks(std::int32_t week, double seconds_of_week) {
 CivilTime CivilFromTicks(std::int64_t ticks) {
   const std::int64_t days = FloorDiv(ticks, kTicksPerDay);
   std::int64_t rest = ticks - days * kTicksPerDay;
+  const gnss::CalendarDate date = gnss::DateOfGpsDay(days);
   CivilTime t;
-  const std::int64_t civil_days = days + DaysFromCivil(kGpsEpochYear, kGpsEpochMonth, kGpsEpochDay);
-  CivilFromDays(civil_days, &t.year, &t.month, &t.day);
-  t.day_of_year = static_cast<int>(civil_days - DaysFromCivil(t.year, 1, 1) + 1);
+  t.year = date.year;
+  t.month = date.month;
+  t.day = date.day;
+  t.day_of_year = date.day_of_year;
   t.hour = static_cast<int>(rest / (3600 * kTicksPerSecond));
   rest -= static_cast<std::int64_t>(t.hour) * 3600 * kTicksPerSecond;
   t.minute = static_cast<int>(rest / (60 * kTicksPerSecond));
@@ -73,8 +50,7 @@ CivilTime CivilFromGps(std::int32_t week, double seconds_of_week) {
 }
 
 bool WeekOfDate(const RinexDate& date, std::int32_t* week) {
-  const std::int64_t days =
-      DaysFromCivil(date.year, date.month, date.day) - DaysFromCivil(kGpsEpochYear, kGpsEpochMonth, kGpsEpochDay);
+  const std::int64_t days = gnss::GpsDayOfDate(date.year, date.month, date.day);
   if (days < 0) return false;
   *week = static_cast<std::int32_t>(days / kDaysPerWeek);
   return true;
@@ -82,14 +58,14 @@ bool WeekOfDate(const RinexDate& date, std::int32_t* week) {
 
 std::int32_t WeekNearEphemeris(std::int32_t eph_week, std::int32_t toe, double seconds_of_week) {
   const double difference = seconds_of_week - static_cast<double>(toe);
-  if (difference > kHalfWeekSeconds) return eph_week - 1;
-  if (difference < -kHalfWeekSeconds) return eph_week + 1;
+  if (difference > kHalfWeek) return eph_week - 1;
+  if (difference < -kHalfWeek) return eph_week + 1;
   return eph_week;
 }
 
 std::int32_t FollowWeek(std::int32_t week, double previous_seconds, double seconds) {
-  if (seconds < previous_seconds - kHalfWeekSeconds) return week + 1;
-  if (seconds > previous_seconds + kHalfWeekSeconds) return week - 1;
+  if (seconds < previous_seconds - kHalfWeek) return week + 1;
+  if (seconds > previous_seconds + kHalfWeek) return week - 1;
   return week;
 }
 

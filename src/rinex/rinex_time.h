@@ -12,8 +12,6 @@ namespace morvelin::rinex {
 // that a second never prints as 60.0000000.
 inline constexpr std::int64_t kTicksPerSecond = 10'000'000;
 inline constexpr std::int64_t kTicksPerDay = 86'400 * kTicksPerSecond;
-inline constexpr double kWeekSeconds = 604800.0;
-inline constexpr double kHalfWeekSeconds = 302400.0;
 
 struct CivilTime {
   int year = 0, month = 0, day = 0;  // GPS time scale, no leap seconds
@@ -21,10 +19,6 @@ struct CivilTime {
   std::int64_t second_ticks = 0;  // 0 .. 59.9999999 s in ticks
   int day_of_year = 0;            // 1-366
 };
-
-// Days from 1970-01-01 to a Gregorian date, and back.
-std::int64_t DaysFromCivil(int year, int month, int day);
-void CivilFromDays(std::int64_t days, int* year, int* month, int* day);
 
 // The calendar time of a GPS time, rounded to 0.1 us.
 CivilTime CivilFromGps(std::int32_t week, double seconds_of_week);

@@ -11,15 +11,17 @@
 #include <string_view>
 
 #include "morvelin/util.h"
-#include "util/calendar_table.h"
+#include "base/gnss_constants.h"
 #include "base/text_builder.h"
+#include "util/calendar_table.h"
 #include "util/text_scan.h"
 
 namespace morvelin {
 
 namespace {
 
-constexpr std::int32_t kSecondsPerWeek = 604800;
+// The week in whole seconds, for the 32-bit arithmetic.
+constexpr auto kWholeSecondsPerWeek = static_cast<std::int32_t>(kSecondsPerWeek);
 constexpr std::int32_t kSecondsPerDay = 86400;
 constexpr std::int32_t kFourYearSeconds = 126230400;  // 1461 days
 constexpr std::int32_t kWeekRolloverThreshold = 500;
@@ -146,7 +148,7 @@ void GpsToCalendar(std::int32_t week, double seconds_of_week, std::int32_t& hour
                    std::int32_t& minute, double& seconds, std::int32_t& month, std::int32_t& day,
                    std::int32_t& year) {
   if (week < kWeekRolloverThreshold) week += kWeeksPerRollover;
-  const double total = week * static_cast<double>(kSecondsPerWeek) + GpsEpochSeconds() + seconds_of_week;
+  const double total = week * static_cast<double>(kWholeSecondsPerWeek) + GpsEpochSeconds() + seconds_of_week;
   const std::int32_t whole = TruncateToInt32(total);
   const std::tm* broken = DateTimeFromSeconds(whole);
   hour = broken->tm_hour;
@@ -174,8 +176,8 @@ void CalendarToGps(std::int32_t hour, std::int32_t minute, double seconds, std::
   record.tm_year = YearsSince1900(year);
   record.tm_isdst = 0;
   const std::int32_t since_epoch = Wrap32(std::int64_t{SecondsFromDateTime(record)} - GpsEpochSeconds());
-  week = since_epoch / kSecondsPerWeek;
-  seconds_of_week = (since_epoch - week * kSecondsPerWeek) + (seconds - whole_seconds);
+  week = since_epoch / kWholeSecondsPerWeek;
+  seconds_of_week = (since_epoch - week * kWholeSecondsPerWeek) + (seconds - whole_seconds);
   if (week > 1023) week -= kWeeksPerRollover;
 }
 
@@ -187,9 +189,9 @@ void CalendarToGpsFullWeek(std::int32_t hour, std::int32_t minute, double second
       SecondsFromDateTime64(YearsSince1900(year), std::int64_t{month} - 1, day, hour, minute,
                             whole_seconds) -
       GpsEpochSeconds();
-  const std::int64_t full_week = since_epoch / kSecondsPerWeek;
+  const std::int64_t full_week = since_epoch / kWholeSecondsPerWeek;
   week = Wrap32(full_week);
-  seconds_of_week = static_cast<double>(since_epoch - full_week * kSecondsPerWeek) +
+  seconds_of_week = static_cast<double>(since_epoch - full_week * kWholeSecondsPerWeek) +
                     (seconds - whole_seconds);
 }
 
@@ -237,8 +239,8 @@ void FormatGpsTime(double gps_seconds, std::int32_t decimals, std::span<char> ti
                    std::span<char> date_text) {
   if (decimals < 0) decimals = 0;
   if (decimals > 60) decimals = 60;
-  const std::int32_t week = TruncateToInt32(gps_seconds / kSecondsPerWeek);
-  const double seconds_of_week = gps_seconds - week * static_cast<double>(kSecondsPerWeek);
+  const std::int32_t week = TruncateToInt32(gps_seconds / kWholeSecondsPerWeek);
+  const double seconds_of_week = gps_seconds - week * static_cast<double>(kWholeSecondsPerWeek);
   std::int32_t hour = 0, minute = 0, month = 0, day = 0, year = 0;
   double seconds = 0.0;
   GpsToCalendar(week, seconds_of_week, hour, minute, seconds, month, day, year);
@@ -272,7 +274,7 @@ std::int32_t ParseGpsTime(const char* time_text, const char* date_text, double& 
   std::int32_t week = 0;
   double seconds_of_week = 0.0;
   CalendarToGpsFullWeek(hour, minute, seconds, month, day, year, week, seconds_of_week);
-  const double full = week * static_cast<double>(kSecondsPerWeek) + seconds_of_week;
+  const double full = week * static_cast<double>(kWholeSecondsPerWeek) + seconds_of_week;
   const double end_of_2099 =
       static_cast<double>(SecondsFromDateTime64(200, 0, 1, 0, 0, 0) - GpsEpochSeconds());
   if (full >= 0.0 && full < end_of_2099) {
@@ -281,7 +283,7 @@ std::int32_t ParseGpsTime(const char* time_text, const char* date_text, double& 
   }
   CalendarToGps(hour, minute, seconds, month, day, year, week, seconds_of_week);
   if (week < kWeekRolloverThreshold) week += kWeeksPerRollover;
-  gps_seconds = week * static_cast<double>(kSecondsPerWeek) + seconds_of_week;
+  gps_seconds = week * static_cast<double>(kWholeSecondsPerWeek) + seconds_of_week;
   return 0;
 }
 

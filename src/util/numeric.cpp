@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "base/gps_week.h"
+#include "base/gnss_constants.h"
 #include "morvelin/util.h"
 #include "util/calendar_table.h"
 #include "util/text_scan.h"
@@ -116,7 +116,7 @@ void DayFractionToHms(double day_fraction, std::int32_t& hours, std::int32_t& mi
 
 void SecondsOfWeekToHms(double seconds_of_week, std::int32_t& hours, std::int32_t& minutes,
                         double& seconds) {
-  if (!(seconds_of_week >= 0.0 && seconds_of_week <= kWeekSeconds)) {
+  if (!(seconds_of_week >= 0.0 && seconds_of_week <= kSecondsPerWeek)) {
     hours = 0;
     minutes = 0;
     seconds = 0.0;

@@ -13,7 +13,6 @@ namespace morvelin::sim {
 namespace {
 
 using gnss::BroadcastEphemeris;
-using gnss::kPi;
 
 constexpr int kPlanes = 6;
 constexpr std::int64_t kSetsPerWeek = 84;  // 604800 / 7200
@@ -66,7 +65,7 @@ BroadcastEphemeris MoveTo(const BroadcastEphemeris& first, std::int64_t first_se
   const double elapsed = static_cast<double>(set - first_set) * kEphemerisInterval;
   e.week = static_cast<std::int32_t>(set / kSetsPerWeek);
   e.toe = e.toc = static_cast<std::int32_t>((set % kSetsPerWeek) * 7200);
-  const double week_start_change = static_cast<double>(e.week - first.week) * gnss::kSecondsPerWeek;
+  const double week_start_change = static_cast<double>(e.week - first.week) * kSecondsPerWeek;
   const double a = first.sqrt_a * first.sqrt_a;
   const double motion = std::sqrt(gnss::kEarthGravitation / (a * a * a)) + first.delta_n;
   e.m0 = gnss::RecordableRadians(WrapAngle(first.m0 + motion * elapsed), false);

@@ -9,13 +9,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "gnss/constants.h"
 #include "gnss/ephemeris.h"
 #include "gnss/time.h"
 
 namespace morvelin::sim {
 
 inline constexpr int kMinSatellites = 24;
-inline constexpr int kMaxSatellites = 32;
+inline constexpr int kMaxSatellites = kMaxPrn;  // one satellite per PRN
 inline constexpr double kEphemerisInterval = 7200.0;  // s between toes
 
 class Constellation {

@@ -10,7 +10,6 @@ namespace morvelin::sim {
 
 namespace {
 
-using gnss::kSpeedOfLight;
 
 struct Candidate {
   std::size_t index;
@@ -62,7 +61,7 @@ std::vector<SatelliteObservation> Tracker::Observe(const Constellation& constell
     return constellation.At(a.index, epoch.time).prn < constellation.At(b.index, epoch.time).prn;
   });
 
-  std::array<bool, 33> seen{};
+  std::array<bool, kMaxPrn + 1> seen{};
   std::vector<SatelliteObservation> out;
   for (const Candidate& c : visible) {
     const gnss::BroadcastEphemeris& eph = constellation.At(c.index, epoch.time);

@@ -83,7 +83,7 @@ class Tracker {
 
   ObservationOptions options_;
   Random random_;
-  std::array<Lock, 33> locks_{};  // by PRN
+  std::array<Lock, kMaxPrn + 1> locks_{};  // by PRN
 };
 
 }  // namespace morvelin::sim

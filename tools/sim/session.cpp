@@ -112,7 +112,7 @@ std::string CheckConfig(const SimulationConfig& c) {
   if (c.rate < 1 || c.rate > 20 || 1000 % c.rate != 0)
     return "the rate must be 1, 2, 4, 5, 8, 10 or 20 Hz (a whole number of milliseconds between epochs)";
   if (!(c.duration > 0.0) || c.duration > 7.0 * 86400.0) return "the duration must lie between 0 and 604800 s";
-  if (c.start.week < 0 || c.start.week > 32767 || !(c.start.seconds >= 0.0) || c.start.seconds >= gnss::kSecondsPerWeek)
+  if (c.start.week < 0 || c.start.week > 32767 || !(c.start.seconds >= 0.0) || c.start.seconds >= kSecondsPerWeek)
     return "the start must be a GPS week 0-32767 and seconds of week 0 to below 604800";
   if (c.satellites < kMinSatellites || c.satellites > kMaxSatellites) return "the satellites must number 24 to 32";
   for (const ReceiverSpec& r : c.receivers) {
