@@ -29,7 +29,7 @@ TEST(BadData, EachFileGetsItsOutcome) {
     const std::string input = dir.File(bad.file);
     WriteBytes(input, ReadBytes(std::string(MORVELIN_TEST_DATA_DIR) + "/baddata/" + bad.file));
     const int descriptors = OpenDescriptors();
-    const Conversion c = Convert(input);
+    const Conversion c = ConvertAsHost(input);
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_EQ(c.result, bad.result) << c.error_text;
     for (int k = 0; k < 4; ++k) EXPECT_EQ(c.counts[k], bad.counts[k]) << "count " << k;

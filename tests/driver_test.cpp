@@ -70,7 +70,7 @@ TEST(Driver, EmptyFileMakesFourFilesAndOneProgressCall) {
   TempDir dir;
   std::string path = dir.File("ABCD1230.DAT");
   WriteBytes(path, {});
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, 0) << c.error_text;
   EXPECT_EQ(c.path_after, dir.File("ABCD1230.dat"));
   for (int count : c.counts) EXPECT_EQ(count, 0);
@@ -85,7 +85,7 @@ TEST(Driver, EmptyFileMakesFourFilesAndOneProgressCall) {
 TEST(Driver, MissingInputCreatesNothing) {
   TempDir dir;
   std::string path = dir.File("NONE1230.DAT");
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, -1);
   EXPECT_EQ(c.error_text, "Error: File " + path + " not found");
   for (int count : c.counts) EXPECT_EQ(count, 0);
@@ -96,7 +96,7 @@ TEST(Driver, DirectoryAsInputIsNotFound) {
   TempDir dir;
   std::string path = dir.File("FOLDER.DAT");
   fs::create_directory(path);
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, -1);
   EXPECT_EQ(c.error_text, "Error: File " + path + " not found");
   EXPECT_FALSE(FileExists(dir.File("FOLDER.gpb")));
@@ -107,7 +107,7 @@ TEST(Driver, LeadingBlanksOpenTheInputButNotTheOutputs) {
   fs::path previous = fs::current_path();
   fs::current_path(dir.Path());
   WriteBytes("  SITE.DAT", {});
-  Conversion c = Convert("  SITE.DAT");
+  Conversion c = ConvertAsHost("  SITE.DAT");
   fs::current_path(previous);
   EXPECT_EQ(c.result, 0) << c.error_text;
   EXPECT_EQ(c.path_after, "SITE.dat");
@@ -120,7 +120,7 @@ TEST(Driver, InputThatWouldBeOverwrittenIsRefused) {
     std::string path = dir.File(name);
     Bytes content{0x74, 8, 0, 1, 1, 2, 3, 4};
     WriteBytes(path, content);
-    Conversion c = Convert(path);
+    Conversion c = ConvertAsHost(path);
     EXPECT_EQ(c.result, -1) << name;
     EXPECT_NE(c.error_text.find("would overwrite the input file"), std::string::npos) << c.error_text;
     EXPECT_EQ(ReadBytes(path), content) << name;
@@ -137,13 +137,13 @@ TEST(Driver, LongerEarlierOutputsLeaveNoStaleBytes) {
   const std::string input = dir.File("MORV3450.dat");
   fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat", input);
   const char* extensions[] = {".gpb", ".epp", ".sum", ".sta"};
-  ASSERT_EQ(Convert(input).result, 0);
+  ASSERT_EQ(ConvertAsHost(input).result, 0);
   Bytes first[4];
   for (int i = 0; i < 4; ++i) {
     first[i] = ReadBytes(WithExtension(input, extensions[i]));
     WriteBytes(WithExtension(input, extensions[i]), Bytes(4 << 20, 0xA5));
   }
-  ASSERT_EQ(Convert(input).result, 0);
+  ASSERT_EQ(ConvertAsHost(input).result, 0);
   for (int i = 0; i < 4; ++i) {
     Bytes again = ReadBytes(WithExtension(input, extensions[i]));
     if (i == 0) {
@@ -162,7 +162,7 @@ TEST(Driver, MeasurementFileKeepsNoReservedSpace) {
   TempDir dir;
   const std::string input = dir.File("MORV3450.dat");
   fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat", input);
-  ASSERT_EQ(Convert(input).result, 0);
+  ASSERT_EQ(ConvertAsHost(input).result, 0);
   struct stat info;
   ASSERT_EQ(stat(WithExtension(input, ".gpb").c_str(), &info), 0);
   EXPECT_LE(static_cast<std::int64_t>(info.st_blocks) * 512, static_cast<std::int64_t>(info.st_size) + (1 << 20));
@@ -176,7 +176,7 @@ TEST(Driver, OverlongOutputPathsAreRefusedBeforeAnythingIsCreated) {
   std::string path = dir.File(name + ".DAT");
   WriteBytes(path, {});
   ASSERT_EQ(WithExtension(path, ".gpb").size(), 144u);
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, -1);
   EXPECT_NE(c.error_text.find("longer than 143 characters"), std::string::npos) << c.error_text;
   EXPECT_FALSE(FileExists(WithExtension(path, ".gpb")));
@@ -185,7 +185,7 @@ TEST(Driver, OverlongOutputPathsAreRefusedBeforeAnythingIsCreated) {
   name.pop_back();
   path = dir.File(name + ".DAT");
   WriteBytes(path, {});
-  EXPECT_EQ(Convert(path).result, 0);
+  EXPECT_EQ(ConvertAsHost(path).result, 0);
 }
 
 TEST(Driver, PathWithoutRoomForItsExtensionIsRefused) {
@@ -200,7 +200,7 @@ TEST(Driver, PathWithoutRoomForItsExtensionIsRefused) {
   std::string path = folder + "/";
   path += std::string(508 - path.size(), 'f');  // 508 characters, no extension
   WriteBytes(path, {});
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, -1);
   EXPECT_EQ(c.error_text.rfind("Error: No room for the output file extensions", 0), 0u) << c.error_text;
   EXPECT_EQ(c.path_after, path);
@@ -215,8 +215,8 @@ TEST(Driver, CountsOfAFailedRunAreZero) {
   // Three records of a type without a decoder, so the previous run counts
   // nothing visible; then a run that fails must report zeros, not them.
   WriteBytes(path, {});
-  ASSERT_EQ(Convert(path).result, 0);
-  Conversion failed = Convert(dir.File("MISSING.DAT"));
+  ASSERT_EQ(ConvertAsHost(path).result, 0);
+  Conversion failed = ConvertAsHost(dir.File("MISSING.DAT"));
   EXPECT_EQ(failed.result, -1);
   for (int count : failed.counts) EXPECT_EQ(count, 0);
 }
@@ -231,7 +231,7 @@ TEST(Driver, WriteFailuresOfTextFilesFailTheRun) {
     std::string path = dir.File("ABCD1230.DAT");
     WriteBytes(path, {});
     fs::create_symlink("/dev/full", WithExtension(path, extension));
-    Conversion c = Convert(path);
+    Conversion c = ConvertAsHost(path);
     EXPECT_EQ(c.result, -1) << extension;
     EXPECT_EQ(c.error_text, "Error: Unable to write to " + WithExtension(path, extension)) << extension;
   }
@@ -243,7 +243,7 @@ TEST(Driver, WriteFailureOfTheMeasurementFileFailsTheRun) {
   std::string path = dir.File("ABCD1230.DAT");
   WriteBytes(path, {});
   fs::create_symlink("/dev/full", WithExtension(path, ".gpb"));
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, -1);
   EXPECT_EQ(c.error_text, "Error: Unable to write to " + WithExtension(path, ".gpb"));
 }
@@ -267,7 +267,7 @@ TEST(Driver, UnopenableOutputsGiveTheirTexts) {
     for (const char* extension : {".gpb", ".epp", ".sum", ".sta"})
       if (std::strcmp(extension, k.extension) != 0) WriteBytes(WithExtension(path, extension), {'o', 'l', 'd'});
     fs::create_directory(WithExtension(path, k.extension));  // a directory cannot be opened for writing
-    Conversion c = Convert(path);
+    Conversion c = ConvertAsHost(path);
     EXPECT_EQ(c.result, -1) << k.extension;
     EXPECT_EQ(c.error_text, k.prefix + WithExtension(path, k.extension) + k.suffix);
     EXPECT_EQ(c.path_after, WithExtension(path, k.extension));
@@ -282,7 +282,7 @@ TEST(Driver, UnopenableOutputsGiveTheirTexts) {
   std::string path = dir.File("ABCD1230.DAT");
   WriteBytes(path, {});
   fs::create_directory(WithExtension(path, ".sta"));
-  EXPECT_EQ(Convert(path).result, -1);
+  EXPECT_EQ(ConvertAsHost(path).result, -1);
   for (const char* extension : {".gpb", ".epp", ".sum"}) EXPECT_FALSE(FileExists(WithExtension(path, extension)));
 }
 #endif

@@ -61,7 +61,7 @@ TEST(EndToEnd, EveryRecordTypeConvertsExactly) {
   std::string path = dir.File("SITE3450.DAT");
   RawBuilder raw = EveryType();
   raw.WriteTo(path);
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   ASSERT_EQ(c.result, 0) << c.error_text;
   EXPECT_EQ(c.path_after, dir.File("SITE3450.dat"));
   EXPECT_EQ(c.counts[0], 2) << "epochs";
@@ -140,7 +140,7 @@ TEST(EndToEnd, HugeValuesArePrintedInFull) {
   raw.Record(11, PayloadBuilder().F64(0.25).F64(0.5).F64(-1.5e300).F64(1.7e308).Get());
   raw.Record(19, PayloadBuilder().U8(0).U16(1).F64(-1.7976931348623157e308).Get(), -1, 7);
   raw.WriteTo(path);
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   ASSERT_EQ(c.result, 0) << c.error_text;
   auto printed = [](const char* format, double value) {
     char text[512];

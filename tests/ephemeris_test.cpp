@@ -35,7 +35,7 @@ EphemerisRun ConvertRaw(const RawBuilder& raw, const ConvertOptions& options = {
   const std::string path = dir.File("EPHM0010.DAT");
   raw.WriteTo(path);
   EphemerisRun run;
-  run.conversion = Convert(path, options);
+  run.conversion = ConvertAsHost(path, options);
   EXPECT_EQ(run.conversion.result, 0) << run.conversion.error_text;
   run.epp = Unix(ReadText(WithExtension(path, ".epp")));
   return run;

@@ -29,13 +29,13 @@ EventRun ConvertRaw(const RawBuilder& raw) {
     TempDir dir;
     const std::string path = dir.File("EVNT0010.DAT");
     WriteBytes(path, {});
-    EXPECT_EQ(Convert(path).result, 0);
+    EXPECT_EQ(ConvertAsHost(path).result, 0);
     run.baseline = ReadText(WithExtension(path, ".sum"));
   }
   TempDir dir;
   const std::string path = dir.File("EVNT0010.DAT");
   raw.WriteTo(path);
-  run.conversion = Convert(path);
+  run.conversion = ConvertAsHost(path);
   EXPECT_EQ(run.conversion.result, 0) << run.conversion.error_text;
   run.sum = ReadText(WithExtension(path, ".sum"));
   return run;

@@ -55,7 +55,7 @@ Conversion ConvertCounted(const std::string& input) {
   ConvertOptions quiet;
   quiet.message_callback = quiet.progress_callback = false;
   const int descriptors = OpenDescriptors();
-  Conversion c = Convert(input, quiet);
+  Conversion c = ConvertAsHost(input, quiet);
   EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor was left open converting " << input;
   return c;
 }

@@ -34,7 +34,7 @@ TEST(EphemerisRecord, ClockValuesReachTheEphemerisFileWhereTheTableSays) {
   const std::string path = dir.File("EPHM3450.dat");
   const EphemerisPayload payload = EncodeEphemerisPayload(Sample());
   test::RawBuilder().Record(kEphemerisRecordType, test::Bytes(payload.begin(), payload.end())).WriteTo(path);
-  ASSERT_EQ(test::Convert(path).result, 0);
+  ASSERT_EQ(test::ConvertAsHost(path).result, 0);
   const std::string epp = test::ReadText(test::WithExtension(path, ".epp"));
   // El1: week, toc, TGD, IODC, health + 256 URA; El2: af0, af1, af2.
   EXPECT_NE(epp.find(test::LineEnds("GpsEph { Prn: 17\n\tEl1: 2291 7200 -9.31322575e-10 44 512\n"

@@ -158,7 +158,7 @@ TEST(ConvertFile, AbortBeforeTheCallIsForgotten) {
   WriteBytes(path, {});
   Abort();
   Abort();
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, 0) << c.error_text;
 }
 
@@ -187,7 +187,7 @@ TEST(MessageBuffer, LongTextsAreCutNeverOverrun) {
   // A missing input whose path fills the path field gives a cut message.
   TempDir dir;
   std::string path = dir.File(std::string(400, 'p') + ".DAT");
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   EXPECT_EQ(c.result, -1);
   EXPECT_EQ(c.error_text.size(), MORVELIN_MESSAGE_SIZE - 1u);
   EXPECT_EQ(c.error_text.rfind("Error: File ", 0), 0u);

@@ -53,7 +53,7 @@ Outputs Read(const std::string& input, int result, const int (&counts)[4]) {
 Outputs ConvertAndRead(const std::string& input) {
   ConvertOptions quiet;
   quiet.message_callback = quiet.progress_callback = false;
-  const Conversion c = Convert(input, quiet);
+  const Conversion c = ConvertAsHost(input, quiet);
   return Read(input, c.result, c.counts);
 }
 

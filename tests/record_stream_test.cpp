@@ -39,7 +39,7 @@ Conversion ConvertBytes(const Bytes& bytes, const ConvertOptions& options = {}) 
   TempDir dir;
   std::string path = dir.File("ABCD1230.DAT");
   WriteBytes(path, bytes);
-  return Convert(path, options);
+  return ConvertAsHost(path, options);
 }
 
 TEST(RecordStream, TypesWithoutDecoderAreSkippedByTheTable) {
@@ -209,7 +209,7 @@ TEST(RecordStream, FilesOfTwoGibibytesAndMoreKeepTheProgressRatio) {
   if (error) GTEST_SKIP() << "no sparse files here";
   ConvertOptions options;
   options.on_message = [](int) { Abort(); };
-  Conversion c = Convert(path, options);
+  Conversion c = ConvertAsHost(path, options);
   EXPECT_EQ(c.result, 1);
   ASSERT_EQ(c.progress.size(), 1u);
   EXPECT_EQ(c.progress[0], std::make_pair(int32_t{5 << 28}, int32_t{5 << 28}));

@@ -178,7 +178,7 @@ TEST(SimSession, ConvertsWithoutAFramingMessage) {
   for (std::size_t r = 0; r < outputs.size(); ++r) {
     const std::string path = dir.File(c.receivers[r].station + "3450.dat");
     test::WriteBytes(path, outputs[r].raw);
-    const test::Conversion conversion = test::Convert(path);
+    const test::Conversion conversion = test::ConvertAsHost(path);
     ASSERT_EQ(conversion.result, 0);
     EXPECT_EQ(conversion.counts[0], static_cast<int>(outputs[r].truth.size()));
     EXPECT_EQ(conversion.counts[1], 31 * 2) << "ephemerides at the start and at the change of set";

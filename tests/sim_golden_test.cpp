@@ -66,7 +66,7 @@ TEST_P(SimGolden, ConvertsIntoTheReviewedOutputs) {
   test::TempDir dir;
   const std::string path = dir.File("GOLD3450.dat");
   test::WriteBytes(path, Simulate(c.config).front().raw);
-  const test::Conversion conversion = test::Convert(path);
+  const test::Conversion conversion = test::ConvertAsHost(path);
   ASSERT_EQ(conversion.result, 0) << conversion.error_text;
 
   test::Bytes gpb = test::WithoutGpbStamp(test::ReadBytes(test::WithExtension(path, ".gpb")));

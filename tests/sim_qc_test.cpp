@@ -200,7 +200,7 @@ TEST(SimQcFiles, MeasurementFileGivesTheRawFilesReport) {
     test::TempDir dir;
     const std::string path = dir.File("SIMQ3450.dat");
     test::WriteBytes(path, sim.raw);
-    ASSERT_EQ(test::Convert(path).result, 0);
+    ASSERT_EQ(test::ConvertAsHost(path).result, 0);
     QcReport from_files;
     std::string error;
     ASSERT_TRUE(BuildQcReportFromFiles(test::WithExtension(path, ".gpb"), test::WithExtension(path, ".epp"),

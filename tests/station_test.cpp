@@ -272,7 +272,7 @@ class StationConversionTest : public ::testing::Test {
  protected:
   Conversion ConvertRaw(const RawBuilder& raw, const ConvertOptions& options = {}) {
     raw.WriteTo(path_);
-    return Convert(path_, options);
+    return ConvertAsHost(path_, options);
   }
   std::string Sta() const { return ReadText(WithExtension(path_, ".sta")); }
 

@@ -89,7 +89,7 @@ TEST(Survey, ConvertsIntoTheReviewedOutputs) {
   TempDir dir;
   std::string path = dir.File("BASE1230.DAT");
   Survey().WriteTo(path);
-  Conversion c = Convert(path);
+  Conversion c = ConvertAsHost(path);
   ASSERT_EQ(c.result, 0) << c.error_text;
 
   std::string messages;

@@ -29,7 +29,7 @@ TEST(Threads, AbortFromAnotherThreadWhileConverting) {
   quiet.message_callback = quiet.progress_callback = false;
 
   const auto start = std::chrono::steady_clock::now();
-  const Conversion whole = Convert(input, quiet);
+  const Conversion whole = ConvertAsHost(input, quiet);
   ASSERT_EQ(whole.result, MORVELIN_DONE);
   const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
 
@@ -44,7 +44,7 @@ TEST(Threads, AbortFromAnotherThreadWhileConverting) {
       std::this_thread::sleep_for(wait);
       Abort();
     });
-    const Conversion c = Convert(input, quiet);
+    const Conversion c = ConvertAsHost(input, quiet);
     aborter.join();
     ASSERT_TRUE(c.result == MORVELIN_DONE || c.result == MORVELIN_STOPPED) << c.result << " " << c.error_text;
     if (c.result == MORVELIN_STOPPED) {

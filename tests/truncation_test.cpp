@@ -38,7 +38,7 @@ TEST(Truncation, EveryPrefixOfTheSampleConverts) {
     for (const char* extension : {".dat", ".gpb", ".epp", ".sum", ".sta"})
       std::remove(WithExtension(input, extension).c_str());
     WriteBytes(input, Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(cut)));
-    const Conversion c = Convert(input, quiet);
+    const Conversion c = ConvertAsHost(input, quiet);
     ASSERT_EQ(c.result, MORVELIN_DONE) << "cut at " << cut << ": " << c.error_text;
     ASSERT_EQ(EpochsIn(WithExtension(input, ".gpb")), c.counts[0]) << "cut at " << cut;
     ASSERT_EQ(LinesIn(ReadText(WithExtension(input, ".sta"))), c.counts[2]) << "cut at " << cut;

@@ -18,7 +18,6 @@ class ByteReader {
   explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
   std::size_t Remaining() const { return bytes_.size() - offset_; }
-  std::size_t Offset() const { return offset_; }
 
   bool U8(std::uint8_t& out) { return Load(out); }
   bool I16(std::int16_t& out) { return Load(out); }

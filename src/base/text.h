@@ -18,7 +18,6 @@ constexpr bool IsSpace(char c) {
 }
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Same text apart from the case of ASCII letters.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -19,6 +19,7 @@
 #include "formats/host_files.h"
 #include "formats/summary_file.h"
 #include "framing/input_stream.h"
+#include "records/decoder.h"
 #include "records/measurement.h"
 #include "records/station.h"
 

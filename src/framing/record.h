@@ -53,7 +53,6 @@ class RecordInput {
 
   // Reads up to count bytes into out; returns how many arrived.
   std::size_t Read(std::uint8_t* out, std::size_t count) { return stream_.Read(out, count); }
-  bool ReadExactly(std::uint8_t* out, std::size_t count) { return stream_.Read(out, count) == count; }
 
   // The next count bytes in one piece, valid until the next read; null when
   // the input ends first.

@@ -86,7 +86,6 @@ class Collector {
     std::uint64_t satellites = 0;
   };
 
-  double SessionTime(double seconds_of_week);
   std::size_t BinOf(double time);
   void HalveBins();
   void Observe(Satellite& sat, const Observation& obs, double time, bool session_continuous);

@@ -224,17 +224,13 @@ void ObservationExport::StationEntry(std::string_view point_name, double antenna
 
 bool ObservationExport::StartObservationFile(const ExportEpoch& first) {
   ObservationTypes types;
-  if (types_forced_) {
-    types = forced_types_;
-  } else {
-    for (int i = 0; i < first.count; ++i) {
-      const ExportSatellite& s = first.satellites[i];
-      if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
-      (s.p_code ? types.l1_p : types.l1_ca) = true;
-      if (s.l2) types.l2 = true;
-    }
-    if (!types.l1_p && !types.l1_ca) types.l1_ca = true;
+  for (int i = 0; i < first.count; ++i) {
+    const ExportSatellite& s = first.satellites[i];
+    if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
+    (s.p_code ? types.l1_p : types.l1_ca) = true;
+    if (s.l2) types.l2 = true;
   }
+  if (!types.l1_p && !types.l1_ca) types.l1_ca = true;
   layout_ = MakeLayout(version_, types);
 
   const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;

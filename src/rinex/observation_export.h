@@ -73,11 +73,6 @@ class ObservationExport {
   bool HeaderWritten() const { return header_written_; }
   // A comment for the observation header (before it is written).
   void AddComment(std::string text) { comments_.push_back(std::move(text)); }
-  // Observation types to list whatever the first epoch shows.
-  void ForceTypes(const ObservationTypes& types) {
-    forced_types_ = types;
-    types_forced_ = true;
-  }
 
   void Ephemeris(const gnss::BroadcastEphemeris& eph);
   void Epoch(const ExportEpoch& epoch);
@@ -127,8 +122,6 @@ class ObservationExport {
   std::string reason_;
   StationFacts station_;
   std::vector<std::string> comments_;
-  ObservationTypes forced_types_;
-  bool types_forced_ = false;
   std::string creation_date_;
 
   NavigationCollector navigation_;

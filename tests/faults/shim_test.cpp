@@ -80,7 +80,7 @@ TEST_P(InjectedFaults, FailTheRunNamingTheFile) {
   const std::string target = WithExtension(input, kExtensions[output]);
 
   shim.arm(kind, kExtensions[output], 0);
-  ASSERT_EQ(Convert(input, Quiet()).result, MORVELIN_DONE);
+  ASSERT_EQ(ConvertAsHost(input, Quiet()).result, MORVELIN_DONE);
   const long calls = shim.calls();
   shim.arm(-1, "", 0);
   if (calls == 0) GTEST_SKIP() << "no " << kKindNames[kind] << " call reaches " << kExtensions[output];
@@ -91,7 +91,7 @@ TEST_P(InjectedFaults, FailTheRunNamingTheFile) {
     RemoveOutputs(input);
     const int descriptors = OpenDescriptors();
     shim.arm(kind, kExtensions[output], n);
-    const Conversion c = Convert(input, Quiet());
+    const Conversion c = ConvertAsHost(input, Quiet());
     const long failures = shim.failures();
     shim.arm(-1, "", 0);
     ASSERT_GT(failures, 0);
@@ -204,7 +204,7 @@ TEST(FullDisk, SmallFileSystemFillsWhileTheOutputsAreWritten) {
                    << "); the shim and /dev/full cases cover full disks";
     fs::create_symlink(source, input);
     const int descriptors = OpenDescriptors();
-    const Conversion c = Convert(input, Quiet());
+    const Conversion c = ConvertAsHost(input, Quiet());
     EXPECT_EQ(OpenDescriptors(), descriptors);
     std::vector<Bytes> outputs;
     for (const char* extension : kExtensions) {

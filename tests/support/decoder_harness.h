@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "events/decode_events.h"
 #include "framing/input_stream.h"
 #include "framing/record.h"
 #include "records/decode_state.h"

@@ -101,7 +101,7 @@ void MORVELIN_CALL OnProgress(int32_t position, int32_t length) {
 
 }  // namespace
 
-Conversion Convert(const std::string& path, const ConvertOptions& options) {
+Conversion ConvertAsHost(const std::string& path, const ConvertOptions& options) {
   Conversion conversion;
   MorvelinRequest request;
   std::memset(&request, 0, sizeof request);

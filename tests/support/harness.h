@@ -64,7 +64,7 @@ struct ConvertOptions {
 };
 
 // ConvertFile on path, as a host calls it.
-Conversion Convert(const std::string& path, const ConvertOptions& options = {});
+Conversion ConvertAsHost(const std::string& path, const ConvertOptions& options = {});
 
 // The .gpb bytes with the creation stamp (bytes 8-19) and the two slots
 // (168-171, 174-177) blanked, for byte-for-byte comparison.

@@ -44,7 +44,7 @@ MeasurementOutcome ConvertRaw(const TempDir& dir, const RawBuilder& raw, const C
   MeasurementOutcome outcome;
   outcome.path = dir.File("ABCD1230.dat");
   raw.WriteTo(outcome.path);
-  outcome.conversion = Convert(outcome.path, options);
+  outcome.conversion = ConvertAsHost(outcome.path, options);
   const Bytes gpb = ReadBytes(WithExtension(outcome.path, ".gpb"));
   outcome.gpb_size = gpb.size();
   outcome.epochs = ReadGpbEpochs(gpb);

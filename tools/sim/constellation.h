@@ -33,8 +33,6 @@ class Constellation {
   const gnss::BroadcastEphemeris& At(std::size_t index, gnss::GpsTime t) const {
     return Ephemeris(index, SetNumber(t));
   }
-  std::int64_t FirstSet() const { return first_set_; }
-  std::int64_t LastSet() const { return first_set_ + static_cast<std::int64_t>(sets_.front().size()) - 1; }
 
  private:
   std::int64_t first_set_ = 0;
