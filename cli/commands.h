@@ -29,8 +29,4 @@ void AddQcCommand(CLI::App& app, int& exit_code);
 void AddTimeCommand(CLI::App& app, int& exit_code);
 void AddRinexCommand(CLI::App& app, int& exit_code);
 
-// Lists the ephemerides of an .epp file, one line per block; kExitDone on
-// success, kExitFailed when the file cannot be read.
-int PrintEphemerisFile(const std::string& path);
-
 }  // namespace morvelin::cli

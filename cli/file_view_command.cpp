@@ -1,52 +1,16 @@
-#include <algorithm>
-#include <cctype>
-#include <cstdio>
+// `morvelin inspect`: its options, checked and handed to the listing.
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "commands.h"
-#include "gpb_listing.h"
+#include "listing.h"
 
 namespace morvelin::cli {
 
 static_assert(kInspectDone == kExitDone && kInspectNotFound == kExitAnswerNo && kInspectDamaged == kExitFailed);
 
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t separator = path.find_last_of("/\\");
-  if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return {};
-  std::string extension = path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
-
-// Text mode on both sides, so the platform's line ends come out as they went in.
-int PrintTextFile(const std::string& path) {
-  std::FILE* in = std::fopen(path.c_str(), "r");
-  if (in == nullptr) {
-    std::cerr << "Error: File " << path << " not found\n";
-    return kInspectDamaged;
-  }
-  std::cout.flush();
-  char chunk[16384];
-  std::size_t length;
-  // A failed write (standard output closed or full) ends the copy; the
-  // caller's check of standard output says so.
-  while ((length = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-    if (std::fwrite(chunk, 1, length, stdout) != length) break;
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  std::fflush(stdout);
-  if (failed) {
-    std::cerr << "Error: Unable to read " << path << '\n';
-    return kInspectDamaged;
-  }
-  return kInspectDone;
-}
 
 struct InspectArguments {
   std::string file;
@@ -95,29 +59,18 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
       "Measurement files only: end the listing before the first epoch whose time (GPS seconds of the "
       "week) is after this");
   command->callback([args, prn, from, to, &exit_code] {
-    const std::string extension = LowerExtension(args->file);
     const bool measurement_options = args->csv || prn->count() > 0 || from->count() > 0 || to->count() > 0;
-    if (extension != ".gpb" && measurement_options) {
+    if (KindOfFile(args->file) != ListedKind::kMeasurement && measurement_options) {
       std::cerr << "Error: --csv, --prn, --from and --to apply to measurement files (.gpb) only\n";
       exit_code = kExitUsage;
       return;
     }
-    if (extension == ".gpb") {
-      InspectOptions options;
-      options.csv = args->csv;
-      if (prn->count() > 0) options.prn = args->prn;
-      if (from->count() > 0) options.from = args->from;
-      if (to->count() > 0) options.to = args->to;
-      exit_code = ListMeasurementFile(args->file, options, std::cout, std::cerr);
-    } else if (extension == ".epp") {
-      exit_code = PrintEphemerisFile(args->file);
-    } else if (extension == ".sta" || extension == ".sum") {
-      exit_code = PrintTextFile(args->file);
-    } else {
-      std::cerr << "Error: " << args->file << " is not a .gpb, .epp, .sta or .sum file\n";
-      exit_code = kInspectDamaged;
-    }
-    exit_code = FinishStandardOutput(exit_code);
+    InspectOptions options;
+    options.csv = args->csv;
+    if (prn->count() > 0) options.prn = args->prn;
+    if (from->count() > 0) options.from = args->from;
+    if (to->count() > 0) options.to = args->to;
+    exit_code = FinishStandardOutput(ListFile(args->file, options, std::cout, std::cerr));
   });
 }
 

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "../cli/gpb_listing.h"
+#include "base/message.h"
+#include "listing.h"
 #include "support/harness.h"
 
 namespace morvelin::cli {
@@ -288,18 +289,31 @@ TEST(InspectListing, SatelliteAloneBetweenFromAndTo) {
   }
 }
 
-// A path beyond the library's 143 characters is opened from its folder.
+// A path beyond the library's 143 characters is opened within its folder,
+// the messages naming the file by its name there; the working folder stays.
 TEST(InspectListing, LongPathsAreListed) {
   TempDir dir;
   const std::string folder = dir.File(std::string(150, 'd'));
   std::filesystem::create_directory(folder);
   const std::string path = folder + "/LONG.gpb";
-  WriteGpb(dir.File("LONG.gpb"), {{1.0, {4}}});  // the writer has the same limit
+  WriteGpb(dir.File("LONG.gpb"), {{1.0, {4}}, {2.0, {4}}});  // the writer has the same limit
   std::filesystem::rename(dir.File("LONG.gpb"), path);
   const std::filesystem::path before = std::filesystem::current_path();
   Listing listing = List(path);
   EXPECT_EQ(listing.code, kInspectDone) << listing.err;
-  EXPECT_EQ(RowTimes(listing.out), std::vector<double>{1.0});
+  EXPECT_EQ(RowTimes(listing.out), (std::vector<double>{1.0, 2.0}));
+  EXPECT_EQ(listing.out.rfind("Measurement file " + path + "\n", 0), 0u);
+  EXPECT_EQ(std::filesystem::current_path(), before);
+
+  Bytes bytes = ReadBytes(path);
+  bytes.resize(bytes.size() - 10);
+  WriteBytes(path, bytes);
+  EXPECT_EQ(List(path).err, "Error: Pre-mature end of file in LONG.gpb at epoch 2.0\n");
+  EXPECT_EQ(List(folder + "/NONE.gpb").err, "Error: File NONE.gpb not found\n");
+  // A folder that cannot be entered leaves the path as it is, too long.
+  const std::string elsewhere = dir.File(std::string(150, 'n')) + "/LONG.gpb";
+  EXPECT_EQ(List(elsewhere).err,
+            PathMessage("Error: Path too long for the measurement file (143 characters at most): ", elsewhere) + "\n");
   EXPECT_EQ(std::filesystem::current_path(), before);
 }
 

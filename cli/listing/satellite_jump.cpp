@@ -1,0 +1,95 @@
+// The jump to the first epoch of a satellite, by the reader's own search run
+// window after window.
+#include <cstdint>
+#include <vector>
+
+#include "base/file_io.h"
+#include "base/message.h"
+#include "listing_internal.h"
+
+namespace morvelin::cli::detail {
+
+namespace {
+
+// The search's own window, mirrored here to step over the epochs a search
+// has already looked at.
+constexpr int kSearchEpochs = 60;
+constexpr double kSearchWindowSeconds = 1000.0;
+// The target handed to each search lies this far after the current epoch,
+// so that the current epoch sits well inside the window whatever rounding.
+constexpr double kTargetLead = 500.0;
+
+bool InSearchWindow(double target, double epoch_time) {
+  const double ahead = target - epoch_time;
+  return ahead >= 0.0 && ahead <= kSearchWindowSeconds;
+}
+
+// Reads one epoch; kFound when it was read, otherwise the outcome to give.
+Jump ReadNext(MeasurementFile& file, EpochRecord& epoch, std::vector<ObservationRecord>& room) {
+  int result = ReadMeasurementEpoch(&file, &epoch, room.data());
+  if (result == 0) return Jump::kFound;
+  return result < 0 ? Jump::kNotFound : Jump::kFailed;
+}
+
+Jump SeekTo(MeasurementFile& file, std::int64_t position) {
+  if (SeekAbsolute(file.stream, position) == 0) return Jump::kFound;
+  FixedText<kMessageSize> text;
+  text.Str("Error: Unable to seek in ").Str(StoredName(file.header));
+  SetLibraryMessage(text.View());
+  return Jump::kFailed;
+}
+
+// Leaves the position at the first epoch at or after from.
+Jump SkipBefore(MeasurementFile& file, double from, std::vector<ObservationRecord>& room) {
+  EpochRecord epoch{};
+  for (;;) {
+    const std::int64_t start = Tell(file.stream);
+    if (Jump read = ReadNext(file, epoch, room); read != Jump::kFound) return read;
+    if (epoch.epoch_time >= from) return SeekTo(file, start);
+  }
+}
+
+// Steps over the epochs that a search for target has looked at in vain.
+Jump StepOverWindow(MeasurementFile& file, double target, std::vector<ObservationRecord>& room) {
+  EpochRecord epoch{};
+  int skipped = 0;
+  while (skipped < kSearchEpochs) {
+    const std::int64_t position = Tell(file.stream);
+    if (Jump read = ReadNext(file, epoch, room); read != Jump::kFound) return read;
+    if (!InSearchWindow(target, epoch.epoch_time)) {
+      if (Jump seek = SeekTo(file, position); seek != Jump::kFound) return seek;
+      break;
+    }
+    ++skipped;
+  }
+  // An epoch that no window can hold (a time that is not finite) is passed
+  // over, so that every round moves forward.
+  if (skipped == 0) return ReadNext(file, epoch, room);
+  return Jump::kFound;
+}
+
+}  // namespace
+
+// Each window of the search starts at the current epoch; when it holds no
+// match, the epochs it covered are stepped over and the next window starts
+// after them.
+Jump JumpToSatellite(MeasurementFile& file, const InspectOptions& options, std::vector<ObservationRecord>& room) {
+  if (options.from) {
+    if (Jump skip = SkipBefore(file, *options.from, room); skip != Jump::kFound) return skip;
+  }
+  if (!options.prn) return Jump::kFound;
+  EpochRecord epoch{};
+  for (;;) {
+    const std::int64_t start = Tell(file.stream);
+    if (Jump read = ReadNext(file, epoch, room); read != Jump::kFound) return read;
+    if (Jump seek = SeekTo(file, start); seek != Jump::kFound) return seek;
+    const double target = epoch.epoch_time + kTargetLead;
+    const int found = FindSatelliteEpoch(&file, static_cast<std::int16_t>(*options.prn), target);
+    if (found > 0) return Jump::kFound;
+    if (found < 0) return Jump::kFailed;
+    if (Tell(file.stream) != start) return Jump::kNotFound;  // the search met the end of the file
+    if (Jump step = StepOverWindow(file, target, room); step != Jump::kFound) return step;
+  }
+}
+
+}  // namespace morvelin::cli::detail
