@@ -43,11 +43,12 @@ PassResult ReadNextRecord(RecordLoop& loop) {
   RecordHeader header{fields[0], fields[1], fields[2], 0};
   const int type = header.type;
 
-  // Types 0 and 18 are dropped uncounted and their payloads are not
-  // skipped: the next pass scans them for a preamble.
-  if (type == 0 || type == 18) return PassResult::kContinue;
+  const RecordFamily family = type < kRecordTypeCount ? kRecordTypes[type].family : RecordFamily::kSkipped;
+  // Dropped types are not counted and their payloads are not skipped: the
+  // next pass scans them for a preamble.
+  if (family == RecordFamily::kDropped) return PassResult::kContinue;
 
-  if (type == 7) {
+  if (family == RecordFamily::kTimeTag) {
     std::uint8_t time_bytes[kType7Size];
     // A cut record keeps the previous time rather than half of a double.
     if (input.Read(time_bytes, sizeof time_bytes) >= sizeof(double))
@@ -68,37 +69,28 @@ PassResult ReadNextRecord(RecordLoop& loop) {
 
   DecodeContext& context = loop.decode;
   std::int32_t skip = header.default_skip;
-  switch (type) {
-    case 5:
-    case 6:
-    case 8:
-    case 11:
-    case 12:
-    case 15:
-    case 16:
+  switch (family) {
+    case RecordFamily::kStation:
       skip = DecodeStationRecord(context, header);
       break;
-    case 17:
+    case RecordFamily::kMeasurement:
       DecodeMeasurementRecord(context);
       skip = 0;
       break;
-    case 19:
+    case RecordFamily::kEvent:
       skip = DecodeEventRecord(context, header);
       break;
-    case 20:
-    case 21:
+    case RecordFamily::kEphemeris:
       skip = DecodeEphemerisRecord(context, header);
       break;
-    case 4:
-    case 13:
-    case 14:
+    case RecordFamily::kSelfFramed:
       // No decoder and no expected length: the header's own length frames
       // them. A length below 4 leaves nothing to skip, and the next pass
       // scans on from the byte after the header.
       skip = DeclaredPayloadLength(header);
       break;
     default:
-      break;  // no decoder: the table's length frames the record
+      break;  // no decoder (or the time tag, read above): the table's length frames the record
   }
   // The reader only ever moves forward: a record never leads back onto its
   // own header (which would be read again for ever).

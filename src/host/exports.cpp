@@ -8,6 +8,7 @@
 #include "base/message.h"
 #include "base/text.h"
 #include "convert/output_paths.h"
+#include "framing/record.h"
 #include "host/library_state.h"
 #include "morvelin/converter.h"
 #include "morvelin/morvelin.h"
@@ -17,8 +18,6 @@ using namespace morvelin;
 namespace {
 
 constexpr std::size_t kDetectBytes = 32000;
-constexpr std::uint8_t kMeasurementType = 17;
-constexpr int kMaxChannels = 12;
 constexpr int kDetectThreshold = 10;  // more candidates than this: a raw data file
 
 bool HasDatExtension(const char* path, std::size_t length) {
@@ -31,11 +30,11 @@ bool HasDatExtension(const char* path, std::size_t length) {
 int CountCandidates(const std::uint8_t* bytes, std::size_t size) {
   int count = 0;
   for (std::size_t i = 0; i + 16 < size; ++i) {
-    if (bytes[i] != 0x74 || bytes[i + 3] != kMeasurementType) continue;
+    if (bytes[i] != kPreamble || bytes[i + 3] != record_type::kMeasurement) continue;
     ++count;
-    // The satellite count lies 20 bytes on; near the end of the bytes read
-    // it is not there to test, and the candidate stands.
-    if (i + 20 < size && bytes[i + 20] > kMaxChannels) return 0;
+    // Near the end of the bytes read the satellite count is not there to
+    // test, and the candidate stands.
+    if (i + kMeasurementCountOffset < size && bytes[i + kMeasurementCountOffset] > kMeasurementChannels) return 0;
   }
   return count;
 }

@@ -14,7 +14,7 @@ namespace morvelin {
 namespace {
 
 // Payload layout of a measurement record.
-constexpr std::size_t kFixedSize = 17;  // receiver time, clock offset, N
+constexpr std::size_t kFixedSize = kMeasurementFixedSize;  // receiver time, clock offset, N
 constexpr std::size_t kTimesSize = 16;
 constexpr std::size_t kSatelliteHeaderSize = 4;
 constexpr std::size_t kL1BlockSize = 44;

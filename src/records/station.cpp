@@ -250,22 +250,22 @@ std::int32_t DecodeStationSubRecord(DecodeContext& context, const RecordHeader& 
 
 std::int32_t DecodeStationRecord(DecodeContext& context, const RecordHeader& header) {
   switch (header.type) {
-    case 5:
+    case record_type::kStationName:
       return DecodeStationName(context, header);
-    case 6:
+    case record_type::kAntennaHeight:
       return DecodeAntennaHeight(context, header);
-    case 8:
+    case record_type::kAntennaNotice:
       return DecodeAntennaNotice(context, header);
-    case 11:
+    case record_type::kPosition:
       return DecodePosition(context, header);
-    case 12: {
+    case record_type::kLongSkipped: {
       // Type 12 spends header byte 2 on the high byte of a 16-bit length.
       const std::int32_t length = header.length | (header.sub_record << 8);
       return NotNegative(length - kHeaderSize);
     }
-    case 15:
+    case record_type::kStationText:
       return DeclaredPayloadLength(header);
-    case 16:
+    case record_type::kStationEntries:
       return DecodeStationSubRecord(context, header);
     default:
       return NotNegative(header.default_skip);
