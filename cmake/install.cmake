@@ -25,8 +25,11 @@ target_include_directories(morvelin INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTAL
 install(TARGETS morvelin EXPORT morvelin-targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-file(GLOB MORVELIN_PUBLIC_HEADERS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/include/morvelin/*.h)
-install(FILES ${MORVELIN_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvelin)
+# Only the header of what the installed library provides: the five host
+# functions. The C++ headers (converter, measurement file, utility, RINEX,
+# quality report) describe static libraries built with the project and are
+# not installed until a library that provides them is.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/morvelin/morvelin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvelin)
 
 install(EXPORT morvelin-targets NAMESPACE morvelin:: DESTINATION ${MORVELIN_CMAKE_DIR})
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/packaging/morvelin-config.cmake

@@ -14,10 +14,13 @@ prefix=$work/prefix
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
-for f in bin/morvelin include/morvelin/morvelin.h include/morvelin/gpb.h include/morvelin/util.h \
+for f in bin/morvelin include/morvelin/morvelin.h \
          share/man/man1/morvelin.1 share/bash-completion/completions/morvelin share/doc/morvelin/LICENSE; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
+# No header promises what no installed library provides.
+installed_headers=$(ls "$prefix/include/morvelin")
+[ "$installed_headers" = "morvelin.h" ] || fail "headers installed beside morvelin.h: $installed_headers"
 # The library folder is GNUInstallDirs' choice: lib, lib64, or with the /usr
 # prefix on Debian lib/<multiarch triplet>. The CMake package and the
 # pkg-config file lie beside the library.
