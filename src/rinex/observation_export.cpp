@@ -7,6 +7,7 @@
 #include "base/text_builder.h"
 #include "gnss/geodesy.h"
 #include "rinex/file_names.h"
+#include "rinex/observation_header.h"
 #include "rinex/rinex_time.h"
 
 namespace morvelin::rinex {
@@ -21,18 +22,19 @@ constexpr std::string_view kWeekUnknown =
     "Error: RINEX export needs the GPS week: the data hold no ephemeris to take it from; "
     "give the week (--week N) or the date of the first epoch (--date YYYY-MM-DD)";
 
-// A line that a value known only at the end replaces, byte for byte: an
-// honest comment while it stands.
-constexpr std::string_view kIntervalPlaceholder = "interval: not known (fewer than two epochs)";
-constexpr std::string_view kLastObsPlaceholder = "time of last observation: not known";
-
-void Field(TextBuilder& out, std::string_view text, std::size_t width) {
-  text = text.substr(0, width);
-  out.Str(text);
-  for (std::size_t i = text.size(); i < width; ++i) out.Char(' ');
+// The observation types of a file: those of the first epoch's satellites
+// (C/A when it has none).
+ObservationTypes TypesOf(const ExportEpoch& first) {
+  ObservationTypes types;
+  for (int i = 0; i < first.count; ++i) {
+    const ExportSatellite& s = first.satellites[i];
+    if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
+    (s.p_code ? types.l1_p : types.l1_ca) = true;
+    if (s.l2) types.l2 = true;
+  }
+  if (!types.l1_p && !types.l1_ca) types.l1_ca = true;
+  return types;
 }
-
-void Triple(TextBuilder& out, double a, double b, double c) { out.Fixed(a, 4, 14).Fixed(b, 4, 14).Fixed(c, 4, 14); }
 
 }  // namespace
 
@@ -55,6 +57,10 @@ ObservationExport::ObservationExport(const RinexOptions& options, std::string ou
 }
 
 ObservationExport::~ObservationExport() = default;
+
+std::string ObservationExport::StationName() const {
+  return station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
+}
 
 std::string ObservationExport::ProgramDate() const {
   if (!options_.creation_time.empty()) return options_.creation_time;
@@ -97,7 +103,7 @@ bool ObservationExport::OpenTemporary(OutputFile& file, const char* kind, const 
 
 bool ObservationExport::Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period,
                               double interval, std::string& final_path) {
-  const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
+  const std::string station = StationName();
   std::string error, reason;
   if (options_.long_names && version_ == RinexVersion::k304) {
     final_path = JoinPath(output_dir_, LongName(station, start, period, interval, kind));
@@ -223,96 +229,61 @@ void ObservationExport::StationEntry(std::string_view point_name, double antenna
 }
 
 bool ObservationExport::StartObservationFile(const ExportEpoch& first) {
-  ObservationTypes types;
-  for (int i = 0; i < first.count; ++i) {
-    const ExportSatellite& s = first.satellites[i];
-    if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
-    (s.p_code ? types.l1_p : types.l1_ca) = true;
-    if (s.l2) types.l2 = true;
-  }
-  if (!types.l1_p && !types.l1_ca) types.l1_ca = true;
+  const ObservationTypes types = TypesOf(first);
   layout_ = MakeLayout(version_, types);
-
-  const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
   first_time_ = CivilFromTicks(first_ticks_);
+  if (!OpenObservationFile()) return false;
+  const HeaderPositions positions = WriteObservationHeader(observation_file_, MakeHeader(first, types));
+  interval_position_ = positions.interval;
+  last_obs_position_ = positions.last_obs;
+  header_written_ = true;
+
+  current_marker_ = StationName();
+  current_antenna_height_ = station_.antenna_height;
+  kinematic_ = first.kinematic;
+  if (kinematic_) WriteFlagLine(kStartMovingFlag, first_time_);
+  CheckFile(observation_file_);
+  return failure_.empty();
+}
+
+bool ObservationExport::OpenObservationFile() {
+  const std::string station = StationName();
   const std::string name = options_.long_names && version_ == RinexVersion::k304
                                ? LongName(station, first_time_, 0.0, 0.0, FileKind::kObservation)
                                : ShortName(station, first_time_, FileKind::kObservation);
-  if (!OpenTemporary(observation_file_, ".obs", JoinPath(output_dir_, name))) return false;
+  return OpenTemporary(observation_file_, ".obs", JoinPath(output_dir_, name));
+}
 
-  const bool v3 = version_ == RinexVersion::k304;
-  FixedText<256> line;
-  FixedText<128> content;
-  auto record = [&](std::string_view text, std::string_view label) {
-    line.Clear();
-    HeaderRecord(line, text, label);
-    observation_file_.Write(line.View());
-  };
-  record(v3 ? "     3.04           OBSERVATION DATA    G" : "     2.11           OBSERVATION DATA    G (GPS)",
-         "RINEX VERSION / TYPE");
-  content.Clear();
-  Field(content, options_.program, 20), Field(content, options_.run_by, 20), Field(content, creation_date_, 20);
-  record(content.View(), "PGM / RUN BY / DATE");
-  for (const std::string& comment : comments_) record(comment, "COMMENT");
-  record(station.empty() ? std::string_view("UNKNOWN") : std::string_view(station), "MARKER NAME");
-  if (v3) record(first.kinematic ? "NON_GEODETIC" : "GEODETIC", "MARKER TYPE");
-  record("", "OBSERVER / AGENCY");
-  content.Clear();
-  Field(content, "", 20), Field(content, station_.receiver_type, 20), Field(content, "", 20);
-  record(content.View(), "REC # / TYPE / VERS");
-  record("", "ANT # / TYPE");
-  gnss::Ecef position;
+ObservationHeader ObservationExport::MakeHeader(const ExportEpoch& first, const ObservationTypes& types) const {
+  ObservationHeader header;
+  header.version = version_;
+  header.program = ProgramLine{options_.program, options_.run_by, creation_date_};
+  header.comments = comments_;
+  const std::string station = StationName();
+  header.marker_name = station.empty() ? std::string("UNKNOWN") : station;
+  header.marker_type = first.kinematic ? "NON_GEODETIC" : "GEODETIC";
+  header.receiver_type = station_.receiver_type;
   if (station_.has_position)
-    position = gnss::ToEcef({gnss::Radians(station_.latitude), gnss::Radians(station_.longitude), station_.height});
-  content.Clear();
-  Triple(content, position.x, position.y, position.z);
-  record(content.View(), "APPROX POSITION XYZ");
-  content.Clear();
-  Triple(content, station_.antenna_height, 0.0, 0.0);
-  record(content.View(), "ANTENNA: DELTA H/E/N");
-  if (!v3) record(types.l2 ? "     1     1" : "     1     0", "WAVELENGTH FACT L1/2");
-  line.Clear();
-  ObservationTypesRecords(line, version_, layout_);
-  observation_file_.Write(line.View());
-  if (v3) {
-    for (int i = 0; i < layout_.count; ++i) {
-      const char* code = layout_.codes[static_cast<std::size_t>(i)];
-      if (code[0] != 'L') continue;
-      content.Clear();
-      content.Str("G ").Str(code).Str("  0.00000");
-      record(content.View(), "SYS / PHASE SHIFT");
-    }
-  }
-  interval_position_ = observation_file_.Position();
-  record(kIntervalPlaceholder, "COMMENT");
-  line.Clear();
-  TimeOfObservationRecord(line, first_time_, "TIME OF FIRST OBS");
-  observation_file_.Write(line.View());
-  last_obs_position_ = observation_file_.Position();
-  record(kLastObsPlaceholder, "COMMENT");
-  record("     0", "RCV CLOCK OFFS APPL");
-  record("", "END OF HEADER");
-  header_written_ = true;
+    header.position =
+        gnss::ToEcef({gnss::Radians(station_.latitude), gnss::Radians(station_.longitude), station_.height});
+  header.antenna_height = station_.antenna_height;
+  header.layout = layout_;
+  header.l2 = types.l2;
+  header.first_time = first_time_;
+  return header;
+}
 
-  current_marker_ = station;
-  current_antenna_height_ = station_.antenna_height;
-  kinematic_ = first.kinematic;
-  if (kinematic_) {
-    line.Clear();
-    FormatEpochLine(line, version_, EpochLine{first_time_, kStartMovingFlag, 0, nullptr, false, 0.0});
-    observation_file_.Write(line.View());
-  }
-  CheckFile(observation_file_);
-  return failure_.empty();
+void ObservationExport::WriteFlagLine(int flag, const CivilTime& time) {
+  FixedText<128> line;
+  FormatEpochLine(line, version_, EpochLine{time, flag, 0, nullptr, false, 0.0});
+  observation_file_.Write(line.View());
 }
 
 void ObservationExport::WriteOccupationRecords(int flag, const CivilTime& time) {
   FixedText<512> text;
   FormatEpochLine(text, version_, EpochLine{time, flag, 2, nullptr, false, 0.0});
   HeaderRecord(text, current_marker_, "MARKER NAME");
-  FixedText<64> content;
-  Triple(content, current_antenna_height_, 0.0, 0.0);
-  HeaderRecord(text, content.View(), "ANTENNA: DELTA H/E/N");
+  AntennaDeltaRecord(text, current_antenna_height_);
   observation_file_.Write(text.View());
 }
 
@@ -321,10 +292,7 @@ void ObservationExport::WriteEvent(double seconds_of_week) {
   // failure none to go to at all): writing it hit a buffer not yet made.
   if (!header_written_ || !failure_.empty()) return;
   const std::int32_t week = FollowWeek(week_, previous_seconds_, seconds_of_week);
-  FixedText<128> text;
-  FormatEpochLine(text, version_,
-                  EpochLine{CivilFromTicks(GpsTicks(week, seconds_of_week)), kEventFlag, 0, nullptr, false, 0.0});
-  observation_file_.Write(text.View());
+  WriteFlagLine(kEventFlag, CivilFromTicks(GpsTicks(week, seconds_of_week)));
   CheckFile(observation_file_);
 }
 
@@ -351,9 +319,7 @@ void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
   if (epoch.kinematic != kinematic_) {
     kinematic_ = epoch.kinematic;
     if (kinematic_) {
-      FixedText<128> text;
-      FormatEpochLine(text, version_, EpochLine{time, kStartMovingFlag, 0, nullptr, false, 0.0});
-      observation_file_.Write(text.View());
+      WriteFlagLine(kStartMovingFlag, time);
     } else {
       if (occupation_pending_) current_marker_ = pending_marker_, current_antenna_height_ = pending_antenna_height_;
       WriteOccupationRecords(kNewSiteFlag, time);
@@ -431,7 +397,7 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
   }
   RinexOutputs result;
   // The files are named after the station of the header.
-  const std::string station = station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
+  const std::string station = StationName();
   if (header_written_) {
     FixedText<256> line;
     if (interval_ticks_ > 0) {

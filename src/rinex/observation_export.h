@@ -22,6 +22,7 @@
 #include "rinex/file_names.h"
 #include "rinex/navigation_writer.h"
 #include "rinex/observation_format.h"
+#include "rinex/observation_header.h"
 #include "rinex/output_file.h"
 
 namespace morvelin::rinex {
@@ -102,7 +103,15 @@ class ObservationExport {
   void ReplayPending();
   void WriteEpoch(const ExportEpoch& epoch);
   void WriteEvent(double seconds_of_week);
+  // Chooses the observation types, opens the file and writes its header
+  // (and the start of motion of a kinematic first epoch).
   bool StartObservationFile(const ExportEpoch& first);
+  bool OpenObservationFile();
+  ObservationHeader MakeHeader(const ExportEpoch& first, const ObservationTypes& types) const;
+  // An epoch line without satellites: a flag and its time.
+  void WriteFlagLine(int flag, const CivilTime& time);
+  // The station the files are named after: the header's, or the input's name.
+  std::string StationName() const;
   void WriteOccupationRecords(int flag, const CivilTime& time);
   std::string ProgramDate() const;
   void CheckFile(const OutputFile& file);

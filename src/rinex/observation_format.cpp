@@ -98,6 +98,12 @@ void IntervalRecord(TextBuilder& out, double seconds) {
   HeaderRecord(out, content.View(), "INTERVAL");
 }
 
+void AntennaDeltaRecord(TextBuilder& out, double height) {
+  FixedText<128> content;
+  content.Fixed(height, 4, 14).Fixed(0.0, 4, 14).Fixed(0.0, 4, 14);
+  HeaderRecord(out, content.View(), "ANTENNA: DELTA H/E/N");
+}
+
 void ObservationTypesRecords(TextBuilder& out, RinexVersion version, const ObservationLayout& layout) {
   FixedText<64> content;
   if (version == RinexVersion::k304) {

@@ -51,6 +51,8 @@ void HeaderRecord(TextBuilder& out, std::string_view content, std::string_view l
 // "  2023    12    11     0     0    0.0000000     GPS         TIME OF FIRST OBS".
 void TimeOfObservationRecord(TextBuilder& out, const CivilTime& time, std::string_view label);
 void IntervalRecord(TextBuilder& out, double seconds);
+// "        1.5000        0.0000        0.0000                  ANTENNA: DELTA H/E/N".
+void AntennaDeltaRecord(TextBuilder& out, double height);
 // The observation types record(s) of the version.
 void ObservationTypesRecords(TextBuilder& out, RinexVersion version, const ObservationLayout& layout);
 

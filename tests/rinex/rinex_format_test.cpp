@@ -17,6 +17,8 @@
 #include "rinex/navigation_writer.h"
 #include "rinex/observation_export.h"
 #include "rinex/observation_format.h"
+#include "rinex/observation_header.h"
+#include "rinex/output_file.h"
 #include "rinex/rinex_time.h"
 #include "morvelin/converter.h"
 #include "morvelin/rinex.h"
@@ -519,6 +521,51 @@ TEST_F(ExportSession, WholeHeader) {
             "interval: not known (fewer than two epochs)                 COMMENT             \n"
             "  2023    12    11     0     0    0.0000000     GPS         TIME OF FIRST OBS   \n"
             "  2023    12    11     0     0    0.0000000     GPS         TIME OF LAST OBS    \n"
+            "     0                                                      RCV CLOCK OFFS APPL \n"
+            "                                                            END OF HEADER       \n");
+}
+
+// A filled 2.11 header, written record by record; the two lines known at
+// the end are patched where the writer says they begin.
+TEST(RinexObservationHeader, WrittenAndPatched) {
+  test::TempDir dir;
+  ObservationHeader header;
+  header.version = RinexVersion::k211;
+  header.program = ProgramLine{"morvelin test", "lab", "20240101 000000 UTC"};
+  header.comments = {"first comment", "second comment"};
+  header.marker_name = "SITE";
+  header.marker_type = "GEODETIC";  // 3.04 only
+  header.receiver_type = "CA-CODE";
+  header.position = {4279227.8065, 642719.2221, 4670540.8785};
+  header.antenna_height = 1.25;
+  header.layout = MakeLayout(RinexVersion::k211, {true, false, false});
+  header.first_time = CivilFromGps(2292, 86400.0);
+  OutputFile file;
+  ASSERT_TRUE(file.Open(dir.File("site.23o")));
+  const HeaderPositions positions = WriteObservationHeader(file, header);
+  FixedText<256> line;
+  IntervalRecord(line, 30.0);
+  EXPECT_TRUE(file.Patch(positions.interval, line.View()));
+  line.Clear();
+  TimeOfObservationRecord(line, CivilFromGps(2292, 90000.0), "TIME OF LAST OBS");
+  EXPECT_TRUE(file.Patch(positions.last_obs, line.View()));
+  ASSERT_TRUE(file.Close());
+  EXPECT_EQ(ReadFile(dir.File("site.23o")),
+            "     2.11           OBSERVATION DATA    G (GPS)             RINEX VERSION / TYPE\n"
+            "morvelin test       lab                 20240101 000000 UTC PGM / RUN BY / DATE \n"
+            "first comment                                               COMMENT             \n"
+            "second comment                                              COMMENT             \n"
+            "SITE                                                        MARKER NAME         \n"
+            "                                                            OBSERVER / AGENCY   \n"
+            "                    CA-CODE                                 REC # / TYPE / VERS \n"
+            "                                                            ANT # / TYPE        \n"
+            "  4279227.8065   642719.2221  4670540.8785                  APPROX POSITION XYZ \n"
+            "        1.2500        0.0000        0.0000                  ANTENNA: DELTA H/E/N\n"
+            "     1     0                                                WAVELENGTH FACT L1/2\n"
+            "     2    C1    L1                                          # / TYPES OF OBSERV \n"
+            "    30.000                                                  INTERVAL            \n"
+            "  2023    12    11     0     0    0.0000000     GPS         TIME OF FIRST OBS   \n"
+            "  2023    12    11     1     0    0.0000000     GPS         TIME OF LAST OBS    \n"
             "     0                                                      RCV CLOCK OFFS APPL \n"
             "                                                            END OF HEADER       \n");
 }
