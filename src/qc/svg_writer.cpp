@@ -32,6 +32,8 @@ constexpr const char* kGapColour = "#e4e4e4";
 constexpr const char* kFlaggedColour = "#000000";
 constexpr const char* kFoundColour = "#d7191c";
 constexpr const char* kEventColour = "#7b3294";
+constexpr const char* kRangeColour = "#a6cee3";
+constexpr const char* kMeanColour = "#1f4e79";
 constexpr const char* kMp1Colour = "#0072b2";
 constexpr const char* kMp2Colour = "#e69f00";
 constexpr const char* kTrackColours[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b",
@@ -89,6 +91,15 @@ class Page {
     out += extra;
     out += "/>\n";
   }
+  // An unfilled circle of a thin stroke.
+  void Circle(double cx, double cy, double r, const char* stroke, const char* extra = "") {
+    out += "<circle fill=\"none\" stroke=\"";
+    out += stroke;
+    out += "\" stroke-width=\"0.8\"";
+    out += extra;
+    Attribute("cx", cx), Attribute("cy", cy), Attribute("r", r);
+    out += "/>\n";
+  }
   void Text(double x, double y, std::string_view text, const char* extra = "") {
     out += "<text";
     Attribute("x", x), Attribute("y", y);
@@ -134,6 +145,14 @@ void TimeAxis(Page& page, const Axis& axis, double y, double grid_top) {
   }
 }
 
+// "x,y " of a polyline's points.
+void AppendPoint(std::string& points, double x, double y) {
+  AppendFixed(points, x, 1);
+  points += ',';
+  AppendFixed(points, y, 1);
+  points += ' ';
+}
+
 // A polyline through the finite values of a per-bin series, broken where
 // there is none.
 void Series(Page& page, const Axis& axis, double start, double bin_width, const std::vector<float>& values,
@@ -163,10 +182,7 @@ void Series(Page& page, const Axis& axis, double start, double bin_width, const 
       continue;
     }
     const double t = std::min(start + (static_cast<double>(i) + 0.5) * bin_width, axis.t1);
-    AppendFixed(points, axis.X(t), 1);
-    points += ',';
-    AppendFixed(points, y0 - static_cast<double>(values[i]) * scale, 1);
-    points += ' ';
+    AppendPoint(points, axis.X(t), y0 - static_cast<double>(values[i]) * scale);
     ++count;
   }
   flush();
@@ -233,23 +249,31 @@ Chart Grouped(const QcPicture& p) {
   return c;
 }
 
-}  // namespace
+// The page's plan: the time span of the session, and the heights that
+// follow from the number of satellite rows.
+struct Layout {
+  double t0 = 0.0, t1 = 0.0;
+  double interval = 1.0;
+  double timeline_top = 112.0, timeline_bottom = 0.0;
+  double panels_top = 0.0, panels_bottom = 0.0;
+  double height = 0.0;
+};
 
-std::string QcReportSvg(const QcReport& report) {
+Layout LayoutOf(const QcReport& report) {
   const QcSession& s = report.session;
-  const QcPicture& p = report.picture;
-  const double interval = s.interval > 0.0 ? s.interval : 1.0;
-  const double t0 = s.first_time;
-  const double t1 = std::max(s.last_time + interval, t0 + 1.0);
+  Layout layout;
+  layout.interval = s.interval > 0.0 ? s.interval : 1.0;
+  layout.t0 = s.first_time;
+  layout.t1 = std::max(s.last_time + layout.interval, layout.t0 + 1.0);
+  const double rows = static_cast<double>(std::max<std::size_t>(report.picture.rows.size(), 1));
+  layout.timeline_bottom = layout.timeline_top + rows * kRowHeight;
+  layout.panels_top = layout.timeline_bottom + 80.0;
+  layout.panels_bottom = layout.panels_top + kPanelHeight;
+  layout.height = layout.panels_bottom + 60.0;
+  return layout;
+}
 
-  const double rows = static_cast<double>(std::max<std::size_t>(p.rows.size(), 1));
-  const double timeline_top = 112.0;
-  const double timeline_bottom = timeline_top + rows * kRowHeight;
-  const double panels_top = timeline_bottom + 80.0;
-  const double panels_bottom = panels_top + kPanelHeight;
-  const double height = panels_bottom + 60.0;
-
-  Page page;
+void OpenPage(Page& page, double height) {
   page.out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"1200\" height=\"";
@@ -260,8 +284,10 @@ std::string QcReportSvg(const QcReport& report) {
       "\" font-family=\"DejaVu Sans, Verdana, Arial, sans-serif\" font-size=\"11\" fill=\"#222222\">\n"
       "<title>Quality report</title>\n";
   page.Rect(0, 0, kWidth, height, "#ffffff");
+}
 
-  // Heading: what, when, and the verdict.
+// What, when, and the verdict with its reasons.
+void Heading(Page& page, const QcSession& s) {
   std::string title = "Quality report";
   if (!s.station.empty()) title += " of station " + s.station;
   title += " \xe2\x80\x94 session ";
@@ -275,173 +301,248 @@ std::string QcReportSvg(const QcReport& report) {
   std::string why = s.reasons.empty() ? std::string("Nothing to check.") : std::string();
   for (std::size_t i = 0; i < s.reasons.size(); ++i) why += (i == 0 ? "" : "; ") + s.reasons[i];
   page.Text(kLeft - 50, 66, why, " font-size=\"12\"");
+}
 
-  // Timeline.
-  page.Text(kLeft - 50, timeline_top - 24, "Tracking by satellite", " font-size=\"13\" font-weight=\"bold\"");
-  double lx = kLeft + 150;
-  page.Swatch(lx, timeline_top - 24, kL1Colour, "L1 only");
-  page.Swatch(lx, timeline_top - 24, kDualColour, "L1 and L2");
-  page.Swatch(lx, timeline_top - 24, kGapColour, "not tracked");
-  page.Swatch(lx, timeline_top - 24, kFlaggedColour, "slip flagged by the receiver", true);
-  page.Swatch(lx, timeline_top - 24, kFoundColour, "slip found in the data", true);
-  page.Swatch(lx, timeline_top - 24, kEventColour, "event marker", true);
-  const Axis time_axis{t0, t1, kLeft, kRight};
-  for (std::size_t r = 0; r < p.rows.size(); ++r) {
-    const QcPicture::Row& row = p.rows[r];
-    const double y = timeline_top + static_cast<double>(r) * kRowHeight;
-    page.Text(kLeft - 8, y + kBarHeight - 1, Prn(row.prn), " text-anchor=\"end\"");
-    page.Rect(kLeft, y, kRight - kLeft, kBarHeight, kGapColour);
-    // Runs of bins of one kind: 1 L1 only, 2 L1 and L2.
-    std::size_t start = 0;
-    int kind = 0;
-    auto draw = [&](std::size_t end) {
-      if (kind == 0) return;
-      const double a = time_axis.X(p.start + static_cast<double>(start) * p.bin_width);
-      const double b = time_axis.X(std::min(p.start + static_cast<double>(end) * p.bin_width, t1));
-      page.Rect(a, y, std::max(b - a, 1.0), kBarHeight, kind == 2 ? kDualColour : kL1Colour);
-    };
-    for (std::size_t i = 0; i <= row.tracked.size(); ++i) {
-      int now = 0;
-      if (i < row.tracked.size() && row.tracked[i] > 0) now = 2 * row.dual[i] >= row.tracked[i] ? 2 : 1;
-      if (now != kind) {
-        draw(i);
-        start = i;
-        kind = now;
-      }
+void PanelTitle(Page& page, double x, double y, std::string_view title) {
+  page.Text(x, y, title, " font-size=\"13\" font-weight=\"bold\"");
+}
+
+// The x extent of the bins [first, end), cut at the axis's end.
+struct Span {
+  double a, b;
+};
+
+Span BinsSpan(const Axis& axis, double start, double bin_width, std::size_t first, std::size_t end) {
+  return {axis.X(start + static_cast<double>(first) * bin_width),
+          axis.X(std::min(start + static_cast<double>(end) * bin_width, axis.t1))};
+}
+
+void TimelineLegend(Page& page, double y) {
+  PanelTitle(page, kLeft - 50, y, "Tracking by satellite");
+  double x = kLeft + 150;
+  page.Swatch(x, y, kL1Colour, "L1 only");
+  page.Swatch(x, y, kDualColour, "L1 and L2");
+  page.Swatch(x, y, kGapColour, "not tracked");
+  page.Swatch(x, y, kFlaggedColour, "slip flagged by the receiver", true);
+  page.Swatch(x, y, kFoundColour, "slip found in the data", true);
+  page.Swatch(x, y, kEventColour, "event marker", true);
+}
+
+// What a bin of a row shows: 0 nothing, 1 L1 only, 2 L1 and L2 (in at
+// least half of its epochs).
+int BinKind(const QcPicture::Row& row, std::size_t i) {
+  if (i < row.tracked.size() && row.tracked[i] > 0) return 2 * row.dual[i] >= row.tracked[i] ? 2 : 1;
+  return 0;
+}
+
+// A bar for each run of bins of one kind.
+void TrackedRuns(Page& page, const Axis& axis, const QcPicture& p, const QcPicture::Row& row, double y) {
+  std::size_t start = 0;
+  int kind = 0;
+  for (std::size_t i = 0; i <= row.tracked.size(); ++i) {
+    const int now = BinKind(row, i);
+    if (now == kind) continue;
+    if (kind != 0) {
+      const Span span = BinsSpan(axis, p.start, p.bin_width, start, i);
+      page.Rect(span.a, y, std::max(span.b - span.a, 1.0), kBarHeight, kind == 2 ? kDualColour : kL1Colour);
     }
-    for (const auto& [before, after] : row.gaps) {
-      const double a = time_axis.X(before + interval), b = time_axis.X(after);
-      page.Rect(a, y, std::max(b - a, 1.5), kBarHeight, kGapColour);
-    }
-    const auto sat = std::find_if(report.satellites.begin(), report.satellites.end(),
-                                  [&](const QcSatellite& q) { return q.prn == row.prn; });
-    if (sat == report.satellites.end()) continue;
-    for (const QcSlip& slip : sat->slips) {
-      const double x = time_axis.X(slip.time);
-      page.Line(x, y - 1.5, x, y + kBarHeight + 1.5, (slip.how & kSlipFlagged) ? kFlaggedColour : kFoundColour, 2.0);
-    }
+    start = i;
+    kind = now;
   }
-  for (const double event : p.events)
-    if (event >= t0 && event <= t1)
-      page.Line(time_axis.X(event), timeline_top - 4, time_axis.X(event), timeline_bottom + 2, kEventColour, 1.2,
-                " stroke-dasharray=\"4,3\"");
-  TimeAxis(page, time_axis, timeline_bottom + 6, timeline_bottom + 6);
-  page.Text((kLeft + kRight) / 2, timeline_bottom + 40, "GPS time of day (hours:minutes)",
-            " text-anchor=\"middle\"");
+}
 
-  // Satellites per epoch.
-  const double chart_left = kLeft, chart_right = 460.0;
-  const Axis small_axis{t0, t1, chart_left, chart_right};
-  page.Text(chart_left - 50, panels_top - 24, "Satellites per epoch", " font-size=\"13\" font-weight=\"bold\"");
-  double sx = chart_left + 110;
-  page.Swatch(sx, panels_top - 24, "#a6cee3", "fewest to most");
-  page.Swatch(sx, panels_top - 24, "#1f4e79", "mean");
-  const Chart chart = Grouped(p);
-  float most = 4.0f;
-  for (const float v : chart.most)
+// The gaps drawn over the runs, at least a line wide even inside one bin.
+void GapBars(Page& page, const Axis& axis, const QcPicture::Row& row, double y, double interval) {
+  for (const auto& [before, after] : row.gaps) {
+    const double a = axis.X(before + interval), b = axis.X(after);
+    page.Rect(a, y, std::max(b - a, 1.5), kBarHeight, kGapColour);
+  }
+}
+
+void SlipTicks(Page& page, const Axis& axis, const QcReport& report, int prn, double y) {
+  const auto sat = std::find_if(report.satellites.begin(), report.satellites.end(),
+                                [&](const QcSatellite& q) { return q.prn == prn; });
+  if (sat == report.satellites.end()) return;
+  for (const QcSlip& slip : sat->slips) {
+    const double x = axis.X(slip.time);
+    page.Line(x, y - 1.5, x, y + kBarHeight + 1.5, (slip.how & kSlipFlagged) ? kFlaggedColour : kFoundColour, 2.0);
+  }
+}
+
+void TrackingRow(Page& page, const Axis& axis, const QcReport& report, const QcPicture::Row& row, double y,
+                 double interval) {
+  page.Text(kLeft - 8, y + kBarHeight - 1, Prn(row.prn), " text-anchor=\"end\"");
+  page.Rect(kLeft, y, kRight - kLeft, kBarHeight, kGapColour);
+  TrackedRuns(page, axis, report.picture, row, y);
+  GapBars(page, axis, row, y, interval);
+  SlipTicks(page, axis, report, row.prn, y);
+}
+
+void EventMarkers(Page& page, const Axis& axis, const std::vector<double>& events, double top, double bottom) {
+  for (const double event : events)
+    if (event >= axis.t0 && event <= axis.t1)
+      page.Line(axis.X(event), top, axis.X(event), bottom, kEventColour, 1.2, " stroke-dasharray=\"4,3\"");
+}
+
+// A row per satellite across the whole session, with the event markers
+// through all of them.
+void Timeline(Page& page, const QcReport& report, const Layout& layout) {
+  const QcPicture& p = report.picture;
+  TimelineLegend(page, layout.timeline_top - 24);
+  const Axis axis{layout.t0, layout.t1, kLeft, kRight};
+  for (std::size_t r = 0; r < p.rows.size(); ++r)
+    TrackingRow(page, axis, report, p.rows[r], layout.timeline_top + static_cast<double>(r) * kRowHeight,
+                layout.interval);
+  EventMarkers(page, axis, p.events, layout.timeline_top - 4, layout.timeline_bottom + 2);
+  TimeAxis(page, axis, layout.timeline_bottom + 6, layout.timeline_bottom + 6);
+  page.Text((kLeft + kRight) / 2, layout.timeline_bottom + 40, "GPS time of day (hours:minutes)",
+            " text-anchor=\"middle\"");
+}
+
+// The largest finite value, and at least at_least.
+float LargestFinite(const std::vector<float>& values, float at_least) {
+  float most = at_least;
+  for (const float v : values)
     if (std::isfinite(v)) most = std::max(most, v);
-  const double sat_top = NiceTop(static_cast<double>(most) + 1.0, 2.0);
-  const double sat_scale = kPanelHeight / sat_top;
-  ValueAxis(page, chart_left, chart_right, panels_bottom, sat_scale, sat_top, sat_top > 16 ? 4.0 : 2.0, 0);
+  return most;
+}
+
+void VerticalLabel(Page& page, double x, double y, std::string_view text) {
+  std::string rotate = " text-anchor=\"middle\" transform=\"rotate(-90 ";
+  AppendFixed(rotate, x, 1);
+  rotate += ' ';
+  AppendFixed(rotate, y, 1);
+  rotate += ")\"";
+  page.Text(x, y, text, rotate.c_str());
+}
+
+// A bar from the fewest to the most satellites of each group of bins.
+void SatelliteRanges(Page& page, const Axis& axis, double start, const Chart& chart, double y0, double scale) {
   for (std::size_t i = 0; i < chart.most.size(); ++i) {
     if (!std::isfinite(chart.most[i])) continue;
-    const double a = small_axis.X(p.start + static_cast<double>(i) * chart.bin_width);
-    const double b = small_axis.X(std::min(p.start + static_cast<double>(i + 1) * chart.bin_width, t1));
-    const double top = panels_bottom - static_cast<double>(chart.most[i]) * sat_scale;
-    const double bottom = panels_bottom - static_cast<double>(chart.fewest[i]) * sat_scale;
-    page.Rect(a, top, std::max(b - a, 0.8), std::max(bottom - top, 1.5), "#a6cee3");
+    const Span span = BinsSpan(axis, start, chart.bin_width, i, i + 1);
+    const double top = y0 - static_cast<double>(chart.most[i]) * scale;
+    const double bottom = y0 - static_cast<double>(chart.fewest[i]) * scale;
+    page.Rect(span.a, top, std::max(span.b - span.a, 0.8), std::max(bottom - top, 1.5), kRangeColour);
   }
-  Series(page, small_axis, p.start, chart.bin_width, chart.mean, panels_bottom, sat_scale, "#1f4e79", 1.5);
-  page.Line(chart_left, panels_bottom - 4.0 * sat_scale, chart_right, panels_bottom - 4.0 * sat_scale, kFoundColour,
-            1.0, " stroke-dasharray=\"5,4\"");
-  page.Text(chart_right - 2, panels_bottom - 4.0 * sat_scale - 4, "four satellites",
-            " text-anchor=\"end\" fill=\"#d7191c\"");
-  TimeAxis(page, small_axis, panels_bottom, panels_bottom);
-  {
-    const double x = chart_left - 40, y = panels_top + kPanelHeight / 2;
-    std::string rotate = " text-anchor=\"middle\" transform=\"rotate(-90 ";
-    AppendFixed(rotate, x, 1);
-    rotate += ' ';
-    AppendFixed(rotate, y, 1);
-    rotate += ")\"";
-    page.Text(x, y, "satellites", rotate.c_str());
-  }
+}
 
-  // Code multipath.
-  const double mp_left = 540.0, mp_right = 860.0;
-  const Axis mp_axis{t0, t1, mp_left, mp_right};
-  page.Text(mp_left - 50, panels_top - 24, "Code multipath (RMS of all satellites)",
-            " font-size=\"13\" font-weight=\"bold\"");
-  double mx = mp_left + 240;
-  page.Swatch(mx, panels_top - 24, kMp1Colour, "MP1");
-  page.Swatch(mx, panels_top - 24, kMp2Colour, "MP2");
-  float mp_most = 0.0f;
-  for (const auto* values : {&chart.mp1, &chart.mp2})
-    for (const float v : *values)
-      if (std::isfinite(v)) mp_most = std::max(mp_most, v);
-  const double mp_top = NiceTop(static_cast<double>(mp_most) * 1.1, mp_most > 2.0f ? 1.0 : 0.1);
-  const double mp_step = mp_top > 5.0 ? 1.0 : mp_top > 1.0 ? 0.5 : 0.1;
-  const double mp_scale = kPanelHeight / mp_top;
-  ValueAxis(page, mp_left, mp_right, panels_bottom, mp_scale, mp_top, mp_step, 1);
-  Series(page, mp_axis, p.start, chart.bin_width, chart.mp2, panels_bottom, mp_scale, kMp2Colour, 1.5);
-  Series(page, mp_axis, p.start, chart.bin_width, chart.mp1, panels_bottom, mp_scale, kMp1Colour, 1.5);
-  if (mp_most == 0.0f)
-    page.Text((mp_left + mp_right) / 2, panels_top + kPanelHeight / 2, "no L1 and L2 data: no multipath",
+// The dashed line at four satellites, the fewest for a position.
+void FourSatellitesLine(Page& page, const Axis& axis, double y) {
+  page.Line(axis.left, y, axis.right, y, kFoundColour, 1.0, " stroke-dasharray=\"5,4\"");
+  page.Text(axis.right - 2, y - 4, "four satellites", " text-anchor=\"end\" fill=\"#d7191c\"");
+}
+
+void SatellitesPanel(Page& page, const QcPicture& p, const Chart& chart, const Layout& layout) {
+  const Axis axis{layout.t0, layout.t1, kLeft, 460.0};
+  const double y0 = layout.panels_bottom;
+  PanelTitle(page, axis.left - 50, layout.panels_top - 24, "Satellites per epoch");
+  double x = axis.left + 110;
+  page.Swatch(x, layout.panels_top - 24, kRangeColour, "fewest to most");
+  page.Swatch(x, layout.panels_top - 24, kMeanColour, "mean");
+  const double top = NiceTop(static_cast<double>(LargestFinite(chart.most, 4.0f)) + 1.0, 2.0);
+  const double scale = kPanelHeight / top;
+  ValueAxis(page, axis.left, axis.right, y0, scale, top, top > 16 ? 4.0 : 2.0, 0);
+  SatelliteRanges(page, axis, p.start, chart, y0, scale);
+  Series(page, axis, p.start, chart.bin_width, chart.mean, y0, scale, kMeanColour, 1.5);
+  FourSatellitesLine(page, axis, y0 - 4.0 * scale);
+  TimeAxis(page, axis, y0, y0);
+  VerticalLabel(page, axis.left - 40, layout.panels_top + kPanelHeight / 2, "satellites");
+}
+
+void MultipathPanel(Page& page, const QcPicture& p, const Chart& chart, const Layout& layout) {
+  const Axis axis{layout.t0, layout.t1, 540.0, 860.0};
+  const double y0 = layout.panels_bottom;
+  PanelTitle(page, axis.left - 50, layout.panels_top - 24, "Code multipath (RMS of all satellites)");
+  double x = axis.left + 240;
+  page.Swatch(x, layout.panels_top - 24, kMp1Colour, "MP1");
+  page.Swatch(x, layout.panels_top - 24, kMp2Colour, "MP2");
+  const float most = LargestFinite(chart.mp2, LargestFinite(chart.mp1, 0.0f));
+  const double top = NiceTop(static_cast<double>(most) * 1.1, most > 2.0f ? 1.0 : 0.1);
+  const double step = top > 5.0 ? 1.0 : top > 1.0 ? 0.5 : 0.1;
+  const double scale = kPanelHeight / top;
+  ValueAxis(page, axis.left, axis.right, y0, scale, top, step, 1);
+  Series(page, axis, p.start, chart.bin_width, chart.mp2, y0, scale, kMp2Colour, 1.5);
+  Series(page, axis, p.start, chart.bin_width, chart.mp1, y0, scale, kMp1Colour, 1.5);
+  if (most == 0.0f)
+    page.Text((axis.left + axis.right) / 2, layout.panels_top + kPanelHeight / 2, "no L1 and L2 data: no multipath",
               " text-anchor=\"middle\"");
-  TimeAxis(page, mp_axis, panels_bottom, panels_bottom);
-  page.Text(mp_left - 36, panels_top - 6, "metres", " text-anchor=\"middle\"");
+  TimeAxis(page, axis, y0, y0);
+  page.Text(axis.left - 36, layout.panels_top - 6, "metres", " text-anchor=\"middle\"");
+}
 
-  // Sky plot.
-  const double cx = 1040.0, cy = panels_top + kPanelHeight / 2 + 10, radius = 120.0;
-  page.Text(cx - radius - 20, panels_top - 24, "Sky plot (tracked)", " font-size=\"13\" font-weight=\"bold\"");
-  if (p.sky.empty()) {
-    page.Text(cx, cy, "needs ephemerides and a position", " text-anchor=\"middle\"");
-  } else {
-    for (const double elevation : {0.0, 30.0, 60.0}) {
-      const double r = radius * (90.0 - elevation) / 90.0;
-      page.out += "<circle fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"0.8\"";
-      page.Attribute("cx", cx), page.Attribute("cy", cy), page.Attribute("r", r);
-      page.out += "/>\n";
-      std::string label;
-      AppendFixed(label, elevation, 0);
-      page.Text(cx + 3, cy - r + 11, label + "\xc2\xb0", " fill=\"#808080\"");
-    }
-    if (s.elevation_mask > 0.0) {
-      page.out += "<circle fill=\"none\" stroke=\"#d7191c\" stroke-width=\"0.8\" stroke-dasharray=\"3,3\"";
-      page.Attribute("cx", cx), page.Attribute("cy", cy), page.Attribute("r", radius * (90.0 - s.elevation_mask) / 90.0);
-      page.out += "/>\n";
-    }
-    page.Line(cx - radius, cy, cx + radius, cy, "#b0b0b0", 0.8);
-    page.Line(cx, cy - radius, cx, cy + radius, "#b0b0b0", 0.8);
-    page.Text(cx, cy - radius - 4, "N", " text-anchor=\"middle\" font-weight=\"bold\"");
-    page.Text(cx, cy + radius + 13, "S", " text-anchor=\"middle\" font-weight=\"bold\"");
-    page.Text(cx + radius + 4, cy + 4, "E", " font-weight=\"bold\"");
-    page.Text(cx - radius - 12, cy + 4, "W", " font-weight=\"bold\"");
-    std::size_t colour = 0;
-    for (const QcPicture::SkyTrack& track : p.sky) {
-      const char* stroke = kTrackColours[colour++ % std::size(kTrackColours)];
-      std::string points;
-      double x = cx, y = cy;
-      for (const QcPicture::SkyPoint& point : track.points) {
-        const double r = radius * (90.0 - std::max(0.0, static_cast<double>(point.elevation))) / 90.0;
-        const double az = static_cast<double>(point.azimuth) * kPi / 180.0;
-        x = cx + r * std::sin(az), y = cy - r * std::cos(az);
-        AppendFixed(points, x, 1);
-        points += ',';
-        AppendFixed(points, y, 1);
-        points += ' ';
-      }
-      if (!points.empty()) points.pop_back();
-      page.out += "<polyline fill=\"none\" stroke-width=\"2\" stroke-linecap=\"round\" stroke=\"";
-      page.out += stroke;
-      page.out += "\" points=\"" + points + "\"/>\n";
-      FixedText<8> name;
-      name.Int(track.prn, 2, TextBuilder::Pad::kZeros);
-      page.Text(x + 3, y - 3, name.View(), (std::string(" font-weight=\"bold\" fill=\"") + stroke + "\"").c_str());
-    }
-    page.Text(cx, cy + radius + 30, "PRN at the end of its track; dashed: elevation mask",
-              " text-anchor=\"middle\" fill=\"#606060\"");
+// The sky seen from above, north up: the horizon at the rim, the zenith at
+// the centre.
+struct Sky {
+  double cx, cy, radius;
+  double RadiusAt(double elevation) const { return radius * (90.0 - elevation) / 90.0; }
+};
+
+void SkyGrid(Page& page, const Sky& sky, double elevation_mask) {
+  for (const double elevation : {0.0, 30.0, 60.0}) {
+    const double r = sky.RadiusAt(elevation);
+    page.Circle(sky.cx, sky.cy, r, "#b0b0b0");
+    std::string label;
+    AppendFixed(label, elevation, 0);
+    page.Text(sky.cx + 3, sky.cy - r + 11, label + "\xc2\xb0", " fill=\"#808080\"");
   }
+  if (elevation_mask > 0.0)
+    page.Circle(sky.cx, sky.cy, sky.RadiusAt(elevation_mask), kFoundColour, " stroke-dasharray=\"3,3\"");
+  const double cx = sky.cx, cy = sky.cy, radius = sky.radius;
+  page.Line(cx - radius, cy, cx + radius, cy, "#b0b0b0", 0.8);
+  page.Line(cx, cy - radius, cx, cy + radius, "#b0b0b0", 0.8);
+  page.Text(cx, cy - radius - 4, "N", " text-anchor=\"middle\" font-weight=\"bold\"");
+  page.Text(cx, cy + radius + 13, "S", " text-anchor=\"middle\" font-weight=\"bold\"");
+  page.Text(cx + radius + 4, cy + 4, "E", " font-weight=\"bold\"");
+  page.Text(cx - radius - 12, cy + 4, "W", " font-weight=\"bold\"");
+}
+
+// A satellite's track with its PRN at the end.
+void SkyTrackLine(Page& page, const Sky& sky, const QcPicture::SkyTrack& track, const char* stroke) {
+  std::string points;
+  double x = sky.cx, y = sky.cy;
+  for (const QcPicture::SkyPoint& point : track.points) {
+    const double r = sky.RadiusAt(std::max(0.0, static_cast<double>(point.elevation)));
+    const double az = static_cast<double>(point.azimuth) * kPi / 180.0;
+    x = sky.cx + r * std::sin(az), y = sky.cy - r * std::cos(az);
+    AppendPoint(points, x, y);
+  }
+  if (!points.empty()) points.pop_back();
+  page.out += "<polyline fill=\"none\" stroke-width=\"2\" stroke-linecap=\"round\" stroke=\"";
+  page.out += stroke;
+  page.out += "\" points=\"" + points + "\"/>\n";
+  FixedText<8> name;
+  name.Int(track.prn, 2, TextBuilder::Pad::kZeros);
+  page.Text(x + 3, y - 3, name.View(), (std::string(" font-weight=\"bold\" fill=\"") + stroke + "\"").c_str());
+}
+
+void SkyPlot(Page& page, const QcReport& report, const Layout& layout) {
+  const Sky sky{1040.0, layout.panels_top + kPanelHeight / 2 + 10, 120.0};
+  PanelTitle(page, sky.cx - sky.radius - 20, layout.panels_top - 24, "Sky plot (tracked)");
+  if (report.picture.sky.empty()) {
+    page.Text(sky.cx, sky.cy, "needs ephemerides and a position", " text-anchor=\"middle\"");
+    return;
+  }
+  SkyGrid(page, sky, report.session.elevation_mask);
+  std::size_t colour = 0;
+  for (const QcPicture::SkyTrack& track : report.picture.sky)
+    SkyTrackLine(page, sky, track, kTrackColours[colour++ % std::size(kTrackColours)]);
+  page.Text(sky.cx, sky.cy + sky.radius + 30, "PRN at the end of its track; dashed: elevation mask",
+            " text-anchor=\"middle\" fill=\"#606060\"");
+}
+
+}  // namespace
+
+std::string QcReportSvg(const QcReport& report) {
+  const Layout layout = LayoutOf(report);
+  Page page;
+  OpenPage(page, layout.height);
+  Heading(page, report.session);
+  Timeline(page, report, layout);
+  const Chart chart = Grouped(report.picture);
+  SatellitesPanel(page, report.picture, chart, layout);
+  MultipathPanel(page, report.picture, chart, layout);
+  SkyPlot(page, report, layout);
   page.out += "</svg>\n";
   return page.out;
 }
