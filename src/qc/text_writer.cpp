@@ -1,7 +1,10 @@
 // The report as plain text: the session, a table of the satellites, and
 // the reasons behind every verdict that is not good.
 #include <cmath>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "gnss/time.h"
 #include "qc/number_text.h"
@@ -92,134 +95,194 @@ std::string DurationText(double seconds) {
 
 }  // namespace qc
 
-std::string QcReportText(const QcReport& report) {
-  using namespace qc;
-  const QcSession& s = report.session;
-  std::string out = "Quality report";
-  if (!s.station.empty()) out += " of station " + s.station;
-  out += "\n\nSession\n";
-  auto line = [&out](const char* label, const std::string& value) {
-    out += "  ";
-    AppendPadded(out, label, 20);
-    out += value + "\n";
-  };
-  auto week_note = [&s](double t) {
-    std::string note;
-    if (s.week_known) {
-      note = " GPS (week " + std::to_string(s.week) + ", ";
-      AppendFixed(note, t, 2);
-      note += " s)";
-    }
-    return note;
-  };
-  line("first epoch", SessionTimeText(s, s.first_time) + week_note(s.first_time));
-  line("last epoch", SessionTimeText(s, s.last_time) + week_note(s.last_time));
-  line("duration", DurationText(s.duration));
-  line("interval", Fixed(s.interval, 2) + " s");
-  line("epochs", std::to_string(s.epochs) + " (" + std::to_string(s.missing_epochs) + " missing at the interval)");
-  line("observations", std::to_string(s.observations));
-  line("satellites", "mean " + Fixed(s.mean_satellites, 2) + " per epoch, minimum " +
-                         std::to_string(s.min_satellites) + ", " + std::to_string(s.epochs_below_four) +
-                         " epochs with fewer than four");
-  if (s.has_position)
-    line("position", Fixed(s.latitude, 6) + " deg latitude, " + Fixed(s.longitude, 6) + " deg longitude, " +
-                         Fixed(s.height, 1) + " m height");
-  else
-    line("position", "unknown (no elevations)");
-  line("ephemerides", std::to_string(s.ephemerides) + (s.ephemerides > 0 && s.has_position
-                                                           ? "; elevation mask " + Fixed(s.elevation_mask, 1) +
-                                                                 " deg, elevations every " +
-                                                                 Fixed(s.elevation_step, 0) + " s"
-                                                           : std::string()));
-  line("event markers", std::to_string(s.events));
-  line("verdict", QcVerdictName(s.verdict));
-  for (const std::string& reason : s.reasons) line("", reason);
+namespace {
 
+using qc::AppendFixed;
+using qc::AppendInt;
+using qc::Fixed;
+
+// The two digits of a PRN, "07".
+void AppendPrn(std::string& out, int prn) {
+  FixedText<16> text;
+  text.Int(prn, 2, TextBuilder::Pad::kZeros);
+  out += text.View();
+}
+
+// Right-aligned in a column of width characters.
+void AppendRight(std::string& out, std::string_view text, std::size_t width) {
+  out.append(text.size() < width ? width - text.size() : 0, ' ');
+  out += text;
+}
+
+// The share in percent, "-" when there is no whole.
+void AppendPercent(std::string& out, std::int64_t part, std::int64_t whole, int width) {
+  if (whole > 0)
+    AppendFixed(out, 100.0 * static_cast<double>(part) / static_cast<double>(whole), 1, width);
+  else
+    AppendRight(out, "-", static_cast<std::size_t>(width));
+}
+
+void AppendSessionLine(std::string& out, const char* label, const std::string& value) {
+  out += "  ";
+  qc::AppendPadded(out, label, 20);
+  out += value + "\n";
+}
+
+// " GPS (week 2292, 86400.00 s)" when the week is known.
+std::string WeekNote(const QcSession& s, double time) {
+  std::string note;
+  if (s.week_known) {
+    note = " GPS (week " + std::to_string(s.week) + ", ";
+    AppendFixed(note, time, 2);
+    note += " s)";
+  }
+  return note;
+}
+
+std::string PositionText(const QcSession& s) {
+  if (!s.has_position) return "unknown (no elevations)";
+  return Fixed(s.latitude, 6) + " deg latitude, " + Fixed(s.longitude, 6) + " deg longitude, " +
+         Fixed(s.height, 1) + " m height";
+}
+
+std::string EphemeridesText(const QcSession& s) {
+  std::string text = std::to_string(s.ephemerides);
+  if (s.ephemerides > 0 && s.has_position)
+    text += "; elevation mask " + Fixed(s.elevation_mask, 1) + " deg, elevations every " +
+            Fixed(s.elevation_step, 0) + " s";
+  return text;
+}
+
+void SessionBlock(std::string& out, const QcSession& s) {
+  out += "\nSession\n";
+  AppendSessionLine(out, "first epoch", qc::SessionTimeText(s, s.first_time) + WeekNote(s, s.first_time));
+  AppendSessionLine(out, "last epoch", qc::SessionTimeText(s, s.last_time) + WeekNote(s, s.last_time));
+  AppendSessionLine(out, "duration", qc::DurationText(s.duration));
+  AppendSessionLine(out, "interval", Fixed(s.interval, 2) + " s");
+  AppendSessionLine(out, "epochs",
+                    std::to_string(s.epochs) + " (" + std::to_string(s.missing_epochs) + " missing at the interval)");
+  AppendSessionLine(out, "observations", std::to_string(s.observations));
+  AppendSessionLine(out, "satellites",
+                    "mean " + Fixed(s.mean_satellites, 2) + " per epoch, minimum " +
+                        std::to_string(s.min_satellites) + ", " + std::to_string(s.epochs_below_four) +
+                        " epochs with fewer than four");
+  AppendSessionLine(out, "position", PositionText(s));
+  AppendSessionLine(out, "ephemerides", EphemeridesText(s));
+  AppendSessionLine(out, "event markers", std::to_string(s.events));
+  AppendSessionLine(out, "verdict", QcVerdictName(s.verdict));
+  for (const std::string& reason : s.reasons) AppendSessionLine(out, "", reason);
+}
+
+void AppendLongestGap(std::string& out, const QcSatellite& sat) {
+  if (sat.gaps > 0) {
+    AppendFixed(out, sat.longest_gap, 1, 9);
+    out += " s";
+  } else {
+    AppendRight(out, "-", 11);
+  }
+}
+
+void AppendMultipath(std::string& out, const QcSatellite& sat) {
+  if (sat.has_multipath) {
+    AppendFixed(out, sat.mp1_rms, 2, 6);
+    out += "  ";
+    AppendFixed(out, sat.mp2_rms, 2, 6);
+  } else {
+    out += "     -       -";
+  }
+}
+
+void AppendElevations(std::string& out, const QcSatellite& sat) {
+  AppendRight(out, sat.has_elevation ? Fixed(sat.elevation_min, 1) + " - " + Fixed(sat.elevation_max, 1) : "-",
+              13);
+}
+
+void SatelliteRow(std::string& out, const QcSatellite& sat) {
+  out += "  ";
+  AppendPrn(out, sat.prn);
+  out += "  ";
+  AppendInt(out, sat.epochs, 6);
+  out += "  ";
+  AppendPercent(out, sat.dual_epochs, sat.epochs, 5);
+  out += "  ";
+  AppendInt(out, sat.gaps, 4);
+  out += "  ";
+  AppendLongestGap(out, sat);
+  out += "  ";
+  AppendInt(out, sat.slips_flagged, 14);
+  out += "  ";
+  AppendInt(out, sat.slips_found, 5);
+  out += "  ";
+  AppendMultipath(out, sat);
+  out += "  ";
+  AppendElevations(out, sat);
+  out += "  ";
+  AppendPercent(out, sat.expected_tracked, sat.expected, 8);
+  out += "  ";
+  out += QcVerdictName(sat.verdict);
+  out += "\n";
+}
+
+void SatelliteTable(std::string& out, const std::vector<QcSatellite>& satellites) {
   out += "\nSatellites\n";
   out +=
       "  PRN  epochs  dual%  gaps  longest gap  slips: flagged  found   MP1 m   MP2 m  elevation deg  tracked%  "
       "verdict\n";
-  for (const QcSatellite& sat : report.satellites) {
-    out += "  ";
-    FixedText<16> prn;
-    prn.Int(sat.prn, 2, TextBuilder::Pad::kZeros);
-    out += prn.View();
-    out += "  ";
-    AppendInt(out, sat.epochs, 6);
-    out += "  ";
-    if (sat.epochs > 0)
-      AppendFixed(out, 100.0 * static_cast<double>(sat.dual_epochs) / static_cast<double>(sat.epochs), 1, 5);
-    else
-      out += "    -";
-    out += "  ";
-    AppendInt(out, sat.gaps, 4);
-    out += "  ";
-    if (sat.gaps > 0) {
-      AppendFixed(out, sat.longest_gap, 1, 9);
-      out += " s";
-    } else {
-      out += "          -";
-    }
-    out += "  ";
-    AppendInt(out, sat.slips_flagged, 14);
-    out += "  ";
-    AppendInt(out, sat.slips_found, 5);
-    out += "  ";
-    if (sat.has_multipath) {
-      AppendFixed(out, sat.mp1_rms, 2, 6);
-      out += "  ";
-      AppendFixed(out, sat.mp2_rms, 2, 6);
-    } else {
-      out += "     -       -";
-    }
-    out += "  ";
-    if (sat.has_elevation) {
-      std::string range = Fixed(sat.elevation_min, 1) + " - " + Fixed(sat.elevation_max, 1);
-      out.append(range.size() < 13 ? 13 - range.size() : 0, ' ');
-      out += range;
-    } else {
-      out += "            -";
-    }
-    out += "  ";
-    if (sat.expected > 0)
-      AppendFixed(out, 100.0 * static_cast<double>(sat.expected_tracked) / static_cast<double>(sat.expected), 1, 8);
-    else
-      out += "       -";
-    out += "  ";
-    out += QcVerdictName(sat.verdict);
-    out += "\n";
-  }
+  for (const QcSatellite& sat : satellites) SatelliteRow(out, sat);
+}
+
+// The reasons of every satellite whose verdict is not good.
+void WhyLines(std::string& out, const std::vector<QcSatellite>& satellites) {
   bool any = false;
-  for (const QcSatellite& sat : report.satellites) {
+  for (const QcSatellite& sat : satellites) {
     if (sat.reasons.empty()) continue;
     if (!any) out += "\nWhy\n";
     any = true;
-    FixedText<16> prn;
-    prn.Int(sat.prn, 2, TextBuilder::Pad::kZeros);
     out += "  PRN ";
-    out += prn.View();
+    AppendPrn(out, sat.prn);
     out += " ";
     out += QcVerdictName(sat.verdict);
     out += ":";
     for (std::size_t i = 0; i < sat.reasons.size(); ++i) out += (i == 0 ? " " : "; ") + sat.reasons[i];
     out += "\n";
   }
-  bool found = false;
-  for (const QcSatellite& sat : report.satellites)
+}
+
+// The letters of what saw a slip, in the order of the list's heading.
+void AppendSlipHow(std::string& out, std::uint8_t how) {
+  if (how & kSlipFlagged) out += 'F';
+  if (how & kSlipGeometryFree) out += 'G';
+  if (how & kSlipWideLane) out += 'W';
+  if (how & kSlipCodeMinusPhase) out += 'C';
+}
+
+void SlipLines(std::string& out, const QcSession& s, const std::vector<QcSatellite>& satellites) {
+  bool any = false;
+  for (const QcSatellite& sat : satellites)
     for (const QcSlip& slip : sat.slips) {
-      if (!found) out += "\nSlips (F flagged by the receiver; found by G geometry-free, W Melbourne-Wuebbena, C code minus phase)\n";
-      found = true;
-      FixedText<16> prn;
-      prn.Int(sat.prn, 2, TextBuilder::Pad::kZeros);
+      if (!any)
+        out += "\nSlips (F flagged by the receiver; found by G geometry-free, W Melbourne-Wuebbena, C code minus "
+               "phase)\n";
+      any = true;
       out += "  PRN ";
-      out += prn.View();
-      out += "  " + SessionTimeText(s, slip.time) + "  ";
-      if (slip.how & kSlipFlagged) out += 'F';
-      if (slip.how & kSlipGeometryFree) out += 'G';
-      if (slip.how & kSlipWideLane) out += 'W';
-      if (slip.how & kSlipCodeMinusPhase) out += 'C';
+      AppendPrn(out, sat.prn);
+      out += "  " + qc::SessionTimeText(s, slip.time) + "  ";
+      AppendSlipHow(out, slip.how);
       out += "\n";
     }
+}
+
+}  // namespace
+
+std::string QcReportText(const QcReport& report) {
+  const QcSession& s = report.session;
+  std::string out = "Quality report";
+  if (!s.station.empty()) out += " of station " + s.station;
+  out += "\n";
+  SessionBlock(out, s);
+  SatelliteTable(out, report.satellites);
+  WhyLines(out, report.satellites);
+  SlipLines(out, s, report.satellites);
   out += "\nThe verdicts' thresholds and the detectors are described in the manual (docs/qc.md).\n";
   return out;
 }
