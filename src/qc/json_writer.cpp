@@ -2,8 +2,10 @@
 // Numbers go out with fixed decimals, locale-free; a value that is not
 // known is null.
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "qc/number_text.h"
 #include "qc/report_text.h"
@@ -50,6 +52,10 @@ class Json {
     else
       out_ += "null";
     return *this;
+  }
+  // The value when it is known, else null.
+  Json& NumberOrNull(std::string_view key, bool known, double value, int decimals) {
+    return known ? Number(key, value, decimals) : Null(key);
   }
   Json& Bool(std::string_view key, bool value) {
     Key(key);
@@ -109,14 +115,21 @@ void Reasons(Json& json, const std::vector<std::string>& reasons) {
   json.Close(']');
 }
 
-}  // namespace
+double Share(std::int64_t part, std::int64_t whole) {
+  return whole > 0 ? static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+}
 
-std::string QcReportJson(const QcReport& report) {
-  std::string out;
-  Json json(out);
-  const QcSession& s = report.session;
-  json.Open("", '{');
-  json.String("format", "morvelin-qc").Int("version", 1);
+void Position(Json& json, const QcSession& s) {
+  if (!s.has_position) {
+    json.Null("position");
+    return;
+  }
+  json.Open("position", '{');
+  json.Number("latitude_deg", s.latitude, 8).Number("longitude_deg", s.longitude, 8).Number("height_m", s.height, 3);
+  json.Close('}');
+}
+
+void Session(Json& json, const QcSession& s) {
   json.Open("session", '{');
   json.String("station", s.station);
   if (s.week_known)
@@ -133,65 +146,51 @@ std::string QcReportJson(const QcReport& report) {
   json.Int("epochs", s.epochs).Int("missing_epochs", s.missing_epochs).Int("observations", s.observations);
   json.Number("mean_satellites", s.mean_satellites, 3).Int("min_satellites", s.min_satellites);
   json.Int("epochs_below_four", s.epochs_below_four);
-  if (s.has_position) {
-    json.Open("position", '{');
-    json.Number("latitude_deg", s.latitude, 8).Number("longitude_deg", s.longitude, 8).Number("height_m", s.height, 3);
-    json.Close('}');
-  } else {
-    json.Null("position");
-  }
+  Position(json, s);
   json.Int("ephemerides", s.ephemerides).Number("elevation_mask_deg", s.elevation_mask, 1);
   json.Number("elevation_step_s", s.elevation_step, 1).Int("events", s.events);
   json.String("verdict", QcVerdictName(s.verdict));
   Reasons(json, s.reasons);
   json.Close('}');
+}
 
-  json.Open("satellites", '[');
-  for (const QcSatellite& sat : report.satellites) {
-    json.Open("", '{');
-    json.Int("prn", sat.prn).Int("epochs", sat.epochs).Int("dual_epochs", sat.dual_epochs);
-    if (sat.epochs > 0)
-      json.Number("dual_share", static_cast<double>(sat.dual_epochs) / static_cast<double>(sat.epochs), 4)
-          .Number("first_epoch_s", sat.first_time, 3)
-          .Number("last_epoch_s", sat.last_time, 3);
-    else
-      json.Null("dual_share").Null("first_epoch_s").Null("last_epoch_s");
-    json.Int("passes", sat.passes).Int("gaps", sat.gaps);
-    json.Number("longest_gap_s", sat.longest_gap, 3).Int("longest_gap_epochs", sat.longest_gap_epochs);
-    json.Int("slips_flagged", sat.slips_flagged).Int("slips_found", sat.slips_found);
-    json.Open("slips", '[');
-    for (const QcSlip& slip : sat.slips) {
-      json.Open("", '{');
-      json.Number("time_s", slip.time, 3).Bool("flagged", (slip.how & kSlipFlagged) != 0);
-      json.Open("found_by", '[');
-      if (slip.how & kSlipGeometryFree) json.String("", "geometry-free");
-      if (slip.how & kSlipWideLane) json.String("", "melbourne-wuebbena");
-      if (slip.how & kSlipCodeMinusPhase) json.String("", "code-minus-phase");
-      json.Close(']');
-      json.Close('}');
-    }
-    json.Close(']');
-    if (sat.has_multipath)
-      json.Number("mp1_rms_m", sat.mp1_rms, 4).Number("mp2_rms_m", sat.mp2_rms, 4);
-    else
-      json.Null("mp1_rms_m").Null("mp2_rms_m");
-    json.Int("multipath_samples", sat.multipath_samples);
-    if (sat.has_elevation)
-      json.Number("elevation_min_deg", sat.elevation_min, 2).Number("elevation_max_deg", sat.elevation_max, 2);
-    else
-      json.Null("elevation_min_deg").Null("elevation_max_deg");
-    json.Int("expected", sat.expected).Int("expected_tracked", sat.expected_tracked);
-    if (sat.expected > 0)
-      json.Number("tracked_share", static_cast<double>(sat.expected_tracked) / static_cast<double>(sat.expected), 4);
-    else
-      json.Null("tracked_share");
-    json.String("verdict", QcVerdictName(sat.verdict));
-    Reasons(json, sat.reasons);
-    json.Close('}');
-  }
+void Slip(Json& json, const QcSlip& slip) {
+  json.Open("", '{');
+  json.Number("time_s", slip.time, 3).Bool("flagged", (slip.how & kSlipFlagged) != 0);
+  json.Open("found_by", '[');
+  if (slip.how & kSlipGeometryFree) json.String("", "geometry-free");
+  if (slip.how & kSlipWideLane) json.String("", "melbourne-wuebbena");
+  if (slip.how & kSlipCodeMinusPhase) json.String("", "code-minus-phase");
   json.Close(']');
+  json.Close('}');
+}
 
-  const QcThresholds& t = report.thresholds;
+void Satellite(Json& json, const QcSatellite& sat) {
+  json.Open("", '{');
+  json.Int("prn", sat.prn).Int("epochs", sat.epochs).Int("dual_epochs", sat.dual_epochs);
+  const bool tracked = sat.epochs > 0;
+  json.NumberOrNull("dual_share", tracked, Share(sat.dual_epochs, sat.epochs), 4)
+      .NumberOrNull("first_epoch_s", tracked, sat.first_time, 3)
+      .NumberOrNull("last_epoch_s", tracked, sat.last_time, 3);
+  json.Int("passes", sat.passes).Int("gaps", sat.gaps);
+  json.Number("longest_gap_s", sat.longest_gap, 3).Int("longest_gap_epochs", sat.longest_gap_epochs);
+  json.Int("slips_flagged", sat.slips_flagged).Int("slips_found", sat.slips_found);
+  json.Open("slips", '[');
+  for (const QcSlip& slip : sat.slips) Slip(json, slip);
+  json.Close(']');
+  json.NumberOrNull("mp1_rms_m", sat.has_multipath, sat.mp1_rms, 4)
+      .NumberOrNull("mp2_rms_m", sat.has_multipath, sat.mp2_rms, 4);
+  json.Int("multipath_samples", sat.multipath_samples);
+  json.NumberOrNull("elevation_min_deg", sat.has_elevation, sat.elevation_min, 2)
+      .NumberOrNull("elevation_max_deg", sat.has_elevation, sat.elevation_max, 2);
+  json.Int("expected", sat.expected).Int("expected_tracked", sat.expected_tracked);
+  json.NumberOrNull("tracked_share", sat.expected > 0, Share(sat.expected_tracked, sat.expected), 4);
+  json.String("verdict", QcVerdictName(sat.verdict));
+  Reasons(json, sat.reasons);
+  json.Close('}');
+}
+
+void Thresholds(Json& json, const QcThresholds& t) {
   json.Open("thresholds", '{');
   json.Number("check_tracked_share", t.check_tracked_share, 4).Number("poor_tracked_share", t.poor_tracked_share, 4);
   json.Number("check_mp1_rms_m", t.check_mp1_rms, 3).Number("poor_mp1_rms_m", t.poor_mp1_rms, 3);
@@ -202,6 +201,20 @@ std::string QcReportJson(const QcReport& report) {
   json.Number("check_missing_epochs", t.check_missing_epochs, 4);
   json.Number("poor_satellite_share", t.poor_satellite_share, 4);
   json.Close('}');
+}
+
+}  // namespace
+
+std::string QcReportJson(const QcReport& report) {
+  std::string out;
+  Json json(out);
+  json.Open("", '{');
+  json.String("format", "morvelin-qc").Int("version", 1);
+  Session(json, report.session);
+  json.Open("satellites", '[');
+  for (const QcSatellite& sat : report.satellites) Satellite(json, sat);
+  json.Close(']');
+  Thresholds(json, report.thresholds);
   json.Close('}');
   out += '\n';
   return out;
