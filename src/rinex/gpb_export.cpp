@@ -220,6 +220,42 @@ bool ReadEphemerides(const std::string& path, rinex::ObservationExport& out, std
   return true;
 }
 
+// Reads the summary and station files beside the .gpb (base: its path
+// without extension) into the station of the header, and says in the
+// header's comments what they could not tell. p_code: the L1 code type.
+rinex::StationFacts ReadStationFiles(const std::string& base, rinex::ObservationExport& out, bool* p_code) {
+  const SummaryFacts summary = ReadSummary(base + ".sum");
+  rinex::StationFacts station;
+  station.marker_name = summary.station;
+  station.receiver_type = summary.receiver_type;
+  const bool have_height = ReadAntennaHeight(base + ".sta", &station.antenna_height);
+  *p_code = summary.counters && summary.p_code_blocks > 0.0 && summary.p_code_blocks >= summary.l1_blocks;
+  out.AddComment("Written from a measurement file (.gpb): slips taken from");
+  out.AddComment("the lock times and the slip marker of the L1 phase;");
+  out.AddComment("satellites with an invalid phase were not kept");
+  if (!summary.counters)
+    out.AddComment("L1 code type not known (no summary file): written as C/A");
+  else if (summary.p_code_blocks > 0.0 && !*p_code)
+    out.AddComment("L1 tracked on P-code and C/A: all written as C/A");
+  if (!have_height) out.AddComment("antenna height not known (no station file)");
+  out.AddComment("event markers and station changes are not in a .gpb");
+  return station;
+}
+
+// The ephemeris file: the one given (which must be there), else the one
+// beside the .gpb when there is one. Without any: no navigation file, the
+// week from the options.
+bool ReadEphemerisFile(const std::string& epp, bool given, rinex::ObservationExport& out, std::string& error) {
+  if (std::FILE* probe = std::fopen(epp.c_str(), "r")) {
+    std::fclose(probe);
+    bool any_ephemeris = false;
+    return ReadEphemerides(epp, out, error, &any_ephemeris);
+  }
+  if (!given) return true;
+  error = "Error: File " + epp + " not found";
+  return false;
+}
+
 struct GpbEpoch {
   EpochRecord epoch{};
   std::vector<ObservationRecord> observations;
@@ -241,6 +277,115 @@ const ObservationRecord* Find(const GpbEpoch& epoch, std::uint8_t prn) {
   return nullptr;
 }
 
+// The satellites of the epochs in turn, their slips recovered against each
+// satellite's previous epoch or, at its first, the next one.
+class SlipRecovery {
+ public:
+  explicit SlipRecovery(bool p_code) : p_code_(p_code), tracks_(256) {}
+
+  // next: the epoch after current, null at the end of the file.
+  const std::vector<ExportSatellite>& Satellites(const GpbEpoch& current, const GpbEpoch* next) {
+    satellites_.clear();
+    for (const ObservationRecord& o : current.observations)
+      if (o.l1_pseudorange != 0.0) satellites_.push_back(Satellite(o, next));
+    ++number_;
+    return satellites_;
+  }
+
+ private:
+  ExportSatellite Satellite(const ObservationRecord& o, const GpbEpoch* next) {
+    Track& track = tracks_[o.prn];
+    const bool adjacent = track.epoch == number_ - 1;
+    double phase = o.l1_phase;
+    bool marker = false;
+    if (adjacent) {
+      marker = PhaseMinusCode(o) - track.phase_minus_code > kMarkerThreshold;
+    } else if (const ObservationRecord* later = next != nullptr ? Find(*next, o.prn) : nullptr) {
+      marker = PhaseMinusCode(o) - PhaseMinusCode(*later) > kMarkerThreshold;
+    }
+    if (marker) phase -= kSlipMarker;
+    ExportSatellite s;
+    s.prn = o.prn;
+    s.p_code = p_code_;
+    s.l1_code = o.l1_pseudorange;
+    s.l1_phase = phase;
+    s.l2 = o.l2_pseudorange != 0.0;
+    s.l2_code = o.l2_pseudorange;
+    s.l2_phase = o.l2_phase;
+    s.slip = marker || (adjacent && o.lock_time < track.lock_time);
+    track.epoch = number_;
+    track.phase_minus_code = phase - o.l1_pseudorange / gnss::kL1Wavelength;
+    track.lock_time = o.lock_time;
+    return s;
+  }
+
+  bool p_code_;
+  std::vector<Track> tracks_;
+  std::vector<ExportSatellite> satellites_;
+  std::int64_t number_ = 0;
+};
+
+// The position of the first epoch, when it has one, for the header.
+void TakePosition(rinex::StationFacts& station, const EpochRecord& first) {
+  station.has_position = first.latitude != 0.0 || first.longitude != 0.0;
+  station.latitude = first.latitude;
+  station.longitude = first.longitude;
+  station.height = first.height;
+}
+
+rinex::ExportEpoch ExportEpochOf(const EpochRecord& record, const std::vector<ExportSatellite>& satellites) {
+  rinex::ExportEpoch epoch;
+  const double clock_seconds = record.clock_offset / kSpeedOfLight;
+  epoch.receiver_time = record.corrected_epoch_time + clock_seconds;
+  epoch.clock_offset = clock_seconds;
+  epoch.kinematic = (record.epoch_flags & kKinematicFlag) != 0;
+  epoch.satellites = satellites.data();
+  epoch.count = static_cast<int>(satellites.size());
+  return epoch;
+}
+
+// Every epoch of the file through the export, which takes the station with
+// the first; stops at the export's first failure. False with error set when
+// the file cannot be read.
+bool ExportEpochs(MeasurementFile* file, rinex::StationFacts station, bool p_code, rinex::ObservationExport& out,
+                  std::string& error) {
+  const std::size_t channels = file->header.channel_count;
+  GpbEpoch current, next;
+  auto read = [&](GpbEpoch& e) {
+    e.observations.resize(channels);
+    const int result = ReadMeasurementEpoch(file, &e.epoch, e.observations.data());
+    if (result == 0) e.observations.resize(e.epoch.measurement_count);
+    return result;
+  };
+  int state = read(current);
+  bool first = true;
+  SlipRecovery slips(p_code);
+  while (state == 0) {
+    const int next_state = read(next);
+    if (next_state > 0) {
+      error = LibraryMessage();
+      return false;
+    }
+    if (first) {
+      TakePosition(station, current.epoch);
+      out.SetStation(station);
+      first = false;
+    }
+    out.Epoch(ExportEpochOf(current.epoch, slips.Satellites(current, next_state == 0 ? &next : nullptr)));
+    if (!out.Failure().empty()) break;
+    std::swap(current, next);
+    state = next_state;
+  }
+  return true;
+}
+
+// Closes the export: 0 done, 1 refused for want of the GPS week, -1 failed.
+int FinishExport(rinex::ObservationExport& out, RinexOutputs* outputs, std::string& error) {
+  if (out.Finish(outputs)) return 0;
+  error.assign(out.Failure());
+  return error.find("needs the GPS week") != std::string::npos ? 1 : -1;
+}
+
 }  // namespace
 
 int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
@@ -253,30 +398,9 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
     const std::string epp = epp_path.empty() ? base + ".epp" : epp_path;
     for (const std::string& input : {gpb_path, epp, base + ".sum", base + ".sta"}) out.AddInput(input);
 
-    const SummaryFacts summary = ReadSummary(base + ".sum");
-    rinex::StationFacts station;
-    station.marker_name = summary.station;
-    station.receiver_type = summary.receiver_type;
-    const bool have_height = ReadAntennaHeight(base + ".sta", &station.antenna_height);
-    const bool p_code = summary.counters && summary.p_code_blocks > 0.0 && summary.p_code_blocks >= summary.l1_blocks;
-    out.AddComment("Written from a measurement file (.gpb): slips taken from");
-    out.AddComment("the lock times and the slip marker of the L1 phase;");
-    out.AddComment("satellites with an invalid phase were not kept");
-    if (!summary.counters)
-      out.AddComment("L1 code type not known (no summary file): written as C/A");
-    else if (summary.p_code_blocks > 0.0 && !p_code)
-      out.AddComment("L1 tracked on P-code and C/A: all written as C/A");
-    if (!have_height) out.AddComment("antenna height not known (no station file)");
-    out.AddComment("event markers and station changes are not in a .gpb");
-
-    bool any_ephemeris = false;  // without one: no navigation file, the week from the options
-    if (std::FILE* probe = std::fopen(epp.c_str(), "r")) {
-      std::fclose(probe);
-      if (!ReadEphemerides(epp, out, error, &any_ephemeris)) return -1;
-    } else if (!epp_path.empty()) {
-      error = "Error: File " + epp_path + " not found";
-      return -1;
-    }
+    bool p_code = false;
+    const rinex::StationFacts station = ReadStationFiles(base, out, &p_code);
+    if (!ReadEphemerisFile(epp, !epp_path.empty(), out, error)) return -1;
 
     MeasurementFile* file = OpenMeasurementFile(gpb_path.c_str(), kReadBuffer);
     if (file == nullptr) {
@@ -284,81 +408,8 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
       return -1;
     }
     std::unique_ptr<MeasurementFile, int (*)(MeasurementFile*)> closer(file, CloseMeasurementFile);
-    const std::size_t channels = file->header.channel_count;
-
-    GpbEpoch current, next;
-    current.observations.resize(channels);
-    next.observations.resize(channels);
-    auto read = [&](GpbEpoch& e) {
-      e.observations.resize(channels);
-      const int result = ReadMeasurementEpoch(file, &e.epoch, e.observations.data());
-      if (result == 0) e.observations.resize(e.epoch.measurement_count);
-      return result;
-    };
-    int state = read(current);
-    bool first = true;
-    std::vector<Track> tracks(256);
-    std::vector<ExportSatellite> satellites;
-    std::int64_t number = 0;
-    while (state == 0) {
-      const int next_state = read(next);
-      if (next_state > 0) {
-        error = LibraryMessage();
-        return -1;
-      }
-      if (first) {
-        station.has_position = current.epoch.latitude != 0.0 || current.epoch.longitude != 0.0;
-        station.latitude = current.epoch.latitude;
-        station.longitude = current.epoch.longitude;
-        station.height = current.epoch.height;
-        out.SetStation(station);
-        first = false;
-      }
-      satellites.clear();
-      for (const ObservationRecord& o : current.observations) {
-        if (o.l1_pseudorange == 0.0) continue;
-        Track& track = tracks[o.prn];
-        const bool adjacent = track.epoch == number - 1;
-        double phase = o.l1_phase;
-        bool marker = false;
-        if (adjacent) {
-          marker = PhaseMinusCode(o) - track.phase_minus_code > kMarkerThreshold;
-        } else if (const ObservationRecord* later = next_state == 0 ? Find(next, o.prn) : nullptr) {
-          marker = PhaseMinusCode(o) - PhaseMinusCode(*later) > kMarkerThreshold;
-        }
-        if (marker) phase -= kSlipMarker;
-        ExportSatellite s;
-        s.prn = o.prn;
-        s.p_code = p_code;
-        s.l1_code = o.l1_pseudorange;
-        s.l1_phase = phase;
-        s.l2 = o.l2_pseudorange != 0.0;
-        s.l2_code = o.l2_pseudorange;
-        s.l2_phase = o.l2_phase;
-        s.slip = marker || (adjacent && o.lock_time < track.lock_time);
-        satellites.push_back(s);
-        track.epoch = number;
-        track.phase_minus_code = phase - o.l1_pseudorange / gnss::kL1Wavelength;
-        track.lock_time = o.lock_time;
-      }
-      rinex::ExportEpoch epoch;
-      const double clock_seconds = current.epoch.clock_offset / kSpeedOfLight;
-      epoch.receiver_time = current.epoch.corrected_epoch_time + clock_seconds;
-      epoch.clock_offset = clock_seconds;
-      epoch.kinematic = (current.epoch.epoch_flags & kKinematicFlag) != 0;
-      epoch.satellites = satellites.data();
-      epoch.count = static_cast<int>(satellites.size());
-      out.Epoch(epoch);
-      if (!out.Failure().empty()) break;
-      ++number;
-      std::swap(current, next);
-      state = next_state;
-    }
-    if (!out.Finish(outputs)) {
-      error.assign(out.Failure());
-      return error.find("needs the GPS week") != std::string::npos ? 1 : -1;
-    }
-    return 0;
+    if (!ExportEpochs(file, station, p_code, out, error)) return -1;
+    return FinishExport(out, outputs, error);
   } catch (const std::exception&) {
     error = "Error: Not enough memory for the RINEX export";
     return -1;

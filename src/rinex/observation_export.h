@@ -73,7 +73,7 @@ class ObservationExport {
   void SetStation(const StationFacts& facts) { station_ = facts; }
   bool HeaderWritten() const { return header_written_; }
   // A comment for the observation header (before it is written).
-  void AddComment(std::string text) { comments_.push_back(std::move(text)); }
+  void AddComment(std::string_view text) { comments_.emplace_back(text); }
 
   void Ephemeris(const gnss::BroadcastEphemeris& eph);
   void Epoch(const ExportEpoch& epoch);
