@@ -281,29 +281,26 @@ void Collector::SampleElevations(const EpochInput& epoch, double t, const std::a
   }
 }
 
-QcReport Collector::Finish() {
-  for (Satellite& sat : satellites_) {
-    sat.detector.Break(sat.decisions);
-    Apply(sat);
-  }
-  QcReport report;
-  report.thresholds = options_.thresholds;
-  QcSession& s = report.session;
-  s.station = station_;
-  const double interval = Interval();
+bool Collector::FirstWeek(std::int32_t& week) const {
   if (options_.week >= 0) {
-    s.week_known = true;
-    s.week = options_.week;
-  } else {
-    for (const auto& list : ephemerides_) {
-      if (list.empty()) continue;
-      const gnss::BroadcastEphemeris& eph = list.front();
-      const double apart = first_seconds_ - eph.toe;
-      s.week_known = true;
-      s.week = eph.week + (apart > kHalfWeek ? -1 : apart < -kHalfWeek ? 1 : 0);
-      break;
-    }
+    week = options_.week;
+    return true;
   }
+  for (const auto& list : ephemerides_) {
+    if (list.empty()) continue;
+    const gnss::BroadcastEphemeris& eph = list.front();
+    const double apart = first_seconds_ - eph.toe;
+    week = eph.week + (apart > kHalfWeek ? -1 : apart < -kHalfWeek ? 1 : 0);
+    return true;
+  }
+  return false;
+}
+
+QcSession Collector::Session() const {
+  QcSession s;
+  s.station = station_;
+  s.week_known = FirstWeek(s.week);
+  const double interval = Interval();
   s.first_time = first_time_;
   s.last_time = last_time_;
   s.duration = last_time_ - first_time_;
@@ -320,8 +317,10 @@ QcReport Collector::Finish() {
   s.elevation_mask = options_.elevation_mask;
   s.elevation_step = std::max(kElevationStep, interval);
   s.events = event_count_;
+  return s;
+}
 
-  QcPicture& picture = report.picture;
+void Collector::SessionSeries(QcPicture& picture) const {
   picture.start = first_time_;
   picture.bin_width = bin_width_;
   const std::size_t bins = bins_.size();
@@ -337,64 +336,96 @@ QcReport Collector::Finish() {
     picture.min_satellites[i] = static_cast<float>(b.min_satellites);
     picture.max_satellites[i] = static_cast<float>(b.max_satellites);
   }
-  std::vector<double> mp_squares1(bins), mp_squares2(bins), mp_counts(bins);
+  picture.missing = missing_;
+  picture.events = events_;
+}
 
-  for (int prn = 1; prn <= kMaxPrn; ++prn) {
-    Satellite& sat = satellites_[static_cast<std::size_t>(prn)];
-    if (!sat.tracked && sat.report.expected == 0) continue;
-    QcSatellite r = sat.report;
-    r.prn = prn;
-    if (r.gaps > 0 && interval > 0.0) {
-      r.longest_gap = std::max(0.0, sat.longest_step - interval);
-      r.longest_gap_epochs = std::llround(sat.longest_step / interval) - 1;
-    }
-    double squares1 = 0.0, squares2 = 0.0;
-    std::int64_t samples = 0, freedom = 0;
-    for (const MpSegment& seg : sat.segments) {
-      if (seg.n < 2) continue;
-      const auto n = static_cast<double>(seg.n);
-      squares1 += seg.square1 - seg.sum1 * seg.sum1 / n;
-      squares2 += seg.square2 - seg.sum2 * seg.sum2 / n;
-      samples += seg.n;
-      freedom += seg.n - 1;
-    }
-    if (freedom > 0) {
-      r.has_multipath = true;
-      r.multipath_samples = samples;
-      r.mp1_rms = std::sqrt(std::max(0.0, squares1) / static_cast<double>(freedom));
-      r.mp2_rms = std::sqrt(std::max(0.0, squares2) / static_cast<double>(freedom));
-    }
-    for (const MpBin& entry : sat.mp_bins) {
-      const MpSegment& seg = sat.segments[entry.segment];
-      if (seg.n < 2 || entry.bin >= bins) continue;
-      const double m1 = seg.sum1 / static_cast<double>(seg.n), m2 = seg.sum2 / static_cast<double>(seg.n);
-      const double n = entry.n;
-      mp_squares1[entry.bin] += entry.square1 - 2.0 * m1 * entry.sum1 + n * m1 * m1;
-      mp_squares2[entry.bin] += entry.square2 - 2.0 * m2 * entry.sum2 + n * m2 * m2;
-      mp_counts[entry.bin] += n;
-    }
-    report.satellites.push_back(std::move(r));
-    QcPicture::Row row;
-    row.prn = prn;
-    row.tracked = sat.tracked_bins;
-    row.dual = sat.dual_bins;
-    row.tracked.resize(bins);
-    row.dual.resize(bins);
-    row.gaps = sat.gap_spans;
-    picture.rows.push_back(std::move(row));
-    if (!sat.sky.empty()) picture.sky.push_back({prn, sat.sky});
+void Collector::SatelliteMultipath(const Satellite& sat, QcSatellite& r) {
+  double squares1 = 0.0, squares2 = 0.0;
+  std::int64_t samples = 0, freedom = 0;
+  for (const MpSegment& seg : sat.segments) {
+    if (seg.n < 2) continue;
+    const auto n = static_cast<double>(seg.n);
+    squares1 += seg.square1 - seg.sum1 * seg.sum1 / n;
+    squares2 += seg.square2 - seg.sum2 * seg.sum2 / n;
+    samples += seg.n;
+    freedom += seg.n - 1;
   }
+  if (freedom == 0) return;
+  r.has_multipath = true;
+  r.multipath_samples = samples;
+  r.mp1_rms = std::sqrt(std::max(0.0, squares1) / static_cast<double>(freedom));
+  r.mp2_rms = std::sqrt(std::max(0.0, squares2) / static_cast<double>(freedom));
+}
+
+QcSatellite Collector::SatelliteReport(int prn, const Satellite& sat, double interval) {
+  QcSatellite r = sat.report;
+  r.prn = prn;
+  if (r.gaps > 0 && interval > 0.0) {
+    r.longest_gap = std::max(0.0, sat.longest_step - interval);
+    r.longest_gap_epochs = std::llround(sat.longest_step / interval) - 1;
+  }
+  SatelliteMultipath(sat, r);
+  return r;
+}
+
+void Collector::MultipathSums::Add(const Satellite& sat) {
+  for (const MpBin& entry : sat.mp_bins) {
+    const MpSegment& seg = sat.segments[entry.segment];
+    if (seg.n < 2 || entry.bin >= counts.size()) continue;
+    const double m1 = seg.sum1 / static_cast<double>(seg.n), m2 = seg.sum2 / static_cast<double>(seg.n);
+    const double n = entry.n;
+    squares1[entry.bin] += entry.square1 - 2.0 * m1 * entry.sum1 + n * m1 * m1;
+    squares2[entry.bin] += entry.square2 - 2.0 * m2 * entry.sum2 + n * m2 * m2;
+    counts[entry.bin] += n;
+  }
+}
+
+void Collector::MultipathSums::Into(QcPicture& picture) const {
+  const std::size_t bins = counts.size();
   picture.mp1_rms.assign(bins, kNoValue);
   picture.mp2_rms.assign(bins, kNoValue);
   picture.mp_samples.assign(bins, 0);
   for (std::size_t i = 0; i < bins; ++i) {
-    if (mp_counts[i] < 1.0) continue;
-    picture.mp_samples[i] = static_cast<std::uint32_t>(mp_counts[i]);
-    picture.mp1_rms[i] = static_cast<float>(std::sqrt(std::max(0.0, mp_squares1[i]) / mp_counts[i]));
-    picture.mp2_rms[i] = static_cast<float>(std::sqrt(std::max(0.0, mp_squares2[i]) / mp_counts[i]));
+    if (counts[i] < 1.0) continue;
+    picture.mp_samples[i] = static_cast<std::uint32_t>(counts[i]);
+    picture.mp1_rms[i] = static_cast<float>(std::sqrt(std::max(0.0, squares1[i]) / counts[i]));
+    picture.mp2_rms[i] = static_cast<float>(std::sqrt(std::max(0.0, squares2[i]) / counts[i]));
   }
-  picture.missing = missing_;
-  picture.events = events_;
+}
+
+QcPicture::Row Collector::PictureRow(int prn, const Satellite& sat, std::size_t bins) {
+  QcPicture::Row row;
+  row.prn = prn;
+  row.tracked = sat.tracked_bins;
+  row.dual = sat.dual_bins;
+  row.tracked.resize(bins);
+  row.dual.resize(bins);
+  row.gaps = sat.gap_spans;
+  return row;
+}
+
+QcReport Collector::Finish() {
+  for (Satellite& sat : satellites_) {
+    sat.detector.Break(sat.decisions);
+    Apply(sat);
+  }
+  QcReport report;
+  report.thresholds = options_.thresholds;
+  report.session = Session();
+  QcPicture& picture = report.picture;
+  SessionSeries(picture);
+  const std::size_t bins = bins_.size();
+  MultipathSums multipath{std::vector<double>(bins), std::vector<double>(bins), std::vector<double>(bins)};
+  for (int prn = 1; prn <= kMaxPrn; ++prn) {
+    const Satellite& sat = satellites_[static_cast<std::size_t>(prn)];
+    if (!sat.tracked && sat.report.expected == 0) continue;
+    report.satellites.push_back(SatelliteReport(prn, sat, report.session.interval));
+    multipath.Add(sat);
+    picture.rows.push_back(PictureRow(prn, sat, bins));
+    if (!sat.sky.empty()) picture.sky.push_back({prn, sat.sky});
+  }
+  multipath.Into(picture);
   JudgeReport(report);
   return report;
 }

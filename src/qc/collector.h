@@ -86,6 +86,14 @@ class Collector {
     std::uint64_t satellites = 0;
   };
 
+  // Per bin of the picture, over all satellites: the squares of MP1 and MP2
+  // about their segments' means, and the samples.
+  struct MultipathSums {
+    std::vector<double> squares1, squares2, counts;
+    void Add(const Satellite& sat);
+    void Into(QcPicture& picture) const;
+  };
+
   std::size_t BinOf(double time);
   void HalveBins();
   void Observe(Satellite& sat, const Observation& obs, double time, bool session_continuous);
@@ -93,6 +101,15 @@ class Collector {
   void SampleElevations(const EpochInput& epoch, double time, const std::array<bool, kMaxPrn + 1>& tracked);
   const gnss::BroadcastEphemeris* EphemerisFor(int prn, double seconds_of_week) const;
   double Interval() const;
+  // The report's pieces, once the detectors have decided. FirstWeek: the
+  // GPS week of the first epoch, the one given or else that of an
+  // ephemeris, moved across a week end lying between them; false if neither.
+  bool FirstWeek(std::int32_t& week) const;
+  QcSession Session() const;
+  void SessionSeries(QcPicture& picture) const;
+  static QcSatellite SatelliteReport(int prn, const Satellite& sat, double interval);
+  static void SatelliteMultipath(const Satellite& sat, QcSatellite& report);
+  static QcPicture::Row PictureRow(int prn, const Satellite& sat, std::size_t bins);
 
   QcOptions options_;
   std::string station_;
