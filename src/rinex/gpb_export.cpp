@@ -155,9 +155,62 @@ bool ReadAntennaHeight(const std::string& path, double* height) {
   return found;
 }
 
-// The ephemerides of an .epp file, read through the documented table of the
-// clock values: each value's position ("El1 value 3") names its place in
-// the file.
+// The rows El1..El6 of a GpsEph block as read so far, by row and column
+// from 1.
+struct EphemerisRows {
+  int prn = -1;
+  double el[7][6] = {};
+  bool have[7] = {};
+};
+
+// Takes one line of an .epp file into rows; true at the end of a block.
+bool TakeEphemerisLine(std::string_view view, EphemerisRows& rows) {
+  if (view.rfind("GpsEph {", 0) == 0) {
+    rows.prn = -1;
+    for (bool& h : rows.have) h = false;
+    const std::size_t colon = view.find("Prn:");
+    if (colon != std::string_view::npos) {
+      const std::vector<double> n = Numbers(view.substr(colon + 4));
+      if (!n.empty()) rows.prn = static_cast<int>(n[0]);
+    }
+  } else if (view.size() > 4 && view[0] == 'E' && view[1] == 'l' && view[3] == ':' && view[2] >= '1' &&
+             view[2] <= '6') {
+    const int row = view[2] - '0';
+    const std::vector<double> n = Numbers(view.substr(4));
+    for (std::size_t i = 0; i < n.size() && i < 5; ++i) rows.el[row][i + 1] = n[i];
+    rows.have[row] = !n.empty();
+  } else if (view == "}") {
+    return true;
+  }
+  return false;
+}
+
+// The ephemeris of a block, through the documented table of the clock
+// values: each value's position ("El1 value 3") names its place in the
+// file. False when the block lacks its PRN or a row.
+bool EphemerisOf(const EphemerisRows& rows, gnss::BroadcastEphemeris& eph) {
+  bool complete = rows.prn >= 0;
+  for (int i = 1; i <= 6; ++i) complete = complete && rows.have[i];
+  if (!complete) return false;
+  const auto& el = rows.el;
+  eph.prn = rows.prn;
+  for (const gnss::ClockValue& value : gnss::kClockValues) {
+    int row = 0, column = 0;
+    if (std::sscanf(value.position, "El%d value %d", &row, &column) != 2 || row < 1 || row > 6 || column < 1 ||
+        column > 5)
+      continue;
+    value.set(eph, el[row][column]);
+  }
+  eph.iode = static_cast<std::int32_t>(el[3][1]);
+  eph.crs = el[3][2], eph.delta_n = el[3][3], eph.m0 = el[3][4];
+  eph.cuc = el[4][1], eph.e = el[4][2], eph.cus = el[4][3], eph.sqrt_a = el[4][4];
+  eph.toe = static_cast<std::int32_t>(el[5][1]);
+  eph.cic = el[5][2], eph.omega0 = el[5][3], eph.cis = el[5][4];
+  eph.i0 = el[6][1], eph.crc = el[6][2], eph.omega = el[6][3], eph.omega_dot = el[6][4], eph.idot = el[6][5];
+  return true;
+}
+
+// The ephemerides of an .epp file into the export; any: one was there.
 bool ReadEphemerides(const std::string& path, rinex::ObservationExport& out, std::string& error, bool* any) {
   std::FILE* in = std::fopen(path.c_str(), "r");
   if (in == nullptr) {
@@ -165,51 +218,15 @@ bool ReadEphemerides(const std::string& path, rinex::ObservationExport& out, std
     return false;
   }
   std::string line;
-  double el[7][6] = {};
-  bool have[7] = {};
-  int prn = -1;
-  auto finish = [&]() {
-    bool complete = prn >= 0;
-    for (int i = 1; i <= 6; ++i) complete = complete && have[i];
-    if (!complete) return;
-    gnss::BroadcastEphemeris eph;
-    eph.prn = prn;
-    for (const gnss::ClockValue& value : gnss::kClockValues) {
-      int row = 0, column = 0;
-      if (std::sscanf(value.position, "El%d value %d", &row, &column) != 2 || row < 1 || row > 6 || column < 1 ||
-          column > 5)
-        continue;
-      value.set(eph, el[row][column]);
-    }
-    eph.iode = static_cast<std::int32_t>(el[3][1]);
-    eph.crs = el[3][2], eph.delta_n = el[3][3], eph.m0 = el[3][4];
-    eph.cuc = el[4][1], eph.e = el[4][2], eph.cus = el[4][3], eph.sqrt_a = el[4][4];
-    eph.toe = static_cast<std::int32_t>(el[5][1]);
-    eph.cic = el[5][2], eph.omega0 = el[5][3], eph.cis = el[5][4];
-    eph.i0 = el[6][1], eph.crc = el[6][2], eph.omega = el[6][3], eph.omega_dot = el[6][4], eph.idot = el[6][5];
-    out.Ephemeris(eph);
-    *any = true;
-  };
+  EphemerisRows rows;
   while (ReadLine(in, line)) {
-    std::string_view view = Trim(line);
-    if (view.rfind("GpsEph {", 0) == 0) {
-      prn = -1;
-      for (bool& h : have) h = false;
-      const std::size_t colon = view.find("Prn:");
-      if (colon != std::string_view::npos) {
-        const std::vector<double> n = Numbers(view.substr(colon + 4));
-        if (!n.empty()) prn = static_cast<int>(n[0]);
-      }
-    } else if (view.size() > 4 && view[0] == 'E' && view[1] == 'l' && view[3] == ':' && view[2] >= '1' &&
-               view[2] <= '6') {
-      const int row = view[2] - '0';
-      const std::vector<double> n = Numbers(view.substr(4));
-      for (std::size_t i = 0; i < n.size() && i < 5; ++i) el[row][i + 1] = n[i];
-      have[row] = !n.empty();
-    } else if (view == "}") {
-      finish();
-      prn = -1;
+    if (!TakeEphemerisLine(Trim(line), rows)) continue;
+    gnss::BroadcastEphemeris eph;
+    if (EphemerisOf(rows, eph)) {
+      out.Ephemeris(eph);
+      *any = true;
     }
+    rows.prn = -1;
   }
   const bool failed = std::ferror(in) != 0;
   std::fclose(in);

@@ -306,18 +306,30 @@ void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
     first_ticks_ = ticks;
     if (!StartObservationFile(epoch)) return;
   }
-
-  bool data_gap = false;
-  if (epochs_written_ > 0) {
-    const std::int64_t step = ticks - last_ticks_;
-    if (step > 0 && (interval_ticks_ == 0 || step < interval_ticks_)) interval_ticks_ = step;
-    // Epochs missing from the data: every satellite lost lock meanwhile.
-    data_gap = interval_ticks_ > 0 && step > interval_ticks_ + interval_ticks_ / 2;
-  }
+  const bool data_gap = TakeStep(ticks);
   const CivilTime time = CivilFromTicks(ticks);
+  FollowMotion(epoch.kinematic, time);
 
-  if (epoch.kinematic != kinematic_) {
-    kinematic_ = epoch.kinematic;
+  ++epoch_number_;
+  SatelliteRecord records[kEpochRecords];
+  std::uint8_t prns[kEpochRecords];
+  const int count = MakeRecords(epoch, data_gap, records, prns);
+  WriteRecords(EpochLine{time, 0, count, prns, true, epoch.clock_offset}, records);
+  last_ticks_ = ticks;
+  ++epochs_written_;
+  if (observation_file_.Failed()) CheckFile(observation_file_);
+}
+
+bool ObservationExport::TakeStep(std::int64_t ticks) {
+  if (epochs_written_ == 0) return false;
+  const std::int64_t step = ticks - last_ticks_;
+  if (step > 0 && (interval_ticks_ == 0 || step < interval_ticks_)) interval_ticks_ = step;
+  return interval_ticks_ > 0 && step > interval_ticks_ + interval_ticks_ / 2;
+}
+
+void ObservationExport::FollowMotion(bool kinematic, const CivilTime& time) {
+  if (kinematic != kinematic_) {
+    kinematic_ = kinematic;
     if (kinematic_) {
       WriteFlagLine(kStartMovingFlag, time);
     } else {
@@ -333,46 +345,52 @@ void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
       WriteOccupationRecords(kNewSiteFlag, time);
     }
   }
+}
 
-  ++epoch_number_;
-  SatelliteRecord records[kEpochRecords];
-  std::uint8_t prns[kEpochRecords];
+int ObservationExport::MakeRecords(const ExportEpoch& epoch, bool data_gap, SatelliteRecord* records,
+                                   std::uint8_t* prns) {
   int count = 0;
   for (int i = 0; i < epoch.count && count < kEpochRecords; ++i) {
     const ExportSatellite& s = epoch.satellites[i];
     if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
-    SatelliteRecord& r = records[count];
-    r = SatelliteRecord{};
-    r.prn = s.prn;
-    const Signal code = s.p_code ? Signal::kL1PCode : Signal::kL1CaCode;
-    const Signal phase = s.p_code ? Signal::kL1PPhase : Signal::kL1CaPhase;
-    std::int64_t& last = last_phase_epoch_[s.prn];
-    const bool lost = s.slip || (last != 0 && (last != epoch_number_ - 1 || data_gap));
-    auto put = [&](Signal signal, double value, bool is_phase) {
-      const auto index = static_cast<std::size_t>(signal);
-      if (layout_.column[index] < 0) {
-        ++unlisted_signals_;
-        return;
-      }
-      r.value[index] = value;
-      r.present[index] = true;
-      r.lli[index] = is_phase && lost ? 1 : 0;
-      ++signals_written_;
-    };
-    put(code, s.l1_code, false);
-    if (s.phase_valid) put(phase, s.l1_phase, true);
-    if (s.l2) {
-      put(Signal::kL2Code, s.l2_code, false);
-      if (s.phase_valid) put(Signal::kL2Phase, s.l2_phase, true);
-    }
-    if (s.phase_valid) last = epoch_number_;
+    records[count] = MakeRecord(s, data_gap);
     prns[count] = s.prn;
     ++count;
   }
+  return count;
+}
 
+SatelliteRecord ObservationExport::MakeRecord(const ExportSatellite& s, bool data_gap) {
+  SatelliteRecord r;
+  r.prn = s.prn;
+  std::int64_t& last = last_phase_epoch_[s.prn];
+  const bool lost = s.slip || (last != 0 && (last != epoch_number_ - 1 || data_gap));
+  Put(r, s.p_code ? Signal::kL1PCode : Signal::kL1CaCode, s.l1_code, false);
+  if (s.phase_valid) Put(r, s.p_code ? Signal::kL1PPhase : Signal::kL1CaPhase, s.l1_phase, lost);
+  if (s.l2) {
+    Put(r, Signal::kL2Code, s.l2_code, false);
+    if (s.phase_valid) Put(r, Signal::kL2Phase, s.l2_phase, lost);
+  }
+  if (s.phase_valid) last = epoch_number_;
+  return r;
+}
+
+void ObservationExport::Put(SatelliteRecord& record, Signal signal, double value, bool lost) {
+  const auto index = static_cast<std::size_t>(signal);
+  if (layout_.column[index] < 0) {
+    ++unlisted_signals_;
+    return;
+  }
+  record.value[index] = value;
+  record.present[index] = true;
+  record.lli[index] = lost ? 1 : 0;
+  ++signals_written_;
+}
+
+void ObservationExport::WriteRecords(const EpochLine& line, const SatelliteRecord* records) {
   text_.Clear();
-  FormatEpochLine(text_, version_, EpochLine{time, 0, count, prns, true, epoch.clock_offset});
-  for (int i = 0; i < count; ++i) {
+  FormatEpochLine(text_, version_, line);
+  for (int i = 0; i < line.count; ++i) {
     FormatSatelliteRecord(text_, version_, layout_, records[i]);
     if (text_.Size() > kTextFlush) {
       observation_file_.Write(text_.View());
@@ -380,9 +398,6 @@ void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
     }
   }
   observation_file_.Write(text_.View());
-  last_ticks_ = ticks;
-  ++epochs_written_;
-  if (observation_file_.Failed()) CheckFile(observation_file_);
 }
 
 bool ObservationExport::Finish(RinexOutputs* outputs) {
@@ -396,52 +411,9 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
     return false;
   }
   RinexOutputs result;
-  // The files are named after the station of the header.
-  const std::string station = StationName();
-  if (header_written_) {
-    FixedText<256> line;
-    if (interval_ticks_ > 0) {
-      IntervalRecord(line, static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond));
-      observation_file_.Patch(interval_position_, line.View());
-    }
-    line.Clear();
-    TimeOfObservationRecord(line, CivilFromTicks(last_ticks_), "TIME OF LAST OBS");
-    observation_file_.Patch(last_obs_position_, line.View());
-    observation_file_.Close();
-    CheckFile(observation_file_);
-    const double interval = static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond);
-    const double period =
-        static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval;
-    if (failure_.empty())
-      Place(observation_file_, FileKind::kObservation, first_time_, period, interval, result.observation_path);
-  }
-
-  if (failure_.empty() && !navigation_.Empty()) {
-    CivilTime start = first_time_;
-    if (!header_written_) {
-      const gnss::BroadcastEphemeris* eph = navigation_.First();
-      start = CivilFromGps(eph->week, static_cast<double>(eph->toc));
-    }
-    const double period =
-        header_written_
-            ? static_cast<double>(last_ticks_ - first_ticks_ + interval_ticks_) / static_cast<double>(kTicksPerSecond)
-            : 0.0;
-    OutputFile navigation_file;
-    if (OpenTemporary(navigation_file, ".nav", JoinPath(output_dir_, ShortName(station, start, FileKind::kNavigation)))) {
-      result.ephemerides = static_cast<std::int64_t>(
-          navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_}));
-      navigation_file.Close();
-      CheckFile(navigation_file);
-      if (failure_.empty()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);
-    }
-  }
-  if (failure_.empty() && own_set_ != nullptr) {
-    std::string error, reason;
-    if (!own_set_->Commit(error, reason)) {
-      reason_ = reason;
-      Fail(error + " (" + reason + ")");
-    }
-  }
+  if (header_written_) FinishObservationFile(result.observation_path);
+  if (failure_.empty() && !navigation_.Empty()) WriteNavigationFile(result);
+  if (failure_.empty() && own_set_ != nullptr) CommitOwnSet();
   if (!failure_.empty()) {
     Discard();
     return false;
@@ -450,6 +422,52 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
   result.signals = signals_written_;
   if (outputs != nullptr) *outputs = result;
   return true;
+}
+
+void ObservationExport::FinishObservationFile(std::string& final_path) {
+  FixedText<256> line;
+  if (interval_ticks_ > 0) {
+    IntervalRecord(line, static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond));
+    observation_file_.Patch(interval_position_, line.View());
+  }
+  line.Clear();
+  TimeOfObservationRecord(line, CivilFromTicks(last_ticks_), "TIME OF LAST OBS");
+  observation_file_.Patch(last_obs_position_, line.View());
+  observation_file_.Close();
+  CheckFile(observation_file_);
+  const double interval = static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond);
+  const double period =
+      static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval;
+  if (failure_.empty()) Place(observation_file_, FileKind::kObservation, first_time_, period, interval, final_path);
+}
+
+void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
+  // Without epochs the file starts at the first ephemeris' time of clock.
+  CivilTime start = first_time_;
+  if (!header_written_) {
+    const gnss::BroadcastEphemeris* eph = navigation_.First();
+    start = CivilFromGps(eph->week, static_cast<double>(eph->toc));
+  }
+  const double period =
+      header_written_
+          ? static_cast<double>(last_ticks_ - first_ticks_ + interval_ticks_) / static_cast<double>(kTicksPerSecond)
+          : 0.0;
+  OutputFile navigation_file;
+  if (!OpenTemporary(navigation_file, ".nav",
+                     JoinPath(output_dir_, ShortName(StationName(), start, FileKind::kNavigation))))
+    return;
+  result.ephemerides = static_cast<std::int64_t>(
+      navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_}));
+  navigation_file.Close();
+  CheckFile(navigation_file);
+  if (failure_.empty()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);
+}
+
+void ObservationExport::CommitOwnSet() {
+  std::string error, reason;
+  if (own_set_->Commit(error, reason)) return;
+  reason_ = reason;
+  Fail(error + " (" + reason + ")");
 }
 
 void ObservationExport::Discard() {

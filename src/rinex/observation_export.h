@@ -102,6 +102,21 @@ class ObservationExport {
   bool ResolveWeek(double first_seconds);
   void ReplayPending();
   void WriteEpoch(const ExportEpoch& epoch);
+  // Takes the step from the previous epoch into the interval; true when
+  // epochs are missing from the data (every satellite lost lock meanwhile).
+  bool TakeStep(std::int64_t ticks);
+  // A start of motion (flag 2), a new occupation (flag 3) or none, as the
+  // epoch's motion and the station entries since the last epoch say.
+  void FollowMotion(bool kinematic, const CivilTime& time);
+  // The records of the epoch's satellites (at most kEpochRecords); their count.
+  int MakeRecords(const ExportEpoch& epoch, bool data_gap, SatelliteRecord* records, std::uint8_t* prns);
+  // One satellite's values, its phases flagged when it lost lock since its
+  // last valid phase.
+  SatelliteRecord MakeRecord(const ExportSatellite& satellite, bool data_gap);
+  // A value into the record when the file lists its signal; counted either way.
+  void Put(SatelliteRecord& record, Signal signal, double value, bool lost);
+  // The epoch line and its records, put out in pieces of about kTextFlush bytes.
+  void WriteRecords(const EpochLine& line, const SatelliteRecord* records);
   void WriteEvent(double seconds_of_week);
   // Chooses the observation types, opens the file and writes its header
   // (and the start of motion of a kinematic first epoch).
@@ -114,6 +129,11 @@ class ObservationExport {
   std::string StationName() const;
   void WriteOccupationRecords(int flag, const CivilTime& time);
   std::string ProgramDate() const;
+  // Patches the interval and the time of the last epoch into the header,
+  // closes the file and names it.
+  void FinishObservationFile(std::string& final_path);
+  void WriteNavigationFile(RinexOutputs& result);
+  void CommitOwnSet();
   void CheckFile(const OutputFile& file);
   // Opens a new temporary of the set for a file whose name is known at the end.
   bool OpenTemporary(OutputFile& file, const char* kind, const std::string& shown);

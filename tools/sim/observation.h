@@ -21,6 +21,8 @@
 
 #include "constellation.h"
 #include "gnss/atmosphere.h"
+#include "gnss/geodesy.h"
+#include "gnss/orbit.h"
 #include "random.h"
 #include "receiver.h"
 
@@ -80,6 +82,10 @@ class Tracker {
     bool phase_valid = false;   // at the last epoch
   };
   void Slip(Lock& lock, SatelliteObservation& o);
+  void Track(Lock& lock, SatelliteObservation& o);
+  // The code, phase and Doppler of a satellite, from its signal's path.
+  void Measure(const gnss::BroadcastEphemeris& eph, const gnss::SignalPath& path, const gnss::LookAngles& look,
+               const ReceiverEpoch& epoch, const Lock& lock, SatelliteObservation& o);
 
   ObservationOptions options_;
   Random random_;

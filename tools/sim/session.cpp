@@ -46,6 +46,35 @@ void ApplyDamage(std::vector<std::uint8_t>& bytes, const Damage& damage, Random&
   bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(keep), bytes.end());
 }
 
+// The truth of an epoch and the slips put into its phases.
+void RecordTruth(ReceiverOutput& out, std::int64_t k, const ReceiverEpoch& epoch,
+                 const std::vector<SatelliteObservation>& observations, bool dual_frequency) {
+  out.truth.push_back({k, epoch.time, epoch.receiver_time, epoch.position, epoch.geodetic, epoch.clock_offset,
+                       static_cast<int>(observations.size())});
+  for (const SatelliteObservation& o : observations)
+    if (o.l1_jump != 0.0)
+      out.slips.push_back({k, epoch.receiver_time, o.prn, o.l1_jump, dual_frequency ? o.l2_jump : 0.0,
+                           (o.f1 & kCycleSlip) != 0});
+}
+
+// An event between epoch k and the next (0.37 s after a multiple of the
+// event interval, off the epoch grid), with a point entry when the receiver
+// moves. marker: the events so far.
+void WriteEvent(RawWriter& raw, const SimulationConfig& config, const ReceiverSpec& receiver,
+                const ReceiverEpoch& epoch, std::int64_t k, std::int64_t interval, std::uint16_t& marker) {
+  const double elapsed = static_cast<double>(k * interval) / 1000.0;
+  const double next = elapsed + static_cast<double>(interval) / 1000.0;
+  const double at = (std::floor((next - 0.37) / config.event_interval)) * config.event_interval + 0.37;
+  if (!(at > elapsed && at <= next && at > 1.0)) return;
+  ++marker;
+  raw.ExternalEvent(marker, Milliseconds(gnss::AddSeconds(epoch.receiver_time, at - elapsed)));
+  if (receiver.kinematic) {
+    char point[16];
+    std::snprintf(point, sizeof point, "PT%04u", static_cast<unsigned>(marker));
+    raw.PointEntry(point, "Kinematic point at an event");
+  }
+}
+
 ReceiverOutput SimulateReceiver(const SimulationConfig& config, const Constellation& constellation,
                                 std::size_t number) {
   const ReceiverSpec& receiver = config.receivers[number];
@@ -76,29 +105,8 @@ ReceiverOutput SimulateReceiver(const SimulationConfig& config, const Constellat
     }
     const std::vector<SatelliteObservation> observations = tracker.Observe(constellation, epoch);
     raw.Measurement(time_ms, epoch.clock_offset * 1e3, observations);
-    out.truth.push_back({k, epoch.time, epoch.receiver_time, epoch.position, epoch.geodetic, epoch.clock_offset,
-                         static_cast<int>(observations.size())});
-    for (const SatelliteObservation& o : observations)
-      if (o.l1_jump != 0.0)
-        out.slips.push_back({k, epoch.receiver_time, o.prn, o.l1_jump, config.observation.dual_frequency ? o.l2_jump : 0.0,
-                             (o.f1 & kCycleSlip) != 0});
-
-    // An event between this epoch and the next (0.37 s after a multiple of
-    // the event interval, off the epoch grid).
-    if (config.event_interval > 0.0) {
-      const double elapsed = static_cast<double>(k * interval) / 1000.0;
-      const double next = elapsed + static_cast<double>(interval) / 1000.0;
-      const double at = (std::floor((next - 0.37) / config.event_interval)) * config.event_interval + 0.37;
-      if (at > elapsed && at <= next && at > 1.0) {
-        ++marker;
-        raw.ExternalEvent(marker, Milliseconds(gnss::AddSeconds(epoch.receiver_time, at - elapsed)));
-        if (receiver.kinematic) {
-          char point[16];
-          std::snprintf(point, sizeof point, "PT%04u", static_cast<unsigned>(marker));
-          raw.PointEntry(point, "Kinematic point at an event");
-        }
-      }
-    }
+    RecordTruth(out, k, epoch, observations, config.observation.dual_frequency);
+    if (config.event_interval > 0.0) WriteEvent(raw, config, receiver, epoch, k, interval, marker);
   }
   out.raw = std::move(raw.Bytes());
   ApplyDamage(out.raw, config.damage, damage_random);
