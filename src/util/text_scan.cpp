@@ -40,23 +40,23 @@ std::size_t ParseInt(std::string_view text, std::int32_t& value) {
 
 namespace {
 
-std::string_view SkipSpace(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
-  return text.substr(i);
+// The first position from pos on that is not white space.
+std::size_t SkipSpaces(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && IsSpace(text[pos])) ++pos;
+  return pos;
 }
 
 }  // namespace
 
 std::int32_t LeadingInt(std::string_view text) {
   std::int32_t value = 0;
-  if (ParseInt(SkipSpace(text), value) == 0) return 0;
+  if (ParseInt(text.substr(SkipSpaces(text, 0)), value) == 0) return 0;
   return value;
 }
 
 double LeadingReal(std::string_view text) {
   double value = 0.0;
-  if (ParseReal(SkipSpace(text), value) == 0) return 0.0;
+  if (ParseReal(text.substr(SkipSpaces(text, 0)), value) == 0) return 0.0;
   return value;
 }
 
@@ -137,6 +137,210 @@ const char* ReadScanSet(const char* f, bool (&members)[256]) {
   return *f == ']' ? f + 1 : nullptr;
 }
 
+// One conversion directive of the format, "%*12ld" or "%[a-z]", as read.
+struct Directive {
+  bool suppress = false;  // '*': converted, not stored
+  std::size_t width = 0;  // 0: no width
+  bool long_modifier = false;
+  Conversion conversion = Conversion::kInt;
+  int base = 10;
+  const bool* set_members = nullptr;  // of a kSet: whether each byte value is in the set
+};
+
+constexpr bool IsText(Conversion conversion) {
+  return conversion == Conversion::kString || conversion == Conversion::kChar || conversion == Conversion::kSet;
+}
+
+// The conversion letter at f (and a set's members, into set): the
+// position after it, nullptr for a letter that is not supported.
+const char* ReadConversion(const char* f, Directive& d, bool (&set)[256]) {
+  switch (*f) {
+    case 'd':
+      d.conversion = Conversion::kInt;
+      break;
+    case 'i':
+      d.conversion = Conversion::kSigned;
+      d.base = 0;
+      break;
+    case 'u':
+      d.conversion = Conversion::kUnsigned;
+      break;
+    case 'x':
+    case 'X':
+      d.conversion = Conversion::kUnsigned;
+      d.base = 16;
+      break;
+    case 'o':
+      d.conversion = Conversion::kUnsigned;
+      d.base = 8;
+      break;
+    case 'e':
+    case 'f':
+    case 'g':
+    case 'E':
+    case 'G':
+      d.conversion = d.long_modifier ? Conversion::kDouble : Conversion::kFloat;
+      break;
+    case 's':
+      d.conversion = Conversion::kString;
+      break;
+    case 'c':
+      d.conversion = Conversion::kChar;
+      break;
+    case '[':
+      d.conversion = Conversion::kSet;
+      d.set_members = set;
+      return ReadScanSet(f + 1, set);
+    default:
+      return nullptr;
+  }
+  return f + 1;
+}
+
+// A directive from just after its '%': the position after it, nullptr
+// for one that is not supported.
+const char* ReadDirective(const char* f, Directive& d, bool (&set)[256]) {
+  d.suppress = *f == '*';
+  if (d.suppress) ++f;
+  while (IsDigit(*f)) {
+    if (d.width < 100000) d.width = d.width * 10 + static_cast<std::size_t>(*f - '0');
+    ++f;
+  }
+  d.long_modifier = *f == 'l';
+  if (d.long_modifier) ++f;
+  f = ReadConversion(f, d, set);
+  if (f == nullptr) return nullptr;
+  if (IsText(d.conversion) && d.long_modifier) return nullptr;  // wide characters are not supported
+  return f;
+}
+
+// Matches the format's next piece that converts nothing: a run of white
+// space (any white space of the text, or none), "%%" (white space, then a
+// '%'), or a character the text must have there. Moves f and pos past it;
+// false when the text does not match.
+bool MatchLiteral(std::string_view text, std::size_t& pos, const char*& f) {
+  if (IsSpace(*f)) {
+    while (IsSpace(*f)) ++f;
+    pos = SkipSpaces(text, pos);
+    return true;
+  }
+  if (*f == '%') {
+    ++f;
+    pos = SkipSpaces(text, pos);
+  }
+  if (pos >= text.size() || text[pos] != *f) return false;
+  ++pos;
+  ++f;
+  return true;
+}
+
+// What a conversion took from the field: the characters used (0 when none
+// convert) and whether its destination was of the right kind.
+struct Scanned {
+  std::size_t used = 0;
+  bool stored = true;
+};
+
+// The conversions, one per kind of letter: each reads the start of the
+// field and stores the value into target, when there is one (none for a
+// suppressed directive).
+
+// %d
+Scanned ScanDecimal(std::string_view field, const ScanTarget* target) {
+  std::int32_t value = 0;
+  Scanned scanned{ParseInt(field, value)};
+  if (scanned.used > 0 && target != nullptr) scanned.stored = Store(*target, value);
+  return scanned;
+}
+
+// As strtol with a 32-bit long: saturates.
+bool StoreSigned(const ScanTarget& target, bool negative, std::uint64_t magnitude) {
+  const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
+  const std::int64_t bounded =
+      magnitude > static_cast<std::uint64_t>(limit) ? limit : static_cast<std::int64_t>(magnitude);
+  return Store(target, static_cast<std::int32_t>(negative ? -bounded : bounded));
+}
+
+// As strtoul with a 32-bit long: a negative value wraps, a value beyond
+// the range saturates.
+bool StoreUnsigned(const ScanTarget& target, bool negative, std::uint64_t magnitude) {
+  std::uint32_t value = magnitude > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(magnitude);
+  if (negative && magnitude <= 0xFFFFFFFFull) value = 0u - value;
+  return Store(target, value);
+}
+
+// %i %u %x %o
+Scanned ScanBased(std::string_view field, const Directive& d, const ScanTarget* target) {
+  bool negative = false;
+  std::uint64_t magnitude = 0;
+  Scanned scanned{ParseMagnitude(field, d.base, negative, magnitude)};
+  if (scanned.used == 0 || target == nullptr) return scanned;
+  scanned.stored = d.conversion == Conversion::kSigned ? StoreSigned(*target, negative, magnitude)
+                                                       : StoreUnsigned(*target, negative, magnitude);
+  return scanned;
+}
+
+// %e %f %g, of a float or with 'l' of a double
+Scanned ScanReal(std::string_view field, const Directive& d, const ScanTarget* target) {
+  double value = 0.0;
+  Scanned scanned{ParseReal(field, value)};
+  if (scanned.used == 0 || target == nullptr) return scanned;
+  scanned.stored = d.conversion == Conversion::kFloat ? Store(*target, static_cast<float>(value))
+                                                      : Store(*target, value);
+  return scanned;
+}
+
+// %s: the characters up to white space.
+std::size_t WordLength(std::string_view field) {
+  std::size_t length = 0;
+  while (length < field.size() && !IsSpace(field[length])) ++length;
+  return length;
+}
+
+// %[: the characters of the set.
+std::size_t SetLength(std::string_view field, const bool* members) {
+  std::size_t length = 0;
+  while (length < field.size() && members[static_cast<unsigned char>(field[length])]) ++length;
+  return length;
+}
+
+// %s %[
+Scanned ScanText(std::string_view field, const Directive& d, const ScanTarget* target) {
+  const std::size_t used =
+      d.conversion == Conversion::kString ? WordLength(field) : SetLength(field, d.set_members);
+  if (used == 0 || target == nullptr) return {used};
+  auto* destination = std::get_if<std::span<char>>(&target->Get());
+  if (destination == nullptr) return {used, false};
+  CopyCut(field.substr(0, used), *destination);
+  return {used};
+}
+
+// %c: one character, white space included
+Scanned ScanChar(std::string_view field, const ScanTarget* target) {
+  Scanned scanned{1};
+  if (target != nullptr) scanned.stored = Store(*target, field[0]);
+  return scanned;
+}
+
+Scanned Convert(std::string_view field, const Directive& d, const ScanTarget* target) {
+  switch (d.conversion) {
+    case Conversion::kInt:
+      return ScanDecimal(field, target);
+    case Conversion::kSigned:
+    case Conversion::kUnsigned:
+      return ScanBased(field, d, target);
+    case Conversion::kFloat:
+    case Conversion::kDouble:
+      return ScanReal(field, d, target);
+    case Conversion::kString:
+    case Conversion::kSet:
+      return ScanText(field, d, target);
+    case Conversion::kChar:
+      return ScanChar(field, target);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::int32_t ScanFormatted(std::string_view text, const char* format,
@@ -146,162 +350,28 @@ std::int32_t ScanFormatted(std::string_view text, const char* format,
   std::size_t pos = 0;
   const char* f = format;
   while (*f != '\0') {
-    if (IsSpace(*f)) {
-      while (IsSpace(*f)) ++f;
-      while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    if (*f != '%' || f[1] == '%') {
+      if (!MatchLiteral(text, pos, f)) return assigned;
       continue;
     }
-    if (*f != '%') {
-      if (pos >= text.size() || text[pos] != *f) return assigned;
-      ++pos;
-      ++f;
-      continue;
-    }
-    ++f;
-    if (*f == '%') {
-      while (pos < text.size() && IsSpace(text[pos])) ++pos;
-      if (pos >= text.size() || text[pos] != '%') return assigned;
-      ++pos;
-      ++f;
-      continue;
-    }
-    const bool suppress = *f == '*';
-    if (suppress) ++f;
-    std::size_t width = 0;
-    while (IsDigit(*f)) {
-      if (width < 100000) width = width * 10 + static_cast<std::size_t>(*f - '0');
-      ++f;
-    }
-    bool long_modifier = false;
-    if (*f == 'l') {
-      long_modifier = true;
-      ++f;
-    }
-    Conversion conversion;
-    int base = 10;
+    Directive d;
     bool set_members[256];
-    switch (*f) {
-      case 'd':
-        conversion = Conversion::kInt;
-        break;
-      case 'i':
-        conversion = Conversion::kSigned;
-        base = 0;
-        break;
-      case 'u':
-        conversion = Conversion::kUnsigned;
-        break;
-      case 'x':
-      case 'X':
-        conversion = Conversion::kUnsigned;
-        base = 16;
-        break;
-      case 'o':
-        conversion = Conversion::kUnsigned;
-        base = 8;
-        break;
-      case 'e':
-      case 'f':
-      case 'g':
-      case 'E':
-      case 'G':
-        conversion = long_modifier ? Conversion::kDouble : Conversion::kFloat;
-        break;
-      case 's':
-        conversion = Conversion::kString;
-        break;
-      case 'c':
-        conversion = Conversion::kChar;
-        break;
-      case '[': {
-        conversion = Conversion::kSet;
-        const char* after = ReadScanSet(f + 1, set_members);
-        if (after == nullptr) return assigned;
-        f = after - 1;
-        break;
-      }
-      default:
-        return assigned;
-    }
-    ++f;
-    const bool is_text = conversion == Conversion::kString || conversion == Conversion::kChar ||
-                         conversion == Conversion::kSet;
-    if (is_text && long_modifier) return assigned;  // wide characters are not supported
+    f = ReadDirective(f + 1, d, set_members);
+    if (f == nullptr) return assigned;
     const ScanTarget* target = nullptr;
-    if (!suppress) {
+    if (!d.suppress) {
       if (next_target >= targets.size()) return assigned;
       target = &targets[next_target++];
     }
-
-    if (conversion != Conversion::kChar && conversion != Conversion::kSet) {
-      while (pos < text.size() && IsSpace(text[pos])) ++pos;
-    }
+    // %c and %[ take white space too; the others skip it first.
+    if (d.conversion != Conversion::kChar && d.conversion != Conversion::kSet) pos = SkipSpaces(text, pos);
     if (pos >= text.size()) return assigned;
     std::string_view field = text.substr(pos);
-    if (width > 0 && width < field.size()) field = field.substr(0, width);
-
-    std::size_t used = 0;
-    bool stored = true;
-    switch (conversion) {
-      case Conversion::kInt: {
-        std::int32_t value = 0;
-        used = ParseInt(field, value);
-        if (used > 0 && target != nullptr) stored = Store(*target, value);
-        break;
-      }
-      case Conversion::kSigned:
-      case Conversion::kUnsigned: {
-        bool negative = false;
-        std::uint64_t magnitude = 0;
-        used = ParseMagnitude(field, base, negative, magnitude);
-        if (used == 0 || target == nullptr) break;
-        if (conversion == Conversion::kSigned) {
-          // Saturates as strtol with a 32-bit long does.
-          const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
-          const std::int64_t bounded =
-              magnitude > static_cast<std::uint64_t>(limit) ? limit : static_cast<std::int64_t>(magnitude);
-          stored = Store(*target, static_cast<std::int32_t>(negative ? -bounded : bounded));
-        } else {
-          // strtoul with a 32-bit long: a negative value wraps, a value
-          // beyond the range saturates.
-          std::uint32_t value =
-              magnitude > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(magnitude);
-          if (negative && magnitude <= 0xFFFFFFFFull) value = 0u - value;
-          stored = Store(*target, value);
-        }
-        break;
-      }
-      case Conversion::kFloat:
-      case Conversion::kDouble: {
-        double value = 0.0;
-        used = ParseReal(field, value);
-        if (used == 0 || target == nullptr) break;
-        stored = conversion == Conversion::kFloat ? Store(*target, static_cast<float>(value))
-                                                  : Store(*target, value);
-        break;
-      }
-      case Conversion::kString:
-      case Conversion::kSet: {
-        while (used < field.size() &&
-               (conversion == Conversion::kString ? !IsSpace(field[used])
-                                                  : set_members[static_cast<unsigned char>(field[used])])) {
-          ++used;
-        }
-        if (used == 0 || target == nullptr) break;
-        auto* destination = std::get_if<std::span<char>>(&target->Get());
-        if (destination == nullptr) return assigned;
-        CopyCut(field.substr(0, used), *destination);
-        break;
-      }
-      case Conversion::kChar: {
-        used = 1;
-        if (target != nullptr) stored = Store(*target, field[0]);
-        break;
-      }
-    }
-    if (used == 0 || !stored) return assigned;
-    pos += used;
-    if (!suppress) ++assigned;
+    if (d.width > 0 && d.width < field.size()) field = field.substr(0, d.width);
+    const Scanned scanned = Convert(field, d, target);
+    if (scanned.used == 0 || !scanned.stored) return assigned;
+    pos += scanned.used;
+    if (!d.suppress) ++assigned;
   }
   return assigned;
 }
