@@ -23,6 +23,81 @@ constexpr std::int32_t kMaxBlockEntries = 32;
 
 constexpr bool IsFieldSeparator(char c) { return c == ' ' || c == ',' || c == '\t'; }
 
+// The conversions of ReadLineFieldsInto besides %S.
+enum class FieldKind { kInt, kFloat, kDouble, kString, kChar };
+
+// The conversion whose letter is at f: the position of its last
+// character, nullptr for an unknown one. "%l" before a '%' or the format's
+// end reads as "%ld" and leaves that '%' to be read next.
+const char* ReadFieldKind(const char* f, FieldKind& kind) {
+  switch (*f) {
+    case 'c':
+      kind = FieldKind::kChar;
+      return f;
+    case 'd':
+      kind = FieldKind::kInt;
+      return f;
+    case 'e':
+    case 'f':
+      kind = FieldKind::kFloat;
+      return f;
+    case 's':
+      kind = FieldKind::kString;
+      return f;
+    case 'l':
+      if (f[1] == 'd' || f[1] == 'e' || f[1] == 'f') {
+        kind = f[1] == 'd' ? FieldKind::kInt : FieldKind::kDouble;
+        return f + 1;
+      }
+      if (f[1] == '%' || f[1] == '\0') {
+        kind = FieldKind::kInt;
+        return f;
+      }
+      return nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+// The next field of the line from pos on, the separators before it
+// skipped and the one after it consumed with it; empty when the line ends
+// first.
+std::string_view NextField(std::string_view line, std::size_t& pos) {
+  while (pos < line.size() && IsFieldSeparator(line[pos])) ++pos;
+  const std::size_t start = pos;
+  while (pos < line.size() && !IsFieldSeparator(line[pos])) ++pos;
+  const std::string_view field = line.substr(start, pos - start);
+  if (pos < line.size()) ++pos;
+  return field;
+}
+
+enum class FieldStored { kStored, kEndOfFields, kWrongDestination };
+
+// Stores a field by its kind; an integer field that starts with '.' is
+// not stored and ends the reading.
+FieldStored StoreField(std::string_view field, FieldKind kind, const ScanTarget& target) {
+  bool stored = false;
+  switch (kind) {
+    case FieldKind::kChar:
+      stored = detail::StoreValue(target, field[0]);
+      break;
+    case FieldKind::kInt:
+      if (field[0] == '.') return FieldStored::kEndOfFields;
+      stored = detail::StoreValue(target, detail::LeadingInt(field));
+      break;
+    case FieldKind::kFloat:
+      stored = detail::StoreValue(target, static_cast<float>(detail::LeadingReal(field)));
+      break;
+    case FieldKind::kDouble:
+      stored = detail::StoreValue(target, detail::LeadingReal(field));
+      break;
+    case FieldKind::kString:
+      stored = detail::StoreText(target, field);
+      break;
+  }
+  return stored ? FieldStored::kStored : FieldStored::kWrongDestination;
+}
+
 // An fgets of at most limit - 1 characters that also tells whether the
 // stream ended while the line was read.
 bool ReadBlockLine(std::FILE* stream, char* line, int limit, bool& at_end) {
@@ -112,107 +187,28 @@ std::int32_t ReadTextLine(std::FILE* stream, char* line) {
 
 std::int32_t ReadLineFieldsInto(std::FILE* stream, const char* format,
                                 std::span<const ScanTarget> destinations) {
-  char line[kLineLimit + 1];
-  const std::int32_t length = ReadTextLine(stream, line);
-  if (length < 0) return -1;
-  const std::size_t line_end = std::strlen(line);
+  char buffer[kLineLimit + 1];
+  if (ReadTextLine(stream, buffer) < 0) return -1;
+  const std::string_view line(buffer, std::strlen(buffer));
   std::int32_t count = 0;
   std::size_t next_destination = 0;
   std::size_t pos = 0;
   for (const char* f = format; *f != '\0'; ++f) {
     if (*f != '%') continue;
-    if (pos >= line_end) return count;
+    if (pos >= line.size()) return count;
     const ScanTarget* target =
         next_destination < destinations.size() ? &destinations[next_destination] : nullptr;
     ++next_destination;
-    const char letter = f[1];
-    if (letter == 'S') {
-      auto* text = target != nullptr ? std::get_if<std::span<char>>(&target->Get()) : nullptr;
-      if (text == nullptr) return -1;
-      detail::CopyCut(std::string_view(line + pos, line_end - pos), *text);
-      return count + 1;
-    }
-    while (pos < line_end && IsFieldSeparator(line[pos])) ++pos;
-    if (pos >= line_end) return count;
-    const std::size_t start = pos;
-    while (pos < line_end && !IsFieldSeparator(line[pos])) ++pos;
-    const std::string_view field(line + start, pos - start);
-    // The field's terminator is consumed with it; at the line's end the
-    // field is the last one taken.
-    if (pos < line_end) {
-      line[pos] = '\0';
-      ++pos;
-    }
-
-    // The conversion letter; "%l" before '%' or the end reads as "%ld" and
-    // leaves that '%' to be read next.
-    enum class Kind { kInt, kFloat, kDouble, kString, kChar } kind;
-    ++f;
-    switch (*f) {
-      case 'c':
-        kind = Kind::kChar;
-        break;
-      case 'd':
-        kind = Kind::kInt;
-        break;
-      case 'e':
-      case 'f':
-        kind = Kind::kFloat;
-        break;
-      case 's':
-        kind = Kind::kString;
-        break;
-      case 'l':
-        if (f[1] == 'd') {
-          kind = Kind::kInt;
-          ++f;
-        } else if (f[1] == 'e' || f[1] == 'f') {
-          kind = Kind::kDouble;
-          ++f;
-        } else if (f[1] == '%' || f[1] == '\0') {
-          kind = Kind::kInt;
-        } else {
-          return -1;
-        }
-        break;
-      default:
-        return -1;
-    }
-    if (target == nullptr) return -1;
-    const ScanTarget::Target& destination = target->Get();
-    switch (kind) {
-      case Kind::kChar: {
-        auto* out = std::get_if<char*>(&destination);
-        if (out == nullptr) return -1;
-        **out = field[0];
-        break;
-      }
-      case Kind::kInt: {
-        if (field[0] == '.') return count;
-        auto* out = std::get_if<std::int32_t*>(&destination);
-        if (out == nullptr) return -1;
-        **out = detail::LeadingInt(field);
-        break;
-      }
-      case Kind::kFloat: {
-        auto* out = std::get_if<float*>(&destination);
-        if (out == nullptr) return -1;
-        **out = static_cast<float>(detail::LeadingReal(field));
-        break;
-      }
-      case Kind::kDouble: {
-        auto* out = std::get_if<double*>(&destination);
-        if (out == nullptr) return -1;
-        **out = detail::LeadingReal(field);
-        break;
-      }
-      case Kind::kString: {
-        auto* out = std::get_if<std::span<char>>(&destination);
-        if (out == nullptr) return -1;
-        detail::CopyCut(field, *out);
-        break;
-      }
-    }
+    // %S takes the rest of the line.
+    if (f[1] == 'S') return target != nullptr && detail::StoreText(*target, line.substr(pos)) ? count + 1 : -1;
+    const std::string_view field = NextField(line, pos);
+    if (field.empty()) return count;
+    FieldKind kind;
+    f = ReadFieldKind(f + 1, kind);
+    if (f == nullptr || target == nullptr) return -1;
+    const FieldStored stored = StoreField(field, kind, *target);
+    if (stored == FieldStored::kEndOfFields) return count;
+    if (stored == FieldStored::kWrongDestination) return -1;
     ++count;
   }
   return count;

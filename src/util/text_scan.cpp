@@ -107,14 +107,6 @@ std::size_t ParseMagnitude(std::string_view text, int base, bool& negative, std:
   return i == digits_start ? 0 : i;
 }
 
-template <class Value>
-bool Store(const ScanTarget& target, Value value) {
-  auto* destination = std::get_if<Value*>(&target.Get());
-  if (destination == nullptr) return false;
-  **destination = value;
-  return true;
-}
-
 // The set of a "%[...]" directive; f is just after the '['. nullptr when
 // the directive has no closing ']', else the position after it.
 const char* ReadScanSet(const char* f, bool (&members)[256]) {
@@ -249,7 +241,7 @@ struct Scanned {
 Scanned ScanDecimal(std::string_view field, const ScanTarget* target) {
   std::int32_t value = 0;
   Scanned scanned{ParseInt(field, value)};
-  if (scanned.used > 0 && target != nullptr) scanned.stored = Store(*target, value);
+  if (scanned.used > 0 && target != nullptr) scanned.stored = StoreValue(*target, value);
   return scanned;
 }
 
@@ -258,7 +250,7 @@ bool StoreSigned(const ScanTarget& target, bool negative, std::uint64_t magnitud
   const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
   const std::int64_t bounded =
       magnitude > static_cast<std::uint64_t>(limit) ? limit : static_cast<std::int64_t>(magnitude);
-  return Store(target, static_cast<std::int32_t>(negative ? -bounded : bounded));
+  return StoreValue(target, static_cast<std::int32_t>(negative ? -bounded : bounded));
 }
 
 // As strtoul with a 32-bit long: a negative value wraps, a value beyond
@@ -266,7 +258,7 @@ bool StoreSigned(const ScanTarget& target, bool negative, std::uint64_t magnitud
 bool StoreUnsigned(const ScanTarget& target, bool negative, std::uint64_t magnitude) {
   std::uint32_t value = magnitude > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(magnitude);
   if (negative && magnitude <= 0xFFFFFFFFull) value = 0u - value;
-  return Store(target, value);
+  return StoreValue(target, value);
 }
 
 // %i %u %x %o
@@ -285,8 +277,8 @@ Scanned ScanReal(std::string_view field, const Directive& d, const ScanTarget* t
   double value = 0.0;
   Scanned scanned{ParseReal(field, value)};
   if (scanned.used == 0 || target == nullptr) return scanned;
-  scanned.stored = d.conversion == Conversion::kFloat ? Store(*target, static_cast<float>(value))
-                                                      : Store(*target, value);
+  scanned.stored = d.conversion == Conversion::kFloat ? StoreValue(*target, static_cast<float>(value))
+                                                      : StoreValue(*target, value);
   return scanned;
 }
 
@@ -309,16 +301,13 @@ Scanned ScanText(std::string_view field, const Directive& d, const ScanTarget* t
   const std::size_t used =
       d.conversion == Conversion::kString ? WordLength(field) : SetLength(field, d.set_members);
   if (used == 0 || target == nullptr) return {used};
-  auto* destination = std::get_if<std::span<char>>(&target->Get());
-  if (destination == nullptr) return {used, false};
-  CopyCut(field.substr(0, used), *destination);
-  return {used};
+  return {used, StoreText(*target, field.substr(0, used))};
 }
 
 // %c: one character, white space included
 Scanned ScanChar(std::string_view field, const ScanTarget* target) {
   Scanned scanned{1};
-  if (target != nullptr) scanned.stored = Store(*target, field[0]);
+  if (target != nullptr) scanned.stored = StoreValue(*target, field[0]);
   return scanned;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <variant>
 
 #include "base/text.h"
 #include "morvelin/util.h"
@@ -41,5 +42,23 @@ std::int32_t ScanFormatted(std::string_view text, const char* format,
 // Copies text into out, cut to out's size, NUL-terminated (nothing when out
 // is empty).
 void CopyCut(std::string_view text, std::span<char> out);
+
+// Stores value into target when target is of its type; false when not.
+template <class Value>
+bool StoreValue(const ScanTarget& target, Value value) {
+  auto* destination = std::get_if<Value*>(&target.Get());
+  if (destination == nullptr) return false;
+  **destination = value;
+  return true;
+}
+
+// Copies text into target, cut as CopyCut does, when target is a text;
+// false when not.
+inline bool StoreText(const ScanTarget& target, std::string_view text) {
+  auto* destination = std::get_if<std::span<char>>(&target.Get());
+  if (destination == nullptr) return false;
+  CopyCut(text, *destination);
+  return true;
+}
 
 }  // namespace morvelin::detail
