@@ -22,9 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string CliPath() {
-  return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "morvelin").string();
-}
 
 using Outcome = CommandOutcome;
 

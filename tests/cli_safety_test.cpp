@@ -23,9 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string CliPath() {
-  return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "morvelin").string();
-}
 std::string Sample() { return std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat"; }
 
 // Every file under folder (names relative to it) with its bytes; folders as "/".

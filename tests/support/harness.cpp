@@ -162,6 +162,11 @@ CommandOutcome RunCommand(const std::string& command_line) {
   const int status = pclose(pipe);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
+
+std::string CliPath() {
+  namespace fs = std::filesystem;
+  return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "morvelin").string();
+}
 #endif
 
 int EpochsIn(const std::string& path) {

@@ -77,6 +77,8 @@ struct CommandOutcome {
   std::string output;
 };
 CommandOutcome RunCommand(const std::string& command_line);
+// The built `morvelin` command (beside the test executables' folder).
+std::string CliPath();
 #endif
 
 // Epochs in a measurement file read back whole, or -1 when it is damaged.
