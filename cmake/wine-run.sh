@@ -67,4 +67,11 @@ trap 'exit 143' TERM
 trap 'exit 130' INT
 status=0
 wine "$@" >"$log" 2>&1 || status=$?
+# A Wine server that stops just as the program connects (it lingers only a
+# few seconds after the last program) leaves the program unrun, with a
+# "wine client error": it is started once more.
+if [ "$status" -ne 0 ] && grep -q "^wine client error" "$log"; then
+  status=0
+  wine "$@" >"$log" 2>&1 || status=$?
+fi
 exit "$status"
