@@ -11,12 +11,6 @@ namespace {
 // Days from 0000-03-01 to the GPS epoch, 1980-01-06.
 constexpr std::int64_t kGpsEpochFromEra = 723125;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-  std::int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
 }  // namespace
 
 GpsTime AddSeconds(GpsTime t, double seconds) {

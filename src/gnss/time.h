@@ -13,6 +13,14 @@ struct GpsTime {
 
 // t + seconds, normalised into its week.
 GpsTime AddSeconds(GpsTime t, double seconds);
+
+// a / b rounded towards minus infinity (b != 0): the day of a time before
+// an epoch, the era of a year before the calendar's origin.
+inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  std::int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
 // a - b in seconds.
 double SecondsBetween(GpsTime a, GpsTime b);
 // A time difference in seconds of week brought into [-302400, 302400]: the

@@ -11,12 +11,6 @@ namespace {
 
 constexpr std::int64_t kDaysPerWeek = 7;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-  std::int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
 }  // namespace
 
 std::int64_t GpsTicks(std::int32_t week, double seconds_of_week) {
@@ -30,7 +24,7 @@ std::int64_t GpsTicks(std::int32_t week, double seconds_of_week) {
 }
 
 CivilTime CivilFromTicks(std::int64_t ticks) {
-  const std::int64_t days = FloorDiv(ticks, kTicksPerDay);
+  const std::int64_t days = gnss::FloorDiv(ticks, kTicksPerDay);
   std::int64_t rest = ticks - days * kTicksPerDay;
   const gnss::CalendarDate date = gnss::DateOfGpsDay(days);
   CivilTime t;
