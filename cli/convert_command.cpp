@@ -66,6 +66,7 @@ struct Job {
   std::unique_ptr<OutputSet> outputs;  // every file the job writes
   std::string refusal;  // set when the CLI refuses the file before converting
   std::string refusal_reason;
+  std::string output_base;  // the host files' path without extension, once planned
 };
 
 // What one conversion printed, kept until its file is done when files run
@@ -198,12 +199,7 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
     reason = job.refusal_reason;
   } else {
     ExtraSinks extra;
-    std::string outputs[4];
-    std::string unplanned;  // the conversion itself says why
-    if (PlanOutputPaths(job.request, outputs, unplanned)) {
-      const std::string base = outputs[0].substr(0, outputs[0].size() - 4);
-      if (!MakeExtraSinks(settings.extra, base, *job.outputs, extra, failure)) code = kExitFailed;
-    }
+    if (!MakeExtraSinks(settings.extra, job.output_base, *job.outputs, extra, failure)) code = kExitFailed;
     if (code == kExitDone) {
       for (auto& sink : extra.sinks) job.request.sinks.push_back(sink.get());
       job.request.observer = &report;
@@ -364,8 +360,8 @@ std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
     std::string outputs[4];
     if (job.refusal.empty() && PlanOutputPaths(request, outputs, job.refusal)) {
       std::vector<std::string> planned(std::begin(outputs), std::end(outputs));
-      const std::string base = outputs[0].substr(0, outputs[0].size() - 4);
-      for (const std::string& extra : PlannedExtraOutputs(settings.extra, base)) planned.push_back(extra);
+      job.output_base = outputs[0].substr(0, outputs[0].size() - 4);
+      for (const std::string& extra : PlannedExtraOutputs(settings.extra, job.output_base)) planned.push_back(extra);
       for (const std::string& output : planned)
         if (!job.outputs->Plan(output, job.refusal, job.refusal_reason)) break;
     }

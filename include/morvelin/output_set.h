@@ -34,8 +34,8 @@ class OutputBatch {
   // Claims path for owner (a label of the run, for messages). False, with
   // the texts set, when the path is an input or claimed by another owner.
   bool Claim(const std::string& path, const std::string& owner, std::string& error, std::string& reason);
-  // True when path is an input or claimed by someone else than owner.
-  bool Taken(const std::string& path, const std::string& owner);
+  // True when path is an input or claimed already.
+  bool Taken(const std::string& path);
 
  private:
   struct Entry {

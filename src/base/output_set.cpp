@@ -188,8 +188,7 @@ bool OutputBatch::Claim(const std::string& path, const std::string& owner, std::
   return true;
 }
 
-bool OutputBatch::Taken(const std::string& path, const std::string& owner) {
-  (void)owner;
+bool OutputBatch::Taken(const std::string& path) {
   std::string key, reason;
   if (!Key(path, key, reason)) return true;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -296,7 +295,7 @@ bool OutputSet::Bind(const std::string& temporary, const std::string& final_path
   return true;
 }
 
-bool OutputSet::Taken(const std::string& final_path) { return batch_->Taken(final_path, owner_); }
+bool OutputSet::Taken(const std::string& final_path) { return batch_->Taken(final_path); }
 
 bool OutputSet::Commit(std::string& error, std::string& reason) {
   // A second name of each earlier output first, so that a rename that
