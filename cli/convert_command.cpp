@@ -199,7 +199,10 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
     reason = job.refusal_reason;
   } else {
     ExtraSinks extra;
-    if (!MakeExtraSinks(settings.extra, job.output_base, *job.outputs, extra, failure)) code = kExitFailed;
+    if (const Status made = MakeExtraSinks(settings.extra, job.output_base, *job.outputs, extra); !made.Ok()) {
+      code = kExitFailed;
+      failure = made.Message();
+    }
     if (code == kExitDone) {
       for (auto& sink : extra.sinks) job.request.sinks.push_back(sink.get());
       job.request.observer = &report;
@@ -212,8 +215,10 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
         reason = outcome.reason;
         if (!reason.empty() && outcome.failed_output >= 0)
           reason = outcome.outputs[outcome.failed_output] + ": " + reason;
-      } else if (!FinishExtraSinks(settings.extra, extra, failure, reason)) {
+      } else if (const Status finished = FinishExtraSinks(settings.extra, extra); !finished.Ok()) {
         code = kExitFailed;
+        failure = finished.Message();
+        reason = finished.Reason();
       } else if (outcome.stopped) {
         code = kExitStopped;
       } else if (warnings = DamageReasons(outcome); !warnings.empty()) {
@@ -224,7 +229,13 @@ int RunJob(Job& job, const Settings& settings, FileReport& report) {
         }
       }
     }
-    if (code != kExitFailed && !job.outputs->Commit(failure, reason)) code = kExitFailed;
+    if (code != kExitFailed) {
+      if (const Status committed = job.outputs->Commit(); !committed.Ok()) {
+        code = kExitFailed;
+        failure = committed.Message();
+        reason = committed.Reason();
+      }
+    }
     if (code == kExitFailed) {
       job.outputs->Discard();
     } else {
@@ -362,8 +373,13 @@ std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
       std::vector<std::string> planned(std::begin(outputs), std::end(outputs));
       job.output_base = outputs[0].substr(0, outputs[0].size() - 4);
       for (const std::string& extra : PlannedExtraOutputs(settings.extra, job.output_base)) planned.push_back(extra);
-      for (const std::string& output : planned)
-        if (!job.outputs->Plan(output, job.refusal, job.refusal_reason)) break;
+      for (const std::string& output : planned) {
+        if (const Status plan = job.outputs->Plan(output); !plan.Ok()) {
+          job.refusal = plan.Message();
+          job.refusal_reason = plan.Reason();
+          break;
+        }
+      }
     }
     jobs.push_back(std::move(job));
   }

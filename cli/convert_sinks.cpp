@@ -11,27 +11,23 @@ std::vector<std::string> PlannedExtraOutputs(const ExtraSinkOptions& options, co
   return QcOutputPaths(options.qc, output_base);
 }
 
-bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, OutputSet& set,
-                    ExtraSinks& sinks, std::string& error) {
+Status MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, OutputSet& set,
+                      ExtraSinks& sinks) {
   sinks.output_base = output_base;
   sinks.set = &set;
-  if (auto rinex = MakeRinexSinkFor(options.rinex, output_base, error, &sinks.rinex, &set)) {
-    sinks.sinks.push_back(std::move(rinex));
-  } else if (!error.empty()) {
-    return false;
-  }
-  if (auto qc = MakeQcSinkFor(options.qc, output_base, error)) {
+  Result<std::unique_ptr<ConversionSink>> rinex = MakeRinexSinkFor(options.rinex, output_base, &sinks.rinex, &set);
+  if (!rinex.Ok()) return rinex.Status();
+  if (*rinex) sinks.sinks.push_back(std::move(*rinex));
+  if (auto qc = MakeQcSinkFor(options.qc)) {
     sinks.qc = qc.get();
     sinks.sinks.push_back(std::move(qc));
-  } else if (!error.empty()) {
-    return false;
   }
-  return true;
+  return {};
 }
 
-bool FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks, std::string& error,
-                      std::string& reason) {
-  return sinks.qc == nullptr || WriteQcOutputs(sinks.qc, options.qc, sinks.output_base, *sinks.set, error, reason);
+Status FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks) {
+  if (sinks.qc == nullptr) return {};
+  return WriteQcOutputs(sinks.qc, options.qc, sinks.output_base, *sinks.set);
 }
 
 std::vector<std::string> ExtraOutputPaths(const ExtraSinkOptions& options, const ExtraSinks& sinks) {

@@ -37,15 +37,13 @@ void AddExtraSinkOptions(CLI::App& convert, ExtraSinkOptions& options);
 std::vector<std::string> PlannedExtraOutputs(const ExtraSinkOptions& options, const std::string& output_base);
 
 // The sinks asked for, writing beside output_base (the host files' path
-// without extension) through set. False, with error set, when one cannot
-// be made.
-bool MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, OutputSet& set,
-                    ExtraSinks& sinks, std::string& error);
+// without extension) through set. Refused when one cannot be made.
+Status MakeExtraSinks(const ExtraSinkOptions& options, const std::string& output_base, OutputSet& set,
+                      ExtraSinks& sinks);
 
 // After the conversion: what the sinks still have to write (reports), under
-// the set's temporaries. False with the texts set when something failed.
-bool FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks, std::string& error,
-                      std::string& reason);
+// the set's temporaries.
+Status FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks);
 
 // The files the further outputs wrote (after FinishExtraSinks).
 std::vector<std::string> ExtraOutputPaths(const ExtraSinkOptions& options, const ExtraSinks& sinks);

@@ -97,11 +97,12 @@ int Run(const QcArguments& args) {
           break;
         }
     }
-    std::string error;
-    if (!BuildQcReportFromFiles(args.input, epp, options, report, error)) {
-      std::cerr << "morvelin qc: " << error << "\n";
+    Result<QcReport> built = BuildQcReportFromFiles(args.input, epp, options);
+    if (!built.Ok()) {
+      std::cerr << "morvelin qc: " << built.Message() << "\n";
       return kExitFailed;
     }
+    report = std::move(*built);
   } else {
     if (!args.epp.empty()) {
       std::cerr << "morvelin qc: --epp goes with a measurement file (.gpb); a raw data file has its ephemerides\n";
@@ -132,9 +133,8 @@ int Run(const QcArguments& args) {
   }
   std::cout << (args.json ? QcReportJson(report) : QcReportText(report));
   if (!args.svg.empty()) {
-    std::string error;
-    if (!WriteTextFile(args.svg, QcReportSvg(report), error)) {
-      std::cerr << "morvelin qc: " << error << "\n";
+    if (const Status written = WriteTextFile(args.svg, QcReportSvg(report)); !written.Ok()) {
+      std::cerr << "morvelin qc: " << written.Message() << "\n";
       return kExitFailed;
     }
   }

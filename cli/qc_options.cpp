@@ -19,46 +19,31 @@ void AddQcOptions(CLI::App& convert, QcCliOptions& options) {
       ->check(CLI::Range(0.0, 89.0));
 }
 
-std::unique_ptr<ConversionSink> MakeQcSinkFor(const QcCliOptions& options, const std::string& output_base,
-                                              std::string& error) {
-  (void)output_base;
-  error.clear();
+std::unique_ptr<ConversionSink> MakeQcSinkFor(const QcCliOptions& options) {
   if (!options.report && !options.json) return nullptr;
   QcOptions qc;
   qc.elevation_mask = options.elevation_mask;
   return MakeQcSink(qc);
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::string& error, std::string& reason,
-                   const std::string& shown) {
-  const std::string& name = shown.empty() ? path : shown;
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) {
-    error = "Error: Unable to create " + name;
-    reason = std::strerror(errno != 0 ? errno : EACCES);
-    return false;
+Status WriteSetFile(OutputSet& set, const std::string& path, const std::string& text) {
+  if (Status claimed = set.Claim(path); !claimed.Ok()) return claimed;
+  Result<std::unique_ptr<OutputTarget>> file = set.Open(set.WritePath(path), true);
+  if (!file.Ok()) return Status::Failed("Error: Unable to create " + path, file.Reason());
+  const bool written = (*file)->Write(text.data(), text.size());
+  if (!(*file)->Close() || !written) {
+    const int error = (*file)->Error();
+    return Status::Failed("Error: Unable to write to " + path, std::strerror(error != 0 ? error : EIO));
   }
-  errno = 0;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  int saved = errno;
-  if (std::fclose(file) != 0 && saved == 0) saved = errno != 0 ? errno : EIO;
-  if (!written || saved != 0) {
-    error = "Error: Unable to write to " + name;
-    reason = std::strerror(saved != 0 ? saved : EIO);
-    return false;
-  }
-  return true;
+  return {};
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
+Status WriteTextFile(const std::string& path, const std::string& text) {
   OutputSet set(path);
-  std::string reason;
-  if (set.Claim(path, error, reason) && WriteTextFile(set.WritePath(path), text, error, reason, path) &&
-      set.Commit(error, reason))
-    return true;
-  error = path + ": " + reason;
-  return false;
+  Status status = WriteSetFile(set, path, text);
+  if (status.Ok()) status = set.Commit();
+  if (status.Ok()) return status;
+  return Status::Failed(path + ": " + status.Reason(), status.Reason());
 }
 
 std::vector<std::string> QcOutputPaths(const QcCliOptions& options, const std::string& output_base) {
@@ -68,18 +53,17 @@ std::vector<std::string> QcOutputPaths(const QcCliOptions& options, const std::s
   return paths;
 }
 
-bool WriteQcOutputs(ConversionSink* sink, const QcCliOptions& options, const std::string& output_base,
-                    OutputSet& set, std::string& error, std::string& reason) {
+Status WriteQcOutputs(ConversionSink* sink, const QcCliOptions& options, const std::string& output_base,
+                      OutputSet& set) {
   auto* qc = dynamic_cast<QcSink*>(sink);
-  if (qc == nullptr) return true;
+  if (qc == nullptr) return {};
   const QcReport report = qc->Report();
   const std::vector<std::string> paths = QcOutputPaths(options, output_base);
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string text = i == 0 ? QcReportText(report) : i == 1 ? QcReportSvg(report) : QcReportJson(report);
-    if (!set.Claim(paths[i], error, reason) || !WriteTextFile(set.WritePath(paths[i]), text, error, reason, paths[i]))
-      return false;
+    if (Status written = WriteSetFile(set, paths[i], text); !written.Ok()) return written;
   }
-  return true;
+  return {};
 }
 
 }  // namespace morvelin::cli

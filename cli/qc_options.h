@@ -23,11 +23,8 @@ struct QcCliOptions {
 // Adds --qc, --qc-json and --qc-mask to the convert command.
 void AddQcOptions(CLI::App& convert, QcCliOptions& options);
 
-// The sink to attach to the conversion whose host files go to output_base
-// (their path without extension), or null when no report is asked for.
-// error is left empty (kept for a sink that could fail to start).
-std::unique_ptr<ConversionSink> MakeQcSinkFor(const QcCliOptions& options, const std::string& output_base,
-                                              std::string& error);
+// The sink to attach to a conversion, or null when no report is asked for.
+std::unique_ptr<ConversionSink> MakeQcSinkFor(const QcCliOptions& options);
 
 // The files of the report asked for: OUTPUT_BASE.qc.txt, .qc.svg and, with
 // --qc-json, .qc.json; none without --qc.
@@ -35,18 +32,17 @@ std::vector<std::string> QcOutputPaths(const QcCliOptions& options, const std::s
 
 // Writes the report of a finished conversion into its files, under the
 // temporaries of set. sink: what MakeQcSinkFor gave (null: nothing to
-// write). False with the texts set when a file cannot be written.
-bool WriteQcOutputs(ConversionSink* sink, const QcCliOptions& options, const std::string& output_base,
-                    OutputSet& set, std::string& error, std::string& reason);
+// write). Refused, naming the file, when one cannot be written.
+Status WriteQcOutputs(ConversionSink* sink, const QcCliOptions& options, const std::string& output_base,
+                      OutputSet& set);
 
 // Puts a file of text at path whole or not at all (through a temporary
-// beside it, renamed into place); false with "PATH: reason" in error, path
+// beside it, renamed into place); refused with "PATH: reason", path
 // unchanged.
-bool WriteTextFile(const std::string& path, const std::string& text, std::string& error);
+Status WriteTextFile(const std::string& path, const std::string& text);
 
-// Writes text to path (created or replaced); false with error naming shown
-// (path when empty) and the system's reason.
-bool WriteTextFile(const std::string& path, const std::string& text, std::string& error, std::string& reason,
-                   const std::string& shown = std::string());
+// Claims path in set and writes text to its temporary; refused naming the
+// file, with the system's reason.
+Status WriteSetFile(OutputSet& set, const std::string& path, const std::string& text);
 
 }  // namespace morvelin::cli

@@ -24,10 +24,9 @@ int RunRinex(const Settings& settings) {
   if (const std::size_t dot = base.rfind('.');
       dot != std::string::npos && base.find_first_of("/\\", dot) == std::string::npos)
     base.resize(dot);
-  RinexOptions options;
-  std::string error;
-  if (!ToRinexOptions(settings.rinex, base, options, error)) {
-    std::cerr << error << '\n';
+  const Result<RinexOptions> options = ToRinexOptions(settings.rinex, base);
+  if (!options.Ok()) {
+    std::cerr << options.Message() << '\n';
     return kExitUsage;
   }
   const std::string directory = settings.directory.empty() ? DirectoryOf(base) : settings.directory;
@@ -41,9 +40,9 @@ int RunRinex(const Settings& settings) {
     }
   }
   RinexOutputs outputs;
-  const int result = WriteRinexFromGpb(settings.gpb, settings.epp, options, directory, &outputs, error);
-  if (result != 0) {
-    std::cerr << error << '\n';
+  if (const Status written = WriteRinexFromGpb(settings.gpb, settings.epp, *options, directory, &outputs);
+      !written.Ok()) {
+    std::cerr << written.Message() << '\n';
     return kExitFailed;
   }
   if (!outputs.observation_path.empty())

@@ -71,47 +71,39 @@ std::string DirectoryOf(const std::string& path) {
   return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
-bool ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base, RinexOptions& options,
-                    std::string& error) {
+Result<RinexOptions> ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base) {
+  RinexOptions options;
   const std::string version = cli.version.empty() ? "3.04" : cli.version;
-  if (!ParseRinexVersion(version, &options.version)) {
-    error = "Error: RINEX version must be 3.04 or 2.11, not " + version;
-    return false;
-  }
-  if (cli.long_names && options.version != RinexVersion::k304) {
-    error = "Error: long file names exist for RINEX 3 only";
-    return false;
-  }
+  if (!ParseRinexVersion(version, &options.version))
+    return Status::Failed("Error: RINEX version must be 3.04 or 2.11, not " + version);
+  if (cli.long_names && options.version != RinexVersion::k304)
+    return Status::Failed("Error: long file names exist for RINEX 3 only");
   options.long_names = cli.long_names;
   // The command line has checked these already; a caller that fills cli
   // itself gets the same refusals.
-  if (cli.week < -1 || cli.week > kLastGpsWeek) {
-    error = "Error: --week must be 0 to " + std::to_string(kLastGpsWeek) + ", not " + std::to_string(cli.week);
-    return false;
-  }
+  if (cli.week < -1 || cli.week > kLastGpsWeek)
+    return Status::Failed("Error: --week must be 0 to " + std::to_string(kLastGpsWeek) + ", not " +
+                          std::to_string(cli.week));
   if (cli.week >= 0) options.week = cli.week;
   if (!cli.date.empty()) {
     RinexDate date;
-    if (!ParseFirstEpochDate(cli.date, date)) {
-      error = "Error: --date must be a day YYYY-MM-DD from 1980-01-06 to 2099-12-31, not " + cli.date;
-      return false;
-    }
+    if (!ParseFirstEpochDate(cli.date, date))
+      return Status::Failed("Error: --date must be a day YYYY-MM-DD from 1980-01-06 to 2099-12-31, not " + cli.date);
     options.date = date;
   }
   options.program = "morvelin " MORVELIN_VERSION;
   const std::size_t slash = output_base.find_last_of("/\\");
   options.fallback_name = slash == std::string::npos ? output_base : output_base.substr(slash + 1);
-  return true;
+  return options;
 }
 
-std::unique_ptr<morvelin::ConversionSink> MakeRinexSinkFor(const RinexCliOptions& cli, const std::string& output_base,
-                                                           std::string& error, RinexOutputs* outputs,
-                                                           OutputSet* set) {
-  error.clear();
-  if (cli.version.empty()) return nullptr;
-  RinexOptions options;
-  if (!ToRinexOptions(cli, output_base, options, error)) return nullptr;
-  return MakeRinexSink(options, DirectoryOf(output_base), outputs, error, set);
+Result<std::unique_ptr<morvelin::ConversionSink>> MakeRinexSinkFor(const RinexCliOptions& cli,
+                                                                   const std::string& output_base,
+                                                                   RinexOutputs* outputs, OutputSet* set) {
+  if (cli.version.empty()) return std::unique_ptr<morvelin::ConversionSink>();
+  const Result<RinexOptions> options = ToRinexOptions(cli, output_base);
+  if (!options.Ok()) return options.Status();
+  return MakeRinexSink(*options, DirectoryOf(output_base), outputs, set);
 }
 
 }  // namespace morvelin::cli

@@ -44,22 +44,20 @@ void AddLongNamesOption(CLI::App& command, bool& long_names, const std::string& 
 // Adds the options to a command (convert, or any that writes RINEX).
 void AddRinexOptions(CLI::App& command, RinexCliOptions& options);
 
-// The library's options from the command line's; false with error set when
-// a value is not valid. output_base: the path without extension where the
-// host files go (its folder receives the RINEX files, its name is the
-// fallback station name).
-bool ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base, RinexOptions& options,
-                    std::string& error);
+// The library's options from the command line's; refused when a value is
+// not valid. output_base: the path without extension where the host files
+// go (its folder receives the RINEX files, its name is the fallback station
+// name).
+Result<RinexOptions> ToRinexOptions(const RinexCliOptions& cli, const std::string& output_base);
 
 // The RINEX sink for one conversion whose host files go to output_base
-// (path without extension). Null when RINEX was not asked for (error empty)
-// or on an error (error set). outputs, when given, receives the paths
-// written once the conversion has finished. set: where the files are
-// named and put into place (see MakeRinexSink).
-std::unique_ptr<morvelin::ConversionSink> MakeRinexSinkFor(const RinexCliOptions& options,
-                                                           const std::string& output_base, std::string& error,
-                                                           RinexOutputs* outputs = nullptr,
-                                                           OutputSet* set = nullptr);
+// (path without extension); null when RINEX was not asked for. outputs,
+// when given, receives the paths written once the conversion has finished.
+// set: where the files are named and put into place (see MakeRinexSink).
+Result<std::unique_ptr<morvelin::ConversionSink>> MakeRinexSinkFor(const RinexCliOptions& options,
+                                                                   const std::string& output_base,
+                                                                   RinexOutputs* outputs = nullptr,
+                                                                   OutputSet* set = nullptr);
 
 // The folder part of a path ("" for none).
 std::string DirectoryOf(const std::string& path);

@@ -1,12 +1,10 @@
 // Any bytes as a raw data file, converted in memory by the re-entrant
 // converter with every sink attached: the host's four files, RINEX, the
-// quality report and a counting sink. The conversion must end, read nothing
-// outside its buffers, close every file it opened, write only into its
-// folder, and report counts that agree with what the sinks received and
-// with the files on disk. It fails only as the RINEX sink may (no GPS week
-// to be found in the data).
-#include <dirent.h>
-
+// quality report and a counting sink, every output kept in memory. The
+// conversion must end, read nothing outside its buffers, open no file,
+// name its files only in its folder, and report counts that agree with
+// what the sinks received and with the files written. It fails only as
+// the RINEX sink may (no GPS week to be found in the data).
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -20,8 +18,6 @@
 
 namespace {
 
-using morvelin::fuzz::ReadFile;
-using morvelin::fuzz::ScratchFile;
 
 class CountingSink final : public morvelin::ConversionSink {
  public:
@@ -50,9 +46,9 @@ class CountingSink final : public morvelin::ConversionSink {
     if (event.counted) ++events;
   }
   void OnEnd(const morvelin::RunSummary&) override { ++ends; }
-  bool Finish() override {
+  morvelin::Status Finish() override {
     ++finishes;
-    return true;
+    return {};
   }
 
   std::int32_t epochs = 0, ephemerides = 0, station_lines = 0, events = 0, ends = 0, finishes = 0;
@@ -80,31 +76,30 @@ std::size_t CountOf(const std::string& text, const std::string& what) {
   return count;
 }
 
-int FilesIn(const std::string& dir) {
-  DIR* listing = opendir(dir.c_str());
-  if (listing == nullptr) return -1;
-  int files = 0;
-  while (const dirent* entry = readdir(listing)) files += entry->d_name[0] != '.';
-  closedir(listing);
-  return files;
+// A file the run wrote, or empty.
+std::string FileOf(const morvelin::MemoryOutputs& memory, const std::string& path) {
+  const std::string* bytes = memory.Find(path);
+  return bytes != nullptr ? *bytes : std::string();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string base = ScratchFile("SITE3450");
   const int descriptors = morvelin::fuzz::OpenDescriptors();
 
   // The input's length picks the options, so every byte stays raw data.
   std::atomic<std::int32_t> abort{0};
   StoppingObserver observer(abort, size % 13 == 5 ? 1 + (size % 7) : 0);
   CountingSink counter;
+  morvelin::MemoryOutputs memory;
+  morvelin::OutputSet set("SITE3450", nullptr, &memory);
   morvelin::ConversionRequest request;
   request.input_path = "SITE3450.dat";
   request.host_name = "SITE3450.dat";
   request.read_from_memory = true;
   request.input_bytes = std::span<const std::uint8_t>(data, size);
-  request.output_base = base;
+  request.output_base = "SITE3450";
+  request.output_set = &set;
   request.kinematic = (size & 1) != 0;
   request.sinks.push_back(&counter);
   morvelin::RinexOptions rinex_options;
@@ -112,10 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   rinex_options.long_names = (size & 4) != 0;
   rinex_options.creation_time = "20240101 000000 UTC";
   morvelin::RinexOutputs rinex_outputs;
-  std::string rinex_error;
-  std::unique_ptr<morvelin::ConversionSink> rinex =
-      morvelin::MakeRinexSink(rinex_options, morvelin::fuzz::ScratchDir(), &rinex_outputs, rinex_error);
-  MORVELIN_FUZZ_CHECK(rinex != nullptr);
+  auto made = morvelin::MakeRinexSink(rinex_options, "", &rinex_outputs, &set);
+  MORVELIN_FUZZ_CHECK(made.Ok());
+  std::unique_ptr<morvelin::ConversionSink> rinex = std::move(*made);
   request.sinks.push_back(rinex.get());
   std::unique_ptr<morvelin::QcSink> quality = morvelin::MakeQcSink(morvelin::QcOptions{});
   MORVELIN_FUZZ_CHECK(quality != nullptr);
@@ -126,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const morvelin::ConversionOutcome outcome = morvelin::Convert(request);
 
   const bool done = outcome.result == morvelin::ConversionResult::kDone;
-  MORVELIN_FUZZ_CHECK(done || (!rinex->Failure().empty() && outcome.failure == rinex->Failure()));
+  MORVELIN_FUZZ_CHECK(done || (!rinex->Failure().Ok() && outcome.failure == rinex->Failure().Message()));
   MORVELIN_FUZZ_CHECK(!done || outcome.stopped == (abort.load() != 0));
   // A sink may fail as late as when it is finished, after the end of the run.
   MORVELIN_FUZZ_CHECK(counter.ends == (done ? 1 : counter.ends) && counter.ends <= 1 && counter.finishes == 1);
@@ -136,15 +130,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MORVELIN_FUZZ_CHECK(outcome.counts.events == counter.events);
   MORVELIN_FUZZ_CHECK(morvelin::fuzz::OpenDescriptors() == descriptors);
 
+  // Everything written is put into place, even by a run that failed: its
+  // files must still hold what was counted.
+  MORVELIN_FUZZ_CHECK(set.Commit().Ok());
   // RINEX files are named from the data: they must land in the folder.
+  std::size_t files = 4;
   for (const std::string* path : {&rinex_outputs.observation_path, &rinex_outputs.navigation_path}) {
     if (path->empty()) continue;
-    const std::string& dir = morvelin::fuzz::ScratchDir();
-    MORVELIN_FUZZ_CHECK(path->compare(0, dir.size() + 1, dir + "/") == 0);
-    MORVELIN_FUZZ_CHECK(path->find('/', dir.size() + 1) == std::string::npos);
-    std::remove(path->c_str());
+    MORVELIN_FUZZ_CHECK(path->find_first_of("/\\") == std::string::npos);
+    MORVELIN_FUZZ_CHECK(memory.Find(*path) != nullptr);
+    ++files;
   }
-  MORVELIN_FUZZ_CHECK(FilesIn(morvelin::fuzz::ScratchDir()) == 4);  // the host's four, nothing astray
+  MORVELIN_FUZZ_CHECK(memory.Files().size() == files);  // nothing astray
   if (done) {
     const morvelin::QcReport report = quality->Report();
     MORVELIN_FUZZ_CHECK(!morvelin::QcReportText(report).empty());
@@ -154,14 +151,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The files hold what was counted: every epoch and observation record in
   // the .gpb, one block per ephemeris, every station line whole.
-  const std::string gpb = ReadFile(base + ".gpb");
+  const std::string gpb = FileOf(memory, "SITE3450.gpb");
   MORVELIN_FUZZ_CHECK(static_cast<std::int64_t>(gpb.size()) ==
                       202 + 68 * static_cast<std::int64_t>(counter.epochs) + 44 * counter.observations);
-  const std::string epp = ReadFile(base + ".epp");
+  const std::string epp = FileOf(memory, "SITE3450.epp");
   MORVELIN_FUZZ_CHECK(CountOf(epp, "GpsEph") == static_cast<std::size_t>(counter.ephemerides));
-  const std::string sta = ReadFile(base + ".sta");
+  const std::string sta = FileOf(memory, "SITE3450.sta");
   MORVELIN_FUZZ_CHECK(static_cast<std::int64_t>(sta.size()) == counter.station_bytes);
-  const std::string sum = ReadFile(base + ".sum");
+  const std::string sum = FileOf(memory, "SITE3450.sum");
   MORVELIN_FUZZ_CHECK(!done || !sum.empty());
   return 0;
 }

@@ -107,10 +107,14 @@ TEST(Converter, ParallelConversionsEqualSequentialOnes) {
 TEST(Converter, EverySinkIsFinishedOnceWhenOneFailsAtTheEnd) {
   struct Counting : ConversionSink {
     explicit Counting(bool fail) : fail_(fail) {}
-    bool Finish() override { return ++finishes, !fail_; }
-    std::string_view Failure() const override { return fail_ && finishes > 0 ? "Error: cannot finish" : ""; }
+    Status Finish() override {
+      if (++finishes > 0 && fail_) failure_ = Status::Failed("Error: cannot finish");
+      return failure_;
+    }
+    const Status& Failure() const override { return failure_; }
     int finishes = 0;
     bool fail_;
+    Status failure_;
   };
   Counting first(false), failing(true), last(false);
   const Bytes bytes = Session().Get();

@@ -20,8 +20,8 @@ TEST(OutputSet, ClaimsRefusedBeforeAnythingIsWritten) {
   OutputBatch batch;
   batch.AddInput(dir.File("IN.dat"));
   OutputSet first("first", &batch), second("second", &batch);
-  std::string error, reason;
-  ASSERT_TRUE(first.Plan(dir.File("A.gpb"), error, reason)) << error;
+  const Status planned = first.Plan(dir.File("A.gpb"));
+  ASSERT_TRUE(planned.Ok()) << planned.Message();
   const struct {
     std::string path;
     std::string reason_part;
@@ -32,8 +32,9 @@ TEST(OutputSet, ClaimsRefusedBeforeAnythingIsWritten) {
       {dir.File("missing/B.gpb"), ""},  // no such folder
   };
   for (const auto& c : refused) {
-    EXPECT_FALSE(second.Claim(c.path, error, reason)) << c.path;
-    EXPECT_NE(reason.find(c.reason_part), std::string::npos) << reason;
+    const Status claimed = second.Claim(c.path);
+    EXPECT_FALSE(claimed.Ok()) << c.path;
+    EXPECT_NE(claimed.Reason().find(c.reason_part), std::string::npos) << claimed.Reason();
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2) << "nothing written";
 }
@@ -43,13 +44,14 @@ TEST(OutputSet, CommitPutsEveryFileInPlaceAndDiscardNone) {
   WriteBytes(dir.File("A.gpb"), Bytes{'o', 'l', 'd'});
   for (const bool commit : {false, true}) {
     OutputSet set("run");
-    std::string error, reason;
     for (const char* name : {"A.gpb", "A.epp"}) {
-      ASSERT_TRUE(set.Claim(dir.File(name), error, reason)) << error << " " << reason;
+      const Status claimed = set.Claim(dir.File(name));
+      ASSERT_TRUE(claimed.Ok()) << claimed.Message() << " " << claimed.Reason();
       WriteBytes(set.WritePath(dir.File(name)), Bytes{'n', 'e', 'w'});
     }
     if (commit) {
-      ASSERT_TRUE(set.Commit(error, reason)) << error << " " << reason;
+      const Status committed = set.Commit();
+      ASSERT_TRUE(committed.Ok()) << committed.Message() << " " << committed.Reason();
     } else {
       set.Discard();
     }

@@ -56,10 +56,9 @@ QcReport ReportOf(const LockCase& c, const std::string& path) {
     EXPECT_EQ(WriteMeasurementEpoch(file, &epoch, first), 0);
   }
   CloseMeasurementFile(file);
-  QcReport report;
-  std::string error;
-  EXPECT_TRUE(BuildQcReportFromFiles(path, "", QcOptions{}, report, error)) << error;
-  return report;
+  Result<QcReport> report = BuildQcReportFromFiles(path, "", QcOptions{});
+  EXPECT_TRUE(report.Ok()) << report.Message();
+  return report.Ok() ? *report : QcReport{};
 }
 
 TEST(QcMeasurementFile, FlaggedSlipsAreKnownByTheirLockTimes) {
@@ -85,21 +84,26 @@ TEST(QcMeasurementFile, FlaggedSlipsAreKnownByTheirLockTimes) {
 
 TEST(QcMeasurementFile, ReportsWhatCannotBeRead) {
   test::TempDir dir;
-  QcReport report;
-  std::string error;
-  EXPECT_FALSE(BuildQcReportFromFiles(dir.File("NONE0010.gpb"), "", QcOptions{}, report, error));
-  EXPECT_NE(error.find("NONE0010.gpb"), std::string::npos) << error;
   const std::string gpb = dir.File("GOOD0010.gpb");
   CloseMeasurementFile(CreateMeasurementFile(gpb.c_str(), 3, 1.0f, 0, 12));
-  EXPECT_FALSE(BuildQcReportFromFiles(gpb, dir.File("NONE0010.epp"), QcOptions{}, report, error));
-  EXPECT_NE(error.find("NONE0010.epp"), std::string::npos) << error;
   test::WriteBytes(dir.File("BAD00010.epp"), test::Bytes{'G', 'p', 's', 'E', 'p', 'h', ' ', '{', ' ', 'P', 'r', 'n',
                                                          ':', ' ', '3', '\n', '}', '\n'});
-  EXPECT_FALSE(BuildQcReportFromFiles(gpb, dir.File("BAD00010.epp"), QcOptions{}, report, error));
-  EXPECT_NE(error.find("ephemeris block 1 cannot be read"), std::string::npos) << error;
-  EXPECT_TRUE(BuildQcReportFromFiles(gpb, "", QcOptions{}, report, error)) << "an empty file is a report";
-  EXPECT_EQ(report.session.epochs, 0);
-  EXPECT_EQ(report.session.verdict, QcVerdict::kPoor);
+  const struct {
+    std::string gpb, epp, text;
+  } refused[] = {
+      {dir.File("NONE0010.gpb"), "", "NONE0010.gpb"},
+      {gpb, dir.File("NONE0010.epp"), "NONE0010.epp"},
+      {gpb, dir.File("BAD00010.epp"), "ephemeris block 1 cannot be read"},
+  };
+  for (const auto& c : refused) {
+    const Result<QcReport> report = BuildQcReportFromFiles(c.gpb, c.epp, QcOptions{});
+    EXPECT_FALSE(report.Ok());
+    EXPECT_NE(report.Message().find(c.text), std::string::npos) << report.Message();
+  }
+  const Result<QcReport> report = BuildQcReportFromFiles(gpb, "", QcOptions{});
+  ASSERT_TRUE(report.Ok()) << "an empty file is a report";
+  EXPECT_EQ(report->session.epochs, 0);
+  EXPECT_EQ(report->session.verdict, QcVerdict::kPoor);
 }
 
 TEST(QcEphemerisFile, ReadsTheBlocksAsTheFileHoldsThem) {
@@ -116,9 +120,9 @@ TEST(QcEphemerisFile, ReadsTheBlocksAsTheFileHoldsThem) {
   test::TempDir dir;
   const std::string path = dir.File("EPHE0010.epp");
   test::WriteBytes(path, test::Bytes(text.begin(), text.end()));
-  std::vector<gnss::BroadcastEphemeris> got;
-  std::string error;
-  ASSERT_TRUE(ReadEphemerisFile(path, got, error)) << error;
+  const Result<std::vector<gnss::BroadcastEphemeris>> read = ReadEphemerisFile(path);
+  ASSERT_TRUE(read.Ok()) << read.Message();
+  const std::vector<gnss::BroadcastEphemeris>& got = *read;
   ASSERT_EQ(got.size(), 1u);
   const gnss::BroadcastEphemeris& e = got[0];
   EXPECT_EQ(e.prn, 17);

@@ -201,11 +201,10 @@ TEST(SimQcFiles, MeasurementFileGivesTheRawFilesReport) {
     const std::string path = dir.File("SIMQ3450.dat");
     test::WriteBytes(path, sim.raw);
     ASSERT_EQ(test::ConvertAsHost(path).result, 0);
-    QcReport from_files;
-    std::string error;
-    ASSERT_TRUE(BuildQcReportFromFiles(test::WithExtension(path, ".gpb"), test::WithExtension(path, ".epp"),
-                                       QcOptions{}, from_files, error))
-        << error;
+    const Result<QcReport> built = BuildQcReportFromFiles(test::WithExtension(path, ".gpb"),
+                                                          test::WithExtension(path, ".epp"), QcOptions{});
+    ASSERT_TRUE(built.Ok()) << built.Message();
+    const QcReport& from_files = *built;
     from_raw.report.session.events = 0;
     from_raw.report.session.station.clear();
     EXPECT_EQ(QcReportText(from_files), QcReportText(from_raw.report));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/output_target.h"
 #include "formats/summary_file.h"
 #include "formats/text_file.h"
 #include "morvelin/gpb.h"
@@ -39,16 +40,15 @@ class SummaryBlock : public ::testing::Test {
   void SetUp() override { summary_.session = &session_; }
 
   std::string Write(const char* path) {
-    const std::string file = dir_.File("block.sum");
+    std::string bytes;
     TextFile sum;
-    EXPECT_TRUE(sum.Open(file.c_str()));
+    sum.Open(OpenMemoryTarget(bytes), "block.sum");
     summary_.day_text = SummaryDayText(path);
     WriteSummaryBlock(sum, summary_);
     EXPECT_TRUE(sum.Close());
-    return ReadText(file);
+    return bytes;
   }
 
-  TempDir dir_;
   SessionInfo session_;
   RunSummary summary_;
 };

@@ -21,22 +21,23 @@ std::string_view StoredName(const GpbHeader& header);
 // path of any length. The reader takes at most 143 characters and names the
 // file by that path in its messages; a longer path is opened within its
 // folder, the handle then naming the file by its name there, as a handle
-// opened from that folder would. Null with the reason in the library's
-// message buffer (a path whose folder cannot be entered gets the reader's
-// own refusal of its length).
-MeasurementFile* OpenListedFile(const std::string& path);
+// opened from that folder would. On failure the reader's text (a path
+// whose folder cannot be entered gets the reader's own refusal of its
+// length).
+Result<MeasurementFile*> OpenListedFile(const std::string& path);
 
 struct Closer {
   void operator()(MeasurementFile* file) const { CloseMeasurementFile(file); }
 };
 using ListedFile = std::unique_ptr<MeasurementFile, Closer>;
 
-enum class Jump { kFound, kNotFound, kFailed };
+enum class Jump { kFound, kNotFound };
 
 // Leaves the position at the first epoch (in file order) at or after
 // options.from and, when a PRN is asked for, at the first such epoch in which
 // that satellite has an L1 pseudorange. room holds the observation records of
-// one epoch. kFailed leaves the reason in the library's message buffer.
-Jump JumpToSatellite(MeasurementFile& file, const InspectOptions& options, std::vector<ObservationRecord>& room);
+// one epoch.
+Result<Jump> JumpToSatellite(MeasurementFile& file, const InspectOptions& options,
+                             std::vector<ObservationRecord>& room);
 
 }  // namespace morvelin::cli::detail

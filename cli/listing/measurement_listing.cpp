@@ -84,19 +84,19 @@ void AppendRow(TextBuilder& text, const EpochRecord& epoch, const ObservationRec
   text.Char('\n');
 }
 
-// The listing's end once no epoch is left to list (result: the reader's
-// last answer, 0 when --to ended the listing). The reader takes a cut epoch
-// record for the end of the file; a listing says that the file ends in the
-// middle of one.
-int Finish(const std::string& path, const InspectOptions& options, int result, std::int64_t before, bool listed,
-           std::ostream& err) {
-  if (result > 0) {
-    err << LibraryMessage() << '\n';
+// The listing's end once no epoch is left to list (read: the reader's last
+// answer, an epoch when --to ended the listing). The reader takes a cut
+// epoch record for the end of the file; a listing says that the file ends
+// in the middle of one.
+int Finish(const std::string& path, const InspectOptions& options, const Result<bool>& read, std::int64_t before,
+           bool listed, std::ostream& err) {
+  if (!read.Ok()) {
+    err << read.Message() << '\n';
     return kInspectDamaged;
   }
   std::error_code error;
   const auto size = std::filesystem::file_size(path, error);
-  if (result < 0 && !error && before >= 0 && size > static_cast<std::uintmax_t>(before)) {
+  if (!*read && !error && before >= 0 && size > static_cast<std::uintmax_t>(before)) {
     LineText text;
     text.Str("Error: ").Int(static_cast<std::int64_t>(size - static_cast<std::uintmax_t>(before)));
     text.Str(" bytes at the end of ").Str(path).Str(" do not make an epoch record");
@@ -118,10 +118,10 @@ int ListEpochs(MeasurementFile& file, const std::string& path, const InspectOpti
   for (;;) {
     const std::int64_t before = Tell(file.stream);
     EpochRecord epoch{};
-    const int result = ReadMeasurementEpoch(&file, &epoch, room.data());
-    if (result != 0 || (options.to && epoch.epoch_time > *options.to)) {
+    const Result<bool> read = ReadGpbEpoch(&file, &epoch, room.data());
+    if (!read.Ok() || !*read || (options.to && epoch.epoch_time > *options.to)) {
       out.flush();
-      return Finish(path, options, result, before, listed, err);
+      return Finish(path, options, read, before, listed, err);
     }
     const std::string rows = FormatEpochRows(epoch, room.data(), options.csv, options.prn);
     listed = listed || !rows.empty();
@@ -169,11 +169,12 @@ std::string FormatEpochRows(const EpochRecord& epoch, const ObservationRecord* o
 
 int ListMeasurementFile(const std::string& path, const InspectOptions& options, std::ostream& out,
                         std::ostream& err) {
-  const detail::ListedFile file(detail::OpenListedFile(path));
-  if (!file) {
-    err << LibraryMessage() << '\n';
+  const Result<MeasurementFile*> opened = detail::OpenListedFile(path);
+  if (!opened.Ok()) {
+    err << opened.Message() << '\n';
     return kInspectDamaged;
   }
+  const detail::ListedFile file(*opened);
   if (options.csv) {
     out << kEpochCsvHeading;
   } else {
@@ -184,15 +185,14 @@ int ListMeasurementFile(const std::string& path, const InspectOptions& options, 
   // Room for as many observation records as the header allows.
   std::vector<ObservationRecord> room(file->header.channel_count > 0 ? file->header.channel_count : 1u);
   if (options.prn || options.from) {
-    switch (detail::JumpToSatellite(*file, options, room)) {
-      case detail::Jump::kFound:
-        break;
-      case detail::Jump::kFailed:
-        err << LibraryMessage() << '\n';
-        return kInspectDamaged;
-      case detail::Jump::kNotFound:
-        err << NoMatch(options, path);
-        return kInspectNotFound;
+    const Result<detail::Jump> jump = detail::JumpToSatellite(*file, options, room);
+    if (!jump.Ok()) {
+      err << jump.Message() << '\n';
+      return kInspectDamaged;
+    }
+    if (*jump == detail::Jump::kNotFound) {
+      err << NoMatch(options, path);
+      return kInspectNotFound;
     }
   }
   return ListEpochs(*file, path, options, room, out, err);

@@ -92,70 +92,20 @@ std::FILE* Folder::Open(const std::filesystem::path& name) const {
 
 // The reader's answer to a path longer than it takes: the refusal alone,
 // nothing is opened.
-MeasurementFile* RefuseLength(const std::string& path) {
-  return OpenMeasurementFile(path.c_str(), kBufferSize);
-}
-
-// The handle the reader makes of an opened stream: the stream's buffer, the
-// header read and its size checked, the stored file name replaced by name.
-// On failure the stream is closed and the reason, in the reader's words, is
-// in the message buffer.
-MeasurementFile* Adopt(std::FILE* stream, const std::string& name) {
-  std::unique_ptr<MeasurementFile> file(new (std::nothrow) MeasurementFile);
-  if (!file) {
-    std::fclose(stream);
-    SetLibraryMessage("Error: Not enough memory in header");
-    return nullptr;
-  }
-  file->stream = stream;
-  // The stream goes before its buffer, which goes with the handle.
-  auto fail = [&file](std::string_view message) -> MeasurementFile* {
-    SetLibraryMessage(message);
-    std::fclose(file->stream);
-    file->stream = nullptr;
-    return nullptr;
-  };
-  file->buffer.reset(new (std::nothrow) char[kBufferSize]);
-  if (!file->buffer) return fail("Error: Not enough memory vbuf alloc");
-  if (std::setvbuf(stream, file->buffer.get(), _IOFBF, kBufferSize) != 0) {
-    return fail("Error: Unable to initialize file buffer");
-  }
-  GpbHeader& header = file->header;
-  if (std::fread(&header, 1, sizeof header, stream) != sizeof header) {
-    return fail(PathMessage("Error: Unable to read header from ", name));
-  }
-  if (header.header_size != kGpbHeaderSize) {
-    FixedText<kMessageSize> text;
-    text.Str("Error: Invalid header size in ").Str(name).Str("  Size: ").Int(header.header_size);
-    text.Str("   Hsize: ").Int(kGpbHeaderSize);
-    return fail(text.View());
-  }
-  // As the reader keeps it: the name it was opened by, no stale slots.
-  std::memset(header.file_name, 0, sizeof header.file_name);
-  name.copy(header.file_name, name.size());
-  std::memset(header.stream_slot, 0, sizeof header.stream_slot);
-  std::memset(header.buffer_slot, 0, sizeof header.buffer_slot);
-  header.buffer_size = static_cast<std::int16_t>(kBufferSize);
-  return file.release();
-}
+Result<MeasurementFile*> RefuseLength(const std::string& path) { return OpenGpb(path.c_str(), kBufferSize); }
 
 }  // namespace
 
-MeasurementFile* OpenListedFile(const std::string& path) {
+Result<MeasurementFile*> OpenListedFile(const std::string& path) {
   const std::filesystem::path full(path);
-  if (path.size() <= kGpbPathLimit || !full.has_parent_path()) {
-    return OpenMeasurementFile(path.c_str(), kBufferSize);
-  }
+  if (path.size() <= kGpbPathLimit || !full.has_parent_path()) return OpenGpb(path.c_str(), kBufferSize);
   const Folder folder(full.parent_path());
   if (!folder.Entered()) return RefuseLength(path);
   const std::string name = full.filename().string();
   if (name.size() > kGpbPathLimit) return RefuseLength(name);
   std::FILE* stream = folder.Open(full.filename());
-  if (stream == nullptr) {
-    SetLibraryMessage(PathMessage("Error: File ", name, " not found"));
-    return nullptr;
-  }
-  return Adopt(stream, name);
+  if (stream == nullptr) return Status::Failed(PathMessage("Error: File ", name, " not found"));
+  return AdoptGpb(stream, name.c_str(), kBufferSize);
 }
 
 }  // namespace morvelin::cli::detail

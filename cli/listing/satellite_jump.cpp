@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "base/message.h"
+#include "morvelin/status.h"
 #include "listing_internal.h"
 
 namespace morvelin::cli::detail {
@@ -24,40 +25,41 @@ bool InSearchWindow(double target, double epoch_time) {
   return ahead >= 0.0 && ahead <= kSearchWindowSeconds;
 }
 
-// Reads one epoch; kFound when it was read, otherwise the outcome to give.
-Jump ReadNext(MeasurementFile& file, EpochRecord& epoch, std::vector<ObservationRecord>& room) {
-  int result = ReadMeasurementEpoch(&file, &epoch, room.data());
-  if (result == 0) return Jump::kFound;
-  return result < 0 ? Jump::kNotFound : Jump::kFailed;
+// Reads one epoch; kFound when it was read, kNotFound at the end.
+Result<Jump> ReadNext(MeasurementFile& file, EpochRecord& epoch, std::vector<ObservationRecord>& room) {
+  const Result<bool> read = ReadGpbEpoch(&file, &epoch, room.data());
+  if (!read.Ok()) return read.Status();
+  return *read ? Jump::kFound : Jump::kNotFound;
 }
 
-Jump SeekTo(MeasurementFile& file, std::int64_t position) {
+Result<Jump> SeekTo(MeasurementFile& file, std::int64_t position) {
   if (SeekAbsolute(file.stream, position) == 0) return Jump::kFound;
   FixedText<kMessageSize> text;
   text.Str("Error: Unable to seek in ").Str(StoredName(file.header));
-  SetLibraryMessage(text.View());
-  return Jump::kFailed;
+  return Status::Failed(std::string(text.View()));
 }
 
+bool Found(const Result<Jump>& jump) { return jump.Ok() && *jump == Jump::kFound; }
+
 // Leaves the position at the first epoch at or after from.
-Jump SkipBefore(MeasurementFile& file, double from, std::vector<ObservationRecord>& room) {
+Result<Jump> SkipBefore(MeasurementFile& file, double from, std::vector<ObservationRecord>& room) {
   EpochRecord epoch{};
   for (;;) {
     const std::int64_t start = Tell(file.stream);
-    if (Jump read = ReadNext(file, epoch, room); read != Jump::kFound) return read;
+    if (Result<Jump> read = ReadNext(file, epoch, room); !Found(read)) return read;
     if (epoch.epoch_time >= from) return SeekTo(file, start);
   }
 }
 
 // Steps over the epochs that a search for target has looked at in vain.
-Jump StepOverWindow(MeasurementFile& file, double target, std::vector<ObservationRecord>& room) {
+Result<Jump> StepOverWindow(MeasurementFile& file, double target, std::vector<ObservationRecord>& room) {
   EpochRecord epoch{};
   int skipped = 0;
   while (skipped < kSearchEpochs) {
     const std::int64_t position = Tell(file.stream);
-    if (Jump read = ReadNext(file, epoch, room); read != Jump::kFound) return read;
+    if (Result<Jump> read = ReadNext(file, epoch, room); !Found(read)) return read;
     if (!InSearchWindow(target, epoch.epoch_time)) {
-      if (Jump seek = SeekTo(file, position); seek != Jump::kFound) return seek;
+      if (Result<Jump> seek = SeekTo(file, position); !Found(seek)) return seek;
       break;
     }
     ++skipped;
@@ -73,22 +75,25 @@ Jump StepOverWindow(MeasurementFile& file, double target, std::vector<Observatio
 // Each window of the search starts at the current epoch; when it holds no
 // match, the epochs it covered are stepped over and the next window starts
 // after them.
-Jump JumpToSatellite(MeasurementFile& file, const InspectOptions& options, std::vector<ObservationRecord>& room) {
+Result<Jump> JumpToSatellite(MeasurementFile& file, const InspectOptions& options,
+                             std::vector<ObservationRecord>& room) {
   if (options.from) {
-    if (Jump skip = SkipBefore(file, *options.from, room); skip != Jump::kFound) return skip;
+    if (Result<Jump> skip = SkipBefore(file, *options.from, room); !Found(skip)) return skip;
   }
   if (!options.prn) return Jump::kFound;
   EpochRecord epoch{};
   for (;;) {
     const std::int64_t start = Tell(file.stream);
-    if (Jump read = ReadNext(file, epoch, room); read != Jump::kFound) return read;
-    if (Jump seek = SeekTo(file, start); seek != Jump::kFound) return seek;
+    if (Result<Jump> read = ReadNext(file, epoch, room); !Found(read)) return read;
+    if (Result<Jump> seek = SeekTo(file, start); !Found(seek)) return seek;
     const double target = epoch.epoch_time + kTargetLead;
-    const int found = FindSatelliteEpoch(&file, static_cast<std::int16_t>(*options.prn), target);
-    if (found > 0) return Jump::kFound;
-    if (found < 0) return Jump::kFailed;
-    if (Tell(file.stream) != start) return Jump::kNotFound;  // the search met the end of the file
-    if (Jump step = StepOverWindow(file, target, room); step != Jump::kFound) return step;
+    bool file_ended = false;
+    const Result<int> found =
+        FindGpbSatelliteEpoch(&file, static_cast<std::int16_t>(*options.prn), target, &file_ended);
+    if (!found.Ok()) return found.Status();
+    if (*found > 0) return Jump::kFound;
+    if (file_ended) return Jump::kNotFound;
+    if (Result<Jump> step = StepOverWindow(file, target, room); !Found(step)) return step;
   }
 }
 

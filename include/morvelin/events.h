@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "morvelin/status.h"
 #include "morvelin/gpb.h"
 
 namespace morvelin {
@@ -155,13 +156,15 @@ class ConversionSink {
   virtual void OnSummaryText(std::string_view) {}
   virtual void OnEventMarker(const EventMarkerEvent&) {}
   virtual void OnEnd(const RunSummary&) {}
-  // Puts out and closes what the sink writes; false when it could not.
-  virtual bool Finish() { return true; }
-  // The text of this sink's first failure, or empty. The conversion looks
-  // after every record and ends with a failure when a sink has one.
-  virtual std::string_view Failure() const { return {}; }
-  // Why, in the system's words ("No space left on device"), when known.
-  virtual std::string_view Reason() const { return {}; }
+  // Puts out and closes what the sink writes: done, or why it could not.
+  virtual Status Finish() { return {}; }
+  // This sink's first failure (its text and, when known, the system's
+  // reason, "No space left on device"), or done. The conversion looks after
+  // every record and ends with a failure when a sink has one.
+  virtual const Status& Failure() const {
+    static const Status done;
+    return done;
+  }
 };
 
 }  // namespace morvelin

@@ -5,15 +5,19 @@
 // packed. Every record starts with its own size as an int16 (202, 68, 44),
 // stamped by the writer and checked by the reader.
 //
-// Every operation reports failure through its result and a text in the
-// library's message buffer (GetErrString); none of them calls the host.
-// Not re-entrant: the message buffer and the search buffer are shared.
+// The host's functions report failure through their result and a text in
+// the library's message buffer (GetErrString); none of them calls the host.
+// They are not re-entrant, as the message buffer is shared. The C++
+// functions at the end (OpenGpb, ReadGpbEpoch, ...) do the same work and
+// return the failure instead: any number of files may be read at once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+
+#include "morvelin/status.h"
 
 namespace morvelin {
 
@@ -174,5 +178,22 @@ int ReopenMeasurementFileForAppend(MeasurementFile* file);
 // end, "End of file"); -1 on a damaged file or a failed seek. Accepts up to
 // 24 observation records per epoch, whatever the header's channel count.
 int FindSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_time);
+
+// The same reading for programs: failures come back with the result
+// instead of in the library's message text, which these leave alone.
+
+// Opens and checks the file as OpenMeasurementFile does; close the handle
+// with CloseMeasurementFile.
+Result<MeasurementFile*> OpenGpb(const char* path, std::uint16_t buffer_size);
+// As OpenGpb, for a stream the caller opened (binary, positioned at the
+// start; closed on failure, else by CloseMeasurementFile). name: what the
+// handle stores and the texts give (at most 143 characters).
+Result<MeasurementFile*> AdoptGpb(std::FILE* stream, const char* name, std::uint16_t buffer_size);
+// Reads the next epoch as ReadMeasurementEpoch does: true when one was
+// read, false at the end of the file.
+Result<bool> ReadGpbEpoch(MeasurementFile* file, EpochRecord* epoch, ObservationRecord* observations);
+// Searches as FindSatelliteEpoch does: n >= 1, or 0 when the window holds
+// none or (file_ended set) the file ends first.
+Result<int> FindGpbSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_time, bool* file_ended);
 
 }  // namespace morvelin

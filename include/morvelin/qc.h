@@ -153,10 +153,10 @@ std::unique_ptr<QcSink> MakeQcSink(const QcOptions& options);
 // The report of a measurement file and, when epp_path is not empty, its
 // ephemeris file. The measurement file keeps no slip flags: a slip the
 // receiver flagged is known there by its lock time falling to 0 (and its
-// +10000-cycle marker is taken off the L1 phase). False with the reason in
-// error when a file cannot be read.
-bool BuildQcReportFromFiles(const std::string& gpb_path, const std::string& epp_path, const QcOptions& options,
-                            QcReport& report, std::string& error);
+// +10000-cycle marker is taken off the L1 phase). Refused, with the
+// reader's text, when a file cannot be read.
+Result<QcReport> BuildQcReportFromFiles(const std::string& gpb_path, const std::string& epp_path,
+                                        const QcOptions& options);
 
 std::string QcReportText(const QcReport& report);
 std::string QcReportJson(const QcReport& report);

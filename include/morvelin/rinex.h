@@ -56,30 +56,29 @@ struct RinexOutputs {
 };
 
 // A sink that writes the two RINEX files into output_dir ("" = the current
-// folder) as the conversion's events arrive. Returns null with error set
-// when the options cannot be used or the folder cannot take the files.
-// Failure() becomes non-empty at the first write error, or when the GPS week
-// cannot be found; the conversion then fails. outputs, when given, is
-// filled in by Finish().
+// folder) as the conversion's events arrive. Refused when the options
+// cannot be used or the folder cannot take the files. Failure() is set at
+// the first write error, or when the GPS week cannot be found; the
+// conversion then fails. outputs, when given, is filled in by Finish().
 //
 // The files are written under temporary names and named once they are
 // whole (the station and the first epoch give the names): a short name
 // SSSSDDDF.YYo takes the first session character F that no input and no
 // other output of the run or its batch has. With set, the names are
-// claimed there and the files put into place by set->Commit(); without,
-// by the sink's own Finish.
-std::unique_ptr<ConversionSink> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
-                                              RinexOutputs* outputs, std::string& error, OutputSet* set = nullptr);
+// claimed there and the files put into place by set->Commit() (in memory
+// when the set keeps its outputs there); without, by the sink's own Finish.
+Result<std::unique_ptr<ConversionSink>> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
+                                                      RinexOutputs* outputs, OutputSet* set = nullptr);
 
 // Writes the RINEX files for an earlier conversion's measurement file
 // (epp_path may be empty: then "<gpb base>.epp" is used when it exists, and
 // without ephemerides no navigation file is written). The summary file
 // beside the .gpb (same base name, ".sum"), when there, gives the station
 // name, the receiver type and whether L1 was tracked on P-code.
-// Returns 0 on success, 1 when refused (error says why), -1 on a failure of
-// reading or writing (error says which file).
-int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
-                      const std::string& output_dir, RinexOutputs* outputs, std::string& error);
+// Refused when the GPS week cannot be found or a file cannot be read or
+// written (the text names it).
+Status WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
+                         const std::string& output_dir, RinexOutputs* outputs);
 
 // "3.04" / "3" / "2.11" / "2"; false for anything else.
 bool ParseRinexVersion(std::string_view text, RinexVersion* version);

@@ -11,14 +11,14 @@ namespace {
 constexpr std::int64_t kReserveStep = std::int64_t{32} << 20;
 }  // namespace
 
-bool BufferedWriter::Attach(std::FILE* stream, std::size_t capacity, bool background, bool reserve) {
+bool BufferedWriter::Attach(OutputTarget* target, std::size_t capacity, bool background, bool reserve) {
   Stop();
-  stream_ = stream;
+  target_ = target;
   used_ = 0;
   failed_ = false;
   error_ = 0;
-  reserve_ = reserve && stream != nullptr;
-  written_ = reserved_ = reserve_ ? Tell(stream) : 0;
+  reserve_ = reserve && target != nullptr;
+  written_ = reserved_ = reserve_ ? target->Position() : 0;
   if (written_ < 0) reserve_ = false;
   const std::size_t blocks = background ? 2 : 1;
   buffers_.reset(new (std::nothrow) unsigned char[capacity * blocks]);
@@ -104,24 +104,23 @@ bool BufferedWriter::WriteThrough(const void* data, std::size_t size) {
 }
 
 bool BufferedWriter::WriteOut(const void* data, std::size_t size) {
-  if (stream_ == nullptr) return false;
+  if (target_ == nullptr) return false;
   if (reserve_) {
     written_ += static_cast<std::int64_t>(size);
     if (written_ > reserved_) {
-      if (ReserveSpace(stream_, reserved_, written_ - reserved_ + kReserveStep)) {
+      if (target_->Reserve(reserved_, written_ - reserved_ + kReserveStep)) {
         reserved_ = written_ + kReserveStep;
       } else {
         // No room to reserve (or no such call): what a partial reservation
         // took is given back, and the writes go on as they come.
-        ReleaseReservedSpace(stream_);
+        target_->ReleaseReserved();
         reserve_ = false;
       }
     }
   }
-  errno = 0;
-  if (std::fwrite(data, 1, size, stream_) == size) return true;
+  if (target_->Write(data, size)) return true;
   // Kept for the failure's text; read once the writes are waited for.
-  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+  if (error_ == 0) error_ = target_->Error() != 0 ? target_->Error() : EIO;
   return false;
 }
 
@@ -129,14 +128,10 @@ bool BufferedWriter::Flush() {
   const bool drained = Drain();
   const bool written = WaitIdle();
   Stop();
-  if (reserved_ > 0 && stream_ != nullptr) ReleaseReservedSpace(stream_);
+  if (reserved_ > 0 && target_ != nullptr) target_->ReleaseReserved();
   reserve_ = false;
   reserved_ = 0;
-  if (!drained || !written || stream_ == nullptr) return false;
-  errno = 0;
-  if (std::fflush(stream_) == 0) return true;
-  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
-  return false;
+  return drained && written && target_ != nullptr;
 }
 
 }  // namespace morvelin

@@ -1,5 +1,5 @@
-// A write buffer of its own in front of a C stream: appends are a memcpy,
-// and the stream gets the bytes in large blocks. With a background writer,
+// A write buffer of its own in front of an output target: appends are a
+// memcpy, and the target gets the bytes in large blocks. With a background writer,
 // a full block is handed to a second thread that writes it while the next
 // block fills, so the decoding never waits for the disk. The caller checks
 // the result of each write and of Flush: a failure shows at the first call
@@ -9,11 +9,12 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "morvelin/output_set.h"
 
 namespace morvelin {
 
@@ -24,12 +25,12 @@ class BufferedWriter {
   BufferedWriter& operator=(const BufferedWriter&) = delete;
   ~BufferedWriter() { Stop(); }
 
-  // Writes to stream (not owned) in blocks of capacity bytes; background:
+  // Writes to target (not owned) in blocks of capacity bytes; background:
   // by a second thread. reserve: disk space is reserved ahead of the writes
   // in large steps (a long file written fast: its blocks are then allocated
   // a few times per run instead of once per page), and what is left over is
   // given back by Flush. False when the buffers cannot be had.
-  bool Attach(std::FILE* stream, std::size_t capacity, bool background = false, bool reserve = false);
+  bool Attach(OutputTarget* target, std::size_t capacity, bool background = false, bool reserve = false);
 
   bool Write(const void* data, std::size_t size) {
     if (size <= capacity_ - used_) {
@@ -49,8 +50,8 @@ class BufferedWriter {
     return room;
   }
 
-  // Hands everything buffered to the stream, waits until it is written and
-  // flushes the stream. The background writer stops.
+  // Hands everything buffered to the target and waits until it is
+  // written. The background writer stops.
   bool Flush();
 
   // The system's error of the first write that failed (errno), or 0.
@@ -58,16 +59,16 @@ class BufferedWriter {
 
  private:
   bool WriteThrough(const void* data, std::size_t size);
-  // Writes size bytes at data to the stream, reserving space ahead first.
+  // Writes size bytes at data to the target, reserving space ahead first.
   bool WriteOut(const void* data, std::size_t size);
-  // Sends the filled block on (to the stream, or to the writer thread).
+  // Sends the filled block on (to the target, or to the writer thread).
   bool Drain();
   // Waits until the writer thread has written its block; false when a block failed.
   bool WaitIdle();
   void Stop();
   void WriterLoop();
 
-  std::FILE* stream_ = nullptr;
+  OutputTarget* target_ = nullptr;
   std::unique_ptr<unsigned char[]> buffers_;  // one block, or two with a background writer
   unsigned char* filling_ = nullptr;          // the block being filled
   std::size_t capacity_ = 0;
@@ -85,7 +86,7 @@ class BufferedWriter {
 
   // Space reserved ahead (touched by the thread that writes).
   bool reserve_ = false;
-  std::int64_t written_ = 0;   // the stream's offset after the writes so far
+  std::int64_t written_ = 0;   // the target's length after the writes so far
   std::int64_t reserved_ = 0;  // reserved up to here
 };
 

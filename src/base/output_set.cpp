@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "base/file_io.h"
+#include "base/output_target.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -149,6 +150,11 @@ std::string NewTemporaryName(const std::string& folder, const std::string& stem)
 
 }  // namespace
 
+const std::string* MemoryOutputs::Find(const std::string& path) const {
+  const auto found = files_.find(path);
+  return found != files_.end() ? &found->second : nullptr;
+}
+
 void OutputBatch::AddInput(const std::string& path) {
   std::string key, reason;
   if (!Key(path, key, reason)) return;
@@ -165,27 +171,20 @@ const OutputBatch::Entry* OutputBatch::Find(const std::string& key, const std::s
   return nullptr;
 }
 
-bool OutputBatch::Claim(const std::string& path, const std::string& owner, std::string& error,
-                        std::string& reason) {
-  std::string key;
-  if (!Key(path, key, reason)) {
-    error = "Error: Unable to create " + path;
-    return false;
-  }
+Status OutputBatch::Claim(const std::string& path, const std::string& owner) {
+  std::string key, reason;
+  if (!Key(path, key, reason)) return Status::Failed("Error: Unable to create " + path, reason);
   std::lock_guard<std::mutex> lock(mutex_);
   if (const Entry* entry = Find(key, path)) {
-    if (entry->owner.empty()) {
-      error = "Error: Output file would overwrite the input file: " + path;
-      reason = "it is the input " + entry->label;
-    } else {
-      error = "Error: Output file " + path + " is written twice";
-      reason = entry->owner == owner ? "another output of " + owner + " has that name"
-                                     : "the output of " + entry->owner + " has that name";
-    }
-    return false;
+    if (entry->owner.empty())
+      return Status::Failed("Error: Output file would overwrite the input file: " + path,
+                            "it is the input " + entry->label);
+    return Status::Failed("Error: Output file " + path + " is written twice",
+                          entry->owner == owner ? "another output of " + owner + " has that name"
+                                                : "the output of " + entry->owner + " has that name");
   }
   entries_.push_back({key, owner, path});
-  return true;
+  return {};
 }
 
 bool OutputBatch::Taken(const std::string& path) {
@@ -195,7 +194,8 @@ bool OutputBatch::Taken(const std::string& path) {
   return Find(key, path) != nullptr;
 }
 
-OutputSet::OutputSet(std::string owner, OutputBatch* batch) : owner_(std::move(owner)), batch_(batch) {
+OutputSet::OutputSet(std::string owner, OutputBatch* batch, MemoryOutputs* memory)
+    : owner_(std::move(owner)), batch_(batch), memory_(memory) {
   if (batch_ == nullptr) {
     own_batch_ = std::make_unique<OutputBatch>();
     batch_ = own_batch_.get();
@@ -204,62 +204,58 @@ OutputSet::OutputSet(std::string owner, OutputBatch* batch) : owner_(std::move(o
 
 OutputSet::~OutputSet() { Discard(); }
 
-bool OutputSet::Check(const std::string& final_path, std::string& error, std::string& reason) {
-  error = "Error: Unable to create " + final_path;
-  if (final_path.empty() || NameOf(final_path).empty()) {
-    reason = "no file name";
-    return false;
-  }
+Status OutputSet::Check(const std::string& final_path) {
+  const std::string error = "Error: Unable to create " + final_path;
+  if (final_path.empty() || NameOf(final_path).empty()) return Status::Failed(error, "no file name");
+  if (memory_ != nullptr) return batch_->Claim(final_path, owner_);
   std::error_code code;
   const fs::file_status folder = fs::status(fs::path(FolderOf(final_path)), code);
-  if (!fs::is_directory(folder)) {
-    reason = fs::exists(folder) ? ErrorText(ENOTDIR) : code ? code.message() : ErrorText(ENOENT);
-    return false;
-  }
+  if (!fs::is_directory(folder))
+    return Status::Failed(error, fs::exists(folder) ? ErrorText(ENOTDIR) : code ? code.message() : ErrorText(ENOENT));
 #if !defined(_WIN32)
-  if (access(FolderOf(final_path).c_str(), W_OK | X_OK) != 0) {
-    reason = ErrorText(errno);
-    return false;
-  }
+  if (access(FolderOf(final_path).c_str(), W_OK | X_OK) != 0) return Status::Failed(error, ErrorText(errno));
 #endif
   const fs::file_status existing = fs::status(fs::path(final_path), code);
-  if (fs::exists(existing) && !fs::is_regular_file(existing)) {
-    reason = fs::is_directory(existing) ? ErrorText(EISDIR) : "it is not a regular file";
-    return false;
-  }
-  if (code && code != std::errc::no_such_file_or_directory) {
-    reason = code.message();
-    return false;
-  }
-  error.clear();
-  return batch_->Claim(final_path, owner_, error, reason);
+  if (fs::exists(existing) && !fs::is_regular_file(existing))
+    return Status::Failed(error, fs::is_directory(existing) ? ErrorText(EISDIR) : "it is not a regular file");
+  if (code && code != std::errc::no_such_file_or_directory) return Status::Failed(error, code.message());
+  return batch_->Claim(final_path, owner_);
 }
 
-bool OutputSet::Plan(const std::string& final_path, std::string& error, std::string& reason) {
-  if (!Check(final_path, error, reason)) return false;
+Status OutputSet::Plan(const std::string& final_path) {
+  if (Status checked = Check(final_path); !checked.Ok()) return checked;
   files_.push_back({final_path, std::string()});
-  return true;
+  return {};
 }
 
-bool OutputSet::Claim(const std::string& final_path, std::string& error, std::string& reason) {
+std::string OutputSet::NewTemporary(const std::string& folder, const std::string& stem) {
+  if (memory_ != nullptr) {
+    std::string temporary = NewTemporaryName(folder, stem);
+    memory_->temporaries_[temporary];
+    return temporary;
+  }
+  RemoveStaleTemporaries(folder, stem);
+  std::string temporary = NewTemporaryName(folder, stem);
+  if (const int failed = CreateEmpty(temporary); failed != 0) {
+    errno = failed;
+    return {};
+  }
+  return temporary;
+}
+
+Status OutputSet::Claim(const std::string& final_path) {
   File* file = nullptr;
   for (File& planned : files_)
     if (planned.final_path == final_path) file = &planned;
   if (file == nullptr) {
-    if (!Plan(final_path, error, reason)) return false;
+    if (Status planned = Plan(final_path); !planned.Ok()) return planned;
     file = &files_.back();
   }
-  if (!file->temporary.empty()) return true;
-  const std::string folder = FolderOf(final_path);
-  RemoveStaleTemporaries(folder, NameOf(final_path));
-  const std::string temporary = NewTemporaryName(folder, NameOf(final_path));
-  if (const int failed = CreateEmpty(temporary); failed != 0) {
-    error = "Error: Unable to create " + final_path;
-    reason = ErrorText(failed);
-    return false;
-  }
+  if (!file->temporary.empty()) return {};
+  const std::string temporary = NewTemporary(FolderOf(final_path), NameOf(final_path));
+  if (temporary.empty()) return Status::Failed("Error: Unable to create " + final_path, ErrorText(errno));
   file->temporary = temporary;
-  return true;
+  return {};
 }
 
 std::string OutputSet::WritePath(const std::string& final_path) const {
@@ -268,23 +264,16 @@ std::string OutputSet::WritePath(const std::string& final_path) const {
   return {};
 }
 
-std::string OutputSet::Temporary(const std::string& folder, const std::string& stem, std::string& error,
-                                 std::string& reason) {
+Result<std::string> OutputSet::Temporary(const std::string& folder, const std::string& stem) {
   const std::string where = folder.empty() ? "." : folder;
-  RemoveStaleTemporaries(where, stem);
-  const std::string temporary = NewTemporaryName(where, stem);
-  if (const int failed = CreateEmpty(temporary); failed != 0) {
-    error = "Error: Unable to create a file in " + where;
-    reason = ErrorText(failed);
-    return {};
-  }
+  std::string temporary = NewTemporary(where, stem);
+  if (temporary.empty()) return Status::Failed("Error: Unable to create a file in " + where, ErrorText(errno));
   unbound_.push_back(temporary);
   return temporary;
 }
 
-bool OutputSet::Bind(const std::string& temporary, const std::string& final_path, std::string& error,
-                     std::string& reason) {
-  if (!Check(final_path, error, reason)) return false;
+Status OutputSet::Bind(const std::string& temporary, const std::string& final_path) {
+  if (Status checked = Check(final_path); !checked.Ok()) return checked;
   for (auto it = unbound_.begin(); it != unbound_.end(); ++it) {
     if (*it == temporary) {
       unbound_.erase(it);
@@ -292,12 +281,33 @@ bool OutputSet::Bind(const std::string& temporary, const std::string& final_path
     }
   }
   files_.push_back({final_path, temporary});
-  return true;
+  return {};
 }
 
 bool OutputSet::Taken(const std::string& final_path) { return batch_->Taken(final_path); }
 
-bool OutputSet::Commit(std::string& error, std::string& reason) {
+Result<std::unique_ptr<OutputTarget>> OutputSet::Open(const std::string& temporary, bool text) {
+  if (memory_ == nullptr) return OpenFileTarget(temporary, text);
+  const auto found = memory_->temporaries_.find(temporary);
+  if (found == memory_->temporaries_.end())
+    return Status::Failed("Error: Unable to create " + temporary, ErrorText(ENOENT));
+  return OpenMemoryTarget(found->second);
+}
+
+Status OutputSet::Commit() {
+  if (memory_ == nullptr) return CommitToDisk();
+  for (File& file : files_) {
+    const auto found = memory_->temporaries_.find(file.temporary);
+    if (file.temporary.empty() || found == memory_->temporaries_.end()) continue;
+    memory_->files_[file.final_path] = std::move(found->second);
+    memory_->temporaries_.erase(found);
+    file.temporary.clear();
+  }
+  Discard();
+  return {};
+}
+
+Status OutputSet::CommitToDisk() {
   // A second name of each earlier output first, so that a rename that
   // fails midway can give back the ones renamed before it.
   std::vector<std::string> earlier(files_.size());
@@ -309,7 +319,7 @@ bool OutputSet::Commit(std::string& error, std::string& reason) {
     earlier[i] = NewTemporaryName(FolderOf(file.final_path), NameOf(file.final_path));
     if (!Link(file.final_path, earlier[i])) earlier[i].clear();
   }
-  bool ok = true;
+  Status status;
   std::size_t renamed = 0;
   for (; renamed < files_.size(); ++renamed) {
     const File& file = files_[renamed];
@@ -317,12 +327,11 @@ bool OutputSet::Commit(std::string& error, std::string& reason) {
     int failed = IsDirectory(file.final_path.c_str()) ? EISDIR : 0;
     if (failed == 0) failed = Replace(file.temporary, file.final_path);
     if (failed != 0) {
-      error = "Error: Unable to create " + file.final_path;
-      reason = ErrorText(failed);
-      ok = false;
+      status = Status::Failed("Error: Unable to create " + file.final_path, ErrorText(failed));
       break;
     }
   }
+  const bool ok = status.Ok();
   for (std::size_t i = 0; i < files_.size(); ++i) {
     File& file = files_[i];
     if (!ok && i < renamed && !file.temporary.empty()) {
@@ -338,16 +347,31 @@ bool OutputSet::Commit(std::string& error, std::string& reason) {
     file.temporary.clear();
   }
   Discard();
-  return ok;
+  return status;
+}
+
+void OutputSet::RemoveTemporary(const std::string& temporary) {
+  if (memory_ != nullptr)
+    memory_->temporaries_.erase(temporary);
+  else
+    std::remove(temporary.c_str());
 }
 
 void OutputSet::Discard() {
   for (File& file : files_) {
-    if (!file.temporary.empty()) std::remove(file.temporary.c_str());
+    if (!file.temporary.empty()) RemoveTemporary(file.temporary);
     file.temporary.clear();
   }
-  for (const std::string& temporary : unbound_) std::remove(temporary.c_str());
+  for (const std::string& temporary : unbound_) RemoveTemporary(temporary);
   unbound_.clear();
+}
+
+void OutputSet::Drop(const std::string& temporary) {
+  if (temporary.empty()) return;
+  for (File& file : files_)
+    if (file.temporary == temporary) file.temporary.clear();
+  std::erase(unbound_, temporary);
+  RemoveTemporary(temporary);
 }
 
 std::vector<std::string> OutputSet::FinalPaths() const {

@@ -75,16 +75,16 @@ class Conversion final : public DecodeEvents {
   bool AbortRequested() const {
     return request_.abort != nullptr && request_.abort->load(std::memory_order_relaxed) != 0;
   }
-  // The first failure of any sink, or empty; its reason goes to the outcome.
-  std::string_view SinkFailure() {
+  // The first failure of any sink, or null; its reason goes to the outcome.
+  const Status* SinkFailure() {
     for (const ConversionSink* sink : sinks_) {
-      std::string_view failure = sink->Failure();
-      if (!failure.empty()) {
-        if (outcome_.reason.empty()) outcome_.reason.assign(sink->Reason());
-        return failure;
+      const Status& failure = sink->Failure();
+      if (!failure.Ok()) {
+        if (outcome_.reason.empty()) outcome_.reason = failure.Reason();
+        return &failure;
       }
     }
-    return {};
+    return nullptr;
   }
   bool OpenHostFiles(OutputPlan& plan, std::string& failure);
   ConversionOutcome Fail(std::string_view failure) {
@@ -92,7 +92,7 @@ class Conversion final : public DecodeEvents {
     outcome_.failure.assign(failure);
     if (host_files_ != nullptr) host_files_->Abandon();
     for (ConversionSink* sink : sinks_)
-      if (sink != host_files_) sink->Finish();
+      if (sink != host_files_) (void)sink->Finish();
     input_.Close();
     return Finish();
   }
@@ -166,22 +166,18 @@ bool Conversion::OpenHostFiles(OutputPlan& plan, std::string& failure) {
   } else {
     if (request_.input_stream == nullptr && !request_.read_from_memory) set->AddInput(request_.input_path);
     for (std::size_t i = 0; i < 4; ++i) {
-      if (!set->Claim(*finals[i], failure, outcome_.reason)) {
+      if (const Status claimed = set->Claim(*finals[i]); !claimed.Ok()) {
+        failure = claimed.Message();
+        outcome_.reason = claimed.Reason();
         outcome_.failed_output = static_cast<int>(i);
         return false;
       }
     }
   }
-  OutputPaths write = plan.paths;
-  if (set != nullptr) {
-    write.gpb = set->WritePath(plan.paths.gpb);
-    write.epp = set->WritePath(plan.paths.epp);
-    write.sum = set->WritePath(plan.paths.sum);
-    write.sta = set->WritePath(plan.paths.sta);
-  }
-  errno = 0;
-  if (!host_files_->Open(plan.paths, failure, outcome_.failed_output, set != nullptr ? &write : nullptr)) {
-    outcome_.reason = std::strerror(errno != 0 ? errno : EACCES);
+  const Status opened = host_files_->Open(plan.paths, outcome_.failed_output, set);
+  if (!opened.Ok()) {
+    failure = opened.Message();
+    outcome_.reason = opened.Reason();
     host_files_->Abandon();
     return false;
   }
@@ -221,7 +217,7 @@ ConversionOutcome Conversion::Run() {
 
   while (!AbortRequested()) {
     if (ReadNextRecord(loop) == PassResult::kEndOfInput) break;
-    if (std::string_view failure = SinkFailure(); !failure.empty()) return Fail(failure);
+    if (const Status* failure = SinkFailure(); failure != nullptr) return Fail(failure->Message());
   }
   outcome_.stopped = AbortRequested();
   if (input_.ReadFailed()) {
@@ -238,13 +234,13 @@ ConversionOutcome Conversion::Run() {
   for (ConversionSink* sink : sinks_) sink->OnEnd(summary);
 
   for (std::size_t i = 0; i < sinks_.size(); ++i) {
-    if (!sinks_[i]->Finish()) {
-      std::string failure(sinks_[i]->Failure());
-      if (outcome_.reason.empty()) outcome_.reason.assign(sinks_[i]->Reason());
+    const Status finished = sinks_[i]->Finish();
+    if (!finished.Ok()) {
+      if (outcome_.reason.empty()) outcome_.reason = finished.Reason();
       // Each sink is finished once: those before it already were.
-      for (std::size_t later = i + 1; later < sinks_.size(); ++later) sinks_[later]->Finish();
+      for (std::size_t later = i + 1; later < sinks_.size(); ++later) (void)sinks_[later]->Finish();
       outcome_.result = ConversionResult::kFailed;
-      outcome_.failure = failure;
+      outcome_.failure = finished.Message();
       input_.Close();
       return Finish();
     }

@@ -1,6 +1,7 @@
 // The measurement file writer as the conversion uses it: the same file as
-// the public functions of morvelin/gpb.h write, with failures reported to
-// the caller (a text as the host reads it) instead of the library's message.
+// the public functions of morvelin/gpb.h write, with failures returned to
+// the caller (a text as the host reads it, and the system's reason) instead
+// of the library's message. The public functions are wrappers over these.
 #pragma once
 
 #include <cstdint>
@@ -9,29 +10,34 @@
 
 #include "base/buffered_writer.h"
 #include "morvelin/gpb.h"
+#include "morvelin/status.h"
 
 namespace morvelin {
 
-// Creates (or empties) the file at path and writes its header, which stores
-// header_name (at most 143 characters) and buffer_size. The stream gets a
-// buffer of buffer_size bytes, or none when the caller buffers its writes
-// itself (caller_buffers). Null with failure set on failure.
-MeasurementFile* CreateGpb(const char* path, const char* header_name, std::uint8_t receiver_type,
-                           float creation_parameter, std::uint16_t buffer_size, std::uint8_t channel_count,
-                           std::string& failure, bool caller_buffers = false);
+// The header of a new file, which stores header_name (at most 143
+// characters), buffer_size and the local time of its creation.
+Result<GpbHeader> MakeGpbHeader(const char* header_name, std::uint8_t receiver_type, float creation_parameter,
+                                std::uint16_t buffer_size, std::uint8_t channel_count);
 
-// Appends one epoch, as WriteGpbEpoch does, through the caller's buffer.
-bool AppendGpbEpoch(BufferedWriter& out, const MeasurementFile& file, const EpochRecord& epoch,
-                    std::span<const ObservationRecord> observations, std::string& failure);
+// Creates (or empties) the file at path and writes its header (see
+// MakeGpbHeader). The stream gets a buffer of buffer_size bytes. Close the
+// handle with CloseGpb.
+Result<MeasurementFile*> CreateGpb(const char* path, const char* header_name, std::uint8_t receiver_type,
+                                   float creation_parameter, std::uint16_t buffer_size, std::uint8_t channel_count);
+
+// Appends one epoch, as WriteGpbEpoch does, through the caller's buffer, to
+// the file whose header is header.
+Status AppendGpbEpoch(BufferedWriter& out, const GpbHeader& header, const EpochRecord& epoch,
+                      std::span<const ObservationRecord> observations);
 
 // Appends one epoch record and its first epoch.measurement_count
 // observation records, with their sizes stamped.
-bool WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch, std::span<const ObservationRecord> observations,
-                   std::string& failure);
+Status WriteGpbEpoch(MeasurementFile& file, const EpochRecord& epoch,
+                     std::span<const ObservationRecord> observations);
 
-bool FlushGpb(MeasurementFile& file, std::string& failure);
+Status FlushGpb(MeasurementFile& file);
 
 // Closes the stream and frees the handle (null accepted).
-bool CloseGpb(MeasurementFile* file, std::string& failure);
+Status CloseGpb(MeasurementFile* file);
 
 }  // namespace morvelin

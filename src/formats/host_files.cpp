@@ -37,50 +37,60 @@ std::string CreateFailure(int index, const std::string& path) {
   }
 }
 
-HostFileSink::~HostFileSink() {
-  if (gpb_ != nullptr) {
-    std::string ignored;
-    CloseGpb(gpb_, ignored);
-  }
+HostFileSink::~HostFileSink() { Abandon(); }
+
+namespace {
+
+// A file that cannot be created: the host's text and the system's reason.
+Status CreateFailed(int index, const std::string& path, const std::string& reason) {
+  return Status::Failed(CreateFailure(index, path), reason.empty() ? std::strerror(EACCES) : reason);
 }
 
-bool HostFileSink::Open(const OutputPaths& paths, std::string& failure, int& failed_output,
-                        const OutputPaths* write_paths) {
-  const OutputPaths& write = write_paths != nullptr ? *write_paths : paths;
+// A text file's failed write: its name and the system's reason.
+Status WriteFailed(const TextFile& file) {
+  return Status::Failed(PathMessage("Error: Unable to write to ", file.Path(), ""),
+                        file.Error() != 0 ? std::strerror(file.Error()) : "");
+}
+
+Result<std::unique_ptr<OutputTarget>> OpenOutput(OutputSet* set, const std::string& path, bool text) {
+  if (set == nullptr) return OpenFileTarget(path, text);
+  return set->Open(set->WritePath(path), text);
+}
+
+}  // namespace
+
+Status HostFileSink::Open(const OutputPaths& paths, int& failed_output, OutputSet* set) {
   failed_output = 0;
-  gpb_ = CreateGpb(write.gpb.c_str(), paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
-                   kGpbBufferSize, kChannelCount, failure, true);
-  if (gpb_ == nullptr) {
-    if (write_paths != nullptr) failure = CreateFailure(0, paths.gpb);
-    return false;
+  Result<GpbHeader> header = MakeGpbHeader(paths.gpb_header_name.c_str(), kReceiverTypeSse, kCreationParameter,
+                                           kGpbBufferSize, kChannelCount);
+  if (!header.Ok()) return set == nullptr ? header.Status() : CreateFailed(0, paths.gpb, header.Reason());
+  gpb_header_ = *header;
+  Result<std::unique_ptr<OutputTarget>> gpb = OpenOutput(set, paths.gpb, false);
+  if (!gpb.Ok()) return CreateFailed(0, paths.gpb, gpb.Reason());
+  gpb_ = std::move(*gpb);
+  if (!gpb_->Write(&gpb_header_, sizeof gpb_header_)) {
+    const int error = gpb_->Error();
+    return Status::Failed(PathMessage("Error: Unable to write to ", paths.gpb, ""),
+                          std::strerror(error != 0 ? error : EIO));
   }
-  if (!gpb_out_.Attach(gpb_->stream, kGpbWriteBlock, true, true)) {
-    failure = "Error: Not enough memory in buffer";
-    return false;
-  }
-  failed_output = 1;
-  if (!epp_.Open(write.epp.c_str(), paths.epp.c_str())) {
-    failure = CreateFailure(1, paths.epp);
-    return false;
+  if (!gpb_out_.Attach(gpb_.get(), kGpbWriteBlock, true, true)) return Status::Failed("Error: Not enough memory in buffer");
+  TextFile* files[] = {&epp_, &sum_, &sta_};
+  const std::string* names[] = {&paths.epp, &paths.sum, &paths.sta};
+  for (int i = 0; i < 3; ++i) {
+    failed_output = i + 1;
+    Result<std::unique_ptr<OutputTarget>> file = OpenOutput(set, *names[i], true);
+    if (!file.Ok()) return CreateFailed(i + 1, *names[i], file.Reason());
+    files[i]->Open(std::move(*file), names[i]->c_str());
   }
   epp_.Write(kEphemerisHeader);
-  failed_output = 2;
-  if (!sum_.Open(write.sum.c_str(), paths.sum.c_str())) {
-    failure = CreateFailure(2, paths.sum);
-    return false;
-  }
-  failed_output = 3;
-  if (!sta_.Open(write.sta.c_str(), paths.sta.c_str())) {
-    failure = CreateFailure(3, paths.sta);
-    return false;
-  }
   failed_output = -1;
-  return true;
+  return {};
 }
 
 void HostFileSink::OnEpoch(const EpochEvent& event) {
-  if (gpb_ == nullptr || !failure_.empty()) return;
-  if (!AppendGpbEpoch(gpb_out_, *gpb_, *event.epoch, event.observations, failure_)) gpb_failed_ = true;
+  if (gpb_ == nullptr || !failure_.Ok()) return;
+  failure_ = AppendGpbEpoch(gpb_out_, gpb_header_, *event.epoch, event.observations);
+  if (!failure_.Ok()) gpb_failed_ = true;
 }
 
 void HostFileSink::OnEphemeris(const EphemerisEvent& event) { WriteGpsEphBlock(epp_, *event.eph); }
@@ -95,69 +105,53 @@ void HostFileSink::OnSummaryText(std::string_view text) { sum_.Write(text); }
 
 void HostFileSink::OnEnd(const RunSummary& summary) { WriteSummaryBlock(sum_, summary); }
 
-std::string_view HostFileSink::Failure() const {
-  if (!failure_.empty()) return failure_;
+const Status& HostFileSink::Failure() const {
+  if (!failure_.Ok()) return failure_;
   // A text file's failed write shows only as its flag: name the first.
   for (const TextFile* file : {&epp_, &sum_, &sta_}) {
     if (file->Failed()) {
-      failure_ = PathMessage("Error: Unable to write to ", file->Path(), "");
-      return failure_;
+      failure_ = WriteFailed(*file);
+      break;
     }
   }
-  return {};
+  return failure_;
 }
 
-std::string_view HostFileSink::Reason() const {
+Status HostFileSink::CloseMeasurementFile() {
+  if (gpb_ == nullptr) return {};
+  // The buffered epochs go to the file, then the file is closed.
+  const bool flushed = gpb_out_.Flush();
   int error = gpb_out_.Error();
-  if (error == 0) error = gpb_error_;
-  for (const TextFile* file : {&epp_, &sum_, &sta_})
-    if (error == 0 && file->Failed()) error = file->Error();
-  if (error == 0) return {};
-  const char* text = std::strerror(error);
-  return text != nullptr ? std::string_view(text) : std::string_view();
+  const bool closed = gpb_->Close();
+  if (error == 0) error = gpb_->Error();
+  gpb_.reset();
+  if (flushed && closed) return {};
+  return Status::Failed(PathMessage("Error: Unable to write to ", TextUntilNul(gpb_header_.file_name)),
+                        error != 0 ? std::strerror(error) : "");
 }
 
-bool HostFileSink::Finish() {
+Status HostFileSink::Finish() {
   // Failures of the records were seen after each record; those of the
   // end-of-run lines show when the files are put out and closed.
-  if (!failure_.empty()) {
+  if (!failure_.Ok()) {
     Abandon();
-    return false;
+    return failure_;
   }
-  errno = 0;
-  if (gpb_ != nullptr && (!gpb_out_.Flush() || !FlushGpb(*gpb_, failure_))) {
-    if (gpb_error_ == 0) gpb_error_ = errno;
-    if (failure_.empty()) failure_ = PathMessage("Error: Unable to write to ", TextUntilNul(gpb_->header.file_name));
+  failure_ = CloseMeasurementFile();
+  if (!failure_.Ok()) {
     Abandon();
-    return false;
-  }
-  bool ok = true;
-  if (gpb_ != nullptr) {
-    errno = 0;
-    ok = CloseGpb(gpb_, failure_);
-    if (!ok && gpb_error_ == 0) gpb_error_ = errno;
-    gpb_ = nullptr;
+    return failure_;
   }
   for (TextFile* file : {&sum_, &epp_, &sta_}) {
     if (!file->IsOpen()) continue;
     const bool failed = file->Failed();
-    if (!file->Close() || failed) {
-      if (ok) failure_ = PathMessage("Error: Unable to write to ", file->Path(), "");
-      ok = false;
-    }
+    if ((!file->Close() || failed) && failure_.Ok()) failure_ = WriteFailed(*file);
   }
-  return ok;
+  return failure_;
 }
 
 void HostFileSink::Abandon() {
-  std::string ignored;
-  if (gpb_ != nullptr) {
-    gpb_out_.Flush();
-    FlushGpb(*gpb_, ignored);
-    CloseGpb(gpb_, ignored);
-    gpb_ = nullptr;
-  }
-  for (TextFile* file : {&epp_, &sum_, &sta_}) file->Flush();
+  (void)CloseMeasurementFile();
   for (TextFile* file : {&sum_, &epp_, &sta_}) file->Close();
 }
 

@@ -29,14 +29,14 @@ class HostFileSink final : public ConversionSink {
   ~HostFileSink() override;
 
   // Creates the four files in the order measurement, ephemeris, summary,
-  // station, writing the .gpb header and the .epp header line. False at the
-  // first that cannot be created (failure holds the host's text); the
-  // files created before it stay open until Abandon or Finish.
-  // failed_output: 0 .gpb, 1 .epp, 2 .sum, 3 .sta. write_paths, when
-  // given: where the bytes go instead (temporaries that are renamed into
-  // place later); the texts and the .gpb header still name paths.
-  bool Open(const OutputPaths& paths, std::string& failure, int& failed_output,
-            const OutputPaths* write_paths = nullptr);
+  // station, writing the .gpb header and the .epp header line. Fails at the
+  // first that cannot be created (with the host's text); the files created
+  // before it stay open until Abandon or Finish.
+  // failed_output: 0 .gpb, 1 .epp, 2 .sum, 3 .sta. set, when given: the
+  // files were claimed there and the bytes go to its temporaries (renamed
+  // into place later, or kept in memory); the texts and the .gpb header
+  // still name paths.
+  Status Open(const OutputPaths& paths, int& failed_output, OutputSet* set = nullptr);
 
   void OnEpoch(const EpochEvent& event) override;
   void OnEphemeris(const EphemerisEvent& event) override;
@@ -44,10 +44,9 @@ class HostFileSink final : public ConversionSink {
   void OnSummaryText(std::string_view text) override;
   void OnEnd(const RunSummary& summary) override;
   // Puts everything out and closes the files (measurement, summary,
-  // ephemeris, station). False, with Failure() set, when one failed.
-  bool Finish() override;
-  std::string_view Failure() const override;
-  std::string_view Reason() const override;
+  // ephemeris, station); the first failure when one failed.
+  Status Finish() override;
+  const Status& Failure() const override;
   // True once an epoch could not be written to the measurement file.
   bool MeasurementFileFailed() const { return gpb_failed_; }
 
@@ -56,12 +55,15 @@ class HostFileSink final : public ConversionSink {
   void Abandon();
 
  private:
-  MeasurementFile* gpb_ = nullptr;
+  // Puts out and closes the measurement file; its failure, if any.
+  Status CloseMeasurementFile();
+
+  GpbHeader gpb_header_{};
+  std::unique_ptr<OutputTarget> gpb_;
   BufferedWriter gpb_out_;  // the measurement file's epochs, in large blocks
   bool gpb_failed_ = false;
-  int gpb_error_ = 0;  // errno of a failed flush or close of the .gpb
   TextFile epp_, sum_, sta_;
-  mutable std::string failure_;  // the first failure, once known
+  mutable Status failure_;  // the first failure, once known
 };
 
 }  // namespace morvelin

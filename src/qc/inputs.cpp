@@ -48,15 +48,13 @@ gnss::BroadcastEphemeris FromGpsEph(const GpsEph& e) {
   return out;
 }
 
-bool ReadEphemerisFile(const std::string& path, std::vector<gnss::BroadcastEphemeris>& out, std::string& error) {
+Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) {
-    error = path + ": " + std::strerror(errno);
-    return false;
-  }
+  if (file == nullptr) return Status::Failed(path + ": " + std::strerror(errno), std::strerror(errno));
+  std::vector<gnss::BroadcastEphemeris> out;
   const auto block = std::make_unique<TextBlock>();
   int number = 0;
-  bool ok = true;
+  Status status;
   for (;;) {
     const std::int32_t got = ReadBlock(file, *block);
     if (got == -1) break;
@@ -73,8 +71,7 @@ bool ReadEphemerisFile(const std::string& path, std::vector<gnss::BroadcastEphem
                       ScanKeyword("El5:", *block, "%d %le %le %le", toe, cic, omega0, cis) == 4 &&
                       ScanKeyword("El6:", *block, "%le %le %le %le %le", i0, crc, omega, omega_dot, idot) == 5;
     if (!read) {
-      error = path + ": ephemeris block " + std::to_string(number) + " cannot be read";
-      ok = false;
+      status = Status::Failed(path + ": ephemeris block " + std::to_string(number) + " cannot be read");
       break;
     }
     GpsEph eph;
@@ -94,7 +91,8 @@ bool ReadEphemerisFile(const std::string& path, std::vector<gnss::BroadcastEphem
     out.push_back(FromGpsEph(eph));
   }
   std::fclose(file);
-  return ok;
+  if (!status.Ok()) return status;
+  return out;
 }
 
 }  // namespace morvelin::qc

@@ -7,6 +7,7 @@
 
 #include "gnss/ephemeris.h"
 #include "morvelin/events.h"
+#include "morvelin/status.h"
 
 namespace morvelin::qc {
 
@@ -14,8 +15,8 @@ namespace morvelin::qc {
 // read through the one table of clock values (gnss/ephemeris_record.h).
 gnss::BroadcastEphemeris FromGpsEph(const GpsEph& eph);
 
-// Every GpsEph block of an ephemeris file. False with the reason in error
-// when the file cannot be opened or a block cannot be read.
-bool ReadEphemerisFile(const std::string& path, std::vector<gnss::BroadcastEphemeris>& out, std::string& error);
+// Every GpsEph block of an ephemeris file; refused when the file cannot be
+// opened or a block cannot be read.
+Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::string& path);
 
 }  // namespace morvelin::qc

@@ -6,7 +6,6 @@
 
 #include "gnss/ephemeris_record.h"
 #include "morvelin/gpb.h"
-#include "morvelin/morvelin.h"
 #include "qc/collector.h"
 #include "qc/inputs.h"
 
@@ -106,37 +105,27 @@ struct LockFollower {
 
 std::unique_ptr<QcSink> MakeQcSink(const QcOptions& options) { return std::make_unique<Sink>(options); }
 
-bool BuildQcReportFromFiles(const std::string& gpb_path, const std::string& epp_path, const QcOptions& options,
-                            QcReport& report, std::string& error) {
+Result<QcReport> BuildQcReportFromFiles(const std::string& gpb_path, const std::string& epp_path,
+                                        const QcOptions& options) {
   auto collector = std::make_unique<Collector>(options);
   if (!epp_path.empty()) {
-    std::vector<gnss::BroadcastEphemeris> ephemerides;
-    if (!qc::ReadEphemerisFile(epp_path, ephemerides, error)) return false;
-    for (const gnss::BroadcastEphemeris& eph : ephemerides) collector->AddEphemeris(eph);
+    const Result<std::vector<gnss::BroadcastEphemeris>> ephemerides = qc::ReadEphemerisFile(epp_path);
+    if (!ephemerides.Ok()) return ephemerides.Status();
+    for (const gnss::BroadcastEphemeris& eph : *ephemerides) collector->AddEphemeris(eph);
   }
-  MeasurementFile* file = OpenMeasurementFile(gpb_path.c_str(), 16384);
-  if (file == nullptr) {
-    char text[MORVELIN_MESSAGE_SIZE] = {};
-    GetErrString(text);
-    error = text;
-    return false;
-  }
+  const Result<MeasurementFile*> opened = OpenGpb(gpb_path.c_str(), 16384);
+  if (!opened.Ok()) return opened.Status();
+  MeasurementFile* file = *opened;
   std::vector<ObservationRecord> records(256);
   std::vector<Observation> observations;
   std::vector<LockFollower> locks(kMaxPrn + 1);
   EpochRecord epoch{};
   double previous_time = 0.0;
-  bool ok = true;
+  Status status;
   for (std::int64_t index = 0;; ++index) {
-    const int got = ReadMeasurementEpoch(file, &epoch, records.data());
-    if (got == -1) break;
-    if (got != 0) {
-      char text[MORVELIN_MESSAGE_SIZE] = {};
-      GetErrString(text);
-      error = text;
-      ok = false;
-      break;
-    }
+    const Result<bool> read = ReadGpbEpoch(file, &epoch, records.data());
+    if (!read.Ok()) status = read.Status();
+    if (!read.Ok() || !*read) break;
     double interval = index == 0 ? 0.0 : epoch.epoch_time - previous_time;
     if (interval < -kHalfWeek) interval += kSecondsPerWeek;
     previous_time = epoch.epoch_time;
@@ -164,9 +153,8 @@ bool BuildQcReportFromFiles(const std::string& gpb_path, const std::string& epp_
     collector->AddEpoch(input);
   }
   CloseMeasurementFile(file);
-  if (!ok) return false;
-  report = collector->Finish();
-  return true;
+  if (!status.Ok()) return status;
+  return collector->Finish();
 }
 
 }  // namespace morvelin

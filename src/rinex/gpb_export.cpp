@@ -16,6 +16,7 @@
 // those satellites: their code is lost too), the L1 code type per satellite
 // (the summary counts it for the whole file), event markers, and new
 // station occupations.
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -23,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "base/message.h"
 #include "gnss/constants.h"
 #include "gnss/ephemeris_record.h"
 #include "morvelin/gpb.h"
@@ -211,12 +211,9 @@ bool EphemerisOf(const EphemerisRows& rows, gnss::BroadcastEphemeris& eph) {
 }
 
 // The ephemerides of an .epp file into the export; any: one was there.
-bool ReadEphemerides(const std::string& path, rinex::ObservationExport& out, std::string& error, bool* any) {
+Status ReadEphemerides(const std::string& path, rinex::ObservationExport& out, bool* any) {
   std::FILE* in = std::fopen(path.c_str(), "r");
-  if (in == nullptr) {
-    error = "Error: File " + path + " not found";
-    return false;
-  }
+  if (in == nullptr) return Status::Failed("Error: File " + path + " not found", std::strerror(errno));
   std::string line;
   EphemerisRows rows;
   while (ReadLine(in, line)) {
@@ -230,11 +227,8 @@ bool ReadEphemerides(const std::string& path, rinex::ObservationExport& out, std
   }
   const bool failed = std::ferror(in) != 0;
   std::fclose(in);
-  if (failed) {
-    error = "Error: Unable to read " + path;
-    return false;
-  }
-  return true;
+  if (failed) return Status::Failed("Error: Unable to read " + path);
+  return {};
 }
 
 // Reads the summary and station files beside the .gpb (base: its path
@@ -262,15 +256,14 @@ rinex::StationFacts ReadStationFiles(const std::string& base, rinex::Observation
 // The ephemeris file: the one given (which must be there), else the one
 // beside the .gpb when there is one. Without any: no navigation file, the
 // week from the options.
-bool ReadEphemerisFile(const std::string& epp, bool given, rinex::ObservationExport& out, std::string& error) {
+Status ReadEphemerisFile(const std::string& epp, bool given, rinex::ObservationExport& out) {
   if (std::FILE* probe = std::fopen(epp.c_str(), "r")) {
     std::fclose(probe);
     bool any_ephemeris = false;
-    return ReadEphemerides(epp, out, error, &any_ephemeris);
+    return ReadEphemerides(epp, out, &any_ephemeris);
   }
-  if (!given) return true;
-  error = "Error: File " + epp + " not found";
-  return false;
+  if (!given) return {};
+  return Status::Failed("Error: File " + epp + " not found", std::strerror(ENOENT));
 }
 
 struct GpbEpoch {
@@ -362,51 +355,46 @@ rinex::ExportEpoch ExportEpochOf(const EpochRecord& record, const std::vector<Ex
 }
 
 // Every epoch of the file through the export, which takes the station with
-// the first; stops at the export's first failure. False with error set when
-// the file cannot be read.
-bool ExportEpochs(MeasurementFile* file, rinex::StationFacts station, bool p_code, rinex::ObservationExport& out,
-                  std::string& error) {
+// the first; stops at the export's first failure. Refused, with the
+// reader's text, when the file cannot be read.
+Status ExportEpochs(MeasurementFile* file, rinex::StationFacts station, bool p_code, rinex::ObservationExport& out) {
   const std::size_t channels = file->header.channel_count;
   GpbEpoch current, next;
+  // 0 an epoch read, -1 the end of the file, 1 a failure (in failure).
+  Status failure;
   auto read = [&](GpbEpoch& e) {
     e.observations.resize(channels);
-    const int result = ReadMeasurementEpoch(file, &e.epoch, e.observations.data());
-    if (result == 0) e.observations.resize(e.epoch.measurement_count);
-    return result;
+    const Result<bool> got = ReadGpbEpoch(file, &e.epoch, e.observations.data());
+    if (!got.Ok()) failure = got.Status();
+    if (!got.Ok()) return 1;
+    if (!*got) return -1;
+    e.observations.resize(e.epoch.measurement_count);
+    return 0;
   };
   int state = read(current);
+  if (state > 0) return failure;
   bool first = true;
   SlipRecovery slips(p_code);
   while (state == 0) {
     const int next_state = read(next);
-    if (next_state > 0) {
-      error = LibraryMessage();
-      return false;
-    }
+    if (next_state > 0) return failure;
     if (first) {
       TakePosition(station, current.epoch);
       out.SetStation(station);
       first = false;
     }
     out.Epoch(ExportEpochOf(current.epoch, slips.Satellites(current, next_state == 0 ? &next : nullptr)));
-    if (!out.Failure().empty()) break;
+    if (!out.Failure().Ok()) break;
     std::swap(current, next);
     state = next_state;
   }
-  return true;
-}
-
-// Closes the export: 0 done, 1 refused for want of the GPS week, -1 failed.
-int FinishExport(rinex::ObservationExport& out, RinexOutputs* outputs, std::string& error) {
-  if (out.Finish(outputs)) return 0;
-  error.assign(out.Failure());
-  return error.find("needs the GPS week") != std::string::npos ? 1 : -1;
+  return {};
 }
 
 }  // namespace
 
-int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
-                      const std::string& output_dir, RinexOutputs* outputs, std::string& error) {
+Status WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
+                         const std::string& output_dir, RinexOutputs* outputs) {
   try {
     const std::string base = WithoutExtension(gpb_path);
     RinexOptions used = options;
@@ -417,19 +405,16 @@ int WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, 
 
     bool p_code = false;
     const rinex::StationFacts station = ReadStationFiles(base, out, &p_code);
-    if (!ReadEphemerisFile(epp, !epp_path.empty(), out, error)) return -1;
+    if (Status read = ReadEphemerisFile(epp, !epp_path.empty(), out); !read.Ok()) return read;
 
-    MeasurementFile* file = OpenMeasurementFile(gpb_path.c_str(), kReadBuffer);
-    if (file == nullptr) {
-      error = LibraryMessage();
-      return -1;
-    }
-    std::unique_ptr<MeasurementFile, int (*)(MeasurementFile*)> closer(file, CloseMeasurementFile);
-    if (!ExportEpochs(file, station, p_code, out, error)) return -1;
-    return FinishExport(out, outputs, error);
+    const Result<MeasurementFile*> file = OpenGpb(gpb_path.c_str(), kReadBuffer);
+    if (!file.Ok()) return file.Status();
+    std::unique_ptr<MeasurementFile, int (*)(MeasurementFile*)> closer(*file, CloseMeasurementFile);
+    if (Status exported = ExportEpochs(*file, station, p_code, out); !exported.Ok()) return exported;
+    out.Finish(outputs);
+    return out.Failure();
   } catch (const std::exception&) {
-    error = "Error: Not enough memory for the RINEX export";
-    return -1;
+    return Status::Failed("Error: Not enough memory for the RINEX export");
   }
 }
 

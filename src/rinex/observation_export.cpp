@@ -80,23 +80,19 @@ std::string ObservationExport::ProgramDate() const {
 }
 
 void ObservationExport::CheckFile(const OutputFile& file) {
-  if (!file.Failed()) return;
-  if (failure_.empty()) reason_ = file.Reason();
-  Fail(file.Failure());
+  if (file.Failed()) Fail(file.Failure());
 }
 
 bool ObservationExport::OpenTemporary(OutputFile& file, const char* kind, const std::string& shown) {
   // Named after the input, so that a run killed midway has its leftover
   // removed by the next run of the same input.
   const std::string stem = (options_.fallback_name.empty() ? std::string("rinex") : options_.fallback_name) + kind;
-  std::string error, reason;
-  const std::string temporary = set_->Temporary(output_dir_, stem, error, reason);
-  if (temporary.empty()) {
-    if (failure_.empty()) reason_ = reason;
-    Fail(error + " (" + reason + ")");
+  const Result<std::string> temporary = set_->Temporary(output_dir_, stem);
+  if (!temporary.Ok()) {
+    FailWithReason(temporary.Status());
     return false;
   }
-  if (file.Open(temporary, shown)) return true;
+  if (file.Open(*set_, *temporary, shown)) return true;
   CheckFile(file);
   return false;
 }
@@ -104,25 +100,27 @@ bool ObservationExport::OpenTemporary(OutputFile& file, const char* kind, const 
 bool ObservationExport::Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period,
                               double interval, std::string& final_path) {
   const std::string station = StationName();
-  std::string error, reason;
+  Status bound;
   if (options_.long_names && version_ == RinexVersion::k304) {
     final_path = JoinPath(output_dir_, LongName(station, start, period, interval, kind));
-    if (set_->Bind(file.Path(), final_path, error, reason)) return true;
+    bound = set_->Bind(file.Path(), final_path);
+    if (bound.Ok()) return true;
   } else {
     const char first = SessionCharacter(start, period);
+    bool tried = false;
     for (char session = first; session != 0; session = NextSessionCharacter(session, first)) {
       final_path = JoinPath(output_dir_, ShortName(station, start, kind, session));
       if (set_->Taken(final_path)) continue;
-      if (set_->Bind(file.Path(), final_path, error, reason)) return true;
+      tried = true;
+      bound = set_->Bind(file.Path(), final_path);
+      if (bound.Ok()) return true;
       if (!set_->Taken(final_path)) break;  // refused for a reason of its own, not taken meanwhile
     }
-    if (error.empty()) {
-      error = "Error: No free RINEX file name for " + final_path;
-      reason = "every session character of the day is taken";
-    }
+    if (!tried)
+      bound = Status::Failed("Error: No free RINEX file name for " + final_path,
+                             "every session character of the day is taken");
   }
-  if (failure_.empty()) reason_ = reason;
-  Fail(error + " (" + reason + ")");
+  FailWithReason(bound);
   return false;
 }
 
@@ -176,9 +174,9 @@ void ObservationExport::ReplayPending() {
 }
 
 void ObservationExport::Epoch(const ExportEpoch& epoch) {
-  if (!failure_.empty()) return;
+  if (!failure_.Ok()) return;
   if (!week_known_ && !ResolveWeek(epoch.receiver_time)) {
-    if (!failure_.empty()) return;
+    if (!failure_.Ok()) return;
     std::size_t epochs = 0;
     for (const Pending& item : pending_) epochs += item.kind == Pending::Kind::kEpoch ? 1u : 0u;
     if (epochs >= kPendingLimit) {
@@ -197,7 +195,7 @@ void ObservationExport::Epoch(const ExportEpoch& epoch) {
 }
 
 void ObservationExport::EventMarker(double seconds_of_week) {
-  if (!failure_.empty()) return;
+  if (!failure_.Ok()) return;
   if (!header_written_) {
     Pending item;
     item.kind = Pending::Kind::kEvent;
@@ -209,7 +207,7 @@ void ObservationExport::EventMarker(double seconds_of_week) {
 }
 
 void ObservationExport::StationEntry(std::string_view point_name, double antenna_height) {
-  if (!failure_.empty()) return;
+  if (!failure_.Ok()) return;
   if (!header_written_) {
     // Entries before the first epoch describe the occupation the header
     // names; only those that wait behind held epochs are kept for later.
@@ -243,7 +241,7 @@ bool ObservationExport::StartObservationFile(const ExportEpoch& first) {
   kinematic_ = first.kinematic;
   if (kinematic_) WriteFlagLine(kStartMovingFlag, first_time_);
   CheckFile(observation_file_);
-  return failure_.empty();
+  return failure_.Ok();
 }
 
 bool ObservationExport::OpenObservationFile() {
@@ -290,14 +288,14 @@ void ObservationExport::WriteOccupationRecords(int flag, const CivilTime& time) 
 void ObservationExport::WriteEvent(double seconds_of_week) {
   // An event before the first epoch has no file to go to yet (and after a
   // failure none to go to at all): writing it hit a buffer not yet made.
-  if (!header_written_ || !failure_.empty()) return;
+  if (!header_written_ || !failure_.Ok()) return;
   const std::int32_t week = FollowWeek(week_, previous_seconds_, seconds_of_week);
   WriteFlagLine(kEventFlag, CivilFromTicks(GpsTicks(week, seconds_of_week)));
   CheckFile(observation_file_);
 }
 
 void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
-  if (!failure_.empty()) return;
+  if (!failure_.Ok()) return;
   const double seconds = epoch.receiver_time;
   if (epochs_written_ > 0) week_ = FollowWeek(week_, previous_seconds_, seconds);
   previous_seconds_ = seconds;
@@ -401,20 +399,20 @@ void ObservationExport::WriteRecords(const EpochLine& line, const SatelliteRecor
 }
 
 bool ObservationExport::Finish(RinexOutputs* outputs) {
-  if (failure_.empty() && !pending_.empty()) {
+  if (failure_.Ok() && !pending_.empty()) {
     bool epochs = false;
     for (const Pending& item : pending_) epochs = epochs || item.kind == Pending::Kind::kEpoch;
     if (epochs) Fail(std::string(kWeekUnknown));
   }
-  if (!failure_.empty()) {
+  if (!failure_.Ok()) {
     Discard();
     return false;
   }
   RinexOutputs result;
   if (header_written_) FinishObservationFile(result.observation_path);
-  if (failure_.empty() && !navigation_.Empty()) WriteNavigationFile(result);
-  if (failure_.empty() && own_set_ != nullptr) CommitOwnSet();
-  if (!failure_.empty()) {
+  if (failure_.Ok() && !navigation_.Empty()) WriteNavigationFile(result);
+  if (failure_.Ok() && own_set_ != nullptr) CommitOwnSet();
+  if (!failure_.Ok()) {
     Discard();
     return false;
   }
@@ -438,7 +436,7 @@ void ObservationExport::FinishObservationFile(std::string& final_path) {
   const double interval = static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond);
   const double period =
       static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval;
-  if (failure_.empty()) Place(observation_file_, FileKind::kObservation, first_time_, period, interval, final_path);
+  if (failure_.Ok()) Place(observation_file_, FileKind::kObservation, first_time_, period, interval, final_path);
 }
 
 void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
@@ -460,14 +458,11 @@ void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
       navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_}));
   navigation_file.Close();
   CheckFile(navigation_file);
-  if (failure_.empty()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);
+  if (failure_.Ok()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);
 }
 
 void ObservationExport::CommitOwnSet() {
-  std::string error, reason;
-  if (own_set_->Commit(error, reason)) return;
-  reason_ = reason;
-  Fail(error + " (" + reason + ")");
+  if (const Status committed = own_set_->Commit(); !committed.Ok()) FailWithReason(committed);
 }
 
 void ObservationExport::Discard() {

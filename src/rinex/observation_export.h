@@ -85,19 +85,25 @@ class ObservationExport {
 
   // Writes what is left and closes both files; false with Failure() set.
   bool Finish(RinexOutputs* outputs);
-  // The first failure (a write error, the week not found), or empty.
-  std::string_view Failure() const { return failure_; }
+  // The first failure (a write error, the week not found; with the
+  // system's reason when a file failed), or done.
+  const Status& Failure() const { return failure_; }
   // Removes what was written (after a failure).
   void Discard();
-  // The system's reason of the failure, when a file failed.
-  std::string_view Reason() const { return reason_; }
   // A file the export reads, whose name it must not take.
   void AddInput(const std::string& path) { set_->AddInput(path); }
 
  private:
   struct Pending;
   void Fail(std::string text) {
-    if (failure_.empty()) failure_ = std::move(text);
+    if (failure_.Ok()) failure_ = Status::Failed(std::move(text));
+  }
+  void Fail(const Status& failure) {
+    if (failure_.Ok()) failure_ = failure;
+  }
+  // A failure whose text gets its reason appended: "... (Permission denied)".
+  void FailWithReason(const Status& failure) {
+    if (failure_.Ok()) failure_ = Status::Failed(failure.Message() + " (" + failure.Reason() + ")", failure.Reason());
   }
   bool ResolveWeek(double first_seconds);
   void ReplayPending();
@@ -147,8 +153,7 @@ class ObservationExport {
   std::string output_dir_;
   std::unique_ptr<OutputSet> own_set_;
   OutputSet* set_;
-  std::string failure_;
-  std::string reason_;
+  Status failure_;
   StationFacts station_;
   std::vector<std::string> comments_;
   std::string creation_date_;

@@ -4,56 +4,48 @@
 #include <cstring>
 #include <new>
 
-#include "base/file_io.h"
 
 namespace morvelin::rinex {
 
-OutputFile::~OutputFile() {
-  if (stream_ != nullptr) std::fclose(stream_);
-}
+OutputFile::~OutputFile() = default;
 
 void OutputFile::Fail(const char* what) {
-  if (!failure_.empty()) return;
-  const int error = errno;
-  failure_ = "Error: Unable to ";
-  failure_ += what;
-  failure_ += ' ';
-  failure_ += shown_;
-  if (error != 0) {
-    reason_ = std::strerror(error);
-    failure_ += " (";
-    failure_ += reason_;
-    failure_ += ')';
-  }
+  Fail(what, target_ != nullptr && target_->Error() != 0 ? target_->Error() : errno);
 }
 
-bool OutputFile::Open(const std::string& path, const std::string& shown) {
+void OutputFile::Fail(const char* what, int error) {
+  if (!failure_.Ok()) return;
+  std::string text = std::string("Error: Unable to ") + what + ' ' + shown_;
+  std::string reason = error != 0 ? std::strerror(error) : "";
+  if (error != 0) text += " (" + reason + ")";
+  failure_ = Status::Failed(std::move(text), std::move(reason));
+}
+
+bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string& shown) {
   path_ = path;
   shown_ = shown.empty() ? path : shown;
+  set_ = &set;
   buffer_.reset(new (std::nothrow) char[kBufferSize]);
   if (!buffer_) {
-    failure_ = "Error: Not enough memory for " + shown_;
+    failure_ = Status::Failed("Error: Not enough memory for " + shown_);
     return false;
   }
-  errno = 0;
-  stream_ = std::fopen(path.c_str(), "w");
-  if (stream_ == nullptr) {
-    Fail("create");
+  Result<std::unique_ptr<OutputTarget>> opened = set.Open(path, true);
+  if (!opened.Ok()) {
+    failure_ = Status::Failed("Error: Unable to create " + shown_ + " (" + opened.Reason() + ")", opened.Reason());
     return false;
   }
-  // Our own buffer does the batching: the stream passes blocks straight on.
-  std::setvbuf(stream_, nullptr, _IONBF, 0);
+  target_ = std::move(*opened);
   return true;
 }
 
 bool OutputFile::Flush() {
-  if (stream_ == nullptr || !failure_.empty()) {
+  if (target_ == nullptr || !failure_.Ok()) {
     used_ = 0;
     return false;
   }
   errno = 0;
-  const std::size_t written = used_ == 0 ? 0 : std::fwrite(buffer_.get(), 1, used_, stream_);
-  const bool ok = written == used_;
+  const bool ok = used_ == 0 || target_->Write(buffer_.get(), used_);
   used_ = 0;
   if (!ok) Fail("write to");
   return ok;
@@ -71,48 +63,37 @@ void OutputFile::WriteSlow(std::string_view text) {
 }
 
 std::int64_t OutputFile::Position() {
-  if (!Flush() && !failure_.empty()) return -1;
-  const std::int64_t position = Tell(stream_);
+  if (!Flush() && !failure_.Ok()) return -1;
+  const std::int64_t position = target_->Position();
   if (position < 0) Fail("find the position in");
   return position;
 }
 
 bool OutputFile::Patch(std::int64_t position, std::string_view text) {
-  if (!Flush() && !failure_.empty()) return false;
+  if (!Flush() && !failure_.Ok()) return false;
   errno = 0;
-  const std::int64_t end = Tell(stream_);
-  if (end < 0 || SeekAbsolute(stream_, position) != 0) {
-    Fail("seek in");
-    return false;
-  }
-  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
+  if (!target_->WriteAt(position, text.data(), text.size())) {
     Fail("write to");
-    return false;
-  }
-  if (SeekAbsolute(stream_, end) != 0) {
-    Fail("seek in");
     return false;
   }
   return true;
 }
 
 bool OutputFile::Close() {
-  if (stream_ == nullptr) return failure_.empty();
+  if (target_ == nullptr) return failure_.Ok();
   Flush();
   errno = 0;
-  const bool closed = std::fclose(stream_) == 0;
-  stream_ = nullptr;
+  if (!target_->Close()) Fail("write to", target_->Error());
+  target_.reset();
   buffer_.reset();
-  if (!closed) Fail("write to");
-  return failure_.empty();
+  return failure_.Ok();
 }
 
 void OutputFile::Discard() {
-  if (stream_ != nullptr) std::fclose(stream_);
-  stream_ = nullptr;
+  target_.reset();
   buffer_.reset();
   used_ = 0;
-  if (!path_.empty()) std::remove(path_.c_str());
+  if (set_ != nullptr && !path_.empty()) set_->Drop(path_);
 }
 
 }  // namespace morvelin::rinex

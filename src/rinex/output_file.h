@@ -1,12 +1,14 @@
-// A RINEX output file: a large buffer of its own in front of a C stream,
-// every write checked, and lines of the header patched in place at the end.
+// A RINEX output file: a large buffer of its own in front of an output
+// target (a temporary of the run's output set, on disk or in memory), every
+// write checked, and lines of the header patched in place at the end.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "morvelin/output_set.h"
 
 namespace morvelin::rinex {
 
@@ -19,11 +21,11 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
-  // Creates (or empties) the file, in text mode: lines end as the
-  // platform's text files do. False with Failure() set. shown: the name
-  // the texts give it (path itself when empty).
-  bool Open(const std::string& path, const std::string& shown = std::string());
-  bool IsOpen() const { return stream_ != nullptr; }
+  // Opens a temporary of set (made by set.Temporary), in text mode: lines
+  // end as the platform's text files do. False with Failure() set. shown:
+  // the name the texts give it (path itself when empty).
+  bool Open(OutputSet& set, const std::string& path, const std::string& shown = std::string());
+  bool IsOpen() const { return target_ != nullptr; }
   const std::string& Path() const { return path_; }
 
   void Write(std::string_view text) {
@@ -34,7 +36,7 @@ class OutputFile {
     }
     WriteSlow(text);
   }
-  // The stream position of the next byte written (puts out the buffer), -1
+  // The position of the next byte written (puts out the buffer), -1
   // after a failure. A position to Patch later.
   std::int64_t Position();
   // Overwrites text at a position taken with Position() (same length as
@@ -43,26 +45,27 @@ class OutputFile {
   // Puts everything out and closes the file. False with Failure() set.
   bool Close();
   // Closes and removes the file, as after a failed run (it is a temporary
-  // of the run's own).
+  // of the run's own set).
   void Discard();
 
-  bool Failed() const { return !failure_.empty(); }
-  const std::string& Failure() const { return failure_; }
-  // The system's reason of the failure ("No space left on device"), or empty.
-  const std::string& Reason() const { return reason_; }
+  bool Failed() const { return !failure_.Ok(); }
+  // The first failure: its text and the system's reason ("No space left
+  // on device"), when known.
+  const Status& Failure() const { return failure_; }
 
  private:
   void WriteSlow(std::string_view text);
   bool Flush();
   void Fail(const char* what);
+  void Fail(const char* what, int error);
 
-  std::FILE* stream_ = nullptr;
+  std::unique_ptr<OutputTarget> target_;
+  OutputSet* set_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::string path_;   // the file written
   std::string shown_;  // its name in the texts
-  std::string failure_;
-  std::string reason_;
+  Status failure_;
 };
 
 }  // namespace morvelin::rinex

@@ -65,14 +65,15 @@ class RinexSink final : public ConversionSink {
     if (summary.session != nullptr && !export_.HeaderWritten()) TakeSession(*summary.session);
   }
 
-  bool Finish() override {
-    if (finished_) return export_.Failure().empty();
-    finished_ = true;
-    return export_.Finish(outputs_);
+  Status Finish() override {
+    if (!finished_) {
+      finished_ = true;
+      export_.Finish(outputs_);
+    }
+    return export_.Failure();
   }
 
-  std::string_view Failure() const override { return export_.Failure(); }
-  std::string_view Reason() const override { return export_.Reason(); }
+  const Status& Failure() const override { return export_.Failure(); }
 
  private:
   void TakeSession(const SessionInfo& session) {
@@ -96,25 +97,21 @@ class RinexSink final : public ConversionSink {
 
 }  // namespace
 
-std::unique_ptr<ConversionSink> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
-                                              RinexOutputs* outputs, std::string& error, OutputSet* set) {
-  if (options.week && (*options.week < 0 || *options.week > 9999)) {
-    error = "Error: RINEX export: the GPS week must be 0-9999";
-    return nullptr;
-  }
+Result<std::unique_ptr<ConversionSink>> MakeRinexSink(const RinexOptions& options, const std::string& output_dir,
+                                                      RinexOutputs* outputs, OutputSet* set) {
+  if (options.week && (*options.week < 0 || *options.week > 9999))
+    return Status::Failed("Error: RINEX export: the GPS week must be 0-9999");
   try {
     // The folder is checked now, before the run reads its first record.
     const std::string folder = output_dir.empty() ? "." : output_dir;
     std::error_code code;
-    if (!std::filesystem::is_directory(folder, code)) {
-      error = "Error: Unable to create the RINEX files in " + folder + " (" +
-              (code ? code.message() : std::string("Not a directory")) + ")";
-      return nullptr;
+    if ((set == nullptr || !set->InMemory()) && !std::filesystem::is_directory(folder, code)) {
+      const std::string reason = code ? code.message() : std::string("Not a directory");
+      return Status::Failed("Error: Unable to create the RINEX files in " + folder + " (" + reason + ")", reason);
     }
-    return std::make_unique<RinexSink>(options, output_dir, outputs, set);
+    return std::unique_ptr<ConversionSink>(std::make_unique<RinexSink>(options, output_dir, outputs, set));
   } catch (const std::exception&) {
-    error = "Error: Not enough memory for the RINEX export";
-    return nullptr;
+    return Status::Failed("Error: Not enough memory for the RINEX export");
   }
 }
 

@@ -121,16 +121,20 @@ bool ConvertAtomically(const std::string& input, const std::string& folder, std:
   RinexOptions options;
   options.fallback_name = "MORV3450";
   options.creation_time = "20231211 000000 UTC";
-  auto rinex = MakeRinexSink(options, folder, nullptr, failure, &set);
-  if (rinex == nullptr) return false;
-  request.sinks.push_back(rinex.get());
+  auto rinex = MakeRinexSink(options, folder, nullptr, &set);
+  if (!rinex.Ok()) {
+    failure = rinex.Message();
+    return false;
+  }
+  request.sinks.push_back(rinex->get());
   const ConversionOutcome outcome = Convert(request);
-  std::string reason;
   if (outcome.result == ConversionResult::kFailed) {
     failure = outcome.failure;
     return false;
   }
-  return set.Commit(failure, reason);
+  const Status committed = set.Commit();
+  failure = committed.Message();
+  return committed.Ok();
 }
 
 std::map<std::string, Bytes> FolderFiles(const std::string& folder) {

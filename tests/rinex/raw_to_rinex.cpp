@@ -45,13 +45,13 @@ int main(int argc, char** argv) {
   std::string base = output_dir.empty() ? input : output_dir + "/" + input.substr(input.find_last_of('/') + 1);
   if (const std::size_t dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
   options.fallback_name = base.substr(base.find_last_of('/') + 1);
-  std::string error;
   morvelin::RinexOutputs outputs;
-  auto sink = morvelin::MakeRinexSink(options, output_dir, &outputs, error);
-  if (!sink) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  auto made = morvelin::MakeRinexSink(options, output_dir, &outputs);
+  if (!made.Ok()) {
+    std::fprintf(stderr, "%s\n", made.Message().c_str());
     return 2;
   }
+  std::unique_ptr<morvelin::ConversionSink> sink = std::move(*made);
   morvelin::ConversionRequest request;
   request.input_path = input;
   request.output_base = base;

@@ -370,7 +370,7 @@ TEST_F(ExportSession, LossOfLockCases) {
   const double times[] = {10.0, 11.0, 12.0, 13.0, 16.0};
   for (std::size_t i = 0; i < epochs.size(); ++i) out.Epoch(Epoch(times[i], epochs[i]));
   RinexOutputs files;
-  ASSERT_TRUE(out.Finish(&files)) << out.Failure();
+  ASSERT_TRUE(out.Finish(&files)) << out.Failure().Message();
   EXPECT_EQ(fs::path(files.observation_path).filename(), "test344a.23o");
   EXPECT_EQ(files.epochs, 5);
   EXPECT_EQ(files.signals, 27);
@@ -407,8 +407,8 @@ TEST_F(ExportSession, NoWeekRefused) {
   out.Epoch(Epoch(100.0, sats));
   RinexOutputs files;
   EXPECT_FALSE(out.Finish(&files));
-  EXPECT_NE(out.Failure().find("--week N"), std::string_view::npos);
-  EXPECT_NE(out.Failure().find("--date YYYY-MM-DD"), std::string_view::npos);
+  EXPECT_NE(out.Failure().Message().find("--week N"), std::string_view::npos);
+  EXPECT_NE(out.Failure().Message().find("--date YYYY-MM-DD"), std::string_view::npos);
   EXPECT_TRUE(fs::is_empty(dir_));
 }
 
@@ -431,7 +431,7 @@ TEST_F(ExportSession, WeekFromALateEphemerisAndOverTheWeekEnd) {
   out.Ephemeris(early);
   out.Ephemeris(late);
   RinexOutputs files;
-  ASSERT_TRUE(out.Finish(&files)) << out.Failure();
+  ASSERT_TRUE(out.Finish(&files)) << out.Failure().Message();
   EXPECT_EQ(Body(ReadFile(files.observation_path)),
             "> 2023 12 16 23 59 58.0000000  0  1       0.000100000000\n"
             "G07  20000000.000   105263158.395\n"
@@ -470,7 +470,7 @@ TEST_F(ExportSession, OccupationsAndMotion) {
   out.Epoch(Epoch(103.0, sats));
   out.StationEntry("END", 0.0);
   RinexOutputs files;
-  ASSERT_TRUE(out.Finish(&files)) << out.Failure();
+  ASSERT_TRUE(out.Finish(&files)) << out.Failure().Message();
   EXPECT_EQ(fs::path(files.observation_path).filename(), "simu344a.23o");
   EXPECT_EQ(Body(ReadFile(files.observation_path)),
             " 23 12 10  0  1 40.0000000  0  1G03                                  0.000100000\n"
@@ -540,8 +540,11 @@ TEST(RinexObservationHeader, WrittenAndPatched) {
   header.antenna_height = 1.25;
   header.layout = MakeLayout(RinexVersion::k211, {true, false, false});
   header.first_time = CivilFromGps(2292, 86400.0);
+  OutputSet set("test");
+  const Result<std::string> temporary = set.Temporary(dir.Path(), "site");
+  ASSERT_TRUE(temporary.Ok());
   OutputFile file;
-  ASSERT_TRUE(file.Open(dir.File("site.23o")));
+  ASSERT_TRUE(file.Open(set, *temporary));
   const HeaderPositions positions = WriteObservationHeader(file, header);
   FixedText<256> line;
   IntervalRecord(line, 30.0);
@@ -550,6 +553,8 @@ TEST(RinexObservationHeader, WrittenAndPatched) {
   TimeOfObservationRecord(line, CivilFromGps(2292, 90000.0), "TIME OF LAST OBS");
   EXPECT_TRUE(file.Patch(positions.last_obs, line.View()));
   ASSERT_TRUE(file.Close());
+  ASSERT_TRUE(set.Bind(*temporary, dir.File("site.23o")).Ok());
+  ASSERT_TRUE(set.Commit().Ok());
   EXPECT_EQ(ReadFile(dir.File("site.23o")),
             "     2.11           OBSERVATION DATA    G (GPS)             RINEX VERSION / TYPE\n"
             "morvelin test       lab                 20240101 000000 UTC PGM / RUN BY / DATE \n"
@@ -576,7 +581,7 @@ TEST_F(ExportSession, UnwritableFolderFails) {
   ObservationExport out(options_, (dir_ / "missing" / "deeper").string());
   const std::vector<ExportSatellite> sats = {Sat(1, 2e7)};
   out.Epoch(Epoch(100.0, sats));
-  EXPECT_NE(out.Failure().find("Unable to create"), std::string_view::npos);
+  EXPECT_NE(out.Failure().Message().find("Unable to create"), std::string_view::npos);
   EXPECT_FALSE(out.Finish(nullptr));
 }
 
@@ -594,9 +599,9 @@ TEST(RinexSink, EventBeforeTheFirstEpochConverts) {
   options.week = 2292;
   options.creation_time = "20240101 000000 UTC";
   RinexOutputs outputs;
-  std::string error;
-  std::unique_ptr<ConversionSink> sink = MakeRinexSink(options, dir.Path(), &outputs, error);
-  ASSERT_NE(sink, nullptr) << error;
+  Result<std::unique_ptr<ConversionSink>> made = MakeRinexSink(options, dir.Path(), &outputs);
+  ASSERT_TRUE(made.Ok()) << made.Message();
+  std::unique_ptr<ConversionSink> sink = std::move(*made);
   ConversionRequest request;
   request.input_path = "SITE3450.dat";
   request.read_from_memory = true;

@@ -68,9 +68,9 @@ RinexOutputs ToRinex(const fs::path& raw, const fs::path& dir, RinexVersion vers
   options.version = version;
   options.creation_time = "20240101 000000 UTC";
   RinexOutputs outputs;
-  std::string error;
-  auto sink = MakeRinexSink(options, dir.string(), &outputs, error);
-  EXPECT_TRUE(sink) << error;
+  auto made = MakeRinexSink(options, dir.string(), &outputs);
+  EXPECT_TRUE(made.Ok()) << made.Message();
+  std::unique_ptr<ConversionSink> sink = made.Ok() ? std::move(*made) : nullptr;
   ConversionRequest request;
   request.input_path = raw.string();
   request.output_base = (dir / raw.stem()).string();
@@ -175,9 +175,8 @@ Errors CleanSpp(const char* name, gnss::GpsTime start, RinexVersion version, boo
     fs::create_directories(again);
     RinexOptions options;
     options.version = version;
-    std::string error;
-    EXPECT_EQ(WriteRinexFromGpb((dir / "SPP13450.gpb").string(), "", options, again.string(), &files, error), 0)
-        << error;
+    const Status written = WriteRinexFromGpb((dir / "SPP13450.gpb").string(), "", options, again.string(), &files);
+    EXPECT_TRUE(written.Ok()) << written.Message();
   }
   const auto solutions = Solve(dir, "spp_clean", "", {files.observation_path, files.navigation_path});
   const Errors e = Compare(solutions, Truth(out[0].truth));
