@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "base/output_target.h"
 #include "formats/summary_file.h"
 #include "formats/text_file.h"
 #include "morvelin/gpb.h"
@@ -40,15 +39,18 @@ class SummaryBlock : public ::testing::Test {
   void SetUp() override { summary_.session = &session_; }
 
   std::string Write(const char* path) {
-    std::string bytes;
+    const std::string file = dir_.File("block.sum");
+    Result<std::unique_ptr<OutputTarget>> target = OpenFileTarget(file, true);
+    EXPECT_TRUE(target.Ok());
     TextFile sum;
-    sum.Open(OpenMemoryTarget(bytes), "block.sum");
+    sum.Open(std::move(*target), file.c_str());
     summary_.day_text = SummaryDayText(path);
     WriteSummaryBlock(sum, summary_);
     EXPECT_TRUE(sum.Close());
-    return bytes;
+    return ReadText(file);
   }
 
+  TempDir dir_;
   SessionInfo session_;
   RunSummary summary_;
 };
