@@ -21,6 +21,8 @@ constexpr float kCreationParameter = 1.0f;
 // blocks of kGpbWriteBlock, which no host sees.
 constexpr std::uint16_t kGpbBufferSize = 8192;
 constexpr std::size_t kGpbWriteBlock = 1 << 20;
+// Outputs kept in memory take small blocks, written on this thread.
+constexpr std::size_t kMemoryWriteBlock = 1 << 14;
 constexpr std::uint8_t kChannelCount = 12;
 constexpr const char* kEphemerisHeader = "$EPHREC Ver6.02 MORVELIN \n";
 
@@ -73,7 +75,9 @@ Status HostFileSink::Open(const OutputPaths& paths, int& failed_output, OutputSe
     return Status::Failed(PathMessage("Error: Unable to write to ", paths.gpb, ""),
                           std::strerror(error != 0 ? error : EIO));
   }
-  if (!gpb_out_.Attach(gpb_.get(), kGpbWriteBlock, true, true)) return Status::Failed("Error: Not enough memory in buffer");
+  const bool on_disk = set == nullptr || !set->InMemory();
+  if (!gpb_out_.Attach(gpb_.get(), on_disk ? kGpbWriteBlock : kMemoryWriteBlock, on_disk, on_disk))
+    return Status::Failed("Error: Not enough memory in buffer");
   TextFile* files[] = {&epp_, &sum_, &sta_};
   const std::string* names[] = {&paths.epp, &paths.sum, &paths.sta};
   for (int i = 0; i < 3; ++i) {

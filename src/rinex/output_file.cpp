@@ -25,8 +25,10 @@ bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string
   path_ = path;
   shown_ = shown.empty() ? path : shown;
   set_ = &set;
-  buffer_.reset(new (std::nothrow) char[kBufferSize]);
+  capacity_ = set.InMemory() ? kMemoryBuffer : kFileBuffer;
+  buffer_.reset(new (std::nothrow) char[capacity_]);
   if (!buffer_) {
+    capacity_ = 0;
     failure_ = Status::Failed("Error: Not enough memory for " + shown_);
     return false;
   }
@@ -53,8 +55,8 @@ bool OutputFile::Flush() {
 
 void OutputFile::WriteSlow(std::string_view text) {
   while (!text.empty()) {
-    if (used_ == kBufferSize && !Flush()) return;
-    const std::size_t room = kBufferSize - used_;
+    if (used_ == capacity_ && !Flush()) return;
+    const std::size_t room = capacity_ - used_;
     const std::size_t part = text.size() < room ? text.size() : room;
     text.copy(buffer_.get() + used_, part);
     used_ += part;
@@ -86,13 +88,14 @@ bool OutputFile::Close() {
   if (!target_->Close()) Fail("write to", target_->Error());
   target_.reset();
   buffer_.reset();
+  capacity_ = used_ = 0;
   return failure_.Ok();
 }
 
 void OutputFile::Discard() {
   target_.reset();
   buffer_.reset();
-  used_ = 0;
+  capacity_ = used_ = 0;
   if (set_ != nullptr && !path_.empty()) set_->Drop(path_);
 }
 

@@ -14,7 +14,10 @@ namespace morvelin::rinex {
 
 class OutputFile {
  public:
-  static constexpr std::size_t kBufferSize = 1u << 20;
+  // Large blocks for a file on disk; a string in memory takes small ones
+  // as well, without the cost of a large buffer per file.
+  static constexpr std::size_t kFileBuffer = 1u << 20;
+  static constexpr std::size_t kMemoryBuffer = 1u << 14;
 
   OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
@@ -29,7 +32,7 @@ class OutputFile {
   const std::string& Path() const { return path_; }
 
   void Write(std::string_view text) {
-    if (text.size() <= kBufferSize - used_) {
+    if (text.size() <= capacity_ - used_) {
       text.copy(buffer_.get() + used_, text.size());
       used_ += text.size();
       return;
@@ -62,6 +65,7 @@ class OutputFile {
   std::unique_ptr<OutputTarget> target_;
   OutputSet* set_ = nullptr;
   std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
   std::size_t used_ = 0;
   std::string path_;   // the file written
   std::string shown_;  // its name in the texts
