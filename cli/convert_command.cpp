@@ -183,116 +183,138 @@ std::string FailureLine(const std::string& failure, const std::string& reason) {
   return reason.empty() || told ? failure : failure + said;
 }
 
-// Converts one job and puts its outputs into place when it is done or was
-// stopped; a job that fails leaves the earlier outputs as they were.
-// Returns its exit code.
-int RunJob(Job& job, const Settings& settings, FileReport& report) {
-  nlohmann::json json = {{"file", job.label}};
+// What became of one job: its exit code, the texts of a failure, the
+// damage found, and the outputs put into place.
+struct JobResult {
   int code = kExitDone;
   std::string failure, reason;
   std::vector<std::string> warnings;
   std::vector<std::string> extra_outputs;
   ConversionOutcome outcome;
-  if (!job.refusal.empty()) {
+
+  void Fail(const Status& status) {
     code = kExitFailed;
-    failure = job.refusal;
-    reason = job.refusal_reason;
-  } else {
-    ExtraSinks extra;
-    if (const Status made = MakeExtraSinks(settings.extra, job.output_base, *job.outputs, extra); !made.Ok()) {
-      code = kExitFailed;
-      failure = made.Message();
-    }
-    if (code == kExitDone) {
-      for (auto& sink : extra.sinks) job.request.sinks.push_back(sink.get());
-      job.request.observer = &report;
-      job.request.abort = &g_stop;
-      outcome = Convert(job.request);
-      report.ClearProgress();
-      if (outcome.result == ConversionResult::kFailed) {
-        code = kExitFailed;
-        failure = outcome.failure;
-        reason = outcome.reason;
-        if (!reason.empty() && outcome.failed_output >= 0)
-          reason = outcome.outputs[outcome.failed_output] + ": " + reason;
-      } else if (const Status finished = FinishExtraSinks(settings.extra, extra); !finished.Ok()) {
-        code = kExitFailed;
-        failure = finished.Message();
-        reason = finished.Reason();
-      } else if (outcome.stopped) {
-        code = kExitStopped;
-      } else if (warnings = DamageReasons(outcome); !warnings.empty()) {
-        code = settings.strict ? kExitFailed : kExitDamaged;
-        if (settings.strict) {
-          failure = "refused (--strict): the input was damaged";
-          reason = Join(warnings, ", ");
-        }
-      }
-    }
-    if (code != kExitFailed) {
-      if (const Status committed = job.outputs->Commit(); !committed.Ok()) {
-        code = kExitFailed;
-        failure = committed.Message();
-        reason = committed.Reason();
-      }
-    }
-    if (code == kExitFailed) {
-      job.outputs->Discard();
-    } else {
-      extra_outputs = ExtraOutputPaths(settings.extra, extra);
+    failure = status.Message();
+    reason = status.Reason();
+  }
+};
+
+// The code of a run that converted: stopped, damaged (failed with
+// --strict) or done.
+void JudgeConverted(JobResult& result, const Settings& settings) {
+  if (result.outcome.stopped) {
+    result.code = kExitStopped;
+  } else if (result.warnings = DamageReasons(result.outcome); !result.warnings.empty()) {
+    result.code = settings.strict ? kExitFailed : kExitDamaged;
+    if (settings.strict) {
+      result.failure = "refused (--strict): the input was damaged";
+      result.reason = Join(result.warnings, ", ");
     }
   }
+}
 
-  // What standard error says, and the counts of the outputs put into place.
-  if (code == kExitFailed && settings.strict && !warnings.empty()) {
-    report.Err("refused (--strict): " + Join(warnings, ", "));
+// Converts one job and puts its outputs into place when it is done or was
+// stopped; a job that fails leaves the earlier outputs as they were.
+JobResult ConvertJob(Job& job, const Settings& settings, FileReport& report) {
+  JobResult result;
+  if (!job.refusal.empty()) {
+    result.Fail(Status::Failed(job.refusal, job.refusal_reason));
+    return result;
+  }
+  ExtraSinks extra;
+  if (const Status made = MakeExtraSinks(settings.extra, job.output_base, *job.outputs, extra); !made.Ok()) {
+    result.Fail(Status::Failed(made.Message()));
+  } else {
+    for (auto& sink : extra.sinks) job.request.sinks.push_back(sink.get());
+    job.request.observer = &report;
+    job.request.abort = &g_stop;
+    result.outcome = Convert(job.request);
+    report.ClearProgress();
+    const ConversionOutcome& outcome = result.outcome;
+    if (outcome.result == ConversionResult::kFailed) {
+      std::string reason = outcome.reason;
+      if (!reason.empty() && outcome.failed_output >= 0) reason = outcome.outputs[outcome.failed_output] + ": " + reason;
+      result.Fail(Status::Failed(outcome.failure, reason));
+    } else if (const Status finished = FinishExtraSinks(settings.extra, extra); !finished.Ok()) {
+      result.Fail(finished);
+    } else {
+      JudgeConverted(result, settings);
+    }
+  }
+  if (result.code != kExitFailed) {
+    if (const Status committed = job.outputs->Commit(); !committed.Ok()) result.Fail(committed);
+  }
+  if (result.code == kExitFailed) {
+    job.outputs->Discard();
+  } else {
+    result.extra_outputs = ExtraOutputPaths(settings.extra, extra);
+  }
+  return result;
+}
+
+// What standard error says, and the counts of the outputs put into place.
+void ReportJobText(const Job& job, const Settings& settings, const JobResult& result, FileReport& report) {
+  const int code = result.code;
+  if (code == kExitFailed && settings.strict && !result.warnings.empty()) {
+    report.Err("refused (--strict): " + Join(result.warnings, ", "));
   } else if (code == kExitFailed) {
-    report.Err(FailureLine(failure, reason));
+    report.Err(FailureLine(result.failure, result.reason));
     if (job.refusal.empty()) report.Err("nothing written: the earlier outputs of this file are as they were");
   } else if (code == kExitStopped) {
     report.Err("stopped: the outputs hold what was read until then");
   } else if (code == kExitDamaged) {
-    report.Err("converted, but the input was damaged: " + Join(warnings, ", "));
+    report.Err("converted, but the input was damaged: " + Join(result.warnings, ", "));
   }
+  if (code == kExitFailed || settings.json) return;
+  const ConversionCounts& counts = result.outcome.counts;
+  report.Out("  epochs written:     " + std::to_string(counts.epochs));
+  report.Out("  ephemerides:        " + std::to_string(counts.ephemerides));
+  report.Out("  station lines:      " + std::to_string(counts.station_lines));
+  report.Out("  events:             " + std::to_string(counts.events));
+  if (settings.verbose) {
+    for (const std::string& path : result.outcome.outputs)
+      if (!path.empty()) report.Out("  wrote " + path);
+    for (const std::string& path : result.extra_outputs) report.Out("  wrote " + path);
+  }
+}
+
+// The job's line of JSON.
+void ReportJobJson(const Job& job, const JobResult& result, FileReport& report) {
+  const int code = result.code;
   const bool written = code != kExitFailed;
-  if (written && !settings.json) {
-    const ConversionCounts& counts = outcome.counts;
-    report.Out("  epochs written:     " + std::to_string(counts.epochs));
-    report.Out("  ephemerides:        " + std::to_string(counts.ephemerides));
-    report.Out("  station lines:      " + std::to_string(counts.station_lines));
-    report.Out("  events:             " + std::to_string(counts.events));
-    if (settings.verbose) {
-      for (const std::string& path : outcome.outputs)
-        if (!path.empty()) report.Out("  wrote " + path);
-      for (const std::string& path : extra_outputs) report.Out("  wrote " + path);
-    }
+  const ConversionOutcome& outcome = result.outcome;
+  nlohmann::json json = {{"file", job.label}};
+  json["result"] = ResultName(code);
+  json["exit_code"] = code;
+  json["counts"] = {{"epochs", written ? outcome.counts.epochs : 0},
+                    {"ephemerides", written ? outcome.counts.ephemerides : 0},
+                    {"station_lines", written ? outcome.counts.station_lines : 0},
+                    {"events", written ? outcome.counts.events : 0}};
+  json["warnings"] = result.warnings;
+  nlohmann::json outputs = nlohmann::json::array();
+  if (written) {
+    for (const std::string& path : outcome.outputs)
+      if (!path.empty()) outputs.push_back(path);
+    for (const std::string& path : result.extra_outputs) outputs.push_back(path);
   }
-  if (settings.json) {
-    json["result"] = ResultName(code);
-    json["exit_code"] = code;
-    json["counts"] = {{"epochs", written ? outcome.counts.epochs : 0},
-                      {"ephemerides", written ? outcome.counts.ephemerides : 0},
-                      {"station_lines", written ? outcome.counts.station_lines : 0},
-                      {"events", written ? outcome.counts.events : 0}};
-    json["warnings"] = warnings;
-    nlohmann::json outputs = nlohmann::json::array();
-    if (written) {
-      for (const std::string& path : outcome.outputs)
-        if (!path.empty()) outputs.push_back(path);
-      for (const std::string& path : extra_outputs) outputs.push_back(path);
-    }
-    json["outputs"] = outputs;
-    if (code == kExitFailed) {
-      json["failure"] = failure;
-      if (!reason.empty()) json["reason"] = reason;
-    }
-    nlohmann::json messages = nlohmann::json::array();
-    for (const FileReport::Message& message : report.messages)
-      messages.push_back({{"time", message.time}, {"text", message.text}});
-    json["messages"] = messages;
-    report.Out(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  json["outputs"] = outputs;
+  if (code == kExitFailed) {
+    json["failure"] = result.failure;
+    if (!result.reason.empty()) json["reason"] = result.reason;
   }
-  return code;
+  nlohmann::json messages = nlohmann::json::array();
+  for (const FileReport::Message& message : report.messages)
+    messages.push_back({{"time", message.time}, {"text", message.text}});
+  json["messages"] = messages;
+  report.Out(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
+// Converts one job, reports it and returns its exit code.
+int RunJob(Job& job, const Settings& settings, FileReport& report) {
+  const JobResult result = ConvertJob(job, settings, report);
+  ReportJobText(job, settings, result, report);
+  if (settings.json) ReportJobJson(job, result, report);
+  return result.code;
 }
 
 // The line of a file that a stopped run did not reach.
