@@ -73,9 +73,7 @@ BENCHMARK(BM_ScanJunk)->Unit(benchmark::kMillisecond);
 void BM_DecodeInMemory(benchmark::State& state) {
   static const std::vector<std::uint8_t> bytes = morvelin::tools::MakeSampleRawData(20000);
   morvelin::ConversionRequest request;
-  request.input_path = "MEMO0010.dat";
-  request.read_from_memory = true;
-  request.input_bytes = bytes;
+  request.input = morvelin::MemoryInput{bytes, "MEMO0010.dat"};
   request.host_files = false;
   for (auto _ : state) benchmark::DoNotOptimize(morvelin::Convert(request).counts.epochs);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
@@ -151,9 +149,7 @@ void BM_DecodeDualFrequencyEpochs(benchmark::State& state) {
     return raw;
   }();
   morvelin::ConversionRequest request;
-  request.input_path = "DUAL0010.dat";
-  request.read_from_memory = true;
-  request.input_bytes = bytes;
+  request.input = morvelin::MemoryInput{bytes, "DUAL0010.dat"};
   request.host_files = false;
   for (auto _ : state) {
     const morvelin::ConversionOutcome outcome = morvelin::Convert(request);

@@ -369,14 +369,12 @@ std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
     request.kinematic = settings.kinematic;
     request.output_set = job.outputs.get();
     if (file == "-") {
-      request.input_stream = stdin;
-      request.input_path = "-";
+      request.input = StreamInput{stdin, "-"};
       request.host_name = settings.output_name;
       request.output_dir = settings.output_dir;
     } else {
       const fs::path path(file);
-      request.input_path = file;
-      request.map_input = AllowMappedInput();
+      request.input = FileInput{file, AllowMappedInput()};
       request.host_name = path.filename().string();
       const std::string folder = path.parent_path().string();
       request.output_dir = !settings.output_dir.empty() ? settings.output_dir : folder.empty() ? "." : folder;

@@ -110,8 +110,7 @@ int Run(const QcArguments& args) {
     }
     std::unique_ptr<QcSink> sink = MakeQcSink(options);
     ConversionRequest request;
-    request.input_path = args.input;
-    request.map_input = AllowMappedInput();
+    request.input = FileInput{args.input, AllowMappedInput()};
     request.host_files = false;
     request.kinematic = args.kinematic;
     request.sinks = {sink.get()};

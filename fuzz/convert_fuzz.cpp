@@ -94,10 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   morvelin::MemoryOutputs memory;
   morvelin::OutputSet set("SITE3450", nullptr, &memory);
   morvelin::ConversionRequest request;
-  request.input_path = "SITE3450.dat";
+  request.input = morvelin::MemoryInput{std::span<const std::uint8_t>(data, size), "SITE3450.dat"};
   request.host_name = "SITE3450.dat";
-  request.read_from_memory = true;
-  request.input_bytes = std::span<const std::uint8_t>(data, size);
   request.output_base = "SITE3450";
   request.output_set = &set;
   request.kinematic = (size & 1) != 0;

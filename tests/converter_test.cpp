@@ -73,7 +73,7 @@ TEST(Converter, ParallelConversionsEqualSequentialOnes) {
   }
   auto convert = [&](const std::string& input, const std::string& folder) {
     ConversionRequest request;
-    request.input_path = input;
+    request.input = FileInput{input};
     request.host_name = fs::path(input).filename().string();
     request.output_dir = dir.File(folder);
     return Convert(request);
@@ -119,9 +119,7 @@ TEST(Converter, EverySinkIsFinishedOnceWhenOneFailsAtTheEnd) {
   Counting first(false), failing(true), last(false);
   const Bytes bytes = Session().Get();
   ConversionRequest request;
-  request.input_path = "MEMORY.dat";
-  request.read_from_memory = true;
-  request.input_bytes = std::span<const std::uint8_t>(bytes.data(), bytes.size());
+  request.input = MemoryInput{bytes, "MEMORY.dat"};
   request.host_files = false;
   request.sinks = {&first, &failing, &last};
   const ConversionOutcome outcome = Convert(request);
@@ -160,14 +158,13 @@ struct FileRun {
   Bytes files[4];
 };
 
-FileRun ConvertFile(const std::string& input, const std::string& folder, bool map_input,
+FileRun ConvertFile(const std::string& input, const std::string& folder, bool mapped,
                 ConversionObserver* observer = nullptr) {
   fs::create_directory(folder);
   ConversionRequest request;
-  request.input_path = input;
+  request.input = FileInput{input, mapped};
   request.host_name = fs::path(input).filename().string();
   request.output_dir = folder;
-  request.map_input = map_input;
   request.observer = observer;
   FileRun run{Convert(request), {}};
   const char* extensions[] = {".gpb", ".epp", ".sum", ".sta"};

@@ -60,7 +60,7 @@ Outputs ConvertAndRead(const std::string& input) {
 // The same through the re-entrant converter (for threads of their own).
 Outputs ConvertReentrant(const std::string& input) {
   ConversionRequest request;
-  request.input_path = input;
+  request.input = FileInput{input};
   const ConversionOutcome outcome = morvelin::Convert(request);
   const int counts[4] = {outcome.counts.epochs, outcome.counts.ephemerides, outcome.counts.station_lines,
                          outcome.counts.events};

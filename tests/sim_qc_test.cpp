@@ -58,9 +58,7 @@ struct Checked {
 void QcOf(const std::vector<std::uint8_t>& raw, Checked& out) {
   std::unique_ptr<QcSink> sink = MakeQcSink(QcOptions{});
   ConversionRequest request;
-  request.input_path = "SIMQ3450.dat";
-  request.read_from_memory = true;
-  request.input_bytes = std::span<const std::uint8_t>(raw.data(), raw.size());
+  request.input = MemoryInput{raw, "SIMQ3450.dat"};
   request.host_files = false;
   request.sinks = {sink.get(), &out.counts};
   ASSERT_EQ(Convert(request).result, ConversionResult::kDone);

@@ -81,7 +81,7 @@ TEST(Threads, ReentrantConversionsStoppedByTheirOwnFlags) {
     for (int i = 0; i < kRuns; ++i) {
       threads.emplace_back([&, i] {
         ConversionRequest request;
-        request.input_path = inputs[static_cast<std::size_t>(i)];
+        request.input = FileInput{inputs[static_cast<std::size_t>(i)]};
         request.abort = &flags[i];
         outcomes[i] = morvelin::Convert(request);
       });

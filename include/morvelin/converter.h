@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "morvelin/events.h"
@@ -34,19 +35,38 @@ class ConversionObserver {
   virtual void OnReceiverTime(double time) { (void)time; }
 };
 
+// The raw data of a conversion is one of three kinds of input. Where the
+// outputs are named after the input, and in its messages, a file goes by
+// its path, the others by the name given with them.
+
+// A raw data file named by its path.
+struct FileInput {
+  std::string path;
+  // Read a regular file through a memory mapping instead of copying it in
+  // blocks: less work per byte. Only for a program whose SIGBUS handler
+  // calls RecoverMappedInputFault first, so that a file another program
+  // cuts short meanwhile fails the run instead of ending the process.
+  // Ignored on Windows.
+  bool mapped = false;
+};
+
+// An open binary stream (standard input, say), read from where it stands
+// and not closed.
+struct StreamInput {
+  std::FILE* stream = nullptr;
+  std::string name;
+};
+
+// Bytes in memory, kept alive by the caller until the run returns.
+struct MemoryInput {
+  std::span<const std::uint8_t> bytes;
+  std::string name;
+};
+
+using ConversionInput = std::variant<FileInput, StreamInput, MemoryInput>;
+
 struct ConversionRequest {
-  // The raw data file, or, when input_stream is set, the name it goes by.
-  std::string input_path;
-  // An open binary stream to read instead of input_path (not closed).
-  std::FILE* input_stream = nullptr;
-  // Bytes in memory to read instead of either (kept alive by the caller).
-  std::span<const std::uint8_t> input_bytes;
-  bool read_from_memory = false;
-  // Read a regular input_path through a memory mapping instead of copying
-  // it in blocks: less work per byte. Only for a program whose SIGBUS
-  // handler calls RecoverMappedInputFault first, so that a file another
-  // program cuts short meanwhile fails the run instead of ending the process.
-  bool map_input = false;
+  ConversionInput input;
   // The input's name as a host passes it, usually the bare file name: the
   // summary's day is taken from its characters 5 to 7, and the .gpb header
   // stores it with ".gpb". Empty: the path of the .gpb itself.
@@ -111,9 +131,9 @@ struct ConversionOutcome {
 
 ConversionOutcome Convert(const ConversionRequest& request);
 
-// For the SIGBUS handler of a program that sets map_input, with the faulting
-// address (siginfo's si_addr). True when it lay in an input being read by
-// mapping, whose file lost that page: the page now reads as zeros, the run
+// For the SIGBUS handler of a program that maps its inputs
+// (FileInput::mapped), with the faulting address (siginfo's si_addr). True
+// when it lay in an input being read by mapping, whose file lost that page: the page now reads as zeros, the run
 // ends failed ("Error: Unable to read ..."), and the handler may return.
 // False for any other fault. Safe to call in a signal handler; always false
 // on Windows, where inputs are never mapped.

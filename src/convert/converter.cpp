@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <variant>
 
 #include "base/file_io.h"
 #include "base/message.h"
@@ -18,7 +19,10 @@
 #include "convert/record_reader.h"
 #include "formats/host_files.h"
 #include "formats/summary_file.h"
-#include "framing/input_stream.h"
+#include "framing/file_source.h"
+#include "framing/mapped_file_source.h"
+#include "framing/memory_source.h"
+#include "framing/stream_source.h"
 #include "records/decoder.h"
 #include "records/measurement.h"
 #include "records/station.h"
@@ -93,7 +97,7 @@ class Conversion final : public DecodeEvents {
     if (host_files_ != nullptr) host_files_->Abandon();
     for (ConversionSink* sink : sinks_)
       if (sink != host_files_) (void)sink->Finish();
-    input_.Close();
+    input_.reset();
     return Finish();
   }
   ConversionOutcome Finish() {
@@ -108,7 +112,7 @@ class Conversion final : public DecodeEvents {
 
   const ConversionRequest& request_;
   ConversionOutcome outcome_;
-  InputStream input_;
+  std::unique_ptr<ByteSource> input_;
   ReaderState reader_;
   DecodeState state_;
   HostFileSink* host_files_ = nullptr;
@@ -117,21 +121,22 @@ class Conversion final : public DecodeEvents {
 };
 
 bool Conversion::OpenInput() {
-  if (request_.read_from_memory) {
-    input_.AttachMemory(request_.input_bytes);
+  if (const auto* memory = std::get_if<MemoryInput>(&request_.input)) {
+    input_ = std::make_unique<MemorySource>(memory->bytes);
     return true;
   }
-  if (request_.input_stream != nullptr) {
-    input_.Attach(request_.input_stream);
+  if (const auto* stream = std::get_if<StreamInput>(&request_.input)) {
+    input_ = std::make_unique<StreamSource>(stream->stream);
     return true;
   }
+  const FileInput& file = std::get<FileInput>(request_.input);
   errno = 0;
-  if (IsDirectory(request_.input_path.c_str())) {
+  if (IsDirectory(file.path.c_str())) {
     outcome_.reason = std::strerror(EISDIR);
     return false;
   }
-  const char* path = request_.input_path.c_str();
-  if (request_.map_input ? input_.OpenMapped(path) : input_.Open(path)) return true;
+  input_ = file.mapped ? OpenMappedFile(file.path.c_str()) : FileSource::Open(file.path.c_str());
+  if (input_ != nullptr) return true;
   outcome_.reason = std::strerror(errno != 0 ? errno : ENOENT);
   return false;
 }
@@ -164,7 +169,7 @@ bool Conversion::OpenHostFiles(OutputPlan& plan, std::string& failure) {
   if (set == nullptr) {
     if (!CheckOutputsWritable(plan.paths, failure, outcome_.reason, outcome_.failed_output)) return false;
   } else {
-    if (request_.input_stream == nullptr && !request_.read_from_memory) set->AddInput(request_.input_path);
+    if (const auto* file = std::get_if<FileInput>(&request_.input)) set->AddInput(file->path);
     for (std::size_t i = 0; i < 4; ++i) {
       if (const Status claimed = set->Claim(*finals[i]); !claimed.Ok()) {
         failure = claimed.Message();
@@ -186,7 +191,7 @@ bool Conversion::OpenHostFiles(OutputPlan& plan, std::string& failure) {
 
 ConversionOutcome Conversion::Run() {
   if (!OpenInput()) {
-    return Fail(PathMessage("Error: File ", request_.input_path, " not found"));
+    return Fail(PathMessage("Error: File ", InputName(request_.input), " not found"));
   }
 
   OutputPlan plan;
@@ -202,30 +207,31 @@ ConversionOutcome Conversion::Run() {
     }
     sinks_.push_back(host_files_);
   } else {
-    plan.day_name = request_.host_name.empty() ? request_.input_path : request_.host_name;
+    plan.day_name = request_.host_name.empty() ? InputName(request_.input) : request_.host_name;
   }
   for (ConversionSink* sink : request_.sinks)
     if (sink != nullptr) sinks_.push_back(sink);
 
-  std::int64_t length = input_.Length();
+  ByteSource& input = *input_;
+  std::int64_t length = input.Length();
   if (length < 0) length = 0;
 
-  RecordInput record_input(input_);
+  RecordInput record_input(input);
   DecodeContext context{record_input, state_, *this};
   state_.station.motion_mode = request_.kinematic ? kKinematicMode : kStaticMode;
-  RecordLoop loop{input_, context, reader_, request_.observer, length};
+  RecordLoop loop{input, context, reader_, request_.observer, length};
 
   while (!AbortRequested()) {
     if (ReadNextRecord(loop) == PassResult::kEndOfInput) break;
     if (const Status* failure = SinkFailure(); failure != nullptr) return Fail(failure->Message());
   }
   outcome_.stopped = AbortRequested();
-  if (input_.ReadFailed()) {
-    if (input_.CutWhileRead()) outcome_.reason = "the file was cut short while it was read";
+  if (input.ReadFailed()) {
+    if (input.CutWhileRead()) outcome_.reason = "the file was cut short while it was read";
     return Fail(PathMessage("Error: Unable to read ", plan.day_name));
   }
   // A skip that reached past the end: the last record was cut.
-  if (length > 0 && input_.Position() > length) outcome_.damage.cut_record = true;
+  if (length > 0 && input.Position() > length) outcome_.damage.cut_record = true;
 
   ReportEndOfRunStationLines(context);
   if (request_.observer != nullptr) request_.observer->OnProgress(length, length);
@@ -241,11 +247,11 @@ ConversionOutcome Conversion::Run() {
       for (std::size_t later = i + 1; later < sinks_.size(); ++later) (void)sinks_[later]->Finish();
       outcome_.result = ConversionResult::kFailed;
       outcome_.failure = finished.Message();
-      input_.Close();
+      input_.reset();
       return Finish();
     }
   }
-  input_.Close();
+  input_.reset();
   return Finish();
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <variant>
 
 #include "base/file_io.h"
 #include "base/message.h"
@@ -71,8 +72,14 @@ bool WithExtension(std::string_view path, const char* extension, std::string& re
   return true;
 }
 
+const std::string& InputName(const ConversionInput& input) {
+  if (const auto* file = std::get_if<FileInput>(&input)) return file->path;
+  if (const auto* stream = std::get_if<StreamInput>(&input)) return stream->name;
+  return std::get<MemoryInput>(input).name;
+}
+
 bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string& failure) {
-  const std::string& input_path = request.input_path;
+  const std::string& input_name = InputName(request.input);
   const std::string& host_name = request.host_name;
   std::string* outputs[] = {&plan.paths.gpb, &plan.paths.epp, &plan.paths.sum, &plan.paths.sta};
   for (std::size_t i = 0; i < 4; ++i) {
@@ -80,20 +87,20 @@ bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string
     if (!request.output_base.empty()) {
       *outputs[i] = request.output_base + kExtensions[i];
     } else if (!request.output_dir.empty()) {
-      if (!WithExtension(host_name.empty() ? input_path : host_name, kExtensions[i], named)) {
-        failure = PathMessage("Error: No room for the output file extensions in the path ", input_path, "");
+      if (!WithExtension(host_name.empty() ? input_name : host_name, kExtensions[i], named)) {
+        failure = PathMessage("Error: No room for the output file extensions in the path ", input_name, "");
         return false;
       }
       std::string& path = *outputs[i];
       path = request.output_dir;
       if (!IsSeparator(path.back())) path += kSeparator;
       path += named;
-    } else if (!WithExtension(input_path, kExtensions[i], *outputs[i])) {
-      failure = PathMessage("Error: No room for the output file extensions in the path ", input_path, "");
+    } else if (!WithExtension(input_name, kExtensions[i], *outputs[i])) {
+      failure = PathMessage("Error: No room for the output file extensions in the path ", input_name, "");
       return false;
     }
   }
-  const std::string& named = host_name.empty() ? input_path : host_name;
+  const std::string& named = host_name.empty() ? input_name : host_name;
   if (!WithExtension(named, ".gpb", plan.paths.gpb_header_name) || !WithExtension(named, ".dat", plan.day_name)) {
     failure = PathMessage("Error: No room for the output file extensions in the path ", named, "");
     return false;
@@ -103,9 +110,9 @@ bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string
     failure = PathMessage("Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
     return false;
   }
-  if (request.input_stream == nullptr && !request.read_from_memory) {
+  if (std::holds_alternative<FileInput>(request.input)) {
     for (const std::string* output : outputs) {
-      if (SameFile(input_path.c_str(), output->c_str())) {
+      if (SameFile(input_name.c_str(), output->c_str())) {
         failure = PathMessage("Error: Output file would overwrite the input file: ", *output, "");
         return false;
       }

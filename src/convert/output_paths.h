@@ -22,6 +22,9 @@ bool ReplaceExtension(char* buffer, const char* extension, std::size_t buffer_si
 // The same rule on a string; false when the result would not fit 511 characters.
 bool WithExtension(std::string_view path, const char* extension, std::string& result);
 
+// The input's path, or the name a stream or bytes in memory go by.
+const std::string& InputName(const ConversionInput& input);
+
 struct OutputPlan {
   OutputPaths paths;
   std::string day_name;  // the name whose characters 5 to 7 are the summary's day

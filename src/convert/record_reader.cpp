@@ -27,7 +27,7 @@ void ReportInvalidType(RecordLoop& loop, int type) {
 }  // namespace
 
 PassResult ReadNextRecord(RecordLoop& loop) {
-  InputStream& input = loop.stream;
+  ByteSource& input = loop.source;
   ReaderState& reader = loop.reader;
 
   // Bytes other than the preamble are dropped, all of a run at once.

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "framing/input_stream.h"
+#include "framing/byte_source.h"
 #include "records/decoder.h"
 
 namespace morvelin {
@@ -22,7 +22,7 @@ struct ReaderState {
 };
 
 struct RecordLoop {
-  InputStream& stream;
+  ByteSource& source;
   DecodeContext& decode;
   ReaderState& reader;
   ConversionObserver* observer;  // may be null

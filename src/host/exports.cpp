@@ -103,7 +103,7 @@ int32_t Convert(MorvelinRequest* request, MorvelinCallbacks* callbacks) {
   } else {
     HostObserver observer(callbacks);
     ConversionRequest conversion;
-    conversion.input_path = request->path;
+    conversion.input = FileInput{request->path};
     conversion.kinematic = request->options.kinematic != 0;
     conversion.observer = &observer;
     conversion.abort = &library.abort_counter;

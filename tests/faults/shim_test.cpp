@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(EveryOutput, InjectedFaults,
 bool ConvertAtomically(const std::string& input, const std::string& folder, std::string& failure) {
   OutputSet set(input);
   ConversionRequest request;
-  request.input_path = input;
+  request.input = FileInput{input};
   request.output_set = &set;
   RinexOptions options;
   options.fallback_name = "MORV3450";

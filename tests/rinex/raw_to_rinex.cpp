@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<morvelin::ConversionSink> sink = std::move(*made);
   morvelin::ConversionRequest request;
-  request.input_path = input;
+  request.input = morvelin::FileInput{input};
   request.output_base = base;
   request.host_files = host_files;
   request.sinks.push_back(sink.get());

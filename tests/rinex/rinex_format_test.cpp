@@ -603,9 +603,7 @@ TEST(RinexSink, EventBeforeTheFirstEpochConverts) {
   ASSERT_TRUE(made.Ok()) << made.Message();
   std::unique_ptr<ConversionSink> sink = std::move(*made);
   ConversionRequest request;
-  request.input_path = "SITE3450.dat";
-  request.read_from_memory = true;
-  request.input_bytes = std::span<const std::uint8_t>(bytes.data(), bytes.size());
+  request.input = MemoryInput{bytes, "SITE3450.dat"};
   request.host_files = false;
   request.sinks.push_back(sink.get());
   const ConversionOutcome outcome = Convert(request);

@@ -72,7 +72,7 @@ RinexOutputs ToRinex(const fs::path& raw, const fs::path& dir, RinexVersion vers
   EXPECT_TRUE(made.Ok()) << made.Message();
   std::unique_ptr<ConversionSink> sink = made.Ok() ? std::move(*made) : nullptr;
   ConversionRequest request;
-  request.input_path = raw.string();
+  request.input = FileInput{raw.string()};
   request.output_base = (dir / raw.stem()).string();
   request.sinks.push_back(sink.get());
   const ConversionOutcome outcome = Convert(request);

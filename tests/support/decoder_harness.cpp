@@ -8,11 +8,14 @@ namespace morvelin::test {
 
 std::int32_t DecoderHarness::DecodeStation(std::uint8_t type, const Bytes& payload, int length_byte,
                                            std::uint8_t sub_record) {
-  bytes_ = payload;
-  stream_.AttachMemory(std::span<const std::uint8_t>(bytes_.data(), bytes_.size()));
+  MemorySource source(payload);
+  RecordInput input(source);
+  DecodeContext context{input, state, *this};
   const int length = length_byte >= 0 ? length_byte : static_cast<int>(payload.size()) + 4;
   RecordHeader header{static_cast<std::uint8_t>(length), sub_record, type, ExpectedRecordLength(type) - 4};
-  return DecodeStationRecord(context_, header);
+  const std::int32_t skip = DecodeStationRecord(context, header);
+  consumed_ = source.Position();
+  return skip;
 }
 
 void DecoderHarness::StationLine(const StationLineEvent& event) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framing/input_stream.h"
+#include "framing/memory_source.h"
 #include "framing/record.h"
 #include "records/decode_state.h"
 #include "records/decoder.h"
@@ -17,13 +17,15 @@ namespace morvelin::test {
 
 class DecoderHarness : public DecodeEvents {
  public:
-  DecoderHarness() : input_(stream_), context_{input_, state, *this} {}
+  DecoderHarness() : input_(no_bytes_), context_{input_, state, *this} {}
 
   // Hands bytes to the decoder as the payload of a record whose header says
   // length_byte (payload size + 4 when -1); returns the decoder's skip.
   std::int32_t DecodeStation(std::uint8_t type, const Bytes& payload, int length_byte = -1,
                              std::uint8_t sub_record = 0);
-  std::int64_t Consumed() const { return stream_.Position(); }
+  // Bytes the last DecodeStation read or skipped.
+  std::int64_t Consumed() const { return consumed_; }
+  // A context over no bytes, for what decodes none.
   DecodeContext& Context() { return context_; }
   // The station lines, with the platform's line ends, as the file holds them.
   std::string StationText() const { return LineEnds(station_text); }
@@ -44,10 +46,10 @@ class DecoderHarness : public DecodeEvents {
   std::vector<::morvelin::test::Message> messages;
 
  private:
-  InputStream stream_;
+  MemorySource no_bytes_{{}};
   RecordInput input_;
   DecodeContext context_;
-  Bytes bytes_;
+  std::int64_t consumed_ = 0;
 };
 
 }  // namespace morvelin::test

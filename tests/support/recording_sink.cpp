@@ -67,9 +67,7 @@ MemoryConversion ConvertInMemory(const Bytes& bytes, bool kinematic) {
   RecordingSink sink;
   Observer observer(result.messages);
   ConversionRequest request;
-  request.input_path = "MEMORY.dat";
-  request.read_from_memory = true;
-  request.input_bytes = std::span<const std::uint8_t>(bytes.data(), bytes.size());
+  request.input = MemoryInput{bytes, "MEMORY.dat"};
   request.host_files = false;
   request.kinematic = kinematic;
   request.sinks.push_back(&sink);
