@@ -51,7 +51,7 @@ struct FileInput {
 };
 
 // An open binary stream (standard input, say), read from where it stands
-// and not closed.
+// and not closed. A null stream fails the run as a file not found.
 struct StreamInput {
   std::FILE* stream = nullptr;
   std::string name;

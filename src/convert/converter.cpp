@@ -126,6 +126,10 @@ bool Conversion::OpenInput() {
     return true;
   }
   if (const auto* stream = std::get_if<StreamInput>(&request_.input)) {
+    if (stream->stream == nullptr) {
+      outcome_.reason = std::strerror(EBADF);
+      return false;
+    }
     input_ = std::make_unique<StreamSource>(stream->stream);
     return true;
   }
