@@ -40,7 +40,7 @@ std::int64_t ByteSource::SkipOver(std::uint8_t value) {
 }
 
 bool ByteSource::DropForward(std::int64_t count) {
-  std::int64_t left = count - static_cast<std::int64_t>(end_ - next_);
+  std::int64_t left = count - static_cast<std::int64_t>(Available());
   next_ = end_;
   while (left > 0) {
     if (!Refill()) {

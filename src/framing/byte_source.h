@@ -36,7 +36,7 @@ class ByteSource {
 
   // Reads up to count bytes into out; returns how many arrived.
   std::size_t Read(std::uint8_t* out, std::size_t count) {
-    if (count <= end_ - next_) {
+    if (count <= Available()) {
       std::memcpy(out, data_ + next_, count);
       next_ += count;
       return count;
@@ -49,7 +49,7 @@ class ByteSource {
   // Null when the input ends first (the bytes that were there are consumed).
   static constexpr std::size_t kScratchSize = 256;
   const std::uint8_t* Take(std::size_t count) {
-    if (count <= end_ - next_) {
+    if (count <= Available()) {
       const std::uint8_t* bytes = data_ + next_;
       next_ += count;
       return bytes;
@@ -60,8 +60,8 @@ class ByteSource {
 
   // The next count bytes if the window holds them already, else null; none
   // is consumed. Consume(count) then moves past at most that many.
-  const std::uint8_t* Peek(std::size_t count) const { return count <= end_ - next_ ? data_ + next_ : nullptr; }
-  void Consume(std::size_t count) { next_ += count <= end_ - next_ ? count : end_ - next_; }
+  const std::uint8_t* Peek(std::size_t count) const { return count <= Available() ? data_ + next_ : nullptr; }
+  void Consume(std::size_t count) { next_ += count <= Available() ? count : Available(); }
 
   // Moves forward to the next byte equal to value (not consumed), or to the
   // end of the input; returns how many bytes were passed over.
@@ -74,7 +74,7 @@ class ByteSource {
   // Moving past the end is allowed: the next read finds the end.
   bool Skip(std::int64_t count) {
     if (count <= 0) return true;
-    if (count <= static_cast<std::int64_t>(end_ - next_)) {
+    if (count <= static_cast<std::int64_t>(Available())) {
       next_ += static_cast<std::size_t>(count);
       return true;
     }
