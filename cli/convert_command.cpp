@@ -388,10 +388,11 @@ std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
         job.refusal = "not a regular file: give -d DIR to convert it";
       }
     }
-    std::string outputs[4];
-    if (job.refusal.empty() && PlanOutputPaths(request, outputs, job.refusal)) {
-      std::vector<std::string> planned(std::begin(outputs), std::end(outputs));
-      job.output_base = outputs[0].substr(0, outputs[0].size() - 4);
+    const Result<std::array<std::string, 4>> outputs = PlanOutputPaths(request);
+    if (job.refusal.empty() && !outputs.Ok()) job.refusal = outputs.Message();
+    if (job.refusal.empty()) {
+      std::vector<std::string> planned(outputs->begin(), outputs->end());
+      job.output_base = (*outputs)[0].substr(0, (*outputs)[0].size() - 4);
       for (const std::string& extra : PlannedExtraOutputs(settings.extra, job.output_base)) planned.push_back(extra);
       for (const std::string& output : planned) {
         if (const Status plan = job.outputs->Plan(output); !plan.Ok()) {

@@ -6,6 +6,7 @@
 // number may run at once in different threads. No exception leaves it.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -143,6 +144,6 @@ bool RecoverMappedInputFault(const void* address) noexcept;
 // without touching the disk. False, with the host's text in failure, when
 // they cannot be formed (a path without room for its extension, a .gpb
 // name of more than 143 characters).
-bool PlanOutputPaths(const ConversionRequest& request, std::string (&paths)[4], std::string& failure);
+Result<std::array<std::string, 4>> PlanOutputPaths(const ConversionRequest& request);
 
 }  // namespace morvelin

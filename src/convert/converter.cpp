@@ -90,7 +90,7 @@ class Conversion final : public DecodeEvents {
     }
     return nullptr;
   }
-  bool OpenHostFiles(OutputPlan& plan, std::string& failure);
+  Status OpenHostFiles(OutputPlan& plan);
   ConversionOutcome Fail(std::string_view failure) {
     outcome_.result = ConversionResult::kFailed;
     outcome_.failure.assign(failure);
@@ -165,32 +165,27 @@ RunSummary Conversion::Summary(const SessionInfo& session, std::string_view day_
   return summary;
 }
 
-bool Conversion::OpenHostFiles(OutputPlan& plan, std::string& failure) {
-  if (!PlanOutputs(request_, plan, failure)) return false;
+Status Conversion::OpenHostFiles(OutputPlan& plan) {
+  Result<OutputPlan> planned = PlanOutputs(request_);
+  if (!planned.Ok()) return planned.Status();
+  plan = std::move(*planned);
   const std::string* finals[] = {&plan.paths.gpb, &plan.paths.epp, &plan.paths.sum, &plan.paths.sta};
   for (std::size_t i = 0; i < 4; ++i) outcome_.outputs[i] = *finals[i];
   OutputSet* set = request_.output_set;
   if (set == nullptr) {
-    if (!CheckOutputsWritable(plan.paths, failure, outcome_.reason, outcome_.failed_output)) return false;
+    if (Status writable = CheckOutputsWritable(plan.paths, outcome_.failed_output); !writable.Ok()) return writable;
   } else {
     if (const auto* file = std::get_if<FileInput>(&request_.input)) set->AddInput(file->path);
     for (std::size_t i = 0; i < 4; ++i) {
-      if (const Status claimed = set->Claim(*finals[i]); !claimed.Ok()) {
-        failure = claimed.Message();
-        outcome_.reason = claimed.Reason();
+      if (Status claimed = set->Claim(*finals[i]); !claimed.Ok()) {
         outcome_.failed_output = static_cast<int>(i);
-        return false;
+        return claimed;
       }
     }
   }
-  const Status opened = host_files_->Open(plan.paths, outcome_.failed_output, set);
-  if (!opened.Ok()) {
-    failure = opened.Message();
-    outcome_.reason = opened.Reason();
-    host_files_->Abandon();
-    return false;
-  }
-  return true;
+  Status opened = host_files_->Open(plan.paths, outcome_.failed_output, set);
+  if (!opened.Ok()) host_files_->Abandon();
+  return opened;
 }
 
 ConversionOutcome Conversion::Run() {
@@ -201,13 +196,13 @@ ConversionOutcome Conversion::Run() {
   OutputPlan plan;
   std::unique_ptr<HostFileSink> host_files;
   if (request_.host_files) {
-    std::string failure;
     host_files.reset(new (std::nothrow) HostFileSink);
     if (!host_files) return Fail("Error: Not enough memory in header");
     host_files_ = host_files.get();
-    if (!OpenHostFiles(plan, failure)) {
+    if (const Status opened = OpenHostFiles(plan); !opened.Ok()) {
       host_files_ = nullptr;
-      return Fail(failure);
+      outcome_.reason = opened.Reason();
+      return Fail(opened.Message());
     }
     sinks_.push_back(host_files_);
   } else {

@@ -1,5 +1,7 @@
 #include "convert/output_paths.h"
 
+#include <array>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,60 +80,50 @@ const std::string& InputName(const ConversionInput& input) {
   return std::get<MemoryInput>(input).name;
 }
 
-bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string& failure) {
+Result<OutputPlan> PlanOutputs(const ConversionRequest& request) {
+  OutputPlan plan;
   const std::string& input_name = InputName(request.input);
   const std::string& host_name = request.host_name;
+  auto no_room = [](const std::string& path) {
+    return Status::Failed(PathMessage("Error: No room for the output file extensions in the path ", path, ""));
+  };
   std::string* outputs[] = {&plan.paths.gpb, &plan.paths.epp, &plan.paths.sum, &plan.paths.sta};
   for (std::size_t i = 0; i < 4; ++i) {
     std::string named;
     if (!request.output_base.empty()) {
       *outputs[i] = request.output_base + kExtensions[i];
     } else if (!request.output_dir.empty()) {
-      if (!WithExtension(host_name.empty() ? input_name : host_name, kExtensions[i], named)) {
-        failure = PathMessage("Error: No room for the output file extensions in the path ", input_name, "");
-        return false;
-      }
+      if (!WithExtension(host_name.empty() ? input_name : host_name, kExtensions[i], named)) return no_room(input_name);
       std::string& path = *outputs[i];
       path = request.output_dir;
       if (!IsSeparator(path.back())) path += kSeparator;
       path += named;
     } else if (!WithExtension(input_name, kExtensions[i], *outputs[i])) {
-      failure = PathMessage("Error: No room for the output file extensions in the path ", input_name, "");
-      return false;
+      return no_room(input_name);
     }
   }
   const std::string& named = host_name.empty() ? input_name : host_name;
-  if (!WithExtension(named, ".gpb", plan.paths.gpb_header_name) || !WithExtension(named, ".dat", plan.day_name)) {
-    failure = PathMessage("Error: No room for the output file extensions in the path ", named, "");
-    return false;
-  }
+  if (!WithExtension(named, ".gpb", plan.paths.gpb_header_name) || !WithExtension(named, ".dat", plan.day_name))
+    return no_room(named);
   if (host_name.empty()) plan.paths.gpb_header_name = plan.paths.gpb;
-  if (plan.paths.gpb_header_name.size() > kGpbPathLimit) {
-    failure = PathMessage("Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, "");
-    return false;
-  }
+  if (plan.paths.gpb_header_name.size() > kGpbPathLimit)
+    return Status::Failed(PathMessage("Error: Output path longer than 143 characters: ", plan.paths.gpb_header_name, ""));
   if (std::holds_alternative<FileInput>(request.input)) {
     for (const std::string* output : outputs) {
-      if (SameFile(input_name.c_str(), output->c_str())) {
-        failure = PathMessage("Error: Output file would overwrite the input file: ", *output, "");
-        return false;
-      }
+      if (SameFile(input_name.c_str(), output->c_str()))
+        return Status::Failed(PathMessage("Error: Output file would overwrite the input file: ", *output, ""));
     }
   }
-  return true;
+  return plan;
 }
 
-bool PlanOutputPaths(const ConversionRequest& request, std::string (&paths)[4], std::string& failure) {
-  OutputPlan plan;
-  if (!PlanOutputs(request, plan, failure)) return false;
-  paths[0] = plan.paths.gpb;
-  paths[1] = plan.paths.epp;
-  paths[2] = plan.paths.sum;
-  paths[3] = plan.paths.sta;
-  return true;
+Result<std::array<std::string, 4>> PlanOutputPaths(const ConversionRequest& request) {
+  const Result<OutputPlan> plan = PlanOutputs(request);
+  if (!plan.Ok()) return plan.Status();
+  return std::array<std::string, 4>{plan->paths.gpb, plan->paths.epp, plan->paths.sum, plan->paths.sta};
 }
 
-bool CheckOutputsWritable(const OutputPaths& paths, std::string& failure, std::string& reason, int& failed_output) {
+Status CheckOutputsWritable(const OutputPaths& paths, int& failed_output) {
   const std::string* outputs[] = {&paths.gpb, &paths.epp, &paths.sum, &paths.sta};
   bool created[4] = {};
   for (std::size_t i = 0; i < 4; ++i) {
@@ -158,13 +150,11 @@ bool CheckOutputsWritable(const OutputPaths& paths, std::string& failure, std::s
     if (error != 0) {
       for (std::size_t k = 0; k < i; ++k)
         if (created[k]) std::remove(outputs[k]->c_str());
-      failure = CreateFailure(static_cast<int>(i), *outputs[i]);
-      reason = Reason(error);
       failed_output = static_cast<int>(i);
-      return false;
+      return Status::Failed(CreateFailure(static_cast<int>(i), *outputs[i]), Reason(error));
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace morvelin

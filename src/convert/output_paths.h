@@ -33,7 +33,7 @@ struct OutputPlan {
 // The outputs of a request (see ConversionRequest). False, with the host's
 // text in failure, when a path does not fit its field or an output would
 // overwrite the input.
-bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string& failure);
+Result<OutputPlan> PlanOutputs(const ConversionRequest& request);
 
 // Makes sure, before any output is created or emptied, that each can be
 // written: an existing file is opened for update without changing it, a
@@ -42,6 +42,6 @@ bool PlanOutputs(const ConversionRequest& request, OutputPlan& plan, std::string
 // for that file and reason says why ("Permission denied", "Is a
 // directory"), so a refused run leaves the disk as it found it.
 // failed_output: the index (0 .gpb, 1 .epp, 2 .sum, 3 .sta) of that output.
-bool CheckOutputsWritable(const OutputPaths& paths, std::string& failure, std::string& reason, int& failed_output);
+Status CheckOutputsWritable(const OutputPaths& paths, int& failed_output);
 
 }  // namespace morvelin
