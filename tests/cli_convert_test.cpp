@@ -29,7 +29,7 @@ Outcome RunCli(const std::string& arguments) { return RunCommand(CliPath() + " "
 
 RawBuilder SmallRun() {
   RawBuilder raw;
-  raw.Record(6, PayloadBuilder().Zeros(4).F64(1.25).Zeros(148).Get());
+  raw.Write<AntennaHeightRecord>({1.25});
   for (int i = 0; i < 3; ++i) raw.Measurement(345600000.0 + 1000.0 * i, 0.0, {RawSatellite{}, RawSatellite{2}});
   return raw;
 }
@@ -94,13 +94,8 @@ TEST_F(Cli, InspectListsTheEphemeridesReadBack) {
   TempDir dir;
   std::string path = dir.File("EPHS1230.DAT");
   RawBuilder raw;
-  for (std::uint8_t prn : {3, 200}) {
-    PayloadBuilder p;
-    p.U8(prn).U8(0).I16(0).I16(0).U8(0).U8(77).I32(0).I32(0).I32(432000);
-    for (int i = 0; i < 8; ++i) p.F64(0.0);
-    p.F64(0.0125).F64(0.0).F64(5153.5).Zeros(186 - 108);
-    raw.Record(21, p.Get());
-  }
+  for (std::uint8_t prn : {3, 200})
+    raw.Write<EphemerisRecord>({.prn = prn, .iode = 77, .toe = 432000, .eccentricity = 0.0125, .sqrt_a = 5153.5});
   raw.WriteTo(path);
   ASSERT_EQ(RunCli("convert " + path).exit_code, 3);  // no measurement epoch at all
   Outcome outcome = RunCli("inspect " + WithExtension(path, ".epp"));

@@ -30,8 +30,8 @@ RawBuilder Session() {
   RawSatellite slipped{3};
   slipped.f1 = 0x12;  // phase valid, cycle slip
   raw.Measurement(100000.0, 2.0, {RawSatellite{}, slipped});
-  raw.Record(21, EphemerisPayload(RawEphemeris{}));
-  raw.Record(19, PayloadBuilder().U16(7).F64(100500.0).Get(), -1, 2);
+  raw.Record(21, EphemerisPayload(EphemerisRecord{.prn = 1}));
+  raw.Write<MarkedEventRecord>({7, 100500.0}, event_sub_record::kManualEvent);
   raw.Measurement(101000.0, 2.0, {RawSatellite{}});
   return raw;
 }

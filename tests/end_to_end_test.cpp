@@ -15,14 +15,13 @@ constexpr double kPi = 3.141592653589793;
 
 Bytes Filler(std::size_t size, std::uint8_t value = 0x55) { return Bytes(size, value); }
 
-Bytes EphemerisPayload() {
-  PayloadBuilder p;
-  p.U8(7).U8(0).I16(-1).I16(3).U8(0).U8(99).I32(11).I32(-12).I32(345600);
-  p.F64(0.1).F64(0.0).F64(-0.25).F64(1e-9).F64(12.5).F64(1e-9 / kPi).F64(0.5).F64(1e-6 / kPi);
-  p.F64(0.01).F64(2e-6 / kPi).F64(5153.75).F64(3e-8 / kPi).F64(-0.75).F64(-4e-8 / kPi).F64(0.3);
-  p.F64(220.5).F64(0.125).F64(-2.5e-9 / kPi).F64(1e-10 / kPi).Zeros(14);
-  return p.Get();
-}
+// Angles and rates in semicircles, as the receiver sends them.
+constexpr EphemerisRecord kEphemeris = {
+    .prn = 7, .el1_1 = -1, .el1_4 = 3, .iode = 99, .el1_2 = 11, .el1_5 = -12, .toe = 345600,
+    .el1_3 = 0.1, .el2_1 = 0.0, .el2_2 = -0.25, .el2_3 = 1e-9, .crs = 12.5, .delta_n = 1e-9 / kPi, .m0 = 0.5,
+    .cuc = 1e-6 / kPi, .eccentricity = 0.01, .cus = 2e-6 / kPi, .sqrt_a = 5153.75, .cic = 3e-8 / kPi,
+    .omega0 = -0.75, .cis = -4e-8 / kPi, .i0 = 0.3, .crc = 220.5, .omega = 0.125, .omega_dot = -2.5e-9 / kPi,
+    .idot = 1e-10 / kPi};
 
 RawBuilder EveryType() {
   RawBuilder raw;
@@ -32,25 +31,25 @@ RawBuilder EveryType() {
   raw.Record(2, Filler(78));
   raw.Record(3, Filler(202));
   raw.Record(4, Filler(6));
-  raw.Record(5, PayloadBuilder().Zeros(2).Text("SITE1", 5).Zeros(87).Get());
-  raw.Record(5, PayloadBuilder().Zeros(36).U8(4).Zeros(23).Get());
-  raw.Record(6, PayloadBuilder().Zeros(4).F64(1.75).Zeros(148).Get());
+  raw.Write<StationNameRecord>({TextOf<5>("SITE1")});
+  raw.Write<ReceiverTypeRecord>({4});
+  raw.Write<AntennaHeightRecord>({1.75});
   raw.TimeRecord(345599.5);
-  raw.Record(8, PayloadBuilder().Zeros(4).F64(345600250.0).F64(2.5).Get());
+  raw.Write<AntennaNoticeRecord>({345600250.0, 2.5});
   raw.Record(9, Filler(5));
   raw.Record(10, Filler(86));
-  raw.Record(11, PayloadBuilder().F64(45.5 / 180.0).F64(-7.25 / 180.0).F64(412.125).F64(0.5).Get());
+  raw.Write<PositionRecord>({45.5 / 180.0, -7.25 / 180.0, 412.125, 0.5});
   raw.Raw({0x74, 0x0A, 0x00, 12}).Raw(Filler(6));  // 16-bit length 10
   raw.Record(13, Filler(3));
   raw.Record(14, {});
   raw.Record(15, Filler(20));
-  raw.Record(16, {}, -1, 2);  // kinematic from here on
-  raw.Record(16, PayloadBuilder().Text("1.5", 8).Text("V", 1).Text("PT7", 8).Zeros(16).Get(), -1, 30);
+  raw.Write<MotionModeRecord>({}, station_sub_record::kKinematic);  // kinematic from here on
+  raw.Write<HeightEntryRecord>({TextOf<8>("1.5"), 'V', TextOf<8>("PT7"), ""});
   raw.Measurement(345600004.0, 0.001, {RawSatellite{3}, RawSatellite{8, 0x02}, RawSatellite{12, 0x31, 1, 1, 2.1e7, 5.0, 1.0, 7.0, 2.5}});
   raw.Record(18, {1, 2, 3}, 7);
-  raw.Record(19, PayloadBuilder().U16(65535).F64(345600123.0).Get(), -1, 0);
+  raw.Write<MarkedEventRecord>({65535, 345600123.0});
   raw.Record(20, Filler(36));
-  raw.Record(21, EphemerisPayload());
+  raw.Write<EphemerisRecord>(kEphemeris);
   raw.Raw({0x74, 4, 0, 22});  // invalid
   raw.Measurement(345601016.0, 0.0, {RawSatellite{3, 0x00}});
   return raw;
@@ -137,8 +136,8 @@ TEST(EndToEnd, HugeValuesArePrintedInFull) {
   TempDir dir;
   std::string path = dir.File("HUGE1230.DAT");
   RawBuilder raw;
-  raw.Record(11, PayloadBuilder().F64(0.25).F64(0.5).F64(-1.5e300).F64(1.7e308).Get());
-  raw.Record(19, PayloadBuilder().U8(0).U16(1).F64(-1.7976931348623157e308).Get(), -1, 7);
+  raw.Write<PositionRecord>({0.25, 0.5, -1.5e300, 1.7e308});
+  raw.Write<SecondFormEventRecord>({1, -1.7976931348623157e308});
   raw.WriteTo(path);
   Conversion c = ConvertAsHost(path);
   ASSERT_EQ(c.result, 0) << c.error_text;

@@ -55,8 +55,8 @@ std::vector<Message> EphemerisMessages(const Conversion& conversion) {
   return found;
 }
 
-RawEphemeris FullEphemeris() {
-  RawEphemeris eph;
+EphemerisRecord FullEphemeris() {
+  EphemerisRecord eph;
   eph.prn = 7;
   eph.el1_1 = -2;
   eph.el1_4 = -3;
@@ -96,7 +96,7 @@ const std::string kFullBlock =
     "\tEl6: 9.42477796076938e-01 2.50500000e+02 2.82743338823081e+00 -8.16814083e-09 3.14159254e-10\n"
     "}\n";
 
-RawBuilder& AddEphemeris(RawBuilder& raw, const RawEphemeris& eph, int length_byte = kEphemerisRecordLength) {
+RawBuilder& AddEphemeris(RawBuilder& raw, const EphemerisRecord& eph, int length_byte = kEphemerisRecordLength) {
   return raw.Record(kEphemerisType, EphemerisPayload(eph), length_byte);
 }
 
@@ -131,7 +131,7 @@ TEST(EphemerisFile, RepeatedEphemerisIsWrittenEachTime) {
 
 struct NumericCase {
   const char* name;
-  std::function<void(RawEphemeris&)> set;
+  std::function<void(EphemerisRecord&)> set;
   std::size_t line;  // 0-based line of the block
   std::string expected_line;
   double message_time;
@@ -142,7 +142,7 @@ class EphemerisNumbers : public testing::TestWithParam<NumericCase> {};
 
 TEST_P(EphemerisNumbers, PrintAsTheirWidthsSay) {
   const NumericCase& c = GetParam();
-  RawEphemeris eph;
+  EphemerisRecord eph{.prn = 1};
   c.set(eph);
   RawBuilder raw;
   AddEphemeris(raw, eph);
@@ -156,33 +156,33 @@ TEST_P(EphemerisNumbers, PrintAsTheirWidthsSay) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, EphemerisNumbers,
     testing::Values(
-        NumericCase{"SingleShowsItsOwnDigits", [](RawEphemeris& e) { e.el2_1 = 0.1; }, 2,
+        NumericCase{"SingleShowsItsOwnDigits", [](EphemerisRecord& e) { e.el2_1 = 0.1; }, 2,
                     "\tEl2: 1.00000001e-01 0.00000000e+00 0.00000000e+00", 0.0, "Ephemeris recived on PRN 1"},
-        NumericCase{"PiScaledDouble", [](RawEphemeris& e) { e.m0 = 0.5; }, 3,
+        NumericCase{"PiScaledDouble", [](EphemerisRecord& e) { e.m0 = 0.5; }, 3,
                     "\tEl3: 0 0.00000000e+00 0.00000000e+00 1.57079632679490e+00", 0.0,
                     "Ephemeris recived on PRN 1"},
-        NumericCase{"PiScaledSingle", [](RawEphemeris& e) { e.delta_n = 0.5; }, 3,
+        NumericCase{"PiScaledSingle", [](EphemerisRecord& e) { e.delta_n = 0.5; }, 3,
                     "\tEl3: 0 0.00000000e+00 1.57079637e+00 0.00000000000000e+00", 0.0,
                     "Ephemeris recived on PRN 1"},
-        NumericCase{"BitCopiedDoubleIsNotScaled", [](RawEphemeris& e) { e.eccentricity = 0.5; }, 4,
+        NumericCase{"BitCopiedDoubleIsNotScaled", [](EphemerisRecord& e) { e.eccentricity = 0.5; }, 4,
                     "\tEl4: 0.00000000e+00 5.00000000000000e-01 0.00000000e+00 0.00000000000000e+00", 0.0,
                     "Ephemeris recived on PRN 1"},
-        NumericCase{"El1Value1IsSigned16Bit", [](RawEphemeris& e) { e.el1_1 = -1; }, 1,
+        NumericCase{"El1Value1IsSigned16Bit", [](EphemerisRecord& e) { e.el1_1 = -1; }, 1,
                     "\tEl1: -1 0 0.00000000e+00 0 0", 0.0, "Ephemeris recived on PRN 1"},
-        NumericCase{"El1Value4IsSignExtended", [](RawEphemeris& e) { e.el1_4 = -32768; }, 1,
+        NumericCase{"El1Value4IsSignExtended", [](EphemerisRecord& e) { e.el1_4 = -32768; }, 1,
                     "\tEl1: 0 0 0.00000000e+00 -32768 0", 0.0, "Ephemeris recived on PRN 1"},
-        NumericCase{"PrnAbove127IsUnsigned", [](RawEphemeris& e) { e.prn = 200; }, 0, "GpsEph { Prn: 200", 0.0,
+        NumericCase{"PrnAbove127IsUnsigned", [](EphemerisRecord& e) { e.prn = 200; }, 0, "GpsEph { Prn: 200", 0.0,
                     "Ephemeris recived on PRN 200"},
-        NumericCase{"IodeAbove127IsUnsigned", [](RawEphemeris& e) { e.iode = 255; }, 3,
+        NumericCase{"IodeAbove127IsUnsigned", [](EphemerisRecord& e) { e.iode = 255; }, 3,
                     "\tEl3: 255 0.00000000e+00 0.00000000e+00 0.00000000000000e+00", 0.0,
                     "Ephemeris recived on PRN 1"},
-        NumericCase{"NegativeToeIsTheMessageTime", [](RawEphemeris& e) { e.toe = -1; }, 5,
+        NumericCase{"NegativeToeIsTheMessageTime", [](EphemerisRecord& e) { e.toe = -1; }, 5,
                     "\tEl5: -1 0.00000000e+00 0.00000000000000e+00 0.00000000e+00", -1.0,
                     "Ephemeris recived on PRN 1"},
-        NumericCase{"ToeIsTheMessageTime", [](RawEphemeris& e) { e.toe = 900; }, 5,
+        NumericCase{"ToeIsTheMessageTime", [](EphemerisRecord& e) { e.toe = 900; }, 5,
                     "\tEl5: 900 0.00000000e+00 0.00000000000000e+00 0.00000000e+00", 900.0,
                     "Ephemeris recived on PRN 1"},
-        NumericCase{"SingleOverflowsToInfinity", [](RawEphemeris& e) { e.crc = -1e300; }, 6,
+        NumericCase{"SingleOverflowsToInfinity", [](EphemerisRecord& e) { e.crc = -1e300; }, 6,
                     "\tEl6: 0.00000000000000e+00 -inf 0.00000000000000e+00 0.00000000e+00 0.00000000e+00", 0.0,
                     "Ephemeris recived on PRN 1"}),
     [](const testing::TestParamInfo<NumericCase>& info) { return std::string(info.param.name); });
@@ -194,7 +194,7 @@ TEST(EphemerisFile, SkippedTypeIsFramedByItsLength) {
     int length_byte;
     Bytes payload;
   };
-  const Bytes hidden_record = RawBuilder().Record(kEphemerisType, EphemerisPayload(RawEphemeris{})).Get();
+  const Bytes hidden_record = RawBuilder().Record(kEphemerisType, EphemerisPayload(EphemerisRecord{.prn = 1})).Get();
   Bytes inside(hidden_record.begin(), hidden_record.begin() + 36);
   for (const Case& c : {Case{4, {}}, Case{40, inside}, Case{2, {}}}) {
     SCOPED_TRACE(c.length_byte);
@@ -223,7 +223,7 @@ TEST(EphemerisFile, LengthByteIsNotConsulted) {
 // A record cut by the end of the file is dropped whole; the bytes of the
 // complete record before it never fill its gaps.
 TEST(EphemerisFile, CutRecordWritesNothing) {
-  const Bytes cut_record = RawBuilder().Record(kEphemerisType, EphemerisPayload(RawEphemeris{})).Get();
+  const Bytes cut_record = RawBuilder().Record(kEphemerisType, EphemerisPayload(EphemerisRecord{.prn = 1})).Get();
   for (std::size_t kept : {std::size_t{4}, std::size_t{5}, std::size_t{100}, std::size_t{189}}) {
     SCOPED_TRACE(kept);
     RawBuilder raw;

@@ -11,7 +11,7 @@
 namespace morvelin::test {
 namespace {
 
-constexpr std::uint8_t kEventType = 19;
+constexpr std::uint8_t kEventType = record_type::kEvent;
 constexpr double kTimeMs = 345600123.456;  // 345600.123456 s
 
 struct EventRun {
@@ -45,7 +45,7 @@ void ExpectEventText(const EventRun& run, const std::string& events_with_lf) {
   EXPECT_EQ(run.sum, LineEnds(events_with_lf) + run.baseline);
 }
 
-Bytes IdAndTime(std::uint16_t id, double time_ms) { return PayloadBuilder().U16(id).F64(time_ms).Get(); }
+Bytes IdAndTime(std::uint16_t id, double time_ms) { return PayloadOf<MarkedEventRecord>({id, time_ms}); }
 
 struct BlockCase {
   const char* name;
@@ -67,14 +67,15 @@ TEST_P(EventBlocks, WriteTheirBlockAndCount) {
   EXPECT_TRUE(run.conversion.messages.empty());
 }
 
-const Bytes kComment = PayloadBuilder().U16(12).Text("hello marker", 12).U32(0x74747474).Get();
+// The 4 closing bytes are preambles, which the reader must not take for a record.
+const Bytes kComment = PayloadOf<CommentRecord>({12, "hello marker"}, kPreamble);
 
 INSTANTIATE_TEST_SUITE_P(
     SubRecords, EventBlocks,
     testing::Values(
         BlockCase{"ExternalEvent", 0, IdAndTime(1, kTimeMs),
                   "EVENT MARKER 0: (EXTERNAL EVENT)\n    MARKER ID: 1\n    GPS_TIME: 345600.12346\n\n", 1},
-        BlockCase{"TimeAdjustment", 1, PayloadBuilder().F64(kTimeMs).U16(40000).Get(),
+        BlockCase{"TimeAdjustment", 1, PayloadOf<TimeAdjustmentRecord>({kTimeMs, 40000}),
                   "EVENT MARKER 1: (RECEIVER TIME ADJUSTMENT)\n    ADJUSTMENT: 40000\n    GPS_TIME: 345600.123\n\n",
                   0},
         BlockCase{"ManualEvent", 2, IdAndTime(2, 1234.5),
@@ -83,12 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "EVENT MARKER 3: (EXTERNAL COMMENT)\n    MARK ID: 12\n    COMMENT: hello marker\n\n", 0},
         BlockCase{"Rs232Event", 4, IdAndTime(4, kTimeMs),
                   "EVENT MARKER 4: (RS232 EVENT)\n    MARK ID: 4\n    GPS_TIME: 345600.123\n\n", 1},
-        BlockCase{"ExternalEventSecondForm", 7, PayloadBuilder().U8(0xEE).U16(9).F64(kTimeMs).Get(),
+        BlockCase{"ExternalEventSecondForm", 7, PayloadOf<SecondFormEventRecord>({9, kTimeMs}, 0xEE),
                   "EVENT MARKER 0: (EXTERNAL EVENT)\n    MARKER ID: 9\n    GPS_TIME: 345600.123456\n\n", 1},
         BlockCase{"IdsPrintUnsigned", 0, IdAndTime(65535, -500.0),
                   "EVENT MARKER 0: (EXTERNAL EVENT)\n    MARKER ID: 65535\n    GPS_TIME: -0.50000\n\n", 1},
         // The comment ends 4 bytes before the end of the payload, or at a NUL.
-        BlockCase{"CommentStopsAtNul", 3, PayloadBuilder().U16(1).Text("ab", 3).Text("cd", 2).Zeros(4).Get(),
+        BlockCase{"CommentStopsAtNul", 3, PayloadOf<CommentRecord>({1, std::string_view("ab\0cd", 5)}),
                   "EVENT MARKER 3: (EXTERNAL COMMENT)\n    MARK ID: 1\n    COMMENT: ab\n\n", 0},
         BlockCase{"CommentWithoutTextIsEmpty", 3, PayloadBuilder().U16(5).Text("wxyz", 4).Get(),
                   "EVENT MARKER 3: (EXTERNAL COMMENT)\n    MARK ID: 5\n    COMMENT: \n\n", 0},
@@ -96,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         // mark ID, which prints as it was received.
         BlockCase{"CommentEndInsideMarkId", 3, PayloadBuilder().U16(0x0102).Text("yz", 2).Get(),
                   "EVENT MARKER 3: (EXTERNAL COMMENT)\n    MARK ID: 258\n    COMMENT: \n\n", 0},
-        BlockCase{"LongestComment", 3, PayloadBuilder().U16(7).Text(std::string(245, 'c'), 245).Zeros(4).Get(),
+        BlockCase{"LongestComment", 3, PayloadOf<CommentRecord>({7, std::string(245, 'c')}),
                   "EVENT MARKER 3: (EXTERNAL COMMENT)\n    MARK ID: 7\n    COMMENT: " + std::string(245, 'c') +
                       "\n\n",
                   0}),

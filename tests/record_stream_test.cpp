@@ -109,7 +109,7 @@ TEST(RecordStream, DroppedTypesHaveTheirPayloadScanned) {
 
 TEST(RecordStream, TypeSevenSetsTheTimeAndConsumes99Bytes) {
   RawBuilder raw;
-  raw.Record(7, PayloadBuilder().F64(345600.25).Zeros(9).Zeros(78).Get(), 10).Raw(Probe());
+  raw.Record(record_type::kTimeTag, PayloadOf<TimeTagRecord>({345600.25}), 10).Raw(Probe());
   Conversion c = ConvertBytes(raw.Get());
   ASSERT_EQ(c.messages.size(), 1u);
   EXPECT_EQ(c.messages[0], (Message{345600.25, ProbeText(2, 30, 7)}));

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <map>
 
 #include "gnss/atmosphere.h"
@@ -19,13 +18,6 @@ namespace morvelin::sim {
 namespace {
 
 using namespace morvelin::gnss;
-
-template <typename T>
-T At(const std::vector<std::uint8_t>& b, std::size_t offset) {
-  T value;
-  std::memcpy(&value, b.data() + offset, sizeof value);
-  return value;
-}
 
 struct Block {
   int prn;
@@ -47,25 +39,32 @@ struct Walk {
 Walk WalkRecords(const std::vector<std::uint8_t>& b) {
   Walk walk;
   std::size_t at = 0;
-  while (at + 4 <= b.size() && b[at] == 0x74) {
-    const std::uint8_t type = b[at + 3];
+  while (at + kHeaderSize <= b.size() && b[at] == kPreamble) {
+    const std::uint8_t type = b[at + kTypeByte];
+    const auto payload = std::span(b).subspan(at + kHeaderSize);
     std::size_t length = b[at + 1];
-    if (type == 7) length = 99;
-    if (type == 21) {
-      BroadcastEphemeris eph;
-      EXPECT_TRUE(DecodeEphemerisPayload(std::span(b).subspan(at + 4), &eph));
-      walk.ephemerides.push_back(eph);
+    if (type == record_type::kTimeTag) length = kHeaderSize + TimeTagRecord::kSize;
+    if (type == record_type::kEphemeris) {
+      EphemerisRecord record;
+      EXPECT_TRUE(ReadFields<EphemerisRecord>(payload, record));
+      walk.ephemerides.push_back(FromGpsEph(ToGpsEph(record)));
     }
-    if (type == 17) {
-      Epoch e{At<double>(b, at + 4), At<double>(b, at + 12), {}};
-      std::size_t block = at + 21;
-      for (int k = 0; k < b[at + 20]; ++k) {
-        const std::uint8_t f1 = b[block + 1];
-        e.blocks.push_back({b[block], f1, b[block + 2], At<double>(b, block + 16), At<double>(b, block + 24),
-                            f1 & 1 ? At<double>(b, block + 56) : 0.0, f1 & 1 ? At<double>(b, block + 64) : 0.0});
-        block += f1 & 1 ? 72 : 48;
+    if (type == record_type::kMeasurement) {
+      MeasurementRecord fixed;
+      EXPECT_TRUE(ReadFields<MeasurementRecord>(payload, fixed));
+      Epoch e{fixed.receiver_time_ms, fixed.clock_offset_ms, {}};
+      std::size_t block = MeasurementRecord::kSize;
+      for (int k = 0; k < fixed.satellite_count; ++k) {
+        SatelliteMeasurement s;
+        EXPECT_TRUE(ReadFields<SatelliteBlockLayout>(payload.subspan(block), s));
+        block += SatelliteBlockLayout::kSize;
+        if (s.DualFrequency()) {
+          EXPECT_TRUE(ReadFields<L2BlockLayout>(payload.subspan(block), s));
+          block += L2BlockLayout::kSize;
+        }
+        e.blocks.push_back({s.prn, s.f1, s.f2, s.pseudorange, s.phase, s.l2_phase, s.l2_code_offset});
       }
-      length = block - at;
+      length = kHeaderSize + block;
       walk.epochs.push_back(e);
     }
     at += length;
@@ -132,17 +131,17 @@ TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTrut
         const double p2 = common - kSpeedOfLight * L2ClockCorrection(*eph, path.state) + kL1L2Gamma * iono;
         EXPECT_NEAR(b.pseudorange, p1, c.code_tolerance) << "PRN " << b.prn << " epoch " << k;
         EXPECT_NEAR(b.pseudorange + b.l2_code_offset, p2, 1.5 * c.code_tolerance) << "PRN " << b.prn;
-        if (!(b.f1 & 0x10)) continue;  // invalid phase
+        if (!(b.f1 & kPhaseValid)) continue;  // invalid phase
         const double carrier = common - kSpeedOfLight * path.state.clock;
         const double n1 = b.phase - (carrier - iono) / kL1Wavelength;
         const double n2 = b.l2_phase - (carrier - kL1L2Gamma * iono) / kL2Wavelength;
         EXPECT_NEAR(n1, std::round(n1), c.phase_tolerance) << "PRN " << b.prn << " epoch " << k;
         EXPECT_NEAR(n2, std::round(n2), c.phase_tolerance) << "PRN " << b.prn << " epoch " << k;
-        if (ambiguity1.count(b.prn) && !(b.f1 & 0x02)) {
+        if (ambiguity1.count(b.prn) && !(b.f1 & kCycleSlip)) {
           EXPECT_EQ(std::round(n1), ambiguity1[b.prn]) << "L1 ambiguity moved without a slip, PRN " << b.prn;
           EXPECT_EQ(std::round(n2), ambiguity2[b.prn]) << "L2 ambiguity moved without a slip, PRN " << b.prn;
         }
-        slips += (b.f1 & 0x02) ? 1 : 0;
+        slips += (b.f1 & kCycleSlip) ? 1 : 0;
         seen1[b.prn] = std::round(n1), seen2[b.prn] = std::round(n2);
       }
       ambiguity1 = seen1, ambiguity2 = seen2;  // a satellite that sets or loses its phase starts again

@@ -32,23 +32,18 @@ RawSatellite Sat(std::uint8_t prn, std::uint8_t f1, int epoch, std::uint8_t f2 =
   return s;
 }
 
-Bytes StationSubRecord(std::initializer_list<std::pair<std::string, std::size_t>> fields) {
-  PayloadBuilder p;
-  for (const auto& [text, width] : fields) p.Text(text, width);
-  return p.Get();
-}
-
 RawBuilder Survey() {
   RawBuilder raw;
-  raw.Record(11, PayloadBuilder().F64(46.25 / 180.0).F64(-122.5125 / 180.0).F64(152.375).F64(-0.125).Get());
-  raw.Record(5, PayloadBuilder().Zeros(2).Text("BASE2", 5).Zeros(87).Get());
-  raw.Record(5, PayloadBuilder().Zeros(36).U8(1).Zeros(23).Get());
-  raw.Record(6, PayloadBuilder().Zeros(4).F64(1.625).Zeros(148).Get());
-  raw.Record(8, PayloadBuilder().Zeros(4).F64(604550000.0).F64(1.625).Get());
-  raw.Record(16, {}, -1, 1);
-  raw.Record(16, StationSubRecord({{"Monument under cover", 50}, {"1.711", 8}, {"", 1}, {"MON1", 8}}), -1, 3);
-  raw.Record(16, StationSubRecord({{"604590", 6}}), -1, 5);
-  raw.Record(16, StationSubRecord({{"ABCDEF", 6}}), -1, 27);
+  raw.Write<PositionRecord>({46.25 / 180.0, -122.5125 / 180.0, 152.375, -0.125});
+  raw.Write<StationNameRecord>({TextOf<5>("BASE2")});
+  raw.Write<ReceiverTypeRecord>({1});
+  raw.Write<AntennaHeightRecord>({1.625});
+  raw.Write<AntennaNoticeRecord>({604550000.0, 1.625});
+  raw.Write<MotionModeRecord>({}, station_sub_record::kStatic);
+  raw.Write<StationEntryRecord>({TextOf<50>("Monument under cover"), TextOf<8>("1.711"), TextOf<8>("MON1")});
+  // Time marks of their 6 characters alone.
+  raw.Record(16, PayloadBuilder().Text("604590", 6).Get(), -1, station_sub_record::kTimeMark);
+  raw.Record(16, PayloadBuilder().Text("ABCDEF", 6).Get(), -1, station_sub_record::kTimeMarkAgain);
 
   for (int k = 0; k < 200; ++k) {
     const double time_ms = (604600.0 + k) * 1000.0 + 4.0;
@@ -65,13 +60,13 @@ RawBuilder Survey() {
     if (k == 124) sats.insert(sats.begin() + 4, Sat(0, kFullDual, k));   // out of range, dual
     raw.Measurement(time_ms, 0.0000125 * k, sats);
     if (k == 100) {
-      raw.Record(16, StationSubRecord({{"Point north", 50}, {"PT-N", 8}}), -1, 29);
-      raw.Record(16, StationSubRecord({{"1.8", 8}, {"S", 1}, {"PT-E", 8}, {"", 16}}), -1, 30);
-      raw.Record(16, StationSubRecord({{"1.9", 8}, {"V", 1}, {"PT-S", 8}, {"", 16}, {"X", 1}}), -1, 30);
+      raw.Write<DescribedPointRecord>({TextOf<50>("Point north"), TextOf<8>("PT-N")});
+      raw.Write<HeightEntryRecord>({TextOf<8>("1.8"), 'S', TextOf<8>("PT-E"), ""});
+      raw.Write<HeightEntryRecord>({TextOf<8>("1.9"), 'V', TextOf<8>("PT-S"), "X"});
     }
     if (k == 150) {
-      raw.Record(16, StationSubRecord({{"PT-W", 8}, {"", 16}, {"West of the road", 16}}), -1, 31);
-      raw.Record(16, StationSubRecord({{"2.25", 8}}), -1, 43);
+      raw.Write<PointDescriptionRecord>({TextOf<8>("PT-W"), "West of the road"});
+      raw.Write<HeightOnlyRecord>({TextOf<8>("2.25")});
     }
   }
   // The end of the week: 604800.0 is written, 604800.02 is not, then the

@@ -67,6 +67,7 @@ struct SatelliteMeasurement {
   bool PhaseValid() const { return (f1 & 0x10) != 0; }
   bool FullL2() const { return (f1 & 0x20) != 0; }
   bool PCode() const { return (f2 & 0x01) != 0; }
+  bool operator==(const SatelliteMeasurement&) const = default;
 };
 
 // What the run knows of the station and receiver at the time of an event.

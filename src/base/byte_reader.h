@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <type_traits>
 
 namespace morvelin {
 
@@ -19,18 +20,22 @@ class ByteReader {
 
   std::size_t Remaining() const { return bytes_.size() - offset_; }
 
-  bool U8(std::uint8_t& out) { return Load(out); }
-  bool I16(std::int16_t& out) { return Load(out); }
-  bool U16(std::uint16_t& out) { return Load(out); }
-  bool I32(std::int32_t& out) { return Load(out); }
-  bool U32(std::uint32_t& out) { return Load(out); }
-  bool F64(double& out) { return Load(out); }
+  // The next sizeof(T) bytes as a T (a number, or an array of them).
+  template <typename T>
+  bool Load(T& out) {
+    static_assert(std::endian::native == std::endian::little, "little-endian targets only");
+    static_assert(std::is_trivially_copyable_v<T>);
+    if (Remaining() < sizeof(T)) return false;
+    std::memcpy(&out, bytes_.data() + offset_, sizeof(T));
+    offset_ += sizeof(T);
+    return true;
+  }
   bool Skip(std::size_t count) {
     if (Remaining() < count) return false;
     offset_ += count;
     return true;
   }
-  // The next count bytes, or an empty span when fewer remain.
+  // The next count bytes.
   bool Bytes(std::size_t count, std::span<const std::uint8_t>& out) {
     if (Remaining() < count) return false;
     out = bytes_.subspan(offset_, count);
@@ -39,15 +44,6 @@ class ByteReader {
   }
 
  private:
-  template <typename T>
-  bool Load(T& out) {
-    static_assert(std::endian::native == std::endian::little, "little-endian targets only");
-    if (Remaining() < sizeof(T)) return false;
-    std::memcpy(&out, bytes_.data() + offset_, sizeof(T));
-    offset_ += sizeof(T);
-    return true;
-  }
-
   std::span<const std::uint8_t> bytes_;
   std::size_t offset_ = 0;
 };

@@ -1,8 +1,8 @@
 #include "convert/record_reader.h"
 
-#include "base/byte_reader.h"
 #include "base/message.h"
 #include "base/text_builder.h"
+#include "framing/record_layouts.h"
 #include "morvelin/converter.h"
 #include "records/ephemeris.h"
 #include "records/event.h"
@@ -14,7 +14,6 @@ namespace morvelin {
 namespace {
 
 constexpr int kProgressEvery = 50;
-constexpr std::size_t kType7Size = 17;  // read before the rest is skipped
 
 void ReportInvalidType(RecordLoop& loop, int type) {
   const ReaderState& reader = loop.reader;
@@ -49,10 +48,13 @@ PassResult ReadNextRecord(RecordLoop& loop) {
   if (family == RecordFamily::kDropped) return PassResult::kContinue;
 
   if (family == RecordFamily::kTimeTag) {
-    std::uint8_t time_bytes[kType7Size];
-    // A cut record keeps the previous time rather than half of a double.
-    if (input.Read(time_bytes, sizeof time_bytes) >= sizeof(double))
-      reader.type7_time = LoadLittle<double>(time_bytes);
+    // Read before the rest is skipped. A cut record keeps the previous time
+    // rather than half of a double.
+    std::uint8_t time_bytes[TimeTagRecord::kReadSize];
+    TimeTagRecord time_tag;
+    const std::size_t arrived = input.Read(time_bytes, sizeof time_bytes);
+    if (ReadFields<TimeTagRecord>(std::span<const std::uint8_t>(time_bytes, arrived), time_tag))
+      reader.type7_time = time_tag.seconds;
   }
 
   if (type >= kRecordTypeCount) {

@@ -1,7 +1,9 @@
-// The broadcast ephemeris record of a raw data file (record type 21, a
-// 186-byte payload) and the one reading of its clock values.
+// What the broadcast ephemeris record of a raw data file (record type 21,
+// laid out in framing/record_layouts.h) holds: the one reading of its
+// values, as the ephemeris file keeps them (GpsEph), and as the GPS user
+// algorithm takes them (BroadcastEphemeris).
 //
-// The payload names its orbit values (toe, sqrt(A), e, the angles in
+// The record names its orbit values (toe, sqrt(A), e, the angles in
 // semicircles, the harmonic corrections); the ephemeris file carries the
 // rest as "El1" and "El2" values without naming them. kClockValues is this
 // product's reading of those values: the simulator writes them and every
@@ -11,23 +13,16 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
-#include <span>
 
+#include "framing/record_layouts.h"
 #include "gnss/ephemeris.h"
+#include "morvelin/events.h"
 
 namespace morvelin::gnss {
 
-inline constexpr std::size_t kEphemerisPayloadSize = 186;
-inline constexpr std::uint8_t kEphemerisRecordType = 21;
-using EphemerisPayload = std::array<std::uint8_t, kEphemerisPayloadSize>;
-
-enum class PayloadValue : std::uint8_t { kInt16, kInt32, kReal };
-
 struct ClockValue {
-  const char* position;  // the value's name in the ephemeris file
-  std::size_t offset;    // in the payload
-  PayloadValue kind;     // little-endian int16, int32, or IEEE double
+  int row;               // its place in the ephemeris file: "El<row> value <column>"
+  int column;
   const char* quantity;  // the broadcast quantity it holds
   const char* unit;
   double (*get)(const BroadcastEphemeris&);
@@ -37,17 +32,23 @@ struct ClockValue {
 inline constexpr std::size_t kClockValueCount = 8;
 extern const std::array<ClockValue, kClockValueCount> kClockValues;
 
-// The payload for an ephemeris: angles written in semicircles, clock values
-// through kClockValues, bytes 1, 6 and 172-185 zero.
-EphemerisPayload EncodeEphemerisPayload(const BroadcastEphemeris& eph);
+// The El value of a GpsEph that a clock value names.
+double ElValue(const GpsEph& eph, const ClockValue& value);
 
-// The ephemeris a payload holds, as the ephemeris file holds it: semicircles
-// times pi, and the values the file keeps in single precision narrowed to
-// single. False (and *eph untouched) when fewer than 186 bytes are given.
-bool DecodeEphemerisPayload(std::span<const std::uint8_t> payload, BroadcastEphemeris* eph);
+// The record's values as the ephemeris file stores them: semicircles times
+// pi, and the values the file keeps in single precision narrowed to single.
+// The converter's one reading of a type-21 record.
+GpsEph ToGpsEph(const EphemerisRecord& record);
 
-// DecodeEphemerisPayload(EncodeEphemerisPayload(eph)): the ephemeris every
-// reader of the record gets. A simulator flies this one.
+// The ephemeris a GpsEph holds, its El values read through kClockValues.
+BroadcastEphemeris FromGpsEph(const GpsEph& eph);
+
+// The record for an ephemeris: angles in semicircles, clock values through
+// kClockValues (the unused bytes are zero).
+EphemerisRecord RecordOf(const BroadcastEphemeris& eph);
+
+// FromGpsEph(ToGpsEph(RecordOf(eph))): the ephemeris every reader of the
+// record gets. A simulator flies this one.
 BroadcastEphemeris AsRecorded(const BroadcastEphemeris& eph);
 
 // A value near `radians` that a record carries exactly: its semicircles

@@ -8,7 +8,7 @@
 #include "base/message.h"
 #include "base/text.h"
 #include "convert/output_paths.h"
-#include "framing/record.h"
+#include "framing/record_layouts.h"
 #include "host/library_state.h"
 #include "morvelin/converter.h"
 #include "morvelin/morvelin.h"
@@ -24,17 +24,22 @@ bool HasDatExtension(const char* path, std::size_t length) {
   return EqualsIgnoringCase(std::string_view(path + length - 3, 3), "DAT");
 }
 
+// The satellite count of a measurement record, counted from its preamble.
+constexpr std::size_t kSatelliteCountAt = kHeaderSize + MeasurementRecord::kSatelliteCount.offset;
+// Positions closer than this to the end of the bytes read are not tested.
+constexpr std::size_t kScanMargin = 16;
+
 // Counts measurement-record headers (preamble, type 17) at every position
 // of the first bytes, headers inside payloads included; one with more than
 // 12 satellites ends the scan with a count of 0.
 int CountCandidates(const std::uint8_t* bytes, std::size_t size) {
   int count = 0;
-  for (std::size_t i = 0; i + 16 < size; ++i) {
-    if (bytes[i] != kPreamble || bytes[i + 3] != record_type::kMeasurement) continue;
+  for (std::size_t i = 0; i + kScanMargin < size; ++i) {
+    if (bytes[i] != kPreamble || bytes[i + kTypeByte] != record_type::kMeasurement) continue;
     ++count;
     // Near the end of the bytes read the satellite count is not there to
     // test, and the candidate stands.
-    if (i + kMeasurementCountOffset < size && bytes[i + kMeasurementCountOffset] > kMeasurementChannels) return 0;
+    if (i + kSatelliteCountAt < size && bytes[i + kSatelliteCountAt] > kMeasurementChannels) return 0;
   }
   return count;
 }

@@ -7,46 +7,10 @@
 #include <string_view>
 
 #include "gnss/ephemeris_record.h"
+#include "morvelin/events.h"
 #include "morvelin/util.h"
 
 namespace morvelin::qc {
-
-namespace {
-
-double ElValue(const GpsEph& e, std::string_view position) {
-  if (position == "El1 value 1") return e.el1_1;
-  if (position == "El1 value 2") return e.el1_2;
-  if (position == "El1 value 3") return static_cast<double>(e.el1_3);
-  if (position == "El1 value 4") return e.el1_4;
-  if (position == "El1 value 5") return e.el1_5;
-  if (position == "El2 value 1") return static_cast<double>(e.el2_1);
-  if (position == "El2 value 2") return static_cast<double>(e.el2_2);
-  if (position == "El2 value 3") return static_cast<double>(e.el2_3);
-  return 0.0;
-}
-
-}  // namespace
-
-gnss::BroadcastEphemeris FromGpsEph(const GpsEph& e) {
-  gnss::BroadcastEphemeris out;
-  out.prn = e.prn;
-  out.iode = e.iode;
-  out.toe = e.toe;
-  out.sqrt_a = e.sqrt_a;
-  out.e = e.eccentricity;
-  out.i0 = e.i0;
-  out.omega0 = e.omega0;
-  out.omega = e.omega;
-  out.m0 = e.m0;
-  out.delta_n = static_cast<double>(e.delta_n);
-  out.idot = static_cast<double>(e.idot);
-  out.omega_dot = static_cast<double>(e.omega_dot);
-  out.cuc = static_cast<double>(e.cuc), out.cus = static_cast<double>(e.cus);
-  out.crc = static_cast<double>(e.crc), out.crs = static_cast<double>(e.crs);
-  out.cic = static_cast<double>(e.cic), out.cis = static_cast<double>(e.cis);
-  for (const gnss::ClockValue& value : gnss::kClockValues) value.set(out, ElValue(e, value.position));
-  return out;
-}
 
 Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "r");
@@ -88,7 +52,7 @@ Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::strin
     eph.toe = toe, eph.cic = static_cast<float>(cic), eph.omega0 = omega0, eph.cis = static_cast<float>(cis);
     eph.i0 = i0, eph.crc = static_cast<float>(crc), eph.omega = omega;
     eph.omega_dot = static_cast<float>(omega_dot), eph.idot = static_cast<float>(idot);
-    out.push_back(FromGpsEph(eph));
+    out.push_back(gnss::FromGpsEph(eph));
   }
   std::fclose(file);
   if (!status.Ok()) return status;

@@ -66,11 +66,7 @@ class Sink final : public QcSink {
   }
 
   void OnEphemeris(const EphemerisEvent& event) override {
-    gnss::BroadcastEphemeris eph;
-    if (gnss::DecodeEphemerisPayload(event.payload, &eph))
-      collector_->AddEphemeris(eph);
-    else if (event.eph != nullptr)
-      collector_->AddEphemeris(qc::FromGpsEph(*event.eph));
+    if (event.eph != nullptr) collector_->AddEphemeris(gnss::FromGpsEph(*event.eph));
   }
 
   void OnEventMarker(const EventMarkerEvent& event) override {

@@ -7,7 +7,8 @@
 
 namespace morvelin {
 
-// Type 21: converts the 186-byte payload into one ephemeris and returns 0.
+// Type 21: converts the payload (EphemerisRecord) into one ephemeris and
+// returns 0.
 // Type 20: reads nothing and returns the bytes to skip.
 std::int32_t DecodeEphemerisRecord(DecodeContext& context, const RecordHeader& header);
 

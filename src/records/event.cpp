@@ -4,47 +4,64 @@
 #include <string_view>
 
 #include "base/message.h"
-#include "base/byte_reader.h"
 #include "base/text_builder.h"
+#include "framing/record_layouts.h"
 
 namespace morvelin {
 
 namespace {
 
-// Sub-record numbers of the event record.
-enum EventSubRecord : std::uint8_t {
-  kExternalEvent = 0,
-  kTimeAdjustment = 1,
-  kManualEvent = 2,
-  kExternalComment = 3,
-  kRs232Event = 4,
-  kExternalEventSecondForm = 7,
-};
+namespace sub = event_sub_record;
 
 constexpr double kMillisecondsPerSecond = 1000.0;
-// Every comment record ends with 4 bytes that are not part of the text.
-constexpr std::size_t kCommentTrailerSize = 4;
-constexpr std::size_t kCommentOffset = 2;
 // The longest block: a time of any size printed in full (over 300 digits
 // for a damaged record), or a comment of up to 245 bytes, and the labels.
 constexpr std::size_t kBlockSize = 1024;
 
-struct MarkedTime {
-  std::uint16_t id = 0;
-  double seconds = 0.0;
-};
+void Heading(TextBuilder& block, int sub_record, std::string_view kind) {
+  block.Str("EVENT MARKER ").Int(sub_record).Str(": (").Str(kind).Str(")\n");
+}
 
-// ID then time in milliseconds (sub-records 0, 2 and 4). False when the
-// payload does not hold both.
-bool ReadIdAndTime(ByteReader& in, MarkedTime& out) {
-  double milliseconds = 0.0;
-  if (!in.U16(out.id) || !in.F64(milliseconds)) return false;
-  out.seconds = milliseconds / kMillisecondsPerSecond;
+// An event with an ID and a time (every known sub-record but 1 and 3).
+// False when the payload does not hold both.
+template <typename Layout>
+bool FormatMarkedEvent(std::span<const std::uint8_t> payload, int heading, std::string_view kind,
+                       std::string_view id_label, int decimals, TextBuilder& block, EventMarkerEvent& marker) {
+  typename Layout::Value record;
+  if (!ReadFields<Layout>(payload, record)) return false;
+  marker.id = record.id;
+  marker.has_time = true;
+  marker.time = record.time_ms / kMillisecondsPerSecond;
+  Heading(block, heading, kind);
+  block.Str(id_label).Int(record.id).Str("\n    GPS_TIME: ").Fixed(marker.time, decimals);
   return true;
 }
 
-void Heading(TextBuilder& block, int sub_record, std::string_view kind) {
-  block.Str("EVENT MARKER ").Int(sub_record).Str(": (").Str(kind).Str(")\n");
+bool FormatTimeAdjustment(std::span<const std::uint8_t> payload, TextBuilder& block, EventMarkerEvent& marker) {
+  TimeAdjustmentRecord record;
+  if (!ReadFields<TimeAdjustmentRecord>(payload, record)) return false;
+  Heading(block, sub::kTimeAdjustment, "RECEIVER TIME ADJUSTMENT");
+  marker.has_time = true;
+  marker.time = record.time_ms / kMillisecondsPerSecond;
+  block.Str("    ADJUSTMENT: ").Int(record.adjustment);
+  block.Str("\n    GPS_TIME: ").Fixed(record.time_ms / kMillisecondsPerSecond, 3);
+  return true;
+}
+
+// The comment ends 4 bytes before the end of the declared payload, so it
+// needs the whole payload, trailer included; a record too short to hold
+// its trailer, or cut by the end of the file, is not a comment.
+bool FormatComment(std::span<const std::uint8_t> payload, std::size_t declared_size, TextBuilder& block,
+                   EventMarkerEvent& marker) {
+  CommentRecord record;
+  if (declared_size < CommentRecord::kComment.trailer || payload.size() < declared_size) return false;
+  if (!ReadFields<CommentRecord>(payload, record)) return false;
+  const std::string_view comment = record.comment.substr(0, record.comment.find('\0'));
+  Heading(block, sub::kExternalComment, "EXTERNAL COMMENT");
+  marker.id = record.id;
+  marker.comment = comment;
+  block.Str("    MARK ID: ").Int(record.id).Str("\n    COMMENT: ").Str(comment);
+  return true;
 }
 
 // Writes the block of a known sub-record into block. False, with nothing
@@ -52,79 +69,46 @@ void Heading(TextBuilder& block, int sub_record, std::string_view kind) {
 // sub-record reads.
 bool FormatEvent(std::uint8_t sub_record, std::span<const std::uint8_t> payload, std::size_t declared_size,
                  TextBuilder& block, EventMarkerEvent& marker) {
-  ByteReader in(payload);
-  MarkedTime marked;
   marker.sub_record = sub_record;
+  bool known = false;
   switch (sub_record) {
-    case kExternalEvent:
-      if (!ReadIdAndTime(in, marked)) return false;
-      Heading(block, sub_record, "EXTERNAL EVENT");
-      block.Str("    MARKER ID: ").Int(marked.id).Str("\n    GPS_TIME: ").Fixed(marked.seconds, 5);
+    case sub::kExternalEvent:
+      known = FormatMarkedEvent<MarkedEventRecord>(payload, sub_record, "EXTERNAL EVENT", "    MARKER ID: ", 5, block,
+                                                   marker);
       break;
-    case kTimeAdjustment: {
-      double milliseconds = 0.0;
-      std::uint16_t adjustment = 0;
-      if (!in.F64(milliseconds) || !in.U16(adjustment)) return false;
-      Heading(block, sub_record, "RECEIVER TIME ADJUSTMENT");
-      marker.has_time = true;
-      marker.time = milliseconds / kMillisecondsPerSecond;
-      block.Str("    ADJUSTMENT: ").Int(adjustment);
-      block.Str("\n    GPS_TIME: ").Fixed(milliseconds / kMillisecondsPerSecond, 3);
+    case sub::kTimeAdjustment:
+      known = FormatTimeAdjustment(payload, block, marker);
       break;
-    }
-    case kManualEvent:
-      if (!ReadIdAndTime(in, marked)) return false;
-      Heading(block, sub_record, "MANUAL EVENT");
-      block.Str("    MARK ID: ").Int(marked.id).Str("\n    GPS_TIME: ").Fixed(marked.seconds, 5);
+    case sub::kManualEvent:
+      known =
+          FormatMarkedEvent<MarkedEventRecord>(payload, sub_record, "MANUAL EVENT", "    MARK ID: ", 5, block, marker);
       break;
-    case kExternalComment: {
-      // The comment ends 4 bytes before the end of the declared payload, so
-      // it needs the whole payload, trailer included; a record too short to
-      // hold its trailer, or cut by the end of the file, is not a comment.
-      if (declared_size < kCommentTrailerSize || payload.size() < declared_size) return false;
-      if (!in.U16(marked.id)) return false;
-      const std::size_t end = declared_size - kCommentTrailerSize;
-      std::string_view comment;
-      if (end > kCommentOffset) {
-        comment = {reinterpret_cast<const char*>(payload.data()) + kCommentOffset, end - kCommentOffset};
-        comment = comment.substr(0, comment.find('\0'));
-      }
-      Heading(block, sub_record, "EXTERNAL COMMENT");
-      marker.id = marked.id;
-      marker.comment = comment;
-      block.Str("    MARK ID: ").Int(marked.id).Str("\n    COMMENT: ").Str(comment);
+    case sub::kExternalComment:
+      known = FormatComment(payload, declared_size, block, marker);
       break;
-    }
-    case kRs232Event:
-      if (!ReadIdAndTime(in, marked)) return false;
-      Heading(block, sub_record, "RS232 EVENT");
-      block.Str("    MARK ID: ").Int(marked.id).Str("\n    GPS_TIME: ").Fixed(marked.seconds, 3);
+    case sub::kRs232Event:
+      known =
+          FormatMarkedEvent<MarkedEventRecord>(payload, sub_record, "RS232 EVENT", "    MARK ID: ", 3, block, marker);
       break;
-    case kExternalEventSecondForm:
-      if (!in.Skip(1) || !ReadIdAndTime(in, marked)) return false;
+    case sub::kExternalEventSecondForm:
       // This form reports itself as marker 0, like the first form.
-      Heading(block, kExternalEvent, "EXTERNAL EVENT");
-      block.Str("    MARKER ID: ").Int(marked.id).Str("\n    GPS_TIME: ").Fixed(marked.seconds, 6);
+      known = FormatMarkedEvent<SecondFormEventRecord>(payload, sub::kExternalEvent, "EXTERNAL EVENT",
+                                                       "    MARKER ID: ", 6, block, marker);
       break;
     default:
-      return false;
+      break;
   }
-  if (sub_record != kTimeAdjustment && sub_record != kExternalComment) {
-    marker.id = marked.id;
-    marker.has_time = true;
-    marker.time = marked.seconds;
-  }
-  block.Str("\n\n");
-  return true;
+  if (known) block.Str("\n\n");
+  return known;
 }
 
 bool IsKnown(std::uint8_t sub_record) {
-  return sub_record <= kRs232Event || sub_record == kExternalEventSecondForm;
+  return sub_record <= sub::kRs232Event || sub_record == sub::kExternalEventSecondForm;
 }
 
 // Time adjustments and comments are not events of the count.
 bool CountsAsEvent(std::uint8_t sub_record) {
-  return sub_record != kTimeAdjustment && sub_record != kExternalComment;
+  return sub_record != sub::kTimeAdjustment && sub_record != sub::kExternalComment;
 }
 
 }  // namespace

@@ -8,26 +8,11 @@
 #include "base/gnss_constants.h"
 #include "base/message.h"
 #include "base/text_builder.h"
+#include "framing/record_layouts.h"
 
 namespace morvelin {
 
 namespace {
-
-// Payload layout of a measurement record.
-constexpr std::size_t kFixedSize = kMeasurementFixedSize;  // receiver time, clock offset, N
-constexpr std::size_t kTimesSize = 16;
-constexpr std::size_t kSatelliteHeaderSize = 4;
-constexpr std::size_t kL1BlockSize = 44;
-constexpr std::size_t kL2BlockSize = 24;
-constexpr std::size_t kL1PseudorangeOffset = 12;  // pseudorange, phase, third observable follow
-constexpr std::size_t kL2PhaseOffset = 8;         // phase, then the L2 code offset
-
-constexpr std::uint8_t kF1DualFrequency = 0x01;
-constexpr std::uint8_t kF1CycleSlip = 0x02;
-constexpr std::uint8_t kF1PhaseValid = 0x10;
-constexpr std::uint8_t kF1FullL2 = 0x20;
-constexpr std::uint8_t kF2PCode = 0x01;
-constexpr std::uint8_t kF3Valid = 0x01;
 
 constexpr double kSlipCycles = 10000.0;        // marks a slip in the L1 phase
 // Two epochs further apart than this are taken to lie across a week's end.
@@ -51,30 +36,21 @@ struct SatelliteBlocks {
   bool complete = false;       // every block the record promised arrived
 };
 
-constexpr std::size_t kSingleBlockSize = kSatelliteHeaderSize + kL1BlockSize;
+constexpr std::size_t kSingleBlockSize = SatelliteBlockLayout::kSize;  // satellite header and L1 block
+constexpr std::size_t kL2BlockSize = L2BlockLayout::kSize;
 constexpr std::size_t kLongestBlockSize = kSingleBlockSize + kL2BlockSize;
-static_assert(kL1PseudorangeOffset + 3 * sizeof(double) <= kL1BlockSize);
-static_assert(kL2PhaseOffset + 2 * sizeof(double) <= kL2BlockSize);
 
 // The satellite header and L1 block (kSingleBlockSize bytes at bytes); the
 // L2 fields are zero.
 inline void ParseSingleBlock(const std::uint8_t* bytes, SatelliteMeasurement& block) {
-  block.prn = bytes[0];
-  block.f1 = bytes[1];
-  block.f2 = bytes[2];
-  block.f3 = bytes[3];
-  const std::uint8_t* l1 = bytes + kSatelliteHeaderSize + kL1PseudorangeOffset;
-  block.pseudorange = LoadLittle<double>(l1);
-  block.phase = LoadLittle<double>(l1 + sizeof(double));
-  block.third = LoadLittle<double>(l1 + 2 * sizeof(double));
+  LoadFields<SatelliteBlockLayout>(bytes, block);
   block.l2_phase = 0.0;
   block.l2_code_offset = 0.0;
 }
 
 // The L2 block (kL2BlockSize bytes at bytes) of a dual-frequency block.
 inline void ParseL2Block(const std::uint8_t* bytes, SatelliteMeasurement& block) {
-  block.l2_phase = LoadLittle<double>(bytes + kL2PhaseOffset);
-  block.l2_code_offset = LoadLittle<double>(bytes + kL2PhaseOffset + sizeof(double));
+  LoadFields<L2BlockLayout>(bytes, block);
 }
 
 // One satellite block from the input: the header and L1 block in one piece,
@@ -217,7 +193,7 @@ struct EpochStore {
     tally.l1_ca += dual || !pcode;
     tally.full_l2 += full_l2;
     tally.l2_squared += dual && !full_l2;
-    tally.f3_valid += (block.f3 & kF3Valid) != 0;
+    tally.f3_valid += (block.f3 & satellite_flag::kF3Valid) != 0;
     empty_slots |= l1_pseudorange == 0.0;
 
     const double l2_phase = full_l2 ? block.l2_phase : 0.0;
@@ -310,21 +286,18 @@ void DecodeMeasurementRecord(DecodeContext& context) {
   EpochObservationSet& set = state.epoch_set;
   std::memset(static_cast<void*>(&set.epoch), 0, sizeof set.epoch);
 
-  std::uint8_t fixed[kFixedSize];
+  std::uint8_t fixed[MeasurementRecord::kSize];
   const std::size_t arrived = context.input.Read(fixed, sizeof fixed);
   const bool first = state.measurement_epoch_count == 0;
   ++state.measurement_epoch_count;
   // A record cut inside its receiver time carries no time at all: it is
   // counted, and every time keeps the value it had.
-  if (arrived < sizeof(double)) {
+  if (arrived < MeasurementRecord::kReceiverTime.End()) {
     state.cut_record = true;
     return;
   }
 
-  ByteReader reader{std::span<const std::uint8_t>(fixed, arrived)};
-  double receiver_ms = 0.0;
-  reader.F64(receiver_ms);
-  const double received_time = receiver_ms / 1000.0;
+  const double received_time = LoadLittle<double>(fixed + MeasurementRecord::kReceiverTime.offset) / 1000.0;
   station.current_time = received_time;
   context.events.ReceiverTime(received_time);
   if (first) state.start_time = received_time;
@@ -332,15 +305,14 @@ void DecodeMeasurementRecord(DecodeContext& context) {
   double epoch_time = 0.0;
   const bool on_grid = RoundToGrid(received_time, epoch_time);
   if (on_grid) state.end_time = epoch_time;
-  if (arrived < kFixedSize) {
+  MeasurementRecord fixed_part;
+  if (!ReadFields<MeasurementRecord>(std::span<const std::uint8_t>(fixed, arrived), fixed_part)) {
     state.cut_record = true;
     return;
   }
 
-  double clock_ms = 0.0;
-  std::uint8_t count = 0;
-  reader.F64(clock_ms);
-  reader.U8(count);
+  const double clock_ms = fixed_part.clock_offset_ms;
+  const std::uint8_t count = fixed_part.satellite_count;
   const double clock_seconds = clock_ms / 1000.0;
 
   EpochRecord& epoch = set.epoch;

@@ -6,10 +6,10 @@
 #include <optional>
 #include <span>
 
-#include "base/byte_reader.h"
 #include "base/message.h"
 #include "base/text.h"
 #include "base/text_builder.h"
+#include "framing/record_layouts.h"
 #include "morvelin/util.h"
 
 namespace morvelin {
@@ -20,49 +20,7 @@ using Payload = std::span<const std::uint8_t>;
 
 constexpr double kNoTime = -1.0;
 
-// Record type 5: two layouts told apart by their payload length.
-constexpr std::int32_t kNamePayload = 94;
-constexpr std::size_t kNameRead = 7;
-constexpr std::size_t kNameOffset = 2;
-constexpr std::size_t kNameLength = 5;
-constexpr std::int32_t kReceiverPayload = 60;
-constexpr std::size_t kReceiverRead = 37;
-constexpr std::size_t kReceiverTypeOffset = 36;
-
-// Record type 6.
-constexpr std::uint8_t kAntennaRecordLength = 164;
-constexpr std::size_t kAntennaHeightOffset = 4;
-
-// Record type 8.
-constexpr std::uint8_t kNoticeRecordLength = 24;
-constexpr std::size_t kNoticeTimeOffset = 4;
-constexpr std::size_t kNoticeHeightOffset = 12;
-
-// Record type 11.
-constexpr std::size_t kPositionFields = 32;
-constexpr double kDegreesPerUnit = 180.0;
-
-// Record type 16 sub-records.
-enum SubRecord : std::uint8_t {
-  kStatic = 1,
-  kKinematic = 2,
-  kStationEntry = 3,
-  kTimeMark = 5,
-  kDescribedPoint = 29,
-  kHeightEntry = 30,
-  kPointDescription = 31,
-  kTimeMarkAgain = 27,
-  kHeightOnly = 43,
-};
-constexpr std::size_t kTimeMarkWidth = 6;
-constexpr std::int32_t kLongDescriptionWidth = 50;
-constexpr std::size_t kEntryHeightOffset = 50;
-constexpr std::size_t kEntryNameOffset = 59;
-constexpr std::size_t kDescribedPointNameOffset = 50;
-constexpr std::size_t kHeightTypeOffset = 8;
-constexpr std::size_t kHeightEntryNameOffset = 9;
-constexpr std::int32_t kHeightEntryDescriptionOffset = 33;
-constexpr std::int32_t kPointDescriptionOffset = 24;
+constexpr double kDegreesPerUnit = 180.0;  // the position's latitude and longitude
 
 constexpr std::size_t kPointNameWidth = 8;
 constexpr std::size_t kHeightTextWidth = 8;
@@ -91,60 +49,70 @@ StationField Covered(Payload payload, std::size_t offset, std::size_t width) {
   if (offset >= payload.size()) return std::nullopt;
   return payload.subspan(offset, std::min(width, payload.size() - offset));
 }
+StationField Covered(Payload payload, Field field) { return Covered(payload, field.offset, field.size); }
+// A description that runs to the payload's end.
+StationField Covered(Payload payload, Tail tail) {
+  return Covered(payload, tail.offset, RecordInput::kPayloadCapacity);
+}
 
 // A height text is a number only when all of it is there: a cut "12345678"
 // would otherwise read as a different height. A missing one is no height.
-StationField Whole(Payload payload, std::size_t offset, std::size_t width) {
-  if (offset > payload.size() || payload.size() - offset < width) return std::nullopt;
-  return payload.subspan(offset, width);
+StationField Whole(Payload payload, Field field) {
+  if (field.offset > payload.size() || payload.size() - field.offset < field.size) return std::nullopt;
+  return payload.subspan(field.offset, field.size);
 }
 
-double LoadDouble(Payload payload, std::size_t offset) { return LoadLittle<double>(payload.data() + offset); }
+// A record read up to the end of its last field; the rest is skipped.
+template <typename Layout>
+bool ReadUpToLastField(DecodeContext& context, typename Layout::Value& value) {
+  return ReadFields<Layout>(ReadPart(context, FieldsEnd<Layout>()), value);
+}
+template <typename Layout>
+constexpr auto kLeftAfterLastField = static_cast<std::int32_t>(Layout::kSize - FieldsEnd<Layout>());
 
 std::int32_t DecodeStationName(DecodeContext& context, const RecordHeader& header) {
   const std::int32_t length = DeclaredPayloadLength(header);
-  if (length == kNamePayload) {
-    Payload payload = ReadPart(context, kNameRead);
-    if (payload.size() == kNameRead) {
+  if (length == static_cast<std::int32_t>(StationNameRecord::kSize)) {
+    StationNameRecord record;
+    if (ReadUpToLastField<StationNameRecord>(context, record)) {
       char* name = context.state.station.station_name;
-      std::memcpy(name, payload.data() + kNameOffset, kNameLength);
-      name[kNameLength] = '\0';
+      std::memcpy(name, record.name.data(), record.name.size());
+      name[record.name.size()] = '\0';
     }
-    return kNamePayload - static_cast<std::int32_t>(kNameRead);
+    return kLeftAfterLastField<StationNameRecord>;
   }
-  if (length == kReceiverPayload) {
-    Payload payload = ReadPart(context, kReceiverRead);
-    if (payload.size() == kReceiverRead) context.state.station.receiver_type = payload[kReceiverTypeOffset];
-    return kReceiverPayload - static_cast<std::int32_t>(kReceiverRead);
+  if (length == static_cast<std::int32_t>(ReceiverTypeRecord::kSize)) {
+    ReceiverTypeRecord record;
+    if (ReadUpToLastField<ReceiverTypeRecord>(context, record))
+      context.state.station.receiver_type = record.receiver_type;
+    return kLeftAfterLastField<ReceiverTypeRecord>;
   }
   return length;
 }
 
 std::int32_t DecodeAntennaHeight(DecodeContext& context, const RecordHeader& header) {
-  if (header.length != kAntennaRecordLength) return NotNegative(header.default_skip);
-  Payload payload = ReadPart(context, kAntennaRecordLength - kHeaderSize);
+  if (header.length != AntennaHeightRecord::kSize + kHeaderSize) return NotNegative(header.default_skip);
+  AntennaHeightRecord record;
   // A record cut by the end of the input still counts when its height is whole.
-  if (payload.size() < kAntennaHeightOffset + sizeof(double)) return 0;
-  const double height = LoadDouble(payload, kAntennaHeightOffset);
-  context.state.station.logged_antenna_height = height;
+  if (!ReadFields<AntennaHeightRecord>(ReadPart(context, AntennaHeightRecord::kSize), record)) return 0;
+  context.state.station.logged_antenna_height = record.height;
   FixedText<kMessageSize> text;
-  text.Str("Antenna height is ").Fixed(height, 3).Str(" metres");
+  text.Str("Antenna height is ").Fixed(record.height, 3).Str(" metres");
   context.events.Message(kNoTime, text.View());
   return 0;
 }
 
 std::int32_t DecodeAntennaNotice(DecodeContext& context, const RecordHeader& header) {
-  if (header.length != kNoticeRecordLength) return NotNegative(header.default_skip);
-  constexpr std::size_t kPayloadSize = kNoticeRecordLength - kHeaderSize;
-  Payload payload = ReadPart(context, kPayloadSize);
-  if (payload.size() < kPayloadSize) return 0;
+  if (header.length != AntennaNoticeRecord::kSize + kHeaderSize) return NotNegative(header.default_skip);
+  AntennaNoticeRecord record;
+  if (!ReadFields<AntennaNoticeRecord>(ReadPart(context, AntennaNoticeRecord::kSize), record)) return 0;
   // Name and Mode would follow the antenna height, beyond this record's
   // 20 bytes: the record does not carry them, so both show as 0.
   constexpr std::int32_t kName = 0;
   constexpr std::int32_t kMode = 0;
   FixedText<kMessageSize> text;
-  text.Str("Record 8 detected, AntHght: ").Fixed(LoadDouble(payload, kNoticeHeightOffset), 3);
-  text.Str(", Name: ").Int(kName).Str(", Time: ").Fixed(LoadDouble(payload, kNoticeTimeOffset) * 0.001, 1);
+  text.Str("Record 8 detected, AntHght: ").Fixed(record.height, 3);
+  text.Str(", Name: ").Int(kName).Str(", Time: ").Fixed(record.time_ms * 0.001, 1);
   text.Str(", Mode: ").Int(kMode);
   context.events.Message(kNoTime, text.View());
   return 0;
@@ -153,22 +121,21 @@ std::int32_t DecodeAntennaNotice(DecodeContext& context, const RecordHeader& hea
 std::int32_t DecodePosition(DecodeContext& context, const RecordHeader& header) {
   Payload payload = ReadWhole(context, DeclaredPayloadLength(header));
   // All four fields or none: a short record leaves the position as it was.
-  ByteReader reader(payload);
-  double latitude = 0.0, longitude = 0.0, height = 0.0, clock_offset = 0.0;
-  if (!(reader.F64(latitude) && reader.F64(longitude) && reader.F64(height) && reader.F64(clock_offset)))
-    return 0;
+  PositionRecord record;
+  if (!ReadFields<PositionRecord>(payload, record)) return 0;
   StationState& station = context.state.station;
-  station.latitude = latitude * kDegreesPerUnit;
-  station.longitude = longitude * kDegreesPerUnit;
-  station.height = height;
-  station.clock_offset = clock_offset;
+  station.latitude = record.latitude * kDegreesPerUnit;
+  station.longitude = record.longitude * kDegreesPerUnit;
+  station.height = record.height;
+  station.clock_offset = record.clock_offset;
   return 0;
 }
 
 // A time mark of fewer than 6 characters (a short record) is a bad one.
 void DecodeTimeMark(DecodeContext& context, Payload payload) {
   double time = 0.0;
-  if (payload.size() >= kTimeMarkWidth && ParseLeadingNumber(TextUntilNul(payload.first(kTimeMarkWidth)), &time)) {
+  const StationField mark = Whole(payload, TimeMarkRecord::kMark);
+  if (mark && ParseLeadingNumber(TextUntilNul(*mark), &time)) {
     context.state.station.current_time = time;
     return;
   }
@@ -189,56 +156,67 @@ void HeightTypeText(TextBuilder& text, std::uint8_t letter) {
 }
 
 void DecodeHeightEntry(DecodeContext& context, Payload payload, std::int32_t length) {
+  using Entry = HeightEntryRecord;
   const double time = context.state.station.current_time;
-  StationField name = Covered(payload, kHeightEntryNameOffset, kPointNameWidth);
-  StationField height = Whole(payload, 0, kHeightTextWidth);
-  if (length > kHeightEntryDescriptionOffset) {
-    ReportStationLine(context, name, height, Covered(payload, kHeightEntryDescriptionOffset, RecordInput::kPayloadCapacity),
-                     length - kHeightEntryDescriptionOffset, time);
+  StationField name = Covered(payload, Entry::kPointName);
+  StationField height = Whole(payload, Entry::kHeightText);
+  constexpr auto kDescriptionOffset = static_cast<std::int32_t>(Entry::kDescription.offset);
+  if (length > kDescriptionOffset) {
+    ReportStationLine(context, name, height, Covered(payload, Entry::kDescription), length - kDescriptionOffset, time);
     return;
   }
   FixedText<kDescriptionLimit + 1> type_text;
-  if (payload.size() > kHeightTypeOffset) HeightTypeText(type_text, payload[kHeightTypeOffset]);
+  if (const StationField letter = Whole(payload, Entry::kHeightType)) HeightTypeText(type_text, (*letter)[0]);
   auto type_bytes = std::span(reinterpret_cast<const std::uint8_t*>(type_text.CStr()), type_text.Size());
   ReportStationLine(context, name, height, type_bytes, static_cast<std::int32_t>(type_text.Size()), time);
 }
 
+// Sub-records 3 and 29: a point with a long description.
+template <typename Layout>
+void DecodeDescribedPoint(DecodeContext& context, Payload payload, StationField height) {
+  constexpr auto kWidth = static_cast<std::int32_t>(Layout::kDescription.size);
+  ReportStationLine(context, Covered(payload, Layout::kPointName), height, Covered(payload, Layout::kDescription),
+                    kWidth, context.state.station.current_time);
+}
+
+void DecodePointDescription(DecodeContext& context, Payload payload, std::int32_t length) {
+  using Entry = PointDescriptionRecord;
+  ReportStationLine(context, Covered(payload, Entry::kPointName), std::nullopt, Covered(payload, Entry::kDescription),
+                    length - static_cast<std::int32_t>(Entry::kDescription.offset), context.state.station.current_time);
+}
+
 std::int32_t DecodeStationSubRecord(DecodeContext& context, const RecordHeader& header) {
+  namespace sub = station_sub_record;
   const std::int32_t length = DeclaredPayloadLength(header);
   // A length byte below 4 is an empty payload: sub-records 1 and 2 still
   // act, the others find none of their fields.
   Payload payload = ReadWhole(context, length);
-  const double time = context.state.station.current_time;
   switch (header.sub_record) {
-    case kStatic:
+    case sub::kStatic:
       context.state.station.motion_mode = kStaticMode;
       break;
-    case kKinematic:
+    case sub::kKinematic:
       context.state.station.motion_mode = kKinematicMode;
       break;
-    case kStationEntry:
-      ReportStationLine(context, Covered(payload, kEntryNameOffset, kPointNameWidth),
-                       Whole(payload, kEntryHeightOffset, kHeightTextWidth),
-                       Covered(payload, 0, kLongDescriptionWidth), kLongDescriptionWidth, time);
+    case sub::kStationEntry:
+      DecodeDescribedPoint<StationEntryRecord>(context, payload, Whole(payload, StationEntryRecord::kHeightText));
       break;
-    case kTimeMark:
-    case kTimeMarkAgain:
+    case sub::kTimeMark:
+    case sub::kTimeMarkAgain:
       DecodeTimeMark(context, payload);
       break;
-    case kDescribedPoint:
-      ReportStationLine(context, Covered(payload, kDescribedPointNameOffset, kPointNameWidth), std::nullopt,
-                       Covered(payload, 0, kLongDescriptionWidth), kLongDescriptionWidth, time);
+    case sub::kDescribedPoint:
+      DecodeDescribedPoint<DescribedPointRecord>(context, payload, std::nullopt);
       break;
-    case kHeightEntry:
+    case sub::kHeightEntry:
       DecodeHeightEntry(context, payload, length);
       break;
-    case kPointDescription:
-      ReportStationLine(context, Covered(payload, 0, kPointNameWidth), std::nullopt,
-                       Covered(payload, kPointDescriptionOffset, RecordInput::kPayloadCapacity),
-                       length - kPointDescriptionOffset, time);
+    case sub::kPointDescription:
+      DecodePointDescription(context, payload, length);
       break;
-    case kHeightOnly:
-      ReportStationLine(context, std::nullopt, Whole(payload, 0, kHeightTextWidth), std::nullopt, 0, time);
+    case sub::kHeightOnly:
+      ReportStationLine(context, std::nullopt, Whole(payload, HeightOnlyRecord::kHeightText), std::nullopt, 0,
+                        context.state.station.current_time);
       break;
     default:
       break;

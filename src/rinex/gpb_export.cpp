@@ -194,13 +194,7 @@ bool EphemerisOf(const EphemerisRows& rows, gnss::BroadcastEphemeris& eph) {
   if (!complete) return false;
   const auto& el = rows.el;
   eph.prn = rows.prn;
-  for (const gnss::ClockValue& value : gnss::kClockValues) {
-    int row = 0, column = 0;
-    if (std::sscanf(value.position, "El%d value %d", &row, &column) != 2 || row < 1 || row > 6 || column < 1 ||
-        column > 5)
-      continue;
-    value.set(eph, el[row][column]);
-  }
+  for (const gnss::ClockValue& value : gnss::kClockValues) value.set(eph, el[value.row][value.column]);
   eph.iode = static_cast<std::int32_t>(el[3][1]);
   eph.crs = el[3][2], eph.delta_n = el[3][3], eph.m0 = el[3][4];
   eph.cuc = el[4][1], eph.e = el[4][2], eph.cus = el[4][3], eph.sqrt_a = el[4][4];

@@ -49,8 +49,7 @@ class RinexSink final : public ConversionSink {
   }
 
   void OnEphemeris(const EphemerisEvent& event) override {
-    gnss::BroadcastEphemeris eph;
-    if (gnss::DecodeEphemerisPayload(event.payload, &eph)) export_.Ephemeris(eph);
+    if (event.eph != nullptr) export_.Ephemeris(gnss::FromGpsEph(*event.eph));
   }
 
   void OnStationLine(const StationLineEvent& event) override {

@@ -591,7 +591,7 @@ TEST_F(ExportSession, UnwritableFolderFails) {
 // converts; the event has no place before the header and is left out.
 TEST(RinexSink, EventBeforeTheFirstEpochConverts) {
   test::RawBuilder raw;
-  raw.Record(19, test::PayloadBuilder().U16(7).F64(86400500.0).Get(), -1, 2);
+  raw.Write<MarkedEventRecord>({7, 86400500.0}, event_sub_record::kManualEvent);
   raw.Measurement(86401000.0, 0.25, {test::RawSatellite{}});
   const test::Bytes bytes = raw.Get();
   test::TempDir dir;

@@ -12,7 +12,7 @@ std::int32_t DecoderHarness::DecodeStation(std::uint8_t type, const Bytes& paylo
   RecordInput input(source);
   DecodeContext context{input, state, *this};
   const int length = length_byte >= 0 ? length_byte : static_cast<int>(payload.size()) + 4;
-  RecordHeader header{static_cast<std::uint8_t>(length), sub_record, type, ExpectedRecordLength(type) - 4};
+  RecordHeader header{static_cast<std::uint8_t>(length), sub_record, type, ExpectedRecordLength(type) - kHeaderSize};
   const std::int32_t skip = DecodeStationRecord(context, header);
   consumed_ = source.Position();
   return skip;

@@ -1,4 +1,4 @@
-// Payloads of ephemeris records (type 21), field by field in payload order.
+// Payloads of ephemeris records (types 20 and 21).
 #pragma once
 
 #include <cstdint>
@@ -7,27 +7,15 @@
 
 namespace morvelin::test {
 
-inline constexpr std::uint8_t kEphemerisType = 21;
-inline constexpr std::uint8_t kSkippedEphemerisType = 20;
-inline constexpr int kEphemerisRecordLength = 190;
+inline constexpr std::uint8_t kEphemerisType = record_type::kEphemeris;
+inline constexpr std::uint8_t kSkippedEphemerisType = record_type::kEphemerisPart;
+inline constexpr int kEphemerisRecordLength = ExpectedRecordLength(record_type::kEphemeris);
 
-// One type-21 payload. Angles are in semicircles as the receiver sends
-// them; the unused bytes carry a visible filler so that a decoder taking
-// them would show.
-struct RawEphemeris {
-  std::uint8_t prn = 1;
-  std::int16_t el1_1 = 0;
-  std::int16_t el1_4 = 0;
-  std::uint8_t iode = 0;
-  std::int32_t el1_2 = 0;
-  std::int32_t el1_5 = 0;
-  std::int32_t toe = 0;
-  double el1_3 = 0, el2_1 = 0, el2_2 = 0, el2_3 = 0, crs = 0, delta_n = 0, m0 = 0, cuc = 0, eccentricity = 0,
-         cus = 0, sqrt_a = 0, cic = 0, omega0 = 0, cis = 0, i0 = 0, crc = 0, omega = 0, omega_dot = 0, idot = 0;
-  std::uint8_t filler = 0xA5;  // offsets 1, 6 and 172-185
-};
-
-// The 186 payload bytes of eph.
-Bytes EphemerisPayload(const RawEphemeris& eph);
+// The 186 payload bytes of eph (angles in semicircles, as the receiver
+// sends them); the unused bytes carry a visible filler, so that a decoder
+// taking them would show.
+inline Bytes EphemerisPayload(const EphemerisRecord& eph, std::uint8_t filler = 0xA5) {
+  return PayloadOf<EphemerisRecord>(eph, filler);
+}
 
 }  // namespace morvelin::test

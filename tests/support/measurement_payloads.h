@@ -15,14 +15,13 @@
 
 namespace morvelin::test {
 
-// Flag byte F1 of a satellite block.
-inline constexpr std::uint8_t kDualFrequency = 0x01;
-inline constexpr std::uint8_t kCycleSlip = 0x02;
-inline constexpr std::uint8_t kPhaseValid = 0x10;
-inline constexpr std::uint8_t kFullL2 = 0x20;
-// Flag bytes F2 and F3.
-inline constexpr std::uint8_t kPCode = 0x01;
-inline constexpr std::uint8_t kF3Valid = 0x01;
+// Flag bits of a satellite block.
+using satellite_flag::kCycleSlip;
+using satellite_flag::kDualFrequency;
+using satellite_flag::kF3Valid;
+using satellite_flag::kFullL2;
+using satellite_flag::kPCode;
+using satellite_flag::kPhaseValid;
 
 // Naturally aligned copies of the packed file records, so that tests can
 // bind their fields to references (GoogleTest's EXPECT_EQ does).

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "constellation.h"
+#include "framing/record_layouts.h"
 #include "gnss/atmosphere.h"
 #include "gnss/geodesy.h"
 #include "gnss/orbit.h"
@@ -48,11 +49,11 @@ struct ObservationOptions {
 };
 
 // Flag bits of a satellite block, as a receiver sets them.
-inline constexpr std::uint8_t kDualFrequency = 0x01;  // F1: an L2 block follows
-inline constexpr std::uint8_t kCycleSlip = 0x02;      // F1: L1 cycle slip at this epoch
-inline constexpr std::uint8_t kPhaseValid = 0x10;     // F1
-inline constexpr std::uint8_t kFullL2 = 0x20;         // F1: full (not squared) L2
-inline constexpr std::uint8_t kPCode = 0x01;          // F2: L1 on P-code
+using satellite_flag::kCycleSlip;
+using satellite_flag::kDualFrequency;
+using satellite_flag::kFullL2;
+using satellite_flag::kPCode;
+using satellite_flag::kPhaseValid;
 
 struct SatelliteObservation {
   int prn = 0;

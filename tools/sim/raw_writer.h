@@ -1,5 +1,6 @@
-// Writes the records of a raw data file as a receiver does: a 4-byte header
-// (preamble 0x74, length, sub-record, type) and a little-endian payload.
+// Writes the records of a raw data file as a receiver does, through the one
+// record writer and the payload layouts the converter reads
+// (framing/record_writer.h).
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framing/record_writer.h"
 #include "gnss/atmosphere.h"
 #include "gnss/ephemeris.h"
 #include "gnss/geodesy.h"
@@ -14,8 +16,6 @@
 #include "random.h"
 
 namespace morvelin::sim {
-
-inline constexpr std::uint8_t kPreamble = 0x74;
 
 enum class ReceiverType : std::uint8_t { kCaCode = 1, kSst = 2, kSse = 3, kGeodeticL1L2 = 4 };
 
@@ -47,21 +47,26 @@ class RawWriter {
   // (sub-record 1, the adjustment in ms).
   void ExternalEvent(std::uint16_t marker, double time_ms);
   void TimeAdjustment(double time_ms, std::uint16_t adjustment_ms);
-  // Type 20: the broadcast ionosphere parameters (alpha 0-3, beta 0-3 as
-  // doubles). Type 21: a broadcast ephemeris.
+  // Type 20: the broadcast ionosphere parameters. Type 21: a broadcast ephemeris.
   void Ionosphere(const gnss::KlobucharParameters& parameters);
   void Ephemeris(const gnss::BroadcastEphemeris& eph);
   // Type 17: receiver time and clock offset in ms, then the satellites.
   void Measurement(double receiver_time_ms, double clock_offset_ms, std::span<const SatelliteObservation> satellites);
 
-  std::vector<std::uint8_t>& Bytes() { return bytes_; }
+  std::vector<std::uint8_t>& Bytes() { return records_.Bytes(); }
 
  private:
-  void Record(std::uint8_t type, std::uint8_t sub_record, std::span<const std::uint8_t> payload,
-              int length_byte = -1);
+  template <typename Layout>
+  void Write(const typename Layout::Value& value, std::uint8_t sub_record = Layout::kSubRecord) {
+    records_.Write<Layout>(value, sub_record);
+    Junk();
+  }
+  void Junk();
+
   double junk_rate_ = 0.0;
   Random* junk_random_ = nullptr;
-  std::vector<std::uint8_t> bytes_;
+  RecordWriter records_;
+  std::vector<SatelliteMeasurement> blocks_;  // the measurement record in hand
 };
 
 }  // namespace morvelin::sim
