@@ -16,8 +16,10 @@
 #include "formats/gpb_writer.h"
 #include "morvelin/converter.h"
 #include "morvelin/morvelin.h"
+#include "framing/record_writer.h"
+#include "gnss/geodesy.h"
 #include "rinex/observation_format.h"
-#include "sample_generator.h"
+#include "session.h"
 
 namespace {
 
@@ -29,6 +31,24 @@ std::string WriteInput(const std::string& name, const std::vector<std::uint8_t>&
   std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
   return path.string();
+}
+
+// A simulated static dual-frequency session at 1 Hz, as a receiver records
+// it: station records, ephemerides, events, cycle slips and invalid phases.
+std::vector<std::uint8_t> SimulatedSession(double seconds) {
+  morvelin::sim::SimulationConfig config;
+  config.start = {2292, 86400.0};
+  config.duration = seconds;
+  config.seed = 345;
+  config.event_interval = 300.0;
+  config.observation.slip_rate = 0.0005;
+  config.observation.invalid_rate = 0.0005;
+  morvelin::sim::ReceiverSpec receiver;
+  receiver.station = "BENC";
+  receiver.position =
+      morvelin::gnss::ToEcef({morvelin::gnss::Radians(47.3769), morvelin::gnss::Radians(8.5417), 408.0});
+  config.receivers = {receiver};
+  return std::move(morvelin::sim::Simulate(config).front().raw);
 }
 
 void Convert(benchmark::State& state, const std::string& path, std::size_t size) {
@@ -47,7 +67,7 @@ void Convert(benchmark::State& state, const std::string& path, std::size_t size)
 }
 
 void BM_ConvertRealistic(benchmark::State& state) {
-  static const std::vector<std::uint8_t> bytes = morvelin::tools::MakeSampleRawData(static_cast<int>(state.range(0)));
+  static const std::vector<std::uint8_t> bytes = SimulatedSession(static_cast<double>(state.range(0)));
   static const std::string path = WriteInput("realistic", bytes);
   Convert(state, path, bytes.size());
 }
@@ -71,7 +91,7 @@ BENCHMARK(BM_ScanJunk)->Unit(benchmark::kMillisecond);
 
 // The decoders and the converter alone: bytes from memory, no file written.
 void BM_DecodeInMemory(benchmark::State& state) {
-  static const std::vector<std::uint8_t> bytes = morvelin::tools::MakeSampleRawData(20000);
+  static const std::vector<std::uint8_t> bytes = SimulatedSession(20000.0);
   morvelin::ConversionRequest request;
   request.input = morvelin::MemoryInput{bytes, "MEMO0010.dat"};
   request.host_files = false;
@@ -101,7 +121,7 @@ void BM_WriteEpochs(benchmark::State& state) {
 BENCHMARK(BM_WriteEpochs);
 
 void BM_AutoDetect(benchmark::State& state) {
-  static const std::string path = WriteInput("detect.DAT", morvelin::tools::MakeSampleRawData(200));
+  static const std::string path = WriteInput("detect.DAT", SimulatedSession(200.0));
   for (auto _ : state) benchmark::DoNotOptimize(AutoDetect(path.c_str()));
 }
 BENCHMARK(BM_AutoDetect);
@@ -124,29 +144,17 @@ BENCHMARK(BM_FormatEphemerisNumbers);
 // session, decoded from memory without files.
 void BM_DecodeDualFrequencyEpochs(benchmark::State& state) {
   static const std::vector<std::uint8_t> bytes = [] {
-    std::vector<std::uint8_t> raw;
-    auto f64 = [&raw](double value) {
-      const auto* p = reinterpret_cast<const std::uint8_t*>(&value);
-      raw.insert(raw.end(), p, p + sizeof value);
-    };
+    morvelin::RecordWriter raw;
+    std::vector<morvelin::SatelliteMeasurement> satellites(12);
     for (int k = 0; k < 20000; ++k) {
-      const std::size_t length = 4 + 17 + 12 * (4 + 44 + 24);
-      raw.insert(raw.end(), {0x74, static_cast<std::uint8_t>(length & 0xFF), 0, 17});
-      f64(100000000.0 + 50.0 * k);  // receiver time, ms
-      f64(0.25);                     // clock offset, ms
-      raw.push_back(12);
       for (int s = 1; s <= 12; ++s) {
-        raw.insert(raw.end(), {static_cast<std::uint8_t>(s), 0x31, 0x01, 0x01});
-        raw.insert(raw.end(), 12, 0);
-        f64(20000000.0 + 1000.0 * s);
-        f64(105000000.0 + 10.0 * k);
-        f64(45.0);
-        raw.insert(raw.end(), 16, 0);
-        f64(82000000.0 + 8.0 * k);
-        f64(3.25);
+        // Dual frequency, phase valid, full L2; P-code; F3.
+        satellites[s - 1] = {static_cast<std::uint8_t>(s), 0x31, 0x01, 0x01, 20000000.0 + 1000.0 * s,
+                             105000000.0 + 10.0 * k, 45.0, 82000000.0 + 8.0 * k, 3.25};
       }
+      raw.Measurement(100000000.0 + 50.0 * k, 0.25, satellites);  // receiver time and clock offset, ms
     }
-    return raw;
+    return raw.Bytes();
   }();
   morvelin::ConversionRequest request;
   request.input = morvelin::MemoryInput{bytes, "DUAL0010.dat"};

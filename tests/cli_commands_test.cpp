@@ -1,6 +1,6 @@
 // The morvelin command-line host beyond convert: time conversions both ways,
-// failed writes on standard output, one table of exit codes for every
-// command, and the sample generator's arguments.
+// failed writes on standard output, and one table of exit codes for every
+// command.
 // Runs the built binaries as a user would.
 #include <gtest/gtest.h>
 
@@ -148,30 +148,6 @@ TEST_F(CliCommands, HelpFitsTheWidth) {
       }
     }
   }
-}
-
-TEST(MakeSample, HelpAndBadArgumentsWriteNoFile) {
-  const fs::path tool = BuildDir() / "tools" / "morvelin-make-sample";
-  if (!fs::exists(tool)) GTEST_SKIP() << "the sample generator was not built";
-  TempDir dir;
-  const struct {
-    std::string arguments;
-    int exit_code;
-    std::string output_start;
-  } cases[] = {
-      {"-h", 0, "Writes a small deterministic raw data file"},
-      {"--help", 0, "Writes a small deterministic raw data file"},
-      {"", 106, "OUTPUT is required"},
-      {"OUT.dat many", 105, "EPOCHS: Value many not in range 0 to 1000000"},
-      {"OUT.dat 2000000", 105, "EPOCHS: Value 2000000 not in range 0 to 1000000"},
-      {"-x OUT.dat", 109, "The following argument was not expected: -x"},
-  };
-  for (const auto& c : cases) {
-    const Outcome outcome = RunProgram("cd " + dir.Path() + " && " + tool.string(), c.arguments, "2>&1");
-    EXPECT_EQ(outcome.exit_code, c.exit_code) << c.arguments;
-    EXPECT_EQ(outcome.output.rfind(c.output_start, 0), 0u) << c.arguments << "\n" << outcome.output;
-  }
-  EXPECT_TRUE(fs::is_empty(dir.Path())) << "no file was written";
 }
 
 }  // namespace

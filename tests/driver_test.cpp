@@ -134,8 +134,8 @@ TEST(Driver, InputThatWouldBeOverwrittenIsRefused) {
 // written: no byte of theirs survives past the new end.
 TEST(Driver, LongerEarlierOutputsLeaveNoStaleBytes) {
   TempDir dir;
-  const std::string input = dir.File("MORV3450.dat");
-  fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat", input);
+  const std::string input = dir.File("SIMU3450.dat");
+  fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat", input);
   const char* extensions[] = {".gpb", ".epp", ".sum", ".sta"};
   ASSERT_EQ(ConvertAsHost(input).result, 0);
   Bytes first[4];
@@ -160,8 +160,8 @@ TEST(Driver, LongerEarlierOutputsLeaveNoStaleBytes) {
 // system's own rounding), not a reservation step of 32 MiB.
 TEST(Driver, MeasurementFileKeepsNoReservedSpace) {
   TempDir dir;
-  const std::string input = dir.File("MORV3450.dat");
-  fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat", input);
+  const std::string input = dir.File("SIMU3450.dat");
+  fs::copy_file(std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat", input);
   ASSERT_EQ(ConvertAsHost(input).result, 0);
   struct stat info;
   ASSERT_EQ(stat(WithExtension(input, ".gpb").c_str(), &info), 0);

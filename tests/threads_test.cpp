@@ -19,11 +19,11 @@
 namespace morvelin::test {
 namespace {
 
-std::string Sample() { return std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat"; }
+std::string Sample() { return std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat"; }
 
 TEST(Threads, AbortFromAnotherThreadWhileConverting) {
   TempDir dir;
-  const std::string input = dir.File("MORV3450.dat");
+  const std::string input = dir.File("SIMU3450.dat");
   WriteBytes(input, ReadBytes(Sample()));
   ConvertOptions quiet;
   quiet.message_callback = quiet.progress_callback = false;
@@ -70,7 +70,7 @@ TEST(Threads, ReentrantConversionsStoppedByTheirOwnFlags) {
   constexpr int kRuns = 4;
   std::vector<std::string> inputs;
   for (int i = 0; i < kRuns; ++i) {
-    inputs.push_back(dir.File("MORV345" + std::to_string(i) + ".dat"));
+    inputs.push_back(dir.File("SIMU345" + std::to_string(i) + ".dat"));
     WriteBytes(inputs.back(), sample);
   }
   std::mt19937 random(7);

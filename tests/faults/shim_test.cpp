@@ -45,7 +45,7 @@ Shim FindShim() {
   return shim;
 }
 
-std::string Sample() { return std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/MORV3450.dat"; }
+std::string Sample() { return std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat"; }
 
 ConvertOptions Quiet() {
   ConvertOptions quiet;
@@ -75,7 +75,7 @@ TEST_P(InjectedFaults, FailTheRunNamingTheFile) {
   const int output = std::get<0>(GetParam());
   const int kind = std::get<1>(GetParam());
   TempDir dir;
-  const std::string input = dir.File("MORV3450.dat");
+  const std::string input = dir.File("SIMU3450.dat");
   fs::copy_file(Sample(), input);
   const std::string target = WithExtension(input, kExtensions[output]);
 
@@ -119,7 +119,7 @@ bool ConvertAtomically(const std::string& input, const std::string& folder, std:
   request.input = FileInput{input};
   request.output_set = &set;
   RinexOptions options;
-  options.fallback_name = "MORV3450";
+  options.fallback_name = "SIMU3450";
   options.creation_time = "20231211 000000 UTC";
   auto rinex = MakeRinexSink(options, folder, nullptr, &set);
   if (!rinex.Ok()) {
@@ -150,7 +150,7 @@ TEST_P(AtomicFaults, LeaveTheEarlierOutputs) {
   if (!shim.Loaded()) GTEST_SKIP() << "the fault shim is not loaded (run through ctest: LD_PRELOAD)";
   const auto [suffix, kind] = GetParam();
   TempDir dir;
-  const std::string input = dir.File("MORV3450.dat");
+  const std::string input = dir.File("SIMU3450.dat");
   fs::copy_file(Sample(), input);
   std::string failure;
   ASSERT_TRUE(ConvertAtomically(input, dir.Path(), failure)) << failure;
@@ -189,12 +189,12 @@ INSTANTIATE_TEST_SUITE_P(EveryOutput, AtomicFaults,
 // whole or fails naming a file; it never reports success over a cut file.
 TEST(FullDisk, SmallFileSystemFillsWhileTheOutputsAreWritten) {
   TempDir input_dir, mount_dir;
-  const std::string source = input_dir.File("MORV3450.dat");
+  const std::string source = input_dir.File("SIMU3450.dat");
   fs::copy_file(Sample(), source);
   const std::string point = mount_dir.File("disk");
   fs::create_directory(point);
   // The input stays outside: a link to it takes no room.
-  const std::string input = point + "/MORV3450.dat";
+  const std::string input = point + "/SIMU3450.dat";
 
   // size 0: a file system with room enough, for the reference outputs at
   // the same path (the .gpb header stores it).
