@@ -14,10 +14,11 @@
 #include "base/buffered_writer.h"
 #include "base/text_builder.h"
 #include "formats/gpb_writer.h"
-#include "morvelin/converter.h"
-#include "morvelin/morvelin.h"
 #include "framing/record_writer.h"
 #include "gnss/geodesy.h"
+#include "morvelin/converter.h"
+#include "morvelin/morvelin.h"
+#include "morvelin/output_set.h"
 #include "rinex/observation_format.h"
 #include "session.h"
 
@@ -102,20 +103,19 @@ BENCHMARK(BM_DecodeInMemory)->Unit(benchmark::kMillisecond);
 
 // The epoch writer: a 12-satellite epoch into the measurement file's blocks.
 void BM_WriteEpochs(benchmark::State& state) {
-  std::string failure;
-  const std::string path = (fs::temp_directory_path() / "morvelin-bench-epochs.gpb").string();
-  morvelin::MeasurementFile* file = morvelin::CreateGpb(path.c_str(), "BENC0010.gpb", 3, 1.0f, 8192, 12, failure, true);
+  const morvelin::Result<morvelin::GpbHeader> header = morvelin::MakeGpbHeader("BENC0010.gpb", 3, 1.0f, 8192, 12);
+  morvelin::Result<std::unique_ptr<morvelin::OutputTarget>> target = morvelin::OpenFileTarget("/dev/null", false);
+  if (!header || !target) return state.SkipWithError("no header or no /dev/null");
   morvelin::BufferedWriter out;
-  out.Attach(std::fopen("/dev/null", "wb"), 1 << 20, true);
+  out.Attach(target->get(), 1 << 20, true);
   morvelin::EpochRecord epoch{};
   epoch.measurement_count = 12;
   morvelin::ObservationRecord observations[12] = {};
   for (auto _ : state) {
     epoch.epoch_time += 0.05;
-    if (!morvelin::AppendGpbEpoch(out, *file, epoch, observations, failure)) state.SkipWithError("write failed");
+    if (!morvelin::AppendGpbEpoch(out, *header, epoch, observations).Ok()) state.SkipWithError("write failed");
   }
   out.Flush();
-  morvelin::CloseGpb(file, failure);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * (68 + 12 * 44)));
 }
 BENCHMARK(BM_WriteEpochs);
