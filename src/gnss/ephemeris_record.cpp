@@ -34,6 +34,13 @@ void VisitElValue(Record& record, const ClockValue& value, Visit visit) {
   }
 }
 
+// The El value of a GpsEph that a clock value names.
+double ElValue(const GpsEph& eph, const ClockValue& value) {
+  double out = 0.0;
+  VisitElValue(eph, value, [&out](auto field) { out = static_cast<double>(field); });
+  return out;
+}
+
 // Semicircles whose product with pi gives `radians` back, when a few
 // neighbours of radians / pi hold one.
 double SemicirclesFor(double radians) {
@@ -80,12 +87,6 @@ const std::array<ClockValue, kClockValueCount> kClockValues = {{
     {2, 3, "af2, clock drift rate", "s/s^2",
      [](const BroadcastEphemeris& e) { return e.af2; }, [](BroadcastEphemeris& e, double v) { e.af2 = v; }},
 }};
-
-double ElValue(const GpsEph& eph, const ClockValue& value) {
-  double out = 0.0;
-  VisitElValue(eph, value, [&out](auto field) { out = static_cast<double>(field); });
-  return out;
-}
 
 GpsEph ToGpsEph(const EphemerisRecord& r) {
   GpsEph eph;

@@ -32,9 +32,6 @@ struct ClockValue {
 inline constexpr std::size_t kClockValueCount = 8;
 extern const std::array<ClockValue, kClockValueCount> kClockValues;
 
-// The El value of a GpsEph that a clock value names.
-double ElValue(const GpsEph& eph, const ClockValue& value);
-
 // The record's values as the ephemeris file stores them: semicircles times
 // pi, and the values the file keeps in single precision narrowed to single.
 // The converter's one reading of a type-21 record.
