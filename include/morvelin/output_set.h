@@ -79,6 +79,10 @@ class MemoryOutputs {
 // Thread-safe; shared by runs in several threads.
 class OutputBatch {
  public:
+  // names_only: paths are compared as written (made normal), without
+  // looking at the disk: for outputs kept in memory.
+  explicit OutputBatch(bool names_only = false) : names_only_(names_only) {}
+
   // An input of the batch, never to be written.
   void AddInput(const std::string& path);
   // Claims path for owner (a label of the run, for messages). Refused when
@@ -94,7 +98,9 @@ class OutputBatch {
     std::string label;  // the path as given
   };
   const Entry* Find(const std::string& key, const std::string& path) const;
+  bool KeyOf(const std::string& path, std::string& key, std::string& reason) const;
 
+  bool names_only_;
   std::mutex mutex_;
   std::vector<Entry> entries_;
 };

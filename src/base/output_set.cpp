@@ -155,9 +155,15 @@ const std::string* MemoryOutputs::Find(const std::string& path) const {
   return found != files_.end() ? &found->second : nullptr;
 }
 
+bool OutputBatch::KeyOf(const std::string& path, std::string& key, std::string& reason) const {
+  if (!names_only_) return Key(path, key, reason);
+  key = fs::path(path).lexically_normal().string();
+  return true;
+}
+
 void OutputBatch::AddInput(const std::string& path) {
   std::string key, reason;
-  if (!Key(path, key, reason)) return;
+  if (!KeyOf(path, key, reason)) return;
   std::lock_guard<std::mutex> lock(mutex_);
   entries_.push_back({key, std::string(), path});
 }
@@ -166,14 +172,14 @@ const OutputBatch::Entry* OutputBatch::Find(const std::string& key, const std::s
   for (const Entry& entry : entries_) {
     if (entry.key == key) return &entry;
     // Two names of one file (a hard link): only inputs exist already.
-    if (entry.owner.empty() && SameFile(entry.label.c_str(), path.c_str())) return &entry;
+    if (!names_only_ && entry.owner.empty() && SameFile(entry.label.c_str(), path.c_str())) return &entry;
   }
   return nullptr;
 }
 
 Status OutputBatch::Claim(const std::string& path, const std::string& owner) {
   std::string key, reason;
-  if (!Key(path, key, reason)) return Status::Failed("Error: Unable to create " + path, reason);
+  if (!KeyOf(path, key, reason)) return Status::Failed("Error: Unable to create " + path, reason);
   std::lock_guard<std::mutex> lock(mutex_);
   if (const Entry* entry = Find(key, path)) {
     if (entry->owner.empty())
@@ -189,7 +195,7 @@ Status OutputBatch::Claim(const std::string& path, const std::string& owner) {
 
 bool OutputBatch::Taken(const std::string& path) {
   std::string key, reason;
-  if (!Key(path, key, reason)) return true;
+  if (!KeyOf(path, key, reason)) return true;
   std::lock_guard<std::mutex> lock(mutex_);
   return Find(key, path) != nullptr;
 }
@@ -197,7 +203,7 @@ bool OutputBatch::Taken(const std::string& path) {
 OutputSet::OutputSet(std::string owner, OutputBatch* batch, MemoryOutputs* memory)
     : owner_(std::move(owner)), batch_(batch), memory_(memory) {
   if (batch_ == nullptr) {
-    own_batch_ = std::make_unique<OutputBatch>();
+    own_batch_ = std::make_unique<OutputBatch>(memory_ != nullptr);
     batch_ = own_batch_.get();
   }
 }
