@@ -156,6 +156,17 @@ TEST(Time, WeeksDaysAndTheWeekEnd) {
   EXPECT_DOUBLE_EQ(WrapHalfWeek(604790.0 - 0.0), -10.0);
 }
 
+// GPS - UTC: none before the first leap second, each one from its day on.
+TEST(Time, LeapSecondsByDay) {
+  const struct {
+    int year, month, day, leap;
+  } cases[] = {{1980, 1, 6, 0},   {1981, 6, 30, 0},  {1981, 7, 1, 1},  {1987, 12, 31, 4},
+               {1988, 1, 1, 5},   {2005, 12, 31, 13}, {2006, 1, 1, 14}, {2016, 12, 31, 17},
+               {2017, 1, 1, 18},  {2026, 12, 7, 18}};
+  for (const auto& c : cases)
+    EXPECT_EQ(GpsMinusUtc(GpsDayOfDate(c.year, c.month, c.day)), c.leap) << c.year << "-" << c.month << "-" << c.day;
+}
+
 // Day counts from the GPS epoch and dates agree both ways, before the epoch
 // too, through the century years (2000 leap, 1900 and 2100 not).
 TEST(Time, GpsDaysAndDates) {

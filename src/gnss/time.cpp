@@ -63,4 +63,17 @@ CalendarDate DateOfGpsDay(std::int64_t day) {
   return date;
 }
 
+int GpsMinusUtc(std::int64_t gps_day) {
+  // The first day of each leap second's new count (UTC), in order.
+  static constexpr struct {
+    int year, month, day;
+  } kLeapDays[] = {{1981, 7, 1}, {1982, 7, 1}, {1983, 7, 1}, {1985, 7, 1}, {1988, 1, 1}, {1990, 1, 1},
+                   {1991, 1, 1}, {1992, 7, 1}, {1993, 7, 1}, {1994, 7, 1}, {1996, 1, 1}, {1997, 7, 1},
+                   {1999, 1, 1}, {2006, 1, 1}, {2009, 1, 1}, {2012, 7, 1}, {2015, 7, 1}, {2017, 1, 1}};
+  int count = 0;
+  for (const auto& leap : kLeapDays)
+    if (gps_day >= GpsDayOfDate(leap.year, leap.month, leap.day)) ++count;
+  return count;
+}
+
 }  // namespace morvelin::gnss

@@ -41,4 +41,11 @@ CalendarDate DateOf(GpsTime t);
 std::int64_t GpsDayOfDate(int year, int month, int day);
 CalendarDate DateOfGpsDay(std::int64_t day);
 
+// GPS time minus UTC in whole seconds on a GPS day (as GpsDayOfDate counts
+// days): the leap seconds inserted into UTC since the GPS epoch, 0 before
+// the first (1981-07-01) and 18 from 2017-01-01 on. The table in time.cpp
+// ends with the last leap second announced; a new one is added there, with
+// its date, when the IERS announces it.
+int GpsMinusUtc(std::int64_t gps_day);
+
 }  // namespace morvelin::gnss

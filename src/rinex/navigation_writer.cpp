@@ -55,7 +55,7 @@ double UraMetres(std::int32_t ura_index) {
   return kUraMetres[static_cast<std::size_t>(ura_index)];
 }
 
-void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const ProgramLine& program) {
+void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const ProgramLine& program, int leap_seconds) {
   if (version == RinexVersion::k304)
     HeaderRecord(out, "     3.04           N: GNSS NAV DATA    G: GPS", "RINEX VERSION / TYPE");
   else
@@ -68,6 +68,9 @@ void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const Progra
   };
   field(program.program), field(program.run_by), field(program.date);
   HeaderRecord(out, line.View(), "PGM / RUN BY / DATE");
+  line.Clear();
+  line.Int(leap_seconds, 6);
+  HeaderRecord(out, line.View(), "LEAP SECONDS");
   HeaderRecord(out, "", "END OF HEADER");
 }
 
@@ -116,9 +119,10 @@ void NavigationCollector::Add(const gnss::BroadcastEphemeris& eph) {
   records_.push_back(eph);
 }
 
-std::size_t NavigationCollector::Write(OutputFile& file, RinexVersion version, const ProgramLine& program) {
+std::size_t NavigationCollector::Write(OutputFile& file, RinexVersion version, const ProgramLine& program,
+                                       int leap_seconds) {
   FixedText<2048> text;
-  FormatNavigationHeader(text, version, program);
+  FormatNavigationHeader(text, version, program, leap_seconds);
   file.Write(text.View());
   std::vector<const gnss::BroadcastEphemeris*> order;
   order.reserve(records_.size());

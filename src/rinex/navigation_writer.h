@@ -20,7 +20,8 @@ struct ProgramLine {
   std::string_view program, run_by, date;  // the PGM / RUN BY / DATE fields
 };
 
-void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const ProgramLine& program);
+// leap_seconds: GPS - UTC at the file's first epoch (the LEAP SECONDS record).
+void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const ProgramLine& program, int leap_seconds);
 
 // One record. False (nothing written) when a value is not a finite number
 // that the record's fields can hold, as in a damaged ephemeris.
@@ -38,8 +39,9 @@ class NavigationCollector {
   bool Empty() const { return records_.empty(); }
   // The first set received, for the GPS week (null when none).
   const gnss::BroadcastEphemeris* First() const { return records_.empty() ? nullptr : &records_.front(); }
-  // Writes header and records; returns the records written.
-  std::size_t Write(OutputFile& file, RinexVersion version, const ProgramLine& program);
+  // Writes header and records; returns the records written. leap_seconds:
+  // as FormatNavigationHeader takes them.
+  std::size_t Write(OutputFile& file, RinexVersion version, const ProgramLine& program, int leap_seconds);
 
  private:
   std::vector<gnss::BroadcastEphemeris> records_;

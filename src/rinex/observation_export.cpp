@@ -6,6 +6,7 @@
 
 #include "base/text_builder.h"
 #include "gnss/geodesy.h"
+#include "gnss/time.h"
 #include "rinex/file_names.h"
 #include "rinex/observation_header.h"
 #include "rinex/rinex_time.h"
@@ -455,7 +456,8 @@ void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
                      JoinPath(output_dir_, ShortName(StationName(), start, FileKind::kNavigation))))
     return;
   result.ephemerides = static_cast<std::int64_t>(
-      navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_}));
+      navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_},
+                        gnss::GpsMinusUtc(gnss::GpsDayOfDate(start.year, start.month, start.day))));
   navigation_file.Close();
   CheckFile(navigation_file);
   if (failure_.Ok()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);

@@ -448,6 +448,9 @@ TEST_F(ExportSession, WeekFromALateEphemerisAndOverTheWeekEnd) {
   EXPECT_EQ(files.ephemerides, 2);
   const std::string nav = ReadFile(files.navigation_path);
   EXPECT_LT(nav.find("G09 2023 12 16 22 00 00"), nav.find("G07 2023 12 17 00 00 00"));
+  EXPECT_NE(nav.find("\n    18                                                      LEAP SECONDS        \n"
+                     "                                                            END OF HEADER"),
+            std::string::npos);
 }
 
 // Motion and occupation: a kinematic start is flag 2; back to static with a
