@@ -24,4 +24,8 @@ std::string PathMessage(std::string_view prefix, std::string_view path, std::str
   return text;
 }
 
+Status WriteFailure(std::string_view path, int error) {
+  return Status::Failed(PathMessage("Error: Unable to write to ", path), error != 0 ? std::strerror(error) : "");
+}
+
 }  // namespace morvelin

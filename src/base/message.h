@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "morvelin/morvelin.h"
+#include "morvelin/status.h"
 
 namespace morvelin {
 
@@ -24,5 +25,10 @@ char* LibraryMessage();
 // prefix + path + suffix, cut as the message buffer cuts it: the texts that
 // name a file ("Error: Unable to write to %s").
 std::string PathMessage(std::string_view prefix, std::string_view path, std::string_view suffix = {});
+
+// A write, flush or close of path that failed: "Error: Unable to write to
+// PATH" (cut as PathMessage cuts it) with the system's reason for error
+// (errno; none when 0).
+Status WriteFailure(std::string_view path, int error);
 
 }  // namespace morvelin

@@ -23,11 +23,6 @@ constexpr std::size_t kMaxWrittenObservations = 32;
 
 Status Fail(std::string_view text) { return Status::Failed(std::string(text.substr(0, kMessageSize - 1))); }
 
-// A failed write or close: the file's text and the system's reason.
-Status FailWrite(const char* path, int error) {
-  return Status::Failed(PathMessage("Error: Unable to write to ", path, ""), error != 0 ? std::strerror(error) : "");
-}
-
 void StampCreationTime(GpbHeader& header) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -116,7 +111,7 @@ Result<MeasurementFile*> CreateGpb(const char* path, const char* header_name, st
   if (std::fwrite(&file->header, sizeof file->header, 1, file->stream) != 1) {
     const int error = errno;
     std::fclose(file->stream);
-    return FailWrite(path, error);
+    return WriteFailure(path, error);
   }
   return file.release();
 }
@@ -171,7 +166,7 @@ Status AppendGpbEpoch(BufferedWriter& out, const GpbHeader& header, const EpochR
 Status FlushGpb(MeasurementFile& file) {
   if (file.stream == nullptr) return {};
   if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0)
-    return FailWrite(file.header.file_name, errno);
+    return WriteFailure(file.header.file_name, errno);
   return {};
 }
 
@@ -180,7 +175,7 @@ Status CloseGpb(MeasurementFile* file) {
   Status status;
   if (file->stream != nullptr) {
     const bool failed = std::ferror(file->stream) != 0;
-    if (std::fclose(file->stream) != 0 || failed) status = FailWrite(file->header.file_name, errno);
+    if (std::fclose(file->stream) != 0 || failed) status = WriteFailure(file->header.file_name, errno);
     file->stream = nullptr;
   }
   delete file;  // gives back the buffer with the handle

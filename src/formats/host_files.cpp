@@ -48,12 +48,6 @@ Status CreateFailed(int index, const std::string& path, const std::string& reaso
   return Status::Failed(CreateFailure(index, path), reason.empty() ? std::strerror(EACCES) : reason);
 }
 
-// A text file's failed write: its name and the system's reason.
-Status WriteFailed(const TextFile& file) {
-  return Status::Failed(PathMessage("Error: Unable to write to ", file.Path(), ""),
-                        file.Error() != 0 ? std::strerror(file.Error()) : "");
-}
-
 Result<std::unique_ptr<OutputTarget>> OpenOutput(OutputSet* set, const std::string& path, bool text) {
   if (set == nullptr) return OpenFileTarget(path, text);
   return set->Open(set->WritePath(path), text);
@@ -72,8 +66,7 @@ Status HostFileSink::Open(const OutputPaths& paths, int& failed_output, OutputSe
   gpb_ = std::move(*gpb);
   if (!gpb_->Write(&gpb_header_, sizeof gpb_header_)) {
     const int error = gpb_->Error();
-    return Status::Failed(PathMessage("Error: Unable to write to ", paths.gpb, ""),
-                          std::strerror(error != 0 ? error : EIO));
+    return WriteFailure(paths.gpb, error != 0 ? error : EIO);
   }
   const bool on_disk = set == nullptr || !set->InMemory();
   if (!gpb_out_.Attach(gpb_.get(), on_disk ? kGpbWriteBlock : kMemoryWriteBlock, on_disk, on_disk))
@@ -114,7 +107,7 @@ const Status& HostFileSink::Failure() const {
   // A text file's failed write shows only as its flag: name the first.
   for (const TextFile* file : {&epp_, &sum_, &sta_}) {
     if (file->Failed()) {
-      failure_ = WriteFailed(*file);
+      failure_ = WriteFailure(file->Path(), file->Error());
       break;
     }
   }
@@ -130,8 +123,7 @@ Status HostFileSink::CloseMeasurementFile() {
   if (error == 0) error = gpb_->Error();
   gpb_.reset();
   if (flushed && closed) return {};
-  return Status::Failed(PathMessage("Error: Unable to write to ", TextUntilNul(gpb_header_.file_name)),
-                        error != 0 ? std::strerror(error) : "");
+  return WriteFailure(TextUntilNul(gpb_header_.file_name), error);
 }
 
 Status HostFileSink::Finish() {
@@ -149,7 +141,7 @@ Status HostFileSink::Finish() {
   for (TextFile* file : {&sum_, &epp_, &sta_}) {
     if (!file->IsOpen()) continue;
     const bool failed = file->Failed();
-    if ((!file->Close() || failed) && failure_.Ok()) failure_ = WriteFailed(*file);
+    if ((!file->Close() || failed) && failure_.Ok()) failure_ = WriteFailure(file->Path(), file->Error());
   }
   return failure_;
 }
