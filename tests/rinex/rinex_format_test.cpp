@@ -618,3 +618,75 @@ TEST(RinexSink, EventBeforeTheFirstEpochConverts) {
 
 }  // namespace
 }  // namespace morvelin::rinex
+
+namespace morvelin::rinex {
+namespace {
+
+// One conversion of the sample with the RINEX sink, its outputs planned in
+// set under folder: the paths put into place (by their names).
+std::vector<std::string> ConvertSample(OutputSet& set, const std::string& folder) {
+  const std::string sample = std::string(MORVELIN_TEST_DATA_DIR) + "/../examples/SIMU3450.dat";
+  ConversionRequest request;
+  request.input = FileInput{sample};
+  request.host_name = "SIMU3450.dat";  // the .gpb header names the file alike in both
+  request.output_base = folder.empty() ? "SIMU3450" : folder + "/SIMU3450";
+  request.output_set = &set;
+  RinexOptions options;
+  options.creation_time = "20240101 000000 UTC";
+  RinexOutputs outputs;
+  auto sink = MakeRinexSink(options, folder, &outputs, &set);
+  EXPECT_TRUE(sink.Ok()) << sink.Message();
+  if (!sink.Ok()) return {};
+  request.sinks.push_back(sink->get());
+  const ConversionOutcome outcome = Convert(request);
+  EXPECT_EQ(outcome.result, ConversionResult::kDone) << outcome.failure;
+  return set.FinalPaths();
+}
+
+// A file's bytes as a reader compares them: the .gpb without its header's
+// creation time, text with the platform's line ends read back as "\n".
+std::string Comparable(std::string bytes, const std::string& name) {
+  return name.ends_with(".gpb") ? bytes.replace(8, 12, 12, '\0') : bytes;
+}
+
+std::string DiskFile(const std::string& path) {
+  if (!path.ends_with(".gpb")) return ReadFile(path);
+  const test::Bytes bytes = test::ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Every output a run keeps in memory holds what the same run writes to
+// disk, under the same names; a run that is discarded leaves nothing.
+TEST(MemoryOutputs, HoldWhatTheDiskGets) {
+  test::TempDir dir;
+  OutputSet on_disk("disk");
+  const std::vector<std::string> disk_paths = ConvertSample(on_disk, dir.Path());
+  ASSERT_TRUE(on_disk.Commit().Ok());
+  MemoryOutputs memory;
+  OutputSet in_memory("memory", nullptr, &memory);
+  const std::vector<std::string> memory_paths = ConvertSample(in_memory, "");
+  ASSERT_TRUE(in_memory.Commit().Ok());
+
+  ASSERT_EQ(memory.Files().size(), 6u) << "the host's four files and two RINEX files";
+  ASSERT_EQ(disk_paths.size(), memory_paths.size());
+  for (std::size_t i = 0; i < disk_paths.size(); ++i) {
+    const std::string name = fs::path(disk_paths[i]).filename().string();
+    EXPECT_EQ(memory_paths[i], name);
+    const std::string* bytes = memory.Find(name);
+    ASSERT_NE(bytes, nullptr) << name;
+    EXPECT_TRUE(Comparable(*bytes, name) == Comparable(DiskFile(disk_paths[i]), name)) << name;
+  }
+
+  MemoryOutputs discarded;
+  OutputBatch batch(true);
+  {
+    OutputSet set("discarded", &batch, &discarded);
+    ConvertSample(set, "");
+    OutputSet other("other", &batch, &discarded);
+    EXPECT_FALSE(other.Claim("./SIMU3450.gpb").Ok()) << "another run of the batch has that name";
+  }
+  EXPECT_TRUE(discarded.Files().empty());
+}
+
+}  // namespace
+}  // namespace morvelin::rinex
