@@ -550,5 +550,46 @@ TEST(GpbAppend, RefusalLeavesTheReadHandleUsable) {
 }
 #endif
 
+// The C++ reading returns the very text the host's functions leave in the
+// message buffer, and leaves that buffer alone: a program reading files in
+// several threads never overwrites the host's last message.
+TEST(GpbProgramReading, ReturnsTheHostTextAndLeavesTheMessageAlone) {
+  TempDir dir;
+  std::vector<EpochObservationSet> epochs = {Epoch(10.0, 3), Epoch(11.0, 2)};
+  const std::string good = dir.File("GOOD0010.gpb");
+  WriteGpb(good, epochs);
+  Bytes cut = ReadBytes(good);
+  cut.resize(cut.size() - 20);
+  const std::string damaged = dir.File("CUT00010.gpb");
+  WriteBytes(damaged, cut);
+  const std::string missing = dir.File("NONE0010.gpb");
+
+  for (const std::string& path : {missing, damaged}) {
+    SCOPED_TRACE(path);
+    Handle host(Open(path));
+    int host_result = 0;
+    EpochObservationSet set{};
+    if (host) {
+      while ((host_result = ReadMeasurementEpoch(host.get(), &set.epoch, set.observations)) == 0) {
+      }
+    }
+    const std::string host_text = Message();
+
+    SetLibraryMessage("the host's last message");
+    const Result<MeasurementFile*> opened = OpenGpb(path.c_str(), 4096);
+    std::string program_text = opened.Message();
+    if (opened.Ok()) {
+      Handle file(*opened);
+      Result<bool> read = true;
+      while ((read = ReadGpbEpoch(file.get(), &set.epoch, set.observations)).Ok() && *read) {
+      }
+      program_text = read.Message();
+      EXPECT_EQ(host_result, 1);
+    }
+    EXPECT_EQ(program_text, host_text);
+    EXPECT_STREQ(LibraryMessage(), "the host's last message");
+  }
+}
+
 }  // namespace
 }  // namespace morvelin
