@@ -8,6 +8,7 @@
 #include "gnss/ephemeris_record.h"
 #include "morvelin/gpb.h"
 #include "morvelin/rinex.h"
+#include "rinex/export_queue.h"
 #include "rinex/observation_export.h"
 
 namespace morvelin {
@@ -19,12 +20,12 @@ constexpr std::int32_t kKinematicMode = 2;
 class RinexSink final : public ConversionSink {
  public:
   RinexSink(const RinexOptions& options, const std::string& output_dir, RinexOutputs* outputs, OutputSet* set)
-      : export_(options, output_dir, set), outputs_(outputs) {
+      : export_(options, output_dir, set), queue_(export_, set == nullptr || !set->InMemory()), outputs_(outputs) {
     satellites_.reserve(kEpochChannels);
   }
 
   void OnEpoch(const EpochEvent& event) override {
-    if (event.session != nullptr && !export_.HeaderWritten()) TakeSession(*event.session);
+    if (event.session != nullptr && !queue_.HeaderWritten()) TakeSession(*event.session);
     satellites_.clear();
     for (const SatelliteMeasurement& m : event.satellites) {
       rinex::ExportSatellite s;
@@ -45,34 +46,44 @@ class RinexSink final : public ConversionSink {
     epoch.kinematic = event.session != nullptr && event.session->motion_mode == kKinematicMode;
     epoch.satellites = satellites_.data();
     epoch.count = static_cast<int>(satellites_.size());
-    export_.Epoch(epoch);
+    queue_.Epoch(epoch);
   }
 
   void OnEphemeris(const EphemerisEvent& event) override {
-    if (event.eph != nullptr) export_.Ephemeris(gnss::FromGpsEph(*event.eph));
+    if (event.eph == nullptr) return;
+    queue_.Then([eph = gnss::FromGpsEph(*event.eph)](rinex::ObservationExport& out) { out.Ephemeris(eph); });
   }
 
   void OnStationLine(const StationLineEvent& event) override {
-    export_.StationEntry(event.point_name, event.antenna_height);
+    queue_.Then([name = std::string(event.point_name), height = event.antenna_height](rinex::ObservationExport& out) {
+      out.StationEntry(name, height);
+    });
   }
 
   void OnEventMarker(const EventMarkerEvent& event) override {
-    if (event.counted && event.has_time) export_.EventMarker(event.time);
+    if (!event.counted || !event.has_time) return;
+    queue_.Then([time = event.time](rinex::ObservationExport& out) { out.EventMarker(time); });
   }
 
   void OnEnd(const RunSummary& summary) override {
-    if (summary.session != nullptr && !export_.HeaderWritten()) TakeSession(*summary.session);
+    if (summary.session != nullptr && !queue_.HeaderWritten()) TakeSession(*summary.session);
   }
 
   Status Finish() override {
     if (!finished_) {
       finished_ = true;
+      queue_.Drain();
+      // A block the export's thread could not take: nothing it wrote is kept.
+      if (!queue_.Failure().Ok() && export_.Failure().Ok()) {
+        export_.Discard();
+        return queue_.Failure();
+      }
       export_.Finish(outputs_);
     }
-    return export_.Failure();
+    return queue_.Failure();
   }
 
-  const Status& Failure() const override { return export_.Failure(); }
+  const Status& Failure() const override { return queue_.Failure(); }
 
  private:
   void TakeSession(const SessionInfo& session) {
@@ -85,10 +96,14 @@ class RinexSink final : public ConversionSink {
     facts.latitude = session.latitude;
     facts.longitude = session.longitude;
     facts.height = session.height;
-    export_.SetStation(facts);
+    // Taken while the header is not written: the latest before it counts.
+    queue_.Then([facts = std::move(facts)](rinex::ObservationExport& out) {
+      if (!out.HeaderWritten()) out.SetStation(facts);
+    });
   }
 
   rinex::ObservationExport export_;
+  rinex::ExportQueue queue_;
   RinexOutputs* outputs_;
   std::vector<rinex::ExportSatellite> satellites_;
   bool finished_ = false;
