@@ -161,8 +161,9 @@ void FormatObservationValue(char* out, double value) {
   // value: unambiguous unless the product lies near a half, where the
   // product's own rounding could decide; those few go through to_chars.
   const double scaled = std::fabs(value) * 1000.0;
-  const double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
+  // Below 2^63: the conversion truncates, which is the floor here.
+  const auto truncated = static_cast<std::int64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(truncated);
   if (std::fabs(fraction - 0.5) < kNearHalf) {
     char digits[32];
     const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
@@ -171,7 +172,7 @@ void FormatObservationValue(char* out, double value) {
       std::memcpy(out + (kValueWidth - static_cast<int>(length)), digits, length);
     return;
   }
-  auto thousandths = static_cast<std::uint64_t>(fraction > 0.5 ? whole + 1.0 : whole);
+  auto thousandths = static_cast<std::uint64_t>(truncated) + (fraction > 0.5 ? 1u : 0u);
   char* p = out + kValueWidth;
   // Decimals, point, then the integer part two digits at a time.
   auto fraction_digits = static_cast<std::uint32_t>(thousandths % 1000);
