@@ -7,10 +7,10 @@
 #include <cmath>
 #include <map>
 
-#include "gnss/atmosphere.h"
 #include "gnss/constants.h"
 #include "gnss/ephemeris_record.h"
 #include "gnss/orbit.h"
+#include "ionosphere.h"
 #include "session.h"
 #include "support/harness.h"
 
@@ -125,7 +125,7 @@ TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTrut
         EXPECT_LT(path.range, 2.6e7);
         EXPECT_GE(look.elevation, Radians(c.config.observation.mask));
         const double iono =
-            kSpeedOfLight * KlobucharDelay(kDefaultKlobuchar, truth.geodetic, look.elevation, look.azimuth, truth.time.seconds);
+            kSpeedOfLight * IonosphereDelay(kDefaultKlobuchar, truth.geodetic, look.elevation, look.azimuth, truth.time.seconds);
         const double common = path.range + kSpeedOfLight * truth.clock_offset + SaastamoinenDelay(truth.geodetic, look.elevation);
         const double p1 = common - kSpeedOfLight * L1ClockCorrection(*eph, path.state) + iono;
         const double p2 = common - kSpeedOfLight * L2ClockCorrection(*eph, path.state) + kL1L2Gamma * iono;

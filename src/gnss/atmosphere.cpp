@@ -6,8 +6,8 @@
 
 namespace morvelin::gnss {
 
-double KlobucharDelay(const KlobucharParameters& k, const Geodetic& receiver, double elevation, double azimuth,
-                      double t) {
+KlobucharTerms KlobucharTermsAt(const KlobucharParameters& k, const Geodetic& receiver, double elevation,
+                                double azimuth, double t) {
   // Semicircles throughout, as the broadcast coefficients are scaled.
   const double e = elevation / kPi;
   const double psi = 0.0137 / (e + 0.11) - 0.022;
@@ -18,15 +18,23 @@ double KlobucharDelay(const KlobucharParameters& k, const Geodetic& receiver, do
   const double phi_m = phi_i + 0.064 * std::cos((lambda_i - 1.617) * kPi);
   double local = 43200.0 * lambda_i + t;
   local -= std::floor(local / 86400.0) * 86400.0;
-  const double slant = 1.0 + 16.0 * std::pow(0.53 - e, 3.0);
-  double amplitude = k.alpha[0] + phi_m * (k.alpha[1] + phi_m * (k.alpha[2] + phi_m * k.alpha[3]));
-  if (amplitude < 0.0) amplitude = 0.0;
+  KlobucharTerms terms;
+  terms.slant = 1.0 + 16.0 * std::pow(0.53 - e, 3.0);
+  terms.amplitude = k.alpha[0] + phi_m * (k.alpha[1] + phi_m * (k.alpha[2] + phi_m * k.alpha[3]));
+  if (terms.amplitude < 0.0) terms.amplitude = 0.0;
   double period = k.beta[0] + phi_m * (k.beta[1] + phi_m * (k.beta[2] + phi_m * k.beta[3]));
   if (period < 72000.0) period = 72000.0;
-  const double x = 2.0 * kPi * (local - 50400.0) / period;
-  if (std::fabs(x) >= 1.57) return slant * 5e-9;
+  terms.phase = 2.0 * kPi * (local - 50400.0) / period;
+  return terms;
+}
+
+double KlobucharDelay(const KlobucharParameters& k, const Geodetic& receiver, double elevation, double azimuth,
+                      double t) {
+  const KlobucharTerms terms = KlobucharTermsAt(k, receiver, elevation, azimuth, t);
+  const double x = terms.phase;
+  if (std::fabs(x) >= 1.57) return terms.slant * kKlobucharNight;
   const double x2 = x * x;
-  return slant * (5e-9 + amplitude * (1.0 - x2 / 2.0 + x2 * x2 / 24.0));
+  return terms.slant * (kKlobucharNight + terms.amplitude * (1.0 - x2 / 2.0 + x2 * x2 / 24.0));
 }
 
 double SaastamoinenDelay(const Geodetic& receiver, double elevation) {

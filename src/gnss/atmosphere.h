@@ -19,8 +19,23 @@ inline constexpr KlobucharParameters kDefaultKlobuchar = {
     {0x1.8p-27, 0x1p-27, -0x1p-24, -0x1p-24}  /* 1.1176e-8, 7.4506e-9, -5.9605e-8, -5.9605e-8 */,
     {90112.0, 49152.0, -131072.0, -327680.0}};
 
+// The broadcast model's night-time vertical delay, seconds.
+inline constexpr double kKlobucharNight = 5e-9;
+
+// The broadcast model at one pierce point: its slant factor, the amplitude
+// of its day-time term (s) and the phase of that term (rad, 0 at 14:00
+// local time at the pierce point; the day lies within |phase| < pi/2).
+struct KlobucharTerms {
+  double slant = 1.0;
+  double amplitude = 0.0;
+  double phase = 0.0;
+};
+KlobucharTerms KlobucharTermsAt(const KlobucharParameters& parameters, const Geodetic& receiver, double elevation,
+                                double azimuth, double t);
+
 // Ionospheric group delay on L1, seconds (multiply by (f1/f2)^2 for L2), at
-// GPS time t (seconds of week; only its time of day matters).
+// GPS time t (seconds of week; only its time of day matters): the broadcast
+// model, whose day-time term ends with a step at |phase| = 1.57.
 double KlobucharDelay(const KlobucharParameters& parameters, const Geodetic& receiver, double elevation,
                       double azimuth, double t);
 

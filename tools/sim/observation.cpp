@@ -5,6 +5,7 @@
 
 #include "gnss/constants.h"
 #include "gnss/orbit.h"
+#include "ionosphere.h"
 
 namespace morvelin::sim {
 
@@ -87,9 +88,9 @@ void Tracker::Track(Lock& lock, SatelliteObservation& o) {
 void Tracker::Measure(const gnss::BroadcastEphemeris& eph, const gnss::SignalPath& path,
                       const gnss::LookAngles& look, const ReceiverEpoch& epoch, const Lock& lock,
                       SatelliteObservation& o) {
-  const double iono = options_.ionosphere ? kSpeedOfLight * gnss::KlobucharDelay(options_.klobuchar, epoch.geodetic,
-                                                                                    look.elevation, look.azimuth,
-                                                                                    epoch.time.seconds)
+  const double iono = options_.ionosphere ? kSpeedOfLight * IonosphereDelay(options_.klobuchar, epoch.geodetic,
+                                                                             look.elevation, look.azimuth,
+                                                                             epoch.time.seconds)
                                           : 0.0;
   const double tropo = options_.troposphere ? gnss::SaastamoinenDelay(epoch.geodetic, look.elevation) : 0.0;
   const double receiver_clock = kSpeedOfLight * epoch.clock_offset;

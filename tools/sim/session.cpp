@@ -13,9 +13,8 @@ namespace {
 
 constexpr std::int64_t kTimeRecordEvery = 60000;  // ms of receiver time
 
-std::int64_t IntervalMs(int rate) { return rate > 0 ? 1000 / rate : 1000; }
 std::int64_t EpochCount(const SimulationConfig& c) {
-  return static_cast<std::int64_t>(std::floor(c.duration * c.rate + 1e-9));
+  return static_cast<std::int64_t>(std::floor(c.duration * 1000.0 / static_cast<double>(EpochIntervalMs(c)) + 1e-9));
 }
 double Milliseconds(gnss::GpsTime t) { return std::round(t.seconds * 1e3); }
 
@@ -78,7 +77,7 @@ void WriteEvent(RawWriter& raw, const SimulationConfig& config, const ReceiverSp
 ReceiverOutput SimulateReceiver(const SimulationConfig& config, const Constellation& constellation,
                                 std::size_t number) {
   const ReceiverSpec& receiver = config.receivers[number];
-  const std::int64_t interval = IntervalMs(config.rate);
+  const std::int64_t interval = EpochIntervalMs(config);
   const std::int64_t epochs = EpochCount(config);
   Random damage_random(config.seed, 1000 + 2 * number);
   RawWriter raw;
@@ -109,17 +108,38 @@ ReceiverOutput SimulateReceiver(const SimulationConfig& config, const Constellat
     if (config.event_interval > 0.0) WriteEvent(raw, config, receiver, epoch, k, interval, marker);
   }
   out.raw = std::move(raw.Bytes());
+  out.whole_size = out.raw.size();
   ApplyDamage(out.raw, config.damage, damage_random);
   return out;
 }
 
+// The epoch grid: a rate, or an interval whose epochs fall on its multiples.
+std::string CheckEpochGrid(const SimulationConfig& c) {
+  if (c.interval == 0) {
+    if (c.rate < 1 || c.rate > 20 || 1000 % c.rate != 0)
+      return "the rate must be 1, 2, 4, 5, 8, 10 or 20 Hz (a whole number of milliseconds between epochs)";
+    return {};
+  }
+  if (c.interval < 1 || c.interval > 3600 || 86400 % c.interval != 0)
+    return "the interval must be a whole number of seconds from 1 to 3600 that divides a day (e.g. 5, 15, 30)";
+  if (std::fmod(c.start.seconds, static_cast<double>(c.interval)) != 0.0)
+    return "with an interval of " + std::to_string(c.interval) + " s the start must be a whole multiple of " +
+           std::to_string(c.interval) + " s of week (the epochs fall on multiples of the interval)";
+  return {};
+}
+
 }  // namespace
+
+std::int64_t EpochIntervalMs(const SimulationConfig& c) {
+  if (c.interval > 0) return static_cast<std::int64_t>(c.interval) * 1000;
+  return c.rate > 0 ? 1000 / c.rate : 1000;
+}
 
 std::string CheckConfig(const SimulationConfig& c) {
   if (c.receivers.empty()) return "at least one receiver position is needed";
-  if (c.rate < 1 || c.rate > 20 || 1000 % c.rate != 0)
-    return "the rate must be 1, 2, 4, 5, 8, 10 or 20 Hz (a whole number of milliseconds between epochs)";
+  if (std::string problem = CheckEpochGrid(c); !problem.empty()) return problem;
   if (!(c.duration > 0.0) || c.duration > 7.0 * 86400.0) return "the duration must lie between 0 and 604800 s";
+  if (EpochCount(c) < 1) return "the duration must hold at least one epoch (one interval between epochs)";
   if (c.start.week < 0 || c.start.week > 32767 || !(c.start.seconds >= 0.0) || c.start.seconds >= kSecondsPerWeek)
     return "the start must be a GPS week 0-32767 and seconds of week 0 to below 604800";
   if (c.satellites < kMinSatellites || c.satellites > kMaxSatellites) return "the satellites must number 24 to 32";

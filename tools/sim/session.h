@@ -21,8 +21,9 @@ struct Damage {
 
 struct SimulationConfig {
   gnss::GpsTime start;          // receiver time of the first epoch
-  double duration = 600.0;      // s; epochs = duration x rate
+  double duration = 600.0;      // s; epochs = duration / interval between epochs
   int rate = 1;                 // Hz, 1-20, 1000 ms a multiple of the interval
+  int interval = 0;             // s between epochs below 1 Hz (divides a day); 0: 1 / rate
   std::uint64_t seed = 1;
   int satellites = 31;          // 24-32
   double event_interval = 0.0;  // s between external events; 0 = none
@@ -53,9 +54,13 @@ struct SlipRow {
 
 struct ReceiverOutput {
   std::vector<std::uint8_t> raw;
+  std::size_t whole_size = 0;   // bytes of the raw data file before --cut-end
   std::vector<TruthRow> truth;
   std::vector<SlipRow> slips;
 };
+
+// Milliseconds between epochs: the interval, else 1000 / rate.
+std::int64_t EpochIntervalMs(const SimulationConfig& config);
 
 // Empty when the configuration is usable, else what is wrong with it.
 std::string CheckConfig(const SimulationConfig& config);

@@ -53,6 +53,7 @@ struct CommandLine {
   ReceiverSpec defaults;  // what every receiver starts from
   std::string start = "2291:86400";
   std::vector<std::string> positions, ecefs, stations, outputs;
+  std::vector<int> kinematic_receivers;  // numbers from 1, in the order of the positions
   std::string truth_path, slips_path, code = "p";
   bool single = false, squared = false, no_iono = false, no_tropo = false;
   double clock_offset_ms = defaults.clock_offset * 1e3;
@@ -65,11 +66,18 @@ void AddSessionOptions(CLI::App& app, CommandLine& line) {
       ->required();
   app.add_option("--start", line.start, "receiver time of the first epoch, GPS WEEK:SECONDS (seconds of week)")
       ->capture_default_str();
-  app.add_option("--duration", config.duration, "session length in seconds (epochs = duration x rate)")
+  app.add_option("--duration", config.duration, "session length in seconds (epochs = duration x rate, or / interval)")
       ->capture_default_str();
-  app.add_option("--rate", config.rate, "epochs per second: 1, 2, 4, 5, 8, 10 or 20")->capture_default_str();
+  CLI::Option* rate =
+      app.add_option("--rate", config.rate, "epochs per second: 1, 2, 4, 5, 8, 10 or 20")->capture_default_str();
+  app.add_option("--interval", config.interval,
+                 "seconds between epochs, for rates below 1 Hz (e.g. 5, 15, 30; divides a day): epochs at its "
+                 "multiples of the week; instead of --rate")
+      ->check(CLI::Range(1, 3600))
+      ->excludes(rate);
   app.add_option("--position", line.positions,
-                 "a receiver at LAT,LON,HEIGHT (degrees, degrees, metres above the WGS-84 ellipsoid); repeat for more receivers")
+                 "required (or --ecef): a receiver at LAT,LON,HEIGHT (degrees, degrees, metres above the WGS-84 "
+                 "ellipsoid); repeat for more receivers")
       ->take_all()
       ->allow_extra_args(false);
   app.add_option("--ecef", line.ecefs,
@@ -95,7 +103,13 @@ void AddReceiverOptions(CLI::App& app, CommandLine& line) {
       ->check(CLI::IsMember({"p", "ca"}))
       ->capture_default_str();
   app.add_flag("--squared-l2", line.squared, "dual frequency with squared L2: the host gets no L2 code and phase");
-  app.add_flag("--kinematic", defaults.kinematic, "receivers move around a circle that starts at their position");
+  CLI::Option* all = app.add_flag("--kinematic", defaults.kinematic,
+                                  "every receiver moves around a circle that starts at its position");
+  app.add_option("--kinematic-receivers", line.kinematic_receivers,
+                 "these receivers move (numbers from 1 in the order of the positions, e.g. 2 or 2,3), the others "
+                 "stay put; instead of --kinematic")
+      ->delimiter(',')
+      ->excludes(all);
   app.add_option("--speed", defaults.speed, "kinematic speed, m/s")->capture_default_str();
   app.add_option("--radius", defaults.radius, "kinematic circle radius, m")->capture_default_str();
   app.add_option("--antenna-height", defaults.antenna_height, "antenna height, m")->capture_default_str();
@@ -143,6 +157,8 @@ std::string TakeStart(const std::string& start, morvelin::gnss::GpsTime& time) {
 
 // The receivers of --position, then those of --ecef.
 std::string TakePositions(const CommandLine& line, std::vector<ReceiverSpec>& receivers) {
+  if (line.positions.empty() && line.ecefs.empty())
+    return "--position LAT,LON,HEIGHT (or --ecef X,Y,Z) is required: where each receiver is";
   std::vector<double> v;
   for (const std::string& p : line.positions) {
     if (!ParseNumbers(p, v, 3) || std::fabs(v[0]) > 90.0 || std::fabs(v[1]) > 360.0)
@@ -175,6 +191,17 @@ std::string TakeNames(const CommandLine& line, std::vector<ReceiverSpec>& receiv
   return {};
 }
 
+// The receivers --kinematic-receivers moves.
+std::string TakeMotion(const CommandLine& line, std::vector<ReceiverSpec>& receivers) {
+  for (const int number : line.kinematic_receivers) {
+    if (number < 1 || static_cast<std::size_t>(number) > receivers.size())
+      return "--kinematic-receivers: there is no receiver " + std::to_string(number) + " (receivers 1 to " +
+             std::to_string(receivers.size()) + ", in the order of the positions)";
+    receivers[static_cast<std::size_t>(number) - 1].kinematic = true;
+  }
+  return {};
+}
+
 void TakeSignals(const CommandLine& line, morvelin::sim::ObservationOptions& obs) {
   obs.dual_frequency = !line.single;
   obs.full_l2 = !line.squared;
@@ -188,6 +215,7 @@ std::string Configure(CommandLine& line) {
   SimulationConfig& config = line.config;
   if (std::string problem = TakeStart(line.start, config.start); !problem.empty()) return problem;
   if (std::string problem = TakePositions(line, config.receivers); !problem.empty()) return problem;
+  if (std::string problem = TakeMotion(line, config.receivers); !problem.empty()) return problem;
   if (std::string problem = TakeNames(line, config.receivers); !problem.empty()) return problem;
   TakeSignals(line, config.observation);
   return morvelin::sim::CheckConfig(config);
@@ -197,6 +225,10 @@ std::string Configure(CommandLine& line) {
 // at the first file that cannot be written.
 int WriteOutputs(const CommandLine& line, const std::vector<morvelin::sim::ReceiverOutput>& results) {
   const SimulationConfig& config = line.config;
+  for (std::size_t i = 0; i < results.size(); ++i)
+    if (config.damage.cut_end > 0 && static_cast<std::size_t>(config.damage.cut_end) >= results[i].whole_size)
+      return Fail("--cut-end " + std::to_string(config.damage.cut_end) + " leaves nothing of " + line.outputs[i] +
+                  " (" + std::to_string(results[i].whole_size) + " bytes): cut fewer bytes than the file holds");
   for (std::size_t i = 0; i < results.size(); ++i) {
     const std::string& path = line.outputs[i];
     if (!WriteFile(path, results[i].raw.data(), results[i].raw.size())) return Fail(path + ": cannot be written");
