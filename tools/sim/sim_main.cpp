@@ -109,6 +109,7 @@ void AddReceiverOptions(CLI::App& app, CommandLine& line) {
                  "these receivers move (numbers from 1 in the order of the positions, e.g. 2 or 2,3), the others "
                  "stay put; instead of --kinematic")
       ->delimiter(',')
+      ->allow_extra_args(false)
       ->excludes(all);
   app.add_option("--speed", defaults.speed, "kinematic speed, m/s")->capture_default_str();
   app.add_option("--radius", defaults.radius, "kinematic circle radius, m")->capture_default_str();
