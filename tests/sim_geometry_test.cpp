@@ -4,7 +4,9 @@
 // user algorithm; then the file is converted and must raise no framing error.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 
 #include "gnss/constants.h"
@@ -132,8 +134,8 @@ TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTrut
         EXPECT_GT(path.range, 1.95e7);  // a zenith pass near perigee: 19.7e6 m
         EXPECT_LT(path.range, 2.6e7);
         EXPECT_GE(look.elevation, Radians(c.config.observation.mask));
-        const double iono =
-            kSpeedOfLight * IonosphereDelay(kDefaultKlobuchar, truth.geodetic, look.elevation, look.azimuth, truth.time.seconds);
+        const double iono = kSpeedOfLight * IonosphereDelay(kDefaultKlobuchar, truth.geodetic, look.elevation,
+                                                             look.azimuth, truth.time.seconds);
         const double common = path.range + kSpeedOfLight * truth.clock_offset + SaastamoinenDelay(truth.geodetic, look.elevation);
         const double p1 = common - kSpeedOfLight * L1ClockCorrection(*eph, path.state) + iono;
         const double p2 = common - kSpeedOfLight * L2ClockCorrection(*eph, path.state) + kL1L2Gamma * iono;
@@ -197,6 +199,57 @@ TEST(SimSession, ConvertsWithoutAFramingMessage) {
     }
   }
 }
+
+// The simulated ionosphere second by second along every track above 10
+// degrees, through local night edges (about 07:00 and 21:00 at the pierce
+// points) where the broadcast model steps: the geometry-free combination
+// (L1 - L2, m) of the truth moves by no step, no faster than the broadcast
+// model by day (1.5 mm/s at 10 degrees), and stays within tens of cm of it.
+struct Place {
+  const char* name;
+  double latitude, longitude, hours;
+  GpsTime start;
+};
+class SimIonosphere : public testing::TestWithParam<Place> {};
+
+TEST_P(SimIonosphere, GeometryFreeHasNoStepAndFollowsTheBroadcastModel) {
+  const Place& p = GetParam();
+  const Geodetic at{Radians(p.latitude), Radians(p.longitude), 100.0};
+  const Constellation constellation(7, 31, p.start, AddSeconds(p.start, p.hours * 3600.0));
+  const double k = (kL1L2Gamma - 1.0) * kSpeedOfLight;  // geometry-free metres per second of L1 delay
+  double step = 0.0, step_change = 0.0, broadcast_step = 0.0, model_error = 0.0;  // largest, m
+  for (std::size_t i = 0; i < constellation.Size(); ++i) {
+    double gf = 0.0, broadcast = 0.0, last_step = 0.0;  // one second before
+    for (int s = 0, arc = 0; s <= p.hours * 3600.0; ++s, ++arc) {
+      const GpsTime t = AddSeconds(p.start, s);
+      const LookAngles look = LookAt(at, ToEcef(at), SignalTo(constellation.At(i, t), ToEcef(at), t.seconds).satellite);
+      if (look.elevation < Radians(10.0)) arc = -1;
+      if (arc < 0) continue;
+      const double truth_now = k * IonosphereDelay(kDefaultKlobuchar, at, look.elevation, look.azimuth, t.seconds);
+      const double broadcast_now = k * KlobucharDelay(kDefaultKlobuchar, at, look.elevation, look.azimuth, t.seconds);
+      if (arc > 0) step = std::max(step, std::fabs(truth_now - gf));
+      if (arc > 0) broadcast_step = std::max(broadcast_step, std::fabs(broadcast_now - broadcast));
+      if (arc > 1) step_change = std::max(step_change, std::fabs(truth_now - gf - last_step));
+      model_error = std::max(model_error, std::fabs(truth_now - broadcast_now) / (kL1L2Gamma - 1.0));
+      last_step = truth_now - gf, gf = truth_now, broadcast = broadcast_now;
+    }
+  }
+  std::printf("%s: GF per second %.3f mm, its change %.4f mm, broadcast %.1f mm; model error %.3f m\n", p.name,
+              step * 1e3, step_change * 1e3, broadcast_step * 1e3, model_error);
+  EXPECT_GT(broadcast_step, 0.02) << "no night edge crossed";
+  EXPECT_LT(step_change, 0.0002) << "a step, or a kink of more than 0.2 mm/s";
+  EXPECT_LT(step, 0.002);
+  EXPECT_LT(model_error, 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, SimIonosphere,
+                         testing::Values(Place{"Zurich", 47.37, 8.54, 4.0, {2291, 108000.0}},
+                                         Place{"Melbourne", -37.81, 144.96, 14.0, {2291, 208800.0}},
+                                         Place{"Quito", -0.18, -78.47, 6.0, {2291, 122400.0}},
+                                         Place{"SydneyJune", -33.87, 151.21, 4.0, {2317, 331200.0}},
+                                         Place{"Tromso", 69.65, 18.96, 12.0, {2317, 0.0}},
+                                         Place{"HonoluluJune", 21.31, -157.86, 6.0, {2317, 396000.0}}),
+                         [](const testing::TestParamInfo<Place>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace morvelin::sim
