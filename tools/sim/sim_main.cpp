@@ -71,8 +71,8 @@ void AddSessionOptions(CLI::App& app, CommandLine& line) {
   CLI::Option* rate =
       app.add_option("--rate", config.rate, "epochs per second: 1, 2, 4, 5, 8, 10 or 20")->capture_default_str();
   app.add_option("--interval", config.interval,
-                 "seconds between epochs, for rates below 1 Hz (e.g. 5, 15, 30; divides a day): epochs at its "
-                 "multiples of the week; instead of --rate")
+                 "seconds between epochs below 1 Hz, instead of --rate (e.g. 5, 15, 30; divides a day): epochs at "
+                 "whole multiples of it in seconds of week")
       ->check(CLI::Range(1, 3600))
       ->excludes(rate);
   app.add_option("--position", line.positions,
@@ -224,7 +224,8 @@ std::string Configure(CommandLine& line) {
 }
 
 // The raw data files, then the truth and the slips when asked for: 0, or 2
-// at the first file that cannot be written.
+// when --cut-end would leave nothing of a file (before any is written) or at
+// the first file that cannot be written.
 int WriteOutputs(const CommandLine& line, const std::vector<morvelin::sim::ReceiverOutput>& results) {
   const SimulationConfig& config = line.config;
   for (std::size_t i = 0; i < results.size(); ++i)
