@@ -2,13 +2,15 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "commands.h"
 #include "listing.h"
 
 namespace morvelin::cli {
 
-static_assert(kInspectDone == kExitDone && kInspectNotFound == kExitAnswerNo && kInspectDamaged == kExitFailed);
+static_assert(kInspectDone == kExitDone && kInspectNotFound == kExitAnswerNo && kInspectDamaged == kExitFailed &&
+              kInspectUsage == kExitUsage);
 
 namespace {
 
@@ -16,8 +18,8 @@ struct InspectArguments {
   std::string file;
   bool csv = false;
   int prn = 0;
-  double from = 0.0;
-  double to = 0.0;
+  std::string from;
+  std::string to;
 };
 
 }  // namespace
@@ -50,14 +52,26 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
                                "--from, by the library's search, run window after window of at most 60 epochs "
                                "and 1000 s); epochs without it are left out")
                   ->check(CLI::Range(0, 255));
-  auto* from = command->add_option(
-      "--from", args->from,
-      "Measurement files only: skip the epochs whose time (GPS seconds of the week) is before this; "
-      "with --prn the search starts at the first epoch at or after it");
-  auto* to = command->add_option(
-      "--to", args->to,
-      "Measurement files only: end the listing before the first epoch whose time (GPS seconds of the "
-      "week) is after this");
+  const CLI::Validator gps_time(
+      [](std::string& text) {
+        GpsTimeArgument unused;
+        return ParseGpsTimeArgument(text, unused) ? std::string()
+                                                  : "must be SECONDS or WEEK:SECONDS (GPS time), not " + text;
+      },
+      "SECONDS|WEEK:SECONDS");
+  auto* from = command
+                   ->add_option("--from", args->from,
+                                "Measurement files only: skip the epochs before this time; with --prn the search "
+                                "starts at the first epoch at or after it. SECONDS: GPS seconds of the week of the "
+                                "first epoch, running on past 604800 into the next week (a value below the first "
+                                "epoch's is taken in the next week when the file crosses the end of the week); "
+                                "WEEK:SECONDS: GPS week and seconds, the file's week read from its .epp")
+                   ->check(gps_time);
+  auto* to = command
+                 ->add_option("--to", args->to,
+                              "Measurement files only: end the listing before the first epoch after this time "
+                              "(SECONDS or WEEK:SECONDS, as --from)")
+                 ->check(gps_time);
   command->callback([args, prn, from, to, &exit_code] {
     const bool measurement_options = args->csv || prn->count() > 0 || from->count() > 0 || to->count() > 0;
     if (KindOfFile(args->file) != ListedKind::kMeasurement && measurement_options) {
@@ -68,8 +82,11 @@ void AddInspectCommand(CLI::App& app, int& exit_code) {
     InspectOptions options;
     options.csv = args->csv;
     if (prn->count() > 0) options.prn = args->prn;
-    if (from->count() > 0) options.from = args->from;
-    if (to->count() > 0) options.to = args->to;
+    for (const auto& [option, text, into] : {std::tuple{from, &args->from, &options.from},
+                                             std::tuple{to, &args->to, &options.to}}) {
+      GpsTimeArgument time;
+      if (option->count() > 0 && ParseGpsTimeArgument(*text, time)) *into = time;
+    }
     exit_code = FinishStandardOutput(ListFile(args->file, options, std::cout, std::cerr));
   });
 }

@@ -10,6 +10,7 @@
 // had so far: the caller's check of its stream says why.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -18,17 +19,30 @@
 
 namespace morvelin::cli {
 
+// A time given to --from or --to: "SECONDS", seconds of the GPS week of the
+// file's first epoch, running on past 604800 into the weeks after it (a
+// value below the first epoch's second of week means the next week when
+// the file crosses the end of the week); or "WEEK:SECONDS", a GPS week and
+// seconds of it [0, 604800), which needs the week of the file (its .epp).
+struct GpsTimeArgument {
+  std::optional<std::int32_t> week;
+  double seconds = 0.0;
+};
+// False for a text that is neither form.
+bool ParseGpsTimeArgument(const std::string& text, GpsTimeArgument& time);
+
 struct InspectOptions {
   bool csv = false;
-  std::optional<int> prn;      // this satellite's rows alone, from its first epoch with an L1 pseudorange
-  std::optional<double> from;  // start at the first epoch at or after this time (GPS seconds of the week)
-  std::optional<double> to;    // end before the first epoch after this time
+  std::optional<int> prn;               // this satellite's rows alone, from its first epoch with an L1 pseudorange
+  std::optional<GpsTimeArgument> from;  // start at the first epoch at or after this time
+  std::optional<GpsTimeArgument> to;    // end before the first epoch after this time
 };
 
 // Results of the listings.
 inline constexpr int kInspectDone = 0;
 inline constexpr int kInspectNotFound = 1;  // --prn / --from / --to matched no epoch
 inline constexpr int kInspectDamaged = 2;   // missing, unreadable or damaged file, or one of no listed kind
+inline constexpr int kInspectUsage = 64;    // WEEK:SECONDS for a file whose week is not known
 
 // The kinds of file that are listed, told by the extension (in any case).
 enum class ListedKind { kMeasurement, kEphemeris, kText, kOther };

@@ -38,16 +38,27 @@ bool ReadStoredHeader(const std::string& path, GpbHeader& header) {
   return static_cast<bool>(in.read(reinterpret_cast<char*>(&header), sizeof header));
 }
 
+// A time as it was given, "100.000" or "2291:100.000".
+void AppendTime(TextBuilder& text, const GpsTimeArgument& time) {
+  if (time.week) text.Int(*time.week).Char(':');
+  text.Fixed(time.seconds, 3);
+}
+
 // "No epoch ... in PATH" for options that matched nothing.
 std::string NoMatch(const InspectOptions& options, const std::string& path) {
   LineText text;
   text.Str("No epoch");
   if (options.from && options.to) {
-    text.Str(" from ").Fixed(*options.from, 3).Str(" to ").Fixed(*options.to, 3);
+    text.Str(" from ");
+    AppendTime(text, *options.from);
+    text.Str(" to ");
+    AppendTime(text, *options.to);
   } else if (options.from) {
-    text.Str(" at or after ").Fixed(*options.from, 3);
+    text.Str(" at or after ");
+    AppendTime(text, *options.from);
   } else if (options.to) {
-    text.Str(" at or before ").Fixed(*options.to, 3);
+    text.Str(" at or before ");
+    AppendTime(text, *options.to);
   }
   if (options.prn) {
     text.Str(" observes PRN ").Int(*options.prn);
@@ -113,13 +124,14 @@ int Finish(const std::string& path, const InspectOptions& options, const Result<
 
 // Lists the epochs from the current position on.
 int ListEpochs(MeasurementFile& file, const std::string& path, const InspectOptions& options,
-               std::vector<ObservationRecord>& room, std::ostream& out, std::ostream& err) {
+               const detail::SessionSpan& span, detail::SessionClock& clock, std::vector<ObservationRecord>& room,
+               std::ostream& out, std::ostream& err) {
   bool listed = false;
   for (;;) {
     const std::int64_t before = Tell(file.stream);
     EpochRecord epoch{};
     const Result<bool> read = ReadGpbEpoch(&file, &epoch, room.data());
-    if (!read.Ok() || !*read || (options.to && epoch.epoch_time > *options.to)) {
+    if (!read.Ok() || !*read || (span.to && clock.Time(epoch.epoch_time) > *span.to)) {
       out.flush();
       return Finish(path, options, read, before, listed, err);
     }
@@ -175,6 +187,15 @@ int ListMeasurementFile(const std::string& path, const InspectOptions& options, 
     return kInspectDamaged;
   }
   const detail::ListedFile file(*opened);
+  // Room for as many observation records as the header allows.
+  std::vector<ObservationRecord> room(file->header.channel_count > 0 ? file->header.channel_count : 1u);
+  Result<std::optional<detail::SessionSpan>> resolved = std::optional<detail::SessionSpan>(detail::SessionSpan{});
+  if (options.from || options.to) resolved = detail::ResolveSpan(*file, path, options, room);
+  if (resolved.Ok() && !*resolved) {
+    err << "Error: WEEK:SECONDS needs the GPS week of " << path
+        << ", which comes from the ephemeris file (.epp) beside it: none there; give seconds of the week\n";
+    return kInspectUsage;
+  }
   if (options.csv) {
     out << kEpochCsvHeading;
   } else {
@@ -182,10 +203,14 @@ int ListMeasurementFile(const std::string& path, const InspectOptions& options, 
     if (!ReadStoredHeader(path, stored)) stored = file->header;
     out << FormatGpbHeader(path, stored) << '\n' << kEpochTableHeading;
   }
-  // Room for as many observation records as the header allows.
-  std::vector<ObservationRecord> room(file->header.channel_count > 0 ? file->header.channel_count : 1u);
+  if (!resolved.Ok()) {
+    err << resolved.Message() << '\n';
+    return kInspectDamaged;
+  }
+  const detail::SessionSpan span = **resolved;
+  detail::SessionClock clock;
   if (options.prn || options.from) {
-    const Result<detail::Jump> jump = detail::JumpToSatellite(*file, options, room);
+    const Result<detail::Jump> jump = detail::JumpToSatellite(*file, options, span, clock, room);
     if (!jump.Ok()) {
       err << jump.Message() << '\n';
       return kInspectDamaged;
@@ -195,7 +220,7 @@ int ListMeasurementFile(const std::string& path, const InspectOptions& options, 
       return kInspectNotFound;
     }
   }
-  return ListEpochs(*file, path, options, room, out, err);
+  return ListEpochs(*file, path, options, span, clock, room, out, err);
 }
 
 }  // namespace morvelin::cli

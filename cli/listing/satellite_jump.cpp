@@ -41,13 +41,13 @@ Result<Jump> SeekTo(MeasurementFile& file, std::int64_t position) {
 
 bool Found(const Result<Jump>& jump) { return jump.Ok() && *jump == Jump::kFound; }
 
-// Leaves the position at the first epoch at or after from.
-Result<Jump> SkipBefore(MeasurementFile& file, double from, std::vector<ObservationRecord>& room) {
+// Leaves the position at the first epoch at or after from (session time).
+Result<Jump> SkipBefore(MeasurementFile& file, double from, SessionClock& clock, std::vector<ObservationRecord>& room) {
   EpochRecord epoch{};
   for (;;) {
     const std::int64_t start = Tell(file.stream);
     if (Result<Jump> read = ReadNext(file, epoch, room); !Found(read)) return read;
-    if (epoch.epoch_time >= from) return SeekTo(file, start);
+    if (clock.Time(epoch.epoch_time) >= from) return SeekTo(file, start);
   }
 }
 
@@ -75,10 +75,10 @@ Result<Jump> StepOverWindow(MeasurementFile& file, double target, std::vector<Ob
 // Each window of the search starts at the current epoch; when it holds no
 // match, the epochs it covered are stepped over and the next window starts
 // after them.
-Result<Jump> JumpToSatellite(MeasurementFile& file, const InspectOptions& options,
-                             std::vector<ObservationRecord>& room) {
-  if (options.from) {
-    if (Result<Jump> skip = SkipBefore(file, *options.from, room); !Found(skip)) return skip;
+Result<Jump> JumpToSatellite(MeasurementFile& file, const InspectOptions& options, const SessionSpan& span,
+                             SessionClock& clock, std::vector<ObservationRecord>& room) {
+  if (span.from) {
+    if (Result<Jump> skip = SkipBefore(file, *span.from, clock, room); !Found(skip)) return skip;
   }
   if (!options.prn) return Jump::kFound;
   EpochRecord epoch{};

@@ -98,6 +98,8 @@ struct QcSession {
   std::int32_t min_satellites = 0;
   std::int64_t epochs_below_four = 0;
   std::int64_t missing_epochs = 0;  // epochs the interval expects that are not there
+  bool has_multipath = false;
+  double mp1_rms = 0.0, mp2_rms = 0.0;  // m, over every satellite's arcs
   bool has_position = false;
   double latitude = 0.0, longitude = 0.0, height = 0.0;
   std::int32_t ephemerides = 0;
@@ -127,6 +129,7 @@ struct QcPicture {
   std::vector<double> events;  // event markers (the first 1000)
   struct SkyPoint {
     float azimuth = 0.0f, elevation = 0.0f;  // degrees
+    bool after_gap = false;  // the satellite was not tracked throughout since the point before
   };
   struct SkyTrack {
     int prn = 0;

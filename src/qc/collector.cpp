@@ -14,7 +14,6 @@ namespace morvelin::qc {
 
 namespace {
 
-constexpr std::size_t kStepKinds = 64;         // distinct epoch steps counted for the interval
 constexpr double kEphemerisReach = 4.0 * 3600;  // s from toe an ephemeris is used for elevations
 constexpr std::size_t kEphemeridesPerPrn = 64;
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
@@ -26,13 +25,6 @@ Collector::Collector(const QcOptions& options) : options_(options) {
     has_position_ = true;
     latitude_ = options_.latitude, longitude_ = options_.longitude, height_ = options_.height;
   }
-}
-
-double Collector::Interval() const {
-  std::int64_t best = 0, best_count = 0;
-  for (const auto& [step, count] : steps_)
-    if (count > best_count) best = step, best_count = count;
-  return static_cast<double>(best) / 100.0;
 }
 
 std::size_t Collector::BinOf(double time) {
@@ -124,8 +116,7 @@ void Collector::AddEpoch(const EpochInput& epoch) {
   bool session_continuous = true;
   if (epochs_ > 0) {
     const double step = t - last_time_;
-    const std::int64_t centiseconds = std::llround(step * 100.0);
-    if (centiseconds > 0 && (steps_.size() < kStepKinds || steps_.count(centiseconds) != 0)) ++steps_[centiseconds];
+    steps_.Add(step);
     const double interval = Interval();
     if (interval > 0.0 && step > 1.5 * interval) {
       missing_epochs_ += std::llround(step / interval) - 1;
@@ -139,6 +130,7 @@ void Collector::AddEpoch(const EpochInput& epoch) {
     has_position_ = true;
     latitude_ = epoch.latitude, longitude_ = epoch.longitude, height_ = epoch.height;
   }
+  if (has_position_ && !session_continuous) SampleHole(t, epoch.time);
 
   sorted_.clear();
   for (const Observation& o : epoch.observations)
@@ -166,7 +158,7 @@ void Collector::AddEpoch(const EpochInput& epoch) {
     tracked[static_cast<std::size_t>(o.prn)] = true;
     Observe(satellites_[static_cast<std::size_t>(o.prn)], o, t, session_continuous);
   }
-  if (has_position_ && t >= next_elevation_sample_) SampleElevations(epoch, t, tracked);
+  if (has_position_ && t >= next_elevation_sample_) SampleElevations(t, epoch.time, tracked);
 }
 
 void Collector::Observe(Satellite& sat, const Observation& obs, double t, bool session_continuous) {
@@ -180,6 +172,7 @@ void Collector::Observe(Satellite& sat, const Observation& obs, double t, bool s
   } else {
     continuous = sat.last_epoch == index - 1 && session_continuous;
     if (!continuous) {
+      sat.sky_break = true;
       const double step = t - sat.last_time;
       if (step > options_.pass_break) {
         ++r.passes;
@@ -249,16 +242,27 @@ void Collector::Apply(Satellite& sat) {
   sat.decisions.clear();
 }
 
-void Collector::SampleElevations(const EpochInput& epoch, double t, const std::array<bool, kMaxPrn + 1>& tracked) {
+void Collector::SampleHole(double t, double seconds_of_week) {
+  const double step = std::max(kElevationStep, Interval());
+  const std::array<bool, kMaxPrn + 1> none{};
+  // An instant within an interval of t is the epoch's own to sample.
+  while (next_elevation_sample_ <= t - Interval() + 1e-6) {
+    const double at = next_elevation_sample_;
+    SampleElevations(at, seconds_of_week - (t - at), none);
+    next_elevation_sample_ = at + step;
+  }
+}
+
+void Collector::SampleElevations(double t, double seconds_of_week, const std::array<bool, kMaxPrn + 1>& tracked) {
   const double step = std::max(kElevationStep, Interval());
   next_elevation_sample_ = first_time_ + (std::floor((t - first_time_) / step + 1e-9) + 1.0) * step;
   const gnss::Geodetic where{gnss::Radians(latitude_), gnss::Radians(longitude_), height_};
   const gnss::Ecef receiver = gnss::ToEcef(where);
   for (int prn = 1; prn <= kMaxPrn; ++prn) {
     const auto p = static_cast<std::size_t>(prn);
-    const gnss::BroadcastEphemeris* eph = EphemerisFor(prn, epoch.time);
+    const gnss::BroadcastEphemeris* eph = EphemerisFor(prn, seconds_of_week);
     if (eph == nullptr || (eph->health != 0 && !tracked[p])) continue;
-    const gnss::LookAngles look = gnss::LookAt(where, receiver, gnss::SatelliteAt(*eph, epoch.time).position);
+    const gnss::LookAngles look = gnss::LookAt(where, receiver, gnss::SatelliteAt(*eph, seconds_of_week).position);
     const double elevation = gnss::Degrees(look.elevation);
     QcSatellite& r = satellites_[p].report;
     if (elevation >= options_.elevation_mask) {
@@ -266,19 +270,29 @@ void Collector::SampleElevations(const EpochInput& epoch, double t, const std::a
       if (tracked[p]) ++r.expected_tracked;
     }
     if (!tracked[p]) continue;
-    Satellite& sat = satellites_[p];
     r.elevation_min = r.has_elevation ? std::min(r.elevation_min, elevation) : elevation;
     r.elevation_max = r.has_elevation ? std::max(r.elevation_max, elevation) : elevation;
     r.has_elevation = true;
-    if (sat.sky_counter++ % sat.sky_stride == 0)
-      sat.sky.push_back({static_cast<float>(gnss::Degrees(look.azimuth)), static_cast<float>(elevation)});
-    if (sat.sky.size() > kSkyPoints) {
-      std::size_t kept = 0;
-      for (std::size_t i = 0; i < sat.sky.size(); i += 2) sat.sky[kept++] = sat.sky[i];
-      sat.sky.resize(kept);
-      sat.sky_stride *= 2;
-    }
+    AddSkyPoint(satellites_[p], look.azimuth, elevation);
   }
+}
+
+void Collector::AddSkyPoint(Satellite& sat, double azimuth, double elevation) {
+  if (sat.sky_counter++ % sat.sky_stride == 0) {
+    sat.sky.push_back({static_cast<float>(gnss::Degrees(azimuth)), static_cast<float>(elevation), sat.sky_break});
+    sat.sky_break = false;
+  }
+  if (sat.sky.size() <= kSkyPoints) return;
+  // Every other point goes; a kept point breaks the track where the one
+  // dropped before it did.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < sat.sky.size(); i += 2) {
+    QcPicture::SkyPoint point = sat.sky[i];
+    if (i > 0) point.after_gap = point.after_gap || sat.sky[i - 1].after_gap;
+    sat.sky[kept++] = point;
+  }
+  sat.sky.resize(kept);
+  sat.sky_stride *= 2;
 }
 
 bool Collector::FirstWeek(std::int32_t& week) const {
@@ -340,7 +354,7 @@ void Collector::SessionSeries(QcPicture& picture) const {
   picture.events = events_;
 }
 
-void Collector::SatelliteMultipath(const Satellite& sat, QcSatellite& r) {
+void Collector::SatelliteMultipath(const Satellite& sat, QcSatellite& r, MultipathTotal& total) {
   double squares1 = 0.0, squares2 = 0.0;
   std::int64_t samples = 0, freedom = 0;
   for (const MpSegment& seg : sat.segments) {
@@ -351,6 +365,7 @@ void Collector::SatelliteMultipath(const Satellite& sat, QcSatellite& r) {
     samples += seg.n;
     freedom += seg.n - 1;
   }
+  total.squares1 += squares1, total.squares2 += squares2, total.freedom += freedom;
   if (freedom == 0) return;
   r.has_multipath = true;
   r.multipath_samples = samples;
@@ -358,14 +373,14 @@ void Collector::SatelliteMultipath(const Satellite& sat, QcSatellite& r) {
   r.mp2_rms = std::sqrt(std::max(0.0, squares2) / static_cast<double>(freedom));
 }
 
-QcSatellite Collector::SatelliteReport(int prn, const Satellite& sat, double interval) {
+QcSatellite Collector::SatelliteReport(int prn, const Satellite& sat, double interval, MultipathTotal& total) {
   QcSatellite r = sat.report;
   r.prn = prn;
   if (r.gaps > 0 && interval > 0.0) {
     r.longest_gap = std::max(0.0, sat.longest_step - interval);
     r.longest_gap_epochs = std::llround(sat.longest_step / interval) - 1;
   }
-  SatelliteMultipath(sat, r);
+  SatelliteMultipath(sat, r, total);
   return r;
 }
 
@@ -417,15 +432,22 @@ QcReport Collector::Finish() {
   SessionSeries(picture);
   const std::size_t bins = bins_.size();
   MultipathSums multipath{std::vector<double>(bins), std::vector<double>(bins), std::vector<double>(bins)};
+  MultipathTotal total;
   for (int prn = 1; prn <= kMaxPrn; ++prn) {
     const Satellite& sat = satellites_[static_cast<std::size_t>(prn)];
     if (!sat.tracked && sat.report.expected == 0) continue;
-    report.satellites.push_back(SatelliteReport(prn, sat, report.session.interval));
+    report.satellites.push_back(SatelliteReport(prn, sat, report.session.interval, total));
     multipath.Add(sat);
     picture.rows.push_back(PictureRow(prn, sat, bins));
     if (!sat.sky.empty()) picture.sky.push_back({prn, sat.sky});
   }
   multipath.Into(picture);
+  QcSession& session = report.session;
+  if (total.freedom > 0) {
+    session.has_multipath = true;
+    session.mp1_rms = std::sqrt(std::max(0.0, total.squares1) / static_cast<double>(total.freedom));
+    session.mp2_rms = std::sqrt(std::max(0.0, total.squares2) / static_cast<double>(total.freedom));
+  }
   JudgeReport(report);
   return report;
 }

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "base/gnss_constants.h"
 #include "gnss/ephemeris.h"
 #include "morvelin/qc.h"
+#include "qc/epoch_steps.h"
 #include "qc/slip_detector.h"
 
 namespace morvelin::qc {
@@ -79,6 +79,7 @@ class Collector {
     std::vector<std::pair<double, double>> gap_spans;
     std::vector<QcPicture::SkyPoint> sky;
     std::uint32_t sky_stride = 1, sky_counter = 0;
+    bool sky_break = true;  // a gap since the last sky point: the track breaks
   };
   struct SessionBin {
     std::uint32_t epochs = 0;
@@ -98,17 +99,28 @@ class Collector {
   void HalveBins();
   void Observe(Satellite& sat, const Observation& obs, double time, bool session_continuous);
   void Apply(Satellite& sat);
-  void SampleElevations(const EpochInput& epoch, double time, const std::array<bool, kMaxPrn + 1>& tracked);
+  // Elevations at session time t (seconds_of_week as recorded) of every
+  // satellite with an ephemeris; tracked: the satellites of the epoch there.
+  void SampleElevations(double t, double seconds_of_week, const std::array<bool, kMaxPrn + 1>& tracked);
+  // The sampling instants in a stretch without epochs before the one at t:
+  // the satellites above the mask there count as expected and not tracked.
+  void SampleHole(double t, double seconds_of_week);
+  static void AddSkyPoint(Satellite& sat, double azimuth, double elevation);
   const gnss::BroadcastEphemeris* EphemerisFor(int prn, double seconds_of_week) const;
-  double Interval() const;
+  double Interval() const { return steps_.Interval(); }
   // The report's pieces, once the detectors have decided. FirstWeek: the
   // GPS week of the first epoch, the one given or else that of an
   // ephemeris, moved across a week end lying between them; false if neither.
   bool FirstWeek(std::int32_t& week) const;
   QcSession Session() const;
   void SessionSeries(QcPicture& picture) const;
-  static QcSatellite SatelliteReport(int prn, const Satellite& sat, double interval);
-  static void SatelliteMultipath(const Satellite& sat, QcSatellite& report);
+  // The squares of MP1 and MP2 about their arcs' means over all satellites.
+  struct MultipathTotal {
+    double squares1 = 0.0, squares2 = 0.0;
+    std::int64_t freedom = 0;
+  };
+  static QcSatellite SatelliteReport(int prn, const Satellite& sat, double interval, MultipathTotal& total);
+  static void SatelliteMultipath(const Satellite& sat, QcSatellite& report, MultipathTotal& total);
   static QcPicture::Row PictureRow(int prn, const Satellite& sat, std::size_t bins);
 
   QcOptions options_;
@@ -125,7 +137,7 @@ class Collector {
   double first_time_ = 0.0, last_time_ = 0.0;
   std::int64_t epochs_ = 0, observations_ = 0, below_four_ = 0, missing_epochs_ = 0;
   std::int32_t min_satellites_ = 0;
-  std::map<std::int64_t, std::int64_t> steps_;  // centiseconds between epochs -> count
+  EpochSteps steps_;
   std::vector<std::pair<double, double>> missing_;
   std::vector<double> events_;
   std::int32_t event_count_ = 0;

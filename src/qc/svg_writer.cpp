@@ -497,20 +497,29 @@ void SkyGrid(Page& page, const Sky& sky, double elevation_mask) {
   page.Text(cx - radius - 12, cy + 4, "W", " font-weight=\"bold\"");
 }
 
-// A satellite's track with its PRN at the end.
+void SkyPolyline(Page& page, std::string& points, const char* stroke) {
+  if (points.empty()) return;
+  points.pop_back();
+  page.out += "<polyline fill=\"none\" stroke-width=\"2\" stroke-linecap=\"round\" stroke=\"";
+  page.out += stroke;
+  page.out += "\" points=\"" + points + "\"/>\n";
+  points.clear();
+}
+
+// A satellite's track with its PRN at the end: a line per stretch in which
+// the satellite was tracked throughout (it breaks where it set and rose
+// again, or at any gap).
 void SkyTrackLine(Page& page, const Sky& sky, const QcPicture::SkyTrack& track, const char* stroke) {
   std::string points;
   double x = sky.cx, y = sky.cy;
   for (const QcPicture::SkyPoint& point : track.points) {
+    if (point.after_gap) SkyPolyline(page, points, stroke);
     const double r = sky.RadiusAt(std::max(0.0, static_cast<double>(point.elevation)));
     const double az = static_cast<double>(point.azimuth) * kPi / 180.0;
     x = sky.cx + r * std::sin(az), y = sky.cy - r * std::cos(az);
     AppendPoint(points, x, y);
   }
-  if (!points.empty()) points.pop_back();
-  page.out += "<polyline fill=\"none\" stroke-width=\"2\" stroke-linecap=\"round\" stroke=\"";
-  page.out += stroke;
-  page.out += "\" points=\"" + points + "\"/>\n";
+  SkyPolyline(page, points, stroke);
   FixedText<8> name;
   name.Int(track.prn, 2, TextBuilder::Pad::kZeros);
   page.Text(x + 3, y - 3, name.View(), (std::string(" font-weight=\"bold\" fill=\"") + stroke + "\"").c_str());

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/gnss_constants.h"
 #include "gnss/time.h"
 #include "qc/number_text.h"
 #include "qc/report_text.h"
@@ -122,18 +123,26 @@ void AppendPercent(std::string& out, std::int64_t part, std::int64_t whole, int 
     AppendRight(out, "-", static_cast<std::size_t>(width));
 }
 
+// " 99.5%", "     -" when there is no whole.
+void AppendShare(std::string& out, std::int64_t part, std::int64_t whole) {
+  AppendPercent(out, part, whole, whole > 0 ? 6 : 7);
+  if (whole > 0) out += '%';
+}
+
 void AppendSessionLine(std::string& out, const char* label, const std::string& value) {
   out += "  ";
   qc::AppendPadded(out, label, 20);
   out += value + "\n";
 }
 
-// " GPS (week 2292, 86400.00 s)" when the week is known.
+// " GPS (week 2292, 86400.00 s)" when the week is known; a time past the
+// end of the first epoch's week in the week that holds it.
 std::string WeekNote(const QcSession& s, double time) {
   std::string note;
   if (s.week_known) {
-    note = " GPS (week " + std::to_string(s.week) + ", ";
-    AppendFixed(note, time, 2);
+    const double weeks = std::floor(std::round(time * 100.0) / 100.0 / kSecondsPerWeek);
+    note = " GPS (week " + std::to_string(s.week + static_cast<std::int32_t>(weeks)) + ", ";
+    AppendFixed(note, time - weeks * kSecondsPerWeek, 2);
     note += " s)";
   }
   return note;
@@ -205,6 +214,8 @@ void SatelliteRow(std::string& out, const QcSatellite& sat) {
   out += "  ";
   AppendPercent(out, sat.dual_epochs, sat.epochs, 5);
   out += "  ";
+  AppendInt(out, sat.passes, 6);
+  out += "  ";
   AppendInt(out, sat.gaps, 4);
   out += "  ";
   AppendLongestGap(out, sat);
@@ -226,7 +237,7 @@ void SatelliteRow(std::string& out, const QcSatellite& sat) {
 void SatelliteTable(std::string& out, const std::vector<QcSatellite>& satellites) {
   out += "\nSatellites\n";
   out +=
-      "  PRN  epochs  dual%  gaps  longest gap  slips: flagged  found   MP1 m   MP2 m  elevation deg  tracked%  "
+      "  PRN  epochs  dual%  passes  gaps  longest gap  slips: flagged  found   MP1 m   MP2 m  elevation deg  tracked%  "
       "verdict\n";
   for (const QcSatellite& sat : satellites) SatelliteRow(out, sat);
 }
@@ -272,13 +283,46 @@ void SlipLines(std::string& out, const QcSession& s, const std::vector<QcSatelli
     }
 }
 
+// The one line of the session's figures a user compares across stations
+// (docs/qc.md): station, epochs present of those the interval expects,
+// observations and the share of those expected above the mask, MP1 and
+// MP2 RMS, slips (flagged and found) and observations per slip.
+void SummaryLine(std::string& out, const QcReport& report) {
+  const QcSession& s = report.session;
+  std::int64_t expected = 0, expected_tracked = 0, slips = 0;
+  for (const QcSatellite& sat : report.satellites) {
+    expected += sat.expected, expected_tracked += sat.expected_tracked;
+    slips += sat.slips_flagged + sat.slips_found;
+  }
+  out += "SUM ";
+  qc::AppendPadded(out, s.station.empty() ? "-" : s.station, 8);
+  out += " epochs ";
+  AppendInt(out, s.epochs, 8);
+  out += " of ";
+  AppendInt(out, s.epochs + s.missing_epochs, 8);
+  AppendShare(out, s.epochs, s.epochs + s.missing_epochs);
+  out += "  obs ";
+  AppendInt(out, s.observations, 10);
+  AppendShare(out, expected_tracked, expected);
+  out += "  MP1 ";
+  AppendRight(out, s.has_multipath ? Fixed(s.mp1_rms, 2) : "-", 5);
+  out += " m  MP2 ";
+  AppendRight(out, s.has_multipath ? Fixed(s.mp2_rms, 2) : "-", 5);
+  out += " m  slips ";
+  AppendInt(out, slips, 6);
+  out += "  obs/slip ";
+  AppendRight(out, slips > 0 ? std::to_string(s.observations / slips) : "-", 9);
+  out += "\n";
+}
+
 }  // namespace
 
 std::string QcReportText(const QcReport& report) {
   const QcSession& s = report.session;
   std::string out = "Quality report";
   if (!s.station.empty()) out += " of station " + s.station;
-  out += "\n";
+  out += "\n\n";
+  SummaryLine(out, report);
   SessionBlock(out, s);
   SatelliteTable(out, report.satellites);
   WhyLines(out, report.satellites);
