@@ -135,7 +135,10 @@ void Collector::AddEpoch(const EpochInput& epoch) {
   sorted_.clear();
   for (const Observation& o : epoch.observations)
     if (o.prn >= 1 && o.prn <= kMaxPrn) sorted_.push_back(o);
-  std::stable_sort(sorted_.begin(), sorted_.end(), [](const Observation& a, const Observation& b) { return a.prn < b.prn; });
+  // By PRN, in their order of arrival within a PRN: an insertion sort, as an
+  // epoch's few satellites mostly come sorted (and it asks for no memory).
+  for (std::size_t i = 1; i < sorted_.size(); ++i)
+    for (std::size_t j = i; j > 0 && sorted_[j - 1].prn > sorted_[j].prn; --j) std::swap(sorted_[j - 1], sorted_[j]);
   sorted_.erase(std::unique(sorted_.begin(), sorted_.end(),
                             [](const Observation& a, const Observation& b) { return a.prn == b.prn; }),
                 sorted_.end());

@@ -51,8 +51,30 @@ void SlipDetector::Series::Add(double time, double value) {
   values[static_cast<std::size_t>(next)] = value;
   next = (next + 1) % kHistory;
   if (count < kHistory) ++count;
+  line.fitted = false;
   ++n;
   mean += (value - mean) / static_cast<double>(n);
+}
+
+void SlipDetector::Series::Fit() const {
+  const int k = std::min(count, line_history);
+  // The last k samples, relative to the newest time and value for precision.
+  const int newest = (next + kHistory - 1) % kHistory;
+  const double t0 = times[static_cast<std::size_t>(newest)], y0 = values[static_cast<std::size_t>(newest)];
+  std::array<double, kHistory> dt{}, dy{};
+  for (int i = 0, at = newest; i < k; ++i, at = at == 0 ? kHistory - 1 : at - 1) {
+    dt[static_cast<std::size_t>(i)] = times[static_cast<std::size_t>(at)] - t0;
+    dy[static_cast<std::size_t>(i)] = values[static_cast<std::size_t>(at)] - y0;
+  }
+  double sx = 0.0, sy = 0.0;
+  for (int i = 0; i < k; ++i) sx += dt[static_cast<std::size_t>(i)], sy += dy[static_cast<std::size_t>(i)];
+  const double mx = sx / k, my = sy / k;
+  double sxx = 0.0, sxy = 0.0;
+  for (int i = 0; i < k; ++i) {
+    const double dx = dt[static_cast<std::size_t>(i)] - mx;
+    sxx += dx * dx, sxy += dx * (dy[static_cast<std::size_t>(i)] - my);
+  }
+  line = {true, k, t0, y0, mx, my, sxx, sxy};
 }
 
 double SlipDetector::Series::Predict(double t, double& variance) const {
@@ -60,29 +82,15 @@ double SlipDetector::Series::Predict(double t, double& variance) const {
     variance = 1.0 / static_cast<double>(n);
     return mean;
   }
-  const int k = std::min(count, line_history);
-  // The last k samples, relative to the newest time and value for precision.
-  const auto newest = static_cast<std::size_t>((next + kHistory - 1) % kHistory);
-  const double t0 = times[newest], y0 = values[newest];
-  double sx = 0.0, sy = 0.0;
-  for (int i = 0; i < k; ++i) {
-    const auto at = static_cast<std::size_t>((next + kHistory - 1 - i) % kHistory);
-    sx += times[at] - t0, sy += values[at] - y0;
+  if (!line.fitted) Fit();
+  const Line& f = line;
+  if (f.k < 3 || f.sxx <= 0.0) {
+    variance = 1.0 / f.k;
+    return f.y0 + f.my;
   }
-  const double mx = sx / k, my = sy / k;
-  double sxx = 0.0, sxy = 0.0;
-  for (int i = 0; i < k; ++i) {
-    const auto at = static_cast<std::size_t>((next + kHistory - 1 - i) % kHistory);
-    const double dx = times[at] - t0 - mx;
-    sxx += dx * dx, sxy += dx * (values[at] - y0 - my);
-  }
-  if (k < 3 || sxx <= 0.0) {
-    variance = 1.0 / k;
-    return y0 + my;
-  }
-  const double dt = t - t0 - mx;
-  variance = 1.0 / k + dt * dt / sxx;
-  return y0 + my + sxy / sxx * dt;
+  const double dt = t - f.t0 - f.mx;
+  variance = 1.0 / f.k + dt * dt / f.sxx;
+  return f.y0 + f.my + f.sxy / f.sxx * dt;
 }
 
 double SlipDetector::Series::Sigma() const { return sigma_samples == 0 ? prior : std::sqrt(sigma2); }
@@ -126,8 +134,12 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
   // starts at the first sample when no later start explains the window
   // better, or when the samples before that later start hold a step that
   // starts at the first sample themselves (two slips close together).
-  int samples = m;
-  while (std::fabs(Median(residuals, 0, samples)) > threshold(samples)) {
+  // No residual beyond the floor: no median either (the common case,
+  // decided without sorting; every threshold is at least the floor).
+  double largest = 0.0;
+  for (int i = 0; i < m; ++i) largest = std::max(largest, std::fabs(residuals[static_cast<std::size_t>(i)]));
+  int samples = largest <= series.floor ? 0 : m;
+  while (samples > 0 && std::fabs(Median(residuals, 0, samples)) > threshold(samples)) {
     const int start = StepStart(residuals, samples);
     if (start == 0) {
       test.step = true;
@@ -135,8 +147,8 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
     }
     samples = start;
   }
-  test.outlier = !test.step && std::fabs(test.residual) >
-                                   std::max(series.floor, kThresholdK * sigma * std::sqrt(1.0 + test.variance));
+  test.outlier = !test.step && std::fabs(test.residual) > series.floor &&
+                 std::fabs(test.residual) > kThresholdK * sigma * std::sqrt(1.0 + test.variance);
   return test;
 }
 

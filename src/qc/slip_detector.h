@@ -71,8 +71,17 @@ class SlipDetector {
     // noise, kept across segments
     double sigma2 = 0.0;
     std::int64_t sigma_samples = 0;
+    // The line through the last samples, fitted once per sample added
+    // (every prediction of a window uses the same line).
+    struct Line {
+      bool fitted = false;
+      int k = 0;
+      double t0 = 0.0, y0 = 0.0, mx = 0.0, my = 0.0, sxx = 0.0, sxy = 0.0;
+    };
+    mutable Line line{};
 
-    void Reset() { count = next = 0, n = 0, mean = 0.0; }
+    void Reset() { count = next = 0, n = 0, mean = 0.0, line.fitted = false; }
+    void Fit() const;
     void Add(double time, double value);
     // Prediction at t and its variance factor (in units of the noise).
     double Predict(double t, double& variance) const;
