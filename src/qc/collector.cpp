@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 #include "base/gnss_constants.h"
 #include "gnss/geodesy.h"
@@ -16,6 +18,7 @@ namespace {
 
 constexpr double kEphemerisReach = 4.0 * 3600;  // s from toe an ephemeris is used for elevations
 constexpr std::size_t kEphemeridesPerPrn = 64;
+constexpr std::int64_t kDetectorBatch = 1024;  // epochs whose samples wait for the detectors
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
 }  // namespace
@@ -25,6 +28,12 @@ Collector::Collector(const QcOptions& options) : options_(options) {
     has_position_ = true;
     latitude_ = options_.latitude, longitude_ = options_.longitude, height_ = options_.height;
   }
+}
+
+std::size_t Collector::BinIndex(double time) const {
+  const double index = std::floor((time - first_time_) / bin_width_ + 1e-9);
+  if (index < 0.0 || bins_.empty()) return 0;
+  return std::min(static_cast<std::size_t>(index), bins_.size() - 1);
 }
 
 std::size_t Collector::BinOf(double time) {
@@ -162,6 +171,7 @@ void Collector::AddEpoch(const EpochInput& epoch) {
     Observe(satellites_[static_cast<std::size_t>(o.prn)], o, t, session_continuous);
   }
   if (has_position_ && t >= next_elevation_sample_) SampleElevations(t, epoch.time, tracked);
+  if (++waiting_epochs_ == kDetectorBatch) RunDetectors();
 }
 
 void Collector::Observe(Satellite& sat, const Observation& obs, double t, bool session_continuous) {
@@ -205,21 +215,46 @@ void Collector::Observe(Satellite& sat, const Observation& obs, double t, bool s
   } else {
     s.code_phase = CodeMinusPhase(obs.p1, obs.l1);
   }
-  // Decisions on earlier samples come first, so the slips stay in time order.
-  if (!continuous || obs.flagged_slip || obs.dual != sat.last_dual) sat.detector.Break(sat.decisions);
-  Apply(sat);
-  if (obs.flagged_slip) {
-    ++r.slips_flagged;
-    if (r.slips.size() < kQcSlipListLimit) r.slips.push_back({t, kSlipFlagged});
-  }
-  sat.detector.Push(s, sat.decisions);
-  Apply(sat);
+  sat.waiting.push_back({s, !continuous || obs.flagged_slip || obs.dual != sat.last_dual, obs.flagged_slip});
   sat.last_dual = obs.dual;
   sat.last_time = t;
   sat.last_epoch = index;
 }
 
-void Collector::Apply(Satellite& sat) {
+void Collector::Detect(Satellite& sat) const {
+  for (const Waiting& w : sat.waiting) {
+    // Decisions on earlier samples come first, so the slips stay in time order.
+    if (w.arc_break) sat.detector.Break(sat.decisions);
+    Apply(sat);
+    if (w.flagged) {
+      ++sat.report.slips_flagged;
+      if (sat.report.slips.size() < kQcSlipListLimit) sat.report.slips.push_back({w.sample.time, kSlipFlagged});
+    }
+    sat.detector.Push(w.sample, sat.decisions);
+    Apply(sat);
+  }
+  sat.waiting.clear();
+}
+
+void Collector::RunDetectors() {
+  // The satellites' detectors share nothing: half of them go to a second
+  // thread (the work of the whole report lies here). The picture's bins
+  // already cover every waiting sample, so Apply changes no shared state.
+  waiting_epochs_ = 0;
+  auto run = [this](std::size_t first) {
+    for (std::size_t p = first; p < satellites_.size(); p += 2) Detect(satellites_[p]);
+  };
+  std::thread helper;
+  try {
+    helper = std::thread(run, 1);
+  } catch (const std::system_error&) {
+    run(1);  // no second thread: all in this one
+  }
+  run(0);
+  if (helper.joinable()) helper.join();
+}
+
+void Collector::Apply(Satellite& sat) const {
   for (const Decision& d : sat.decisions) {
     const DetectorSample& s = d.sample;
     if (d.found != 0) {
@@ -228,7 +263,7 @@ void Collector::Apply(Satellite& sat) {
     }
     if (!s.dual) continue;
     if (d.new_segment || sat.segments.empty()) sat.segments.push_back({0, 0.0, 0.0, 0.0, 0.0, s.mp1, s.mp2});
-    const std::size_t bin = BinOf(s.time);
+    const std::size_t bin = BinIndex(s.time);
     const auto segment = static_cast<std::uint32_t>(sat.segments.size() - 1);
     MpSegment& seg = sat.segments.back();
     const double d1 = s.mp1 - seg.ref1, d2 = s.mp2 - seg.ref2;
@@ -424,6 +459,7 @@ QcPicture::Row Collector::PictureRow(int prn, const Satellite& sat, std::size_t 
 }
 
 QcReport Collector::Finish() {
+  RunDetectors();
   for (Satellite& sat : satellites_) {
     sat.detector.Break(sat.decisions);
     Apply(sat);

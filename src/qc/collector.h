@@ -64,6 +64,12 @@ class Collector {
     std::uint32_t n = 0;
     double sum1 = 0.0, square1 = 0.0, sum2 = 0.0, square2 = 0.0;
   };
+  // A sample waiting for the satellite's detector, and what comes before it.
+  struct Waiting {
+    DetectorSample sample;
+    bool arc_break = false;  // a gap, a flagged slip or a change of frequencies
+    bool flagged = false;    // the receiver flagged a slip here
+  };
   struct Satellite {
     bool tracked = false;
     QcSatellite report;
@@ -71,6 +77,7 @@ class Collector {
     std::int64_t last_epoch = -1;
     double longest_step = 0.0;  // s between observations around the longest gap
     bool last_dual = false;
+    std::vector<Waiting> waiting;
     SlipDetector detector;
     std::vector<Decision> decisions;
     std::vector<MpSegment> segments;
@@ -98,7 +105,13 @@ class Collector {
   std::size_t BinOf(double time);
   void HalveBins();
   void Observe(Satellite& sat, const Observation& obs, double time, bool session_continuous);
-  void Apply(Satellite& sat);
+  // The picture's bin of a time the bins reach already.
+  std::size_t BinIndex(double time) const;
+  // The waiting samples of every satellite through its detector, a batch
+  // of epochs at a time (on two threads), and of one satellite.
+  void RunDetectors();
+  void Detect(Satellite& sat) const;
+  void Apply(Satellite& sat) const;
   // Elevations at session time t (seconds_of_week as recorded) of every
   // satellite with an ephemeris; tracked: the satellites of the epoch there.
   void SampleElevations(double t, double seconds_of_week, const std::array<bool, kMaxPrn + 1>& tracked);
@@ -135,6 +148,7 @@ class Collector {
   double last_seconds_ = 0.0;   // of the latest epoch, as recorded
   std::int32_t weeks_on_ = 0;   // week ends crossed since the first epoch
   double first_time_ = 0.0, last_time_ = 0.0;
+  std::int64_t waiting_epochs_ = 0;
   std::int64_t epochs_ = 0, observations_ = 0, below_four_ = 0, missing_epochs_ = 0;
   std::int32_t min_satellites_ = 0;
   EpochSteps steps_;

@@ -61,7 +61,7 @@ void SlipDetector::Series::Fit() const {
   // The last k samples, relative to the newest time and value for precision.
   const int newest = (next + kHistory - 1) % kHistory;
   const double t0 = times[static_cast<std::size_t>(newest)], y0 = values[static_cast<std::size_t>(newest)];
-  std::array<double, kHistory> dt{}, dy{};
+  std::array<double, kHistory> dt, dy;  // the first k are set below
   for (int i = 0, at = newest; i < k; ++i, at = at == 0 ? kHistory - 1 : at - 1) {
     dt[static_cast<std::size_t>(i)] = times[static_cast<std::size_t>(at)] - t0;
     dy[static_cast<std::size_t>(i)] = values[static_cast<std::size_t>(at)] - y0;
@@ -74,7 +74,7 @@ void SlipDetector::Series::Fit() const {
     const double dx = dt[static_cast<std::size_t>(i)] - mx;
     sxx += dx * dx, sxy += dx * (dy[static_cast<std::size_t>(i)] - my);
   }
-  line = {true, k, t0, y0, mx, my, sxx, sxy};
+  line = {true, k, t0, y0, mx, my, sxx, sxy, 1.0 / k, sxy / sxx};
 }
 
 double SlipDetector::Series::Predict(double t, double& variance) const {
@@ -85,12 +85,12 @@ double SlipDetector::Series::Predict(double t, double& variance) const {
   if (!line.fitted) Fit();
   const Line& f = line;
   if (f.k < 3 || f.sxx <= 0.0) {
-    variance = 1.0 / f.k;
+    variance = f.inverse_k;
     return f.y0 + f.my;
   }
   const double dt = t - f.t0 - f.mx;
-  variance = 1.0 / f.k + dt * dt / f.sxx;
-  return f.y0 + f.my + f.sxy / f.sxx * dt;
+  variance = f.inverse_k + dt * dt / f.sxx;
+  return f.y0 + f.my + f.slope * dt;
 }
 
 double SlipDetector::Series::Sigma() const { return sigma_samples == 0 ? prior : std::sqrt(sigma2); }

@@ -77,6 +77,7 @@ class SlipDetector {
       bool fitted = false;
       int k = 0;
       double t0 = 0.0, y0 = 0.0, mx = 0.0, my = 0.0, sxx = 0.0, sxy = 0.0;
+      double inverse_k = 0.0, slope = 0.0;  // 1 / k, sxy / sxx
     };
     mutable Line line{};
 
