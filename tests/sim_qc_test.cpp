@@ -248,6 +248,50 @@ TEST(SimQcPicture, IsWellFormedAndRenders) {
 
 #endif
 
+// A 1 Hz session seen at a longer interval: the epochs on its grid alone.
+class Thinned : public ConversionSink {
+ public:
+  Thinned(ConversionSink& to, double interval) : to_(to), interval_(interval) {}
+  void OnEpoch(const EpochEvent& event) override {
+    if (std::fmod(event.epoch->epoch_time, interval_) == 0.0) to_.OnEpoch(event);
+  }
+  void OnEphemeris(const EphemerisEvent& event) override { to_.OnEphemeris(event); }
+
+ private:
+  ConversionSink& to_;
+  double interval_;
+};
+
+// At 15 and 30 s the ionosphere moves the combinations by centimetres
+// between the first samples of an arc: no slip found where there is none,
+// and every unflagged slip still found.
+TEST(SimQcLowRate, FindsTheSlipsAndNoOthers) {
+  const struct {
+    double interval;
+    std::uint64_t seed;
+    double unflagged;
+    bool dual;
+    int found;
+  } cases[] = {{30.0, 23, 0.0, true, 0}, {15.0, 23, 0.0, true, 0}, {30.0, 24, 0.0002, true, 11},
+               {30.0, 24, 0.0002, false, 14}};
+  for (const auto& c : cases) {
+    const ReceiverOutput sim = Simulate(With(Session(c.seed, c.found == 0 ? 4 * 3600 : 2 * 3600), c.unflagged, 0.0,
+                                             0.0, c.dual)).front();
+    std::unique_ptr<QcSink> sink = MakeQcSink(QcOptions{});
+    Thinned thinned(*sink, c.interval);
+    ConversionRequest request;
+    request.input = MemoryInput{sim.raw, "SIMQ3450.dat"};
+    request.host_files = false;
+    request.sinks = {&thinned};
+    ASSERT_EQ(Convert(request).result, ConversionResult::kDone);
+    const QcReport r = sink->Report();
+    int found = 0;
+    for (const QcSatellite& sat : r.satellites) found += sat.slips_found;
+    EXPECT_DOUBLE_EQ(r.session.interval, c.interval) << c.seed;
+    EXPECT_EQ(found, c.found) << c.interval << " s, seed " << c.seed << (c.dual ? "" : ", L1 only");
+  }
+}
+
 // The sample picture in the manual is what the code draws of the sample
 // session now (scripts/qc-sample.sh redraws it).
 TEST(SimQcPicture, ManualSampleIsCurrent) {

@@ -93,6 +93,13 @@ double SlipDetector::Series::Predict(double t, double& variance) const {
   return f.y0 + f.my + f.slope * dt;
 }
 
+double SlipDetector::Series::Unmodelled(double t) const {
+  if (mean_only || drift == 0.0) return 0.0;
+  if (!line.fitted) Fit();
+  if (line.k >= 3 && line.sxx > 0.0) return 0.0;
+  return drift * std::fabs(t - line.t0 - line.mx);
+}
+
 double SlipDetector::Series::Sigma() const { return sigma_samples == 0 ? prior : std::sqrt(sigma2); }
 
 void SlipDetector::Series::LearnNoise(double residual, double variance) {
@@ -107,14 +114,16 @@ void SlipDetector::Series::LearnNoise(double residual, double variance) {
 
 SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSample::*value, int m) const {
   std::array<double, kWindow> residuals{};
-  double variance_sum = 0.0;
+  double variance_sum = 0.0, unmodelled_sum = 0.0, unmodelled_first = 0.0;
   Test test;
   for (int i = 0; i < m; ++i) {
     const DetectorSample& s = pending_[static_cast<std::size_t>(i)];
     double variance = 0.0;
     residuals[static_cast<std::size_t>(i)] = s.*value - series.Predict(s.time, variance);
     variance_sum += variance;
-    if (i == 0) test.variance = variance;
+    const double unmodelled = series.Unmodelled(s.time);
+    unmodelled_sum += unmodelled;
+    if (i == 0) test.variance = variance, unmodelled_first = unmodelled;
   }
   test.residual = residuals[0];
   double sigma = series.Sigma();
@@ -128,7 +137,8 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
     sigma = std::max(sigma, 1.4826 * Median(deviations, 0, m));
   }
   auto threshold = [&](int samples) {
-    return std::max(series.floor, kThresholdK * sigma * std::sqrt(MedianVariance(samples) + variance_sum / m));
+    return std::max(series.floor, kThresholdK * sigma * std::sqrt(MedianVariance(samples) + variance_sum / m)) +
+           unmodelled_sum / m;
   };
   // The window holds a step when its median lies beyond the threshold. It
   // starts at the first sample when no later start explains the window
@@ -138,7 +148,7 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
   // decided without sorting; every threshold is at least the floor).
   double largest = 0.0;
   for (int i = 0; i < m; ++i) largest = std::max(largest, std::fabs(residuals[static_cast<std::size_t>(i)]));
-  int samples = largest <= series.floor ? 0 : m;
+  int samples = largest <= series.floor ? 0 : m;  // unmodelled drift only raises the threshold
   while (samples > 0 && std::fabs(Median(residuals, 0, samples)) > threshold(samples)) {
     const int start = StepStart(residuals, samples);
     if (start == 0) {
@@ -147,8 +157,8 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
     }
     samples = start;
   }
-  test.outlier = !test.step && std::fabs(test.residual) > series.floor &&
-                 std::fabs(test.residual) > kThresholdK * sigma * std::sqrt(1.0 + test.variance);
+  test.outlier = !test.step && std::fabs(test.residual) > series.floor + unmodelled_first &&
+                 std::fabs(test.residual) > kThresholdK * sigma * std::sqrt(1.0 + test.variance) + unmodelled_first;
   return test;
 }
 

@@ -28,6 +28,11 @@ inline constexpr double kThresholdK = 6.0;  // sigmas
 inline constexpr double kGeometryFreeFloor = 0.010;  // m
 inline constexpr double kWideLaneFloor = 0.5;        // wide-lane cycles
 inline constexpr double kCodePhaseFloor = 0.6;       // m
+// How fast the ionosphere may move a combination while the segment holds
+// too few samples for a line (it is then predicted by their mean): at long
+// intervals the mean of the first samples lies minutes away.
+inline constexpr double kGeometryFreeDrift = 0.001;  // m/s
+inline constexpr double kCodePhaseDrift = 0.003;     // m/s (twice the L1 ionosphere)
 // The noise assumed before a satellite's own is known.
 inline constexpr double kGeometryFreePrior = 0.003;  // m
 inline constexpr double kWideLanePrior = 0.25;       // cycles
@@ -63,6 +68,7 @@ class SlipDetector {
     double prior = 0.0, floor = 0.0;
     bool mean_only = false;  // predict by the mean of the segment
     int line_history = 10;   // samples a line is fitted to
+    double drift = 0.0;      // m/s the prediction by a mean may miss by
     // segment
     std::array<double, kHistory> times{}, values{};
     int count = 0, next = 0;  // ring of the last samples
@@ -86,6 +92,9 @@ class SlipDetector {
     void Add(double time, double value);
     // Prediction at t and its variance factor (in units of the noise).
     double Predict(double t, double& variance) const;
+    // What the prediction at t may miss by beyond the noise: the drift
+    // since the mean of the samples, while a line cannot be fitted yet.
+    double Unmodelled(double t) const;
     double Sigma() const;
     void LearnNoise(double residual, double variance);
   };
@@ -102,9 +111,10 @@ class SlipDetector {
   std::array<DetectorSample, kWindow> pending_{};
   int waiting_ = 0;
   bool arc_open_ = false;
-  Series geometry_free_{.prior = kGeometryFreePrior, .floor = kGeometryFreeFloor, .line_history = 30};
+  Series geometry_free_{
+      .prior = kGeometryFreePrior, .floor = kGeometryFreeFloor, .line_history = 30, .drift = kGeometryFreeDrift};
   Series wide_lane_{.prior = kWideLanePrior, .floor = kWideLaneFloor, .mean_only = true};
-  Series code_phase_{.prior = kCodePhasePrior, .floor = kCodePhaseFloor, .line_history = 30};
+  Series code_phase_{.prior = kCodePhasePrior, .floor = kCodePhaseFloor, .line_history = 30, .drift = kCodePhaseDrift};
 };
 
 }  // namespace morvelin::qc
