@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -29,11 +30,16 @@ struct Listing {
   std::string err;
 };
 
+std::optional<GpsTimeArgument> Seconds(std::optional<double> seconds) {
+  if (!seconds) return std::nullopt;
+  return GpsTimeArgument{{}, *seconds};
+}
+
 InspectOptions Options(std::optional<int> prn, std::optional<double> from = {}, bool csv = false) {
   InspectOptions options;
   options.csv = csv;
   options.prn = prn;
-  options.from = from;
+  options.from = Seconds(from);
   return options;
 }
 
@@ -250,6 +256,19 @@ TEST(InspectListing, DamageMetDuringTheJumpIsReported) {
   EXPECT_EQ(listing.err, "Error: Bad position record in searching " + path + "\n");
 }
 
+// "time prn," of every row of a CSV listing.
+std::string CsvRows(const std::string& out) {
+  std::string rows;
+  std::istringstream lines(out.substr(std::min(out.size(), std::string(kEpochCsvHeading).size())));
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> fields;
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
+    rows += std::to_string(static_cast<int>(std::stod(fields[0]))) + " " + (fields.size() > 8 ? fields[8] : "") + ",";
+  }
+  return rows;
+}
+
 // --prn lists that satellite alone; --from and --to bound the epochs.
 TEST(InspectListing, SatelliteAloneBetweenFromAndTo) {
   TempDir dir;
@@ -271,21 +290,81 @@ TEST(InspectListing, SatelliteAloneBetweenFromAndTo) {
   };
   for (const Case& c : cases) {
     InspectOptions options = Options(c.prn, c.from, true);
-    options.to = c.to;
+    options.to = Seconds(c.to);
     Listing listing = List(path, options);
     EXPECT_EQ(listing.code, c.code);
-    std::string rows;
-    std::istringstream lines(listing.out.substr(std::string(kEpochCsvHeading).size()));
-    for (std::string line; std::getline(lines, line);) {
-      std::vector<std::string> fields;
-      std::istringstream cells(line);
-      for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
-      rows += std::to_string(static_cast<int>(std::stod(fields[0]))) + " " + (fields.size() > 8 ? fields[8] : "") + ",";
-    }
-    EXPECT_EQ(rows, c.csv);
+    EXPECT_EQ(CsvRows(listing.out), c.csv);
     std::string err = c.err;
     if (!err.empty()) err.replace(err.find("%s"), 2, path);
     EXPECT_EQ(listing.err, err);
+  }
+}
+
+// A file that crosses the end of the week: SECONDS run on past 604800 and a
+// value below the first epoch's second of week lies in the next week;
+// WEEK:SECONDS takes the week from the .epp beside the file.
+TEST(InspectListing, FromAndToAcrossTheEndOfTheWeek) {
+  TempDir dir;
+  const std::string path = dir.File("WEEK.gpb");
+  WriteGpb(path, {{604797.0, {1}}, {604798.0, {1}}, {604799.0, {1, 2}}, {0.0, {1}}, {1.0, {2}}, {2.0, {1}}});
+  std::FILE* epp = std::fopen(dir.File("WEEK.epp").c_str(), "w");
+  ASSERT_NE(epp, nullptr);
+  std::fputs("GpsEph { Prn: 1\n\tEl1: 2292 0 0 1 0\n\tEl5: 0 0 0 0\n}\n", epp);  // toe 0 of week 2292
+  std::fclose(epp);
+  const struct {
+    const char* from;
+    const char* to;
+    std::optional<int> prn;
+    int code;
+    std::string rows;
+  } cases[] = {
+      {"0", "1", {}, kInspectDone, "0 1,1 2,"},
+      {"604798", "604799", {}, kInspectDone, "604798 1,604799 1,604799 2,"},
+      {"604800", "604801", {}, kInspectDone, "0 1,1 2,"},
+      {"2292:1", "2292:2", {}, kInspectDone, "1 2,2 1,"},
+      {"2291:604799", "2292:0", {}, kInspectDone, "604799 1,604799 2,0 1,"},
+      {"1", nullptr, 1, kInspectDone, "2 1,"},
+      {"604799", nullptr, 2, kInspectDone, "604799 2,1 2,"},
+      {nullptr, "604797", {}, kInspectDone, "604797 1,"},
+      {"3", "9", {}, kInspectNotFound, ""},
+      {"2292:3", nullptr, {}, kInspectNotFound, ""},
+  };
+  for (const auto& c : cases) {
+    InspectOptions options;
+    options.csv = true;
+    options.prn = c.prn;
+    for (const auto& [text, into] : {std::pair{c.from, &options.from}, std::pair{c.to, &options.to}}) {
+      GpsTimeArgument time;
+      if (text != nullptr) ASSERT_TRUE(ParseGpsTimeArgument(text, time)) << text;
+      if (text != nullptr) *into = time;
+    }
+    const Listing listing = List(path, options);
+    EXPECT_EQ(listing.code, c.code) << (c.from ? c.from : "-") << " " << (c.to ? c.to : "-");
+    EXPECT_EQ(CsvRows(listing.out), c.rows) << (c.from ? c.from : "-") << " " << (c.to ? c.to : "-");
+  }
+  std::filesystem::remove(dir.File("WEEK.epp"));
+  InspectOptions weeks;
+  weeks.from = GpsTimeArgument{2292, 1.0};
+  const Listing refused = List(path, weeks);
+  EXPECT_EQ(refused.code, kInspectUsage);
+  EXPECT_EQ(refused.out, "");
+}
+
+TEST(InspectListing, GpsTimeArguments) {
+  const struct {
+    const char* text;
+    bool ok;
+    std::optional<std::int32_t> week;
+    double seconds;
+  } cases[] = {{"86400", true, {}, 86400.0}, {"604900.5", true, {}, 604900.5}, {"2292:100", true, 2292, 100.0},
+               {"2292:604800", false, {}, 0}, {"-1", false, {}, 0},  {"2292.5:1", false, {}, 0},
+               {"2292:", false, {}, 0},      {"abc", false, {}, 0}};
+  for (const auto& c : cases) {
+    GpsTimeArgument time;
+    EXPECT_EQ(ParseGpsTimeArgument(c.text, time), c.ok) << c.text;
+    if (!c.ok) continue;
+    EXPECT_EQ(time.week, c.week) << c.text;
+    EXPECT_EQ(time.seconds, c.seconds) << c.text;
   }
 }
 

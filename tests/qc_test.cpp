@@ -13,6 +13,7 @@
 #include "morvelin/qc.h"
 #include "qc/collector.h"
 #include "qc/combinations.h"
+#include "qc/epoch_steps.h"
 #include "qc/slip_detector.h"
 
 namespace morvelin::qc {
@@ -245,6 +246,26 @@ TEST(QcCollector, CountsGapsPassesAndMissingEpochsExactly) {
   EXPECT_EQ(r.picture.rows.size(), std::size(expected));
 }
 
+// Epoch times on the measurement file's 0.02 s grid: a 20 Hz session steps
+// 0.04 and 0.06 s by turns, and the interval is still exact; so at every
+// rate, with a few gaps among the steps.
+TEST(QcInterval, ExactFromTimesRoundedTo2Centiseconds) {
+  for (const double rate : {0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0}) {
+    EpochSteps steps;
+    double last = 345600.01;
+    for (int k = 1; k <= 400; ++k) {
+      if (k % 97 == 0) continue;  // a missing epoch now and then
+      const double time = std::round((345600.01 + k * rate) / 0.02) * 0.02;
+      steps.Add(time - last);
+      last = time;
+    }
+    EXPECT_EQ(steps.Interval(), rate) << rate;
+  }
+  EpochSteps odd;  // 0.07 s, no standard interval: the mean, to the millisecond
+  for (int k = 0; k < 50; ++k) odd.Add(k % 2 == 0 ? 0.06 : 0.08);
+  EXPECT_EQ(odd.Interval(), 0.07);
+}
+
 TEST(QcCollector, PictureBinsStayBoundedOverADayAt20Hz) {
   QcOptions options;
   Collector collector(options);
@@ -274,10 +295,12 @@ QcReport SmallReport() {
   r.session.first_time = 86400.0, r.session.last_time = 86409.0, r.session.duration = 9.0, r.session.interval = 1.0;
   r.session.epochs = 10, r.session.observations = 18, r.session.mean_satellites = 1.8, r.session.min_satellites = 1;
   r.session.epochs_below_four = 10;
+  r.session.has_multipath = true, r.session.mp1_rms = 0.31, r.session.mp2_rms = 0.92;
   QcSatellite a;
   a.prn = 4, a.epochs = 10, a.dual_epochs = 10, a.first_time = 86400.0, a.last_time = 86409.0, a.passes = 1;
   a.slips_found = 1, a.slips = {{86405.0, kSlipGeometryFree | kSlipWideLane}};
   a.has_multipath = true, a.mp1_rms = 0.31, a.mp2_rms = 0.92, a.multipath_samples = 10;
+  a.expected = 10, a.expected_tracked = 9;
   QcSatellite b;
   b.prn = 17, b.epochs = 8, b.first_time = 86400.0, b.last_time = 86409.0, b.passes = 1, b.gaps = 1;
   b.longest_gap = 2.0, b.longest_gap_epochs = 2, b.slips_flagged = 1, b.slips = {{86402.0, kSlipFlagged}};
@@ -301,6 +324,9 @@ TEST(QcWriters, TextReportWhole) {
   const std::string expected =
       "Quality report of station TEST\n"
       "\n"
+      "SUM TEST     epochs       10 of       10 100.0%  obs         18  90.0%  MP1  0.31 m  MP2  0.92 m  slips      2  "
+      "obs/slip         9\n"
+      "\n"
       "Session\n"
       "  first epoch         2023-12-11 00:00:00 GPS (week 2292, 86400.00 s)\n"
       "  last epoch          2023-12-11 00:00:09 GPS (week 2292, 86409.00 s)\n"
@@ -317,10 +343,12 @@ TEST(QcWriters, TextReportWhole) {
       "                      1 of 2 satellites to check\n"
       "\n"
       "Satellites\n"
-      "  PRN  epochs  dual%  gaps  longest gap  slips: flagged  found   MP1 m   MP2 m  elevation deg  tracked%  "
-      "verdict\n"
-      "  04      10  100.0     0            -               0      1    0.31    0.92              -         -  check\n"
-      "  17       8    0.0     1        2.0 s               1      0       -       -              -         -  good\n"
+      "  PRN  epochs  dual%  passes  gaps  longest gap  slips: flagged  found   MP1 m   MP2 m  elevation deg  "
+      "tracked%  verdict\n"
+      "  04      10  100.0       1     0            -               0      1    0.31    0.92              -      90.0  "
+      "check\n"
+      "  17       8    0.0       1     1        2.0 s               1      0       -       -              -         -  "
+      "good\n"
       "\n"
       "Why\n"
       "  PRN 04 check: MP2 RMS 0.92 m; 1 slip found in the data that the receiver did not flag\n"
@@ -331,6 +359,17 @@ TEST(QcWriters, TextReportWhole) {
       "\n"
       "The verdicts' thresholds and the detectors are described in the manual (docs/qc.md).\n";
   EXPECT_EQ(QcReportText(SmallReport()), expected);
+}
+
+// A session across the end of the week: its last epoch in the next week.
+TEST(QcWriters, TextNamesTheWeekOfEachEnd) {
+  QcReport r = SmallReport();
+  r.session.first_time = 604795.0, r.session.last_time = 604804.5;
+  const std::string text = QcReportText(r);
+  EXPECT_NE(text.find("  first epoch         2023-12-16 23:59:55 GPS (week 2292, 604795.00 s)\n"
+                      "  last epoch          2023-12-17 00:00:04.50 GPS (week 2293, 4.50 s)\n"),
+            std::string::npos)
+      << text;
 }
 
 TEST(QcWriters, JsonSatelliteWhole) {
@@ -373,6 +412,21 @@ TEST(QcWriters, JsonSatelliteWhole) {
   EXPECT_NE(json.find("\"first_epoch_gps\": \"2023-12-11T00:00:00\""), std::string::npos);
   EXPECT_NE(json.find("\"found_by\": [\n            \"geometry-free\",\n            \"melbourne-wuebbena\"\n"),
             std::string::npos);
+}
+
+// A sky track draws one line per stretch tracked throughout.
+TEST(QcWriters, SkyTrackBreaksAtAGap) {
+  QcReport r = SmallReport();
+  r.session.has_position = true;
+  auto polylines = [](const std::string& svg) {
+    std::size_t n = 0;
+    for (std::size_t at = svg.find("<polyline"); at != std::string::npos; at = svg.find("<polyline", at + 1)) ++n;
+    return n;
+  };
+  r.picture.sky = {{4, {{90.0f, 20.0f, true}, {95.0f, 30.0f, false}, {200.0f, 25.0f, false}}}};
+  const std::size_t joined = polylines(QcReportSvg(r));
+  r.picture.sky[0].points[2].after_gap = true;
+  EXPECT_EQ(polylines(QcReportSvg(r)), joined + 1);
 }
 
 TEST(QcWriters, TextsEscapeWhatTheirFormatsReserve) {

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -248,19 +249,54 @@ TEST(SimQcPicture, IsWellFormedAndRenders) {
 
 #endif
 
-// A 1 Hz session seen at a longer interval: the epochs on its grid alone.
-class Thinned : public ConversionSink {
+// A session with some of its epochs left out: those keep() refuses.
+class Filtered : public ConversionSink {
  public:
-  Thinned(ConversionSink& to, double interval) : to_(to), interval_(interval) {}
+  Filtered(ConversionSink& to, std::function<bool(double)> keep) : to_(to), keep_(std::move(keep)) {}
   void OnEpoch(const EpochEvent& event) override {
-    if (std::fmod(event.epoch->epoch_time, interval_) == 0.0) to_.OnEpoch(event);
+    if (keep_(event.epoch->epoch_time)) to_.OnEpoch(event);
   }
   void OnEphemeris(const EphemerisEvent& event) override { to_.OnEphemeris(event); }
 
  private:
   ConversionSink& to_;
-  double interval_;
+  std::function<bool(double)> keep_;
 };
+
+QcReport FilteredQc(const SimulationConfig& config, std::function<bool(double)> keep) {
+  const ReceiverOutput sim = Simulate(config).front();
+  std::unique_ptr<QcSink> sink = MakeQcSink(QcOptions{});
+  Filtered filtered(*sink, std::move(keep));
+  ConversionRequest request;
+  request.input = MemoryInput{sim.raw, "SIMQ3450.dat"};
+  request.host_files = false;
+  request.sinks = {&filtered};
+  EXPECT_EQ(Convert(request).result, ConversionResult::kDone);
+  return sink->Report();
+}
+
+// Half an hour with a hole of ten minutes: the instants in the hole count
+// as expected and not tracked, and every sky track breaks across it.
+TEST(SimQcHole, LowersTheTrackedShareAndBreaksTheSkyTracks) {
+  const QcReport r = FilteredQc(Session(31, 1800), [](double t) { return t < 87000.0 || t >= 87600.0; });
+  EXPECT_EQ(r.session.missing_epochs, 600);
+  // A satellite above the mask throughout: 180 instants every 10 s, 120 of
+  // them outside the hole; its sky track breaks after the 60 before it.
+  int throughout = 0;
+  for (const QcSatellite& sat : r.satellites) {
+    if (sat.expected != 180) continue;
+    ++throughout;
+    EXPECT_EQ(sat.expected_tracked, 120) << sat.prn;
+    for (const QcPicture::SkyTrack& track : r.picture.sky) {
+      if (track.prn != sat.prn) continue;
+      std::vector<std::size_t> breaks;
+      for (std::size_t i = 0; i < track.points.size(); ++i)
+        if (track.points[i].after_gap) breaks.push_back(i);
+      EXPECT_EQ(breaks, (std::vector<std::size_t>{0, 60})) << sat.prn;
+    }
+  }
+  EXPECT_GE(throughout, 4);
+}
 
 // At 15 and 30 s the ionosphere moves the combinations by centimetres
 // between the first samples of an arc: no slip found where there is none,
@@ -275,16 +311,9 @@ TEST(SimQcLowRate, FindsTheSlipsAndNoOthers) {
   } cases[] = {{30.0, 23, 0.0, true, 0}, {15.0, 23, 0.0, true, 0}, {30.0, 24, 0.0002, true, 11},
                {30.0, 24, 0.0002, false, 14}};
   for (const auto& c : cases) {
-    const ReceiverOutput sim = Simulate(With(Session(c.seed, c.found == 0 ? 4 * 3600 : 2 * 3600), c.unflagged, 0.0,
-                                             0.0, c.dual)).front();
-    std::unique_ptr<QcSink> sink = MakeQcSink(QcOptions{});
-    Thinned thinned(*sink, c.interval);
-    ConversionRequest request;
-    request.input = MemoryInput{sim.raw, "SIMQ3450.dat"};
-    request.host_files = false;
-    request.sinks = {&thinned};
-    ASSERT_EQ(Convert(request).result, ConversionResult::kDone);
-    const QcReport r = sink->Report();
+    const SimulationConfig config = With(Session(c.seed, c.found == 0 ? 4 * 3600 : 2 * 3600), c.unflagged, 0.0, 0.0, c.dual);
+    const double interval = c.interval;
+    const QcReport r = FilteredQc(config, [interval](double t) { return std::fmod(t, interval) == 0.0; });
     int found = 0;
     for (const QcSatellite& sat : r.satellites) found += sat.slips_found;
     EXPECT_DOUBLE_EQ(r.session.interval, c.interval) << c.seed;

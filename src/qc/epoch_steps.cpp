@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::size_t kStepKinds = 64;   // distinct steps counted
 constexpr std::int64_t kRounding = 2;    // centiseconds two rounded times may differ by
+constexpr double kSnap = 0.005;           // s: a mean this close to a standard interval is that interval
 constexpr double kStandardRates[] = {0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0};
 
 }  // namespace
@@ -44,7 +45,7 @@ double EpochSteps::Compute() const {
   if (count == 0.0) return 0.0;
   const double mean = sum / count / 100.0;
   for (const double rate : kStandardRates)
-    if (std::fabs(mean - rate) <= kRounding / 100.0 + 1e-9) return rate;
+    if (std::fabs(mean - rate) <= kSnap) return rate;
   return std::round(mean * 1000.0) / 1000.0;
 }
 

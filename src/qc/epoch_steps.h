@@ -2,7 +2,7 @@
 // come rounded (the measurement file keeps them on a 0.02 s grid), so a
 // 20 Hz session steps 0.04 and 0.06 s by turns: the interval is the mean of
 // the most common cluster of steps (within the rounding of one another),
-// snapped to the nearest standard rate it lies within the rounding of.
+// snapped to a standard interval when it lies within 5 ms of one.
 #pragma once
 
 #include <cstdint>
