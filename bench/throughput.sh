@@ -7,7 +7,8 @@
 #   MORVELIN=path/to/morvelin bench/throughput.sh   (another build, to compare)
 #
 # In one run, alternating, page cache warm: `morvelin convert`, `morvelin
-# convert --rinex` (when the build has it), `cp` and `cat FILE > copy`. For
+# convert --rinex` (when the build has it), `morvelin convert --qc` (when the
+# build has it), `cp` and `cat FILE > copy`. For
 # each: median wall, user and system seconds, input MB/s, observations per
 # second, peak memory; then each command's wall and CPU time over cp's,
 # paired run by run (median, min-max).
@@ -35,6 +36,7 @@ trap 'rm -rf "$out"' EXIT
 
 commands=("convert" "cp" "cat")
 if "$morvelin" convert --help | grep -q -- '--rinex'; then commands=("convert" "convert-rinex" "cp" "cat"); fi
+if "$morvelin" convert --help | grep -q -- '--qc'; then commands=("convert-qc" "${commands[@]}"); fi
 
 # Each command runs under /usr/bin/time for its peak memory; bash's own
 # timer gives wall, user and system time to the millisecond.
@@ -44,6 +46,7 @@ run() {
   case $1 in
     convert) "${timed[@]}" "$morvelin" convert -q -d "$out" "$input" >/dev/null ;;
     convert-rinex) "${timed[@]}" "$morvelin" convert -q --rinex --week 2291 -d "$out" "$input" >/dev/null ;;
+    convert-qc) "${timed[@]}" "$morvelin" convert -q --qc -d "$out" "$input" >/dev/null ;;
     cp) "${timed[@]}" cp "$input" "$out/copy.dat" ;;
     cat) "${timed[@]}" cat "$input" >"$out/copy.dat" ;;
   esac

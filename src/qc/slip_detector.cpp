@@ -126,6 +126,12 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
     if (i == 0) test.variance = variance, unmodelled_first = unmodelled;
   }
   test.residual = residuals[0];
+  // No residual beyond the floor: neither a step nor a wild sample, as
+  // every threshold is at least the floor (the common case, decided without
+  // the noise or a median).
+  double largest = 0.0;
+  for (int i = 0; i < m; ++i) largest = std::max(largest, std::fabs(residuals[static_cast<std::size_t>(i)]));
+  if (largest <= series.floor) return test;
   double sigma = series.Sigma();
   // Until a satellite's noise is known, the window's own spread may say it
   // is larger than assumed.
@@ -144,12 +150,8 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
   // starts at the first sample when no later start explains the window
   // better, or when the samples before that later start hold a step that
   // starts at the first sample themselves (two slips close together).
-  // No residual beyond the floor: no median either (the common case,
-  // decided without sorting; every threshold is at least the floor).
-  double largest = 0.0;
-  for (int i = 0; i < m; ++i) largest = std::max(largest, std::fabs(residuals[static_cast<std::size_t>(i)]));
-  int samples = largest <= series.floor ? 0 : m;  // unmodelled drift only raises the threshold
-  while (samples > 0 && std::fabs(Median(residuals, 0, samples)) > threshold(samples)) {
+  int samples = m;
+  while (std::fabs(Median(residuals, 0, samples)) > threshold(samples)) {
     const int start = StepStart(residuals, samples);
     if (start == 0) {
       test.step = true;
