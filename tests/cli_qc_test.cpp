@@ -41,7 +41,9 @@ class CliQc : public testing::Test {
 TEST_F(CliQc, ReportsTheSampleSession) {
   const Outcome text = Qc(kSample);
   ASSERT_EQ(text.exit_code, 0);
-  EXPECT_EQ(text.output.rfind("Quality report of station SIMU\n\nSession\n"
+  EXPECT_EQ(text.output.rfind("Quality report of station SIMU\n\n"
+                              "SUM SIMU     epochs      900 of      900 100.0%  obs       7200 100.0%  MP1  0.29 m  "
+                              "MP2  0.29 m  slips      1  obs/slip      7200\n\nSession\n"
                               "  first epoch         2023-12-11 00:00:00 GPS (week 2292, 86400.00 s)\n",
                               0),
             0u)
