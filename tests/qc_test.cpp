@@ -453,5 +453,39 @@ TEST(QcWriters, AxisOfAHugeOrEndlessValueStaysSmall) {
   }
 }
 
+// A damaged file whose 1 s epochs leap half a week at every fourth, with
+// every satellite's ephemeris at hand: the gaps' elevation samples stay
+// within a day's worth plus a few per epoch, so the report is quick to make
+// and its expected counts stay bounded.
+TEST(QcCollector, LeapingTimesSampleBoundedGaps) {
+  QcOptions options;
+  Collector collector(options);
+  for (int prn = 1; prn <= kMaxPrn; ++prn) {
+    gnss::BroadcastEphemeris e;
+    e.prn = prn, e.week = 2292, e.sqrt_a = 5153.6, e.e = 0.01, e.i0 = 0.96;
+    e.m0 = 0.2 * prn, e.omega0 = 0.5 * prn;
+    for (const int toe : {0, 151200, 302400, 453600}) {
+      e.toe = e.toc = toe;
+      collector.AddEphemeris(e);
+    }
+  }
+  std::vector<Observation> obs(1);
+  obs[0].prn = 1, obs[0].p1 = 2e7, obs[0].l1 = 2e7 / kL1Wavelength;
+  const int epochs = 1000;
+  for (int k = 0; k < epochs; ++k) {
+    EpochInput input;
+    input.time = ((k / 4) % 2 == 0 ? 10.0 : 302420.0) + k % 4;  // 1 s steps, then a leap
+    input.has_position = true, input.latitude = 47.0, input.longitude = 8.0, input.height = 500.0;
+    input.observations = obs;
+    collector.AddEpoch(input);
+  }
+  const QcReport r = collector.Finish();
+  ASSERT_FALSE(r.satellites.empty());
+  for (const QcSatellite& sat : r.satellites) {
+    EXPECT_GT(sat.expected, 0) << sat.prn;
+    EXPECT_LE(sat.expected, kGapSamplesBase + kGapSamplesPerEpoch * epochs + epochs) << sat.prn;
+  }
+}
+
 }  // namespace
 }  // namespace morvelin::qc

@@ -283,8 +283,10 @@ void Collector::Apply(Satellite& sat) const {
 void Collector::SampleHole(double t, double seconds_of_week) {
   const double step = std::max(kElevationStep, Interval());
   const std::array<bool, kMaxPrn + 1> none{};
+  const std::int64_t budget = kGapSamplesBase + kGapSamplesPerEpoch * epochs_;
   // An instant within an interval of t is the epoch's own to sample.
-  while (next_elevation_sample_ <= t - Interval() + 1e-6) {
+  while (next_elevation_sample_ <= t - Interval() + 1e-6 && gap_samples_ < budget) {
+    ++gap_samples_;
     const double at = next_elevation_sample_;
     SampleElevations(at, seconds_of_week - (t - at), none);
     next_elevation_sample_ = at + step;

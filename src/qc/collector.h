@@ -20,6 +20,11 @@ namespace morvelin::qc {
 
 inline constexpr std::size_t kPictureBins = 1024;   // bins of the picture's time axis, at most
 inline constexpr double kElevationStep = 10.0;      // s between elevation samples
+// Elevation samples taken inside gaps, at most: a day's worth, and more as
+// epochs come, so that a damaged file whose times leap by days at every
+// epoch costs no more than its epochs do.
+inline constexpr std::int64_t kGapSamplesBase = 8640;
+inline constexpr std::int64_t kGapSamplesPerEpoch = 30;
 inline constexpr std::size_t kSkyPoints = 720;      // per satellite, at most
 inline constexpr std::size_t kGapList = 500;        // gap spans kept per satellite for the picture
 inline constexpr std::size_t kEventList = 1000;
@@ -158,6 +163,7 @@ class Collector {
   bool has_position_ = false;
   double latitude_ = 0.0, longitude_ = 0.0, height_ = 0.0;
   double next_elevation_sample_ = 0.0;
+  std::int64_t gap_samples_ = 0;
   double bin_width_ = 1.0;
   std::vector<SessionBin> bins_;
   std::vector<Observation> sorted_;
