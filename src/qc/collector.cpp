@@ -240,16 +240,21 @@ void Collector::RunDetectors() {
   // The satellites' detectors share nothing: half of them go to a second
   // thread (the work of the whole report lies here). The picture's bins
   // already cover every waiting sample, so Apply changes no shared state.
+  // A short batch (the end of a session, a short file) is not worth a thread.
+  const bool worth_a_thread = waiting_epochs_ >= kDetectorBatch / 4;
   waiting_epochs_ = 0;
   auto run = [this](std::size_t first) {
     for (std::size_t p = first; p < satellites_.size(); p += 2) Detect(satellites_[p]);
   };
   std::thread helper;
-  try {
-    helper = std::thread(run, 1);
-  } catch (const std::system_error&) {
-    run(1);  // no second thread: all in this one
+  if (worth_a_thread) {
+    try {
+      helper = std::thread(run, 1);
+    } catch (const std::system_error&) {
+      // No second thread to be had: all in this one.
+    }
   }
+  if (!helper.joinable()) run(1);
   run(0);
   if (helper.joinable()) helper.join();
 }
