@@ -189,6 +189,8 @@ struct JobResult {
   int code = kExitDone;
   std::string failure, reason;
   std::vector<std::string> warnings;
+  std::vector<std::string> notes;  // what the outputs' writers want the user to know
+  bool Failed() const { return code == kExitFailed || code == kExitUsage; }
   std::vector<std::string> extra_outputs;
   ConversionOutcome outcome;
 
@@ -246,8 +248,11 @@ JobResult ConvertJob(Job& job, const Settings& settings, FileReport& report) {
   }
   if (result.code == kExitFailed) {
     job.outputs->Discard();
+    // A --date that the data show is not the first epoch's: the command line was wrong.
+    if (extra.rinex.date_refused) result.code = kExitUsage;
   } else {
     result.extra_outputs = ExtraOutputPaths(settings.extra, extra);
+    result.notes = extra.rinex.warnings;
   }
   return result;
 }
@@ -257,7 +262,7 @@ void ReportJobText(const Job& job, const Settings& settings, const JobResult& re
   const int code = result.code;
   if (code == kExitFailed && settings.strict && !result.warnings.empty()) {
     report.Err("refused (--strict): " + Join(result.warnings, ", "));
-  } else if (code == kExitFailed) {
+  } else if (result.Failed()) {
     report.Err(FailureLine(result.failure, result.reason));
     if (job.refusal.empty()) report.Err("nothing written: the earlier outputs of this file are as they were");
   } else if (code == kExitStopped) {
@@ -265,7 +270,9 @@ void ReportJobText(const Job& job, const Settings& settings, const JobResult& re
   } else if (code == kExitDamaged) {
     report.Err("converted, but the input was damaged: " + Join(result.warnings, ", "));
   }
-  if (code == kExitFailed || settings.json) return;
+  if (!settings.quiet)
+    for (const std::string& note : result.notes) report.Err(note);
+  if (result.Failed() || settings.json) return;
   const ConversionCounts& counts = result.outcome.counts;
   report.Out("  epochs written:     " + std::to_string(counts.epochs));
   report.Out("  ephemerides:        " + std::to_string(counts.ephemerides));
@@ -281,7 +288,7 @@ void ReportJobText(const Job& job, const Settings& settings, const JobResult& re
 // The job's line of JSON.
 void ReportJobJson(const Job& job, const JobResult& result, FileReport& report) {
   const int code = result.code;
-  const bool written = code != kExitFailed;
+  const bool written = !result.Failed();
   const ConversionOutcome& outcome = result.outcome;
   nlohmann::json json = {{"file", job.label}};
   json["result"] = ResultName(code);
@@ -298,7 +305,7 @@ void ReportJobJson(const Job& job, const JobResult& result, FileReport& report) 
     for (const std::string& path : result.extra_outputs) outputs.push_back(path);
   }
   json["outputs"] = outputs;
-  if (code == kExitFailed) {
+  if (result.Failed()) {
     json["failure"] = result.failure;
     if (!result.reason.empty()) json["reason"] = result.reason;
   }
@@ -459,8 +466,10 @@ int ConvertAll(const Settings& settings) {
   }
   int exit_code = kExitDone;
   for (int code : codes) {
-    // A failure outranks a stop, a stop outranks damaged input.
-    auto rank = [](int c) { return c == kExitFailed ? 3 : c == kExitStopped ? 2 : c == kExitDamaged ? 1 : 0; };
+    // A usage error outranks a failure, a failure a stop, a stop damaged input.
+    auto rank = [](int c) {
+      return c == kExitUsage ? 4 : c == kExitFailed ? 3 : c == kExitStopped ? 2 : c == kExitDamaged ? 1 : 0;
+    };
     if (rank(code) > rank(exit_code)) exit_code = code;
   }
   return exit_code;
@@ -515,6 +524,13 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
       exit_code = kExitUsage;
       return;
     }
+    // Read once, before any file is converted: a file that cannot give
+    // them refuses the whole run, with nothing written.
+    if (const Status loaded = LoadIonosphere(settings->extra.rinex); !loaded.Ok()) {
+      std::fprintf(stderr, "morvelin convert: %s\n", FailureLine(loaded.Message(), loaded.Reason()).c_str());
+      exit_code = kExitFailed;
+      return;
+    }
     if (!settings->output_dir.empty()) {
       std::error_code error;
       fs::create_directories(settings->output_dir, error);
@@ -531,7 +547,7 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
     // A signal that came after the last file (a pipe closed while the
     // results were printed) still ends the run as stopped, and a stopped
     // run does not also complain that standard output failed.
-    if (g_stop.load() != 0 && exit_code != kExitFailed) exit_code = kExitStopped;
+    if (g_stop.load() != 0 && exit_code != kExitFailed && exit_code != kExitUsage) exit_code = kExitStopped;
     if (exit_code == kExitStopped)
       std::fflush(stdout);
     else

@@ -19,7 +19,11 @@ struct Settings {
   RinexCliOptions rinex;
 };
 
-int RunRinex(const Settings& settings) {
+int RunRinex(Settings& settings) {
+  if (const Status loaded = LoadIonosphere(settings.rinex); !loaded.Ok()) {
+    std::cerr << loaded.Message() << (loaded.Reason().empty() ? "" : " (" + loaded.Reason() + ")") << '\n';
+    return kExitFailed;
+  }
   std::string base = settings.gpb;
   if (const std::size_t dot = base.rfind('.');
       dot != std::string::npos && base.find_first_of("/\\", dot) == std::string::npos)
@@ -43,8 +47,9 @@ int RunRinex(const Settings& settings) {
   if (const Status written = WriteRinexFromGpb(settings.gpb, settings.epp, *options, directory, &outputs);
       !written.Ok()) {
     std::cerr << written.Message() << '\n';
-    return kExitFailed;
+    return outputs.date_refused ? kExitUsage : kExitFailed;
   }
+  for (const std::string& warning : outputs.warnings) std::cerr << warning << '\n';
   if (!outputs.observation_path.empty())
     std::cout << outputs.observation_path << "  (" << outputs.epochs << " epochs)\n";
   if (!outputs.navigation_path.empty())
@@ -59,8 +64,10 @@ void AddRinexCommand(CLI::App& app, int& exit_code) {
       "rinex",
       "Write RINEX observation and navigation files from an earlier conversion's FILE.gpb and FILE.epp "
       "(default: the .epp beside the .gpb). The .sum and .sta files beside them give the station name, "
-      "receiver type, L1 code type and antenna height. -d creates its folder when missing. Exit code 0 "
-      "done; 1 stopped (standard output closed); 2 refused or failed; 64 usage error.");
+      "receiver type, L1 code type and antenna height. Neither file holds the broadcast ionosphere: "
+      "--iono-from gives it. -d creates its folder when missing. Exit code 0 done; 1 stopped (standard output "
+      "closed); 2 refused or failed (--iono-from unreadable or without the parameters included); 64 usage error "
+      "(a --date that is not the first epoch's included).");
   auto settings = std::make_shared<Settings>();
   command->add_option("FILE.gpb", settings->gpb, "Measurement file")->required();
   command->add_option("FILE.epp", settings->epp, "Ephemeris file");
@@ -68,6 +75,7 @@ void AddRinexCommand(CLI::App& app, int& exit_code) {
       ->check(RinexVersionCheck());
   AddLongNamesOption(*command, settings->rinex.long_names, settings->rinex.version, "RINEX 3 long file names");
   AddFirstEpochOptions(*command, settings->rinex.week, settings->rinex.date);
+  AddNavigationOptions(*command, settings->rinex);
   command->add_option("-d,--directory", settings->directory,
                       "Folder for the RINEX files, created if missing (default: beside the .gpb)");
   command->callback([settings, &exit_code] { exit_code = FinishStandardOutput(RunRinex(*settings)); });

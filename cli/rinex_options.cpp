@@ -54,15 +54,36 @@ void AddLongNamesOption(CLI::App& command, bool& long_names, const std::string& 
           ""));
 }
 
+void AddNavigationOptions(CLI::App& command, RinexCliOptions& options, CLI::Option* needs) {
+  auto* doppler = command.add_flag(
+      "--doppler", options.doppler,
+      "Also write the L1 Doppler (the receiver's third L1 observable, Hz, positive for an approaching "
+      "satellite) as D1C (D1W with P-code; RINEX 2.11: D1)");
+  auto* iono = command.add_option(
+      "--iono-from", options.iono_from,
+      "Take the navigation header's ionosphere parameters from this RINEX navigation file (2.x ION ALPHA/ION "
+      "BETA, 3.x IONOSPHERIC CORR GPSA/GPSB) instead of the raw data's ionosphere record");
+  if (needs != nullptr) doppler->needs(needs), iono->needs(needs);
+}
+
 void AddRinexOptions(CLI::App& command, RinexCliOptions& options) {
-  command
-      .add_flag("--rinex{3.04}", options.version,
-                "Also write RINEX observation and navigation files (version 3.04, or --rinex=2.11)")
-      ->check(RinexVersionCheck());
+  auto* rinex = command
+                    .add_flag("--rinex{3.04}", options.version,
+                              "Also write RINEX observation and navigation files (version 3.04, or --rinex=2.11)")
+                    ->check(RinexVersionCheck());
   AddLongNamesOption(command, options.long_names, options.version,
                      "RINEX 3 long file names (station, country, start, period and rate, ending _GO.rnx "
                      "and _GN.rnx) instead of SSSSDDD0.YYo and .YYn");
   AddFirstEpochOptions(command, options.week, options.date);
+  AddNavigationOptions(command, options, rinex);
+}
+
+Status LoadIonosphere(RinexCliOptions& options) {
+  if (options.iono_from.empty()) return {};
+  Result<RinexIonosphere> read = ReadRinexIonosphere(options.iono_from);
+  if (!read.Ok()) return read.Status();
+  options.ionosphere = *read;
+  return {};
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -90,6 +111,13 @@ Result<RinexOptions> ToRinexOptions(const RinexCliOptions& cli, const std::strin
     if (!ParseFirstEpochDate(cli.date, date))
       return Status::Failed("Error: --date must be a day YYYY-MM-DD from 1980-01-06 to 2099-12-31, not " + cli.date);
     options.date = date;
+  }
+  options.doppler = cli.doppler;
+  if (!cli.iono_from.empty()) {
+    if (!cli.ionosphere) return Status::Failed("Error: --iono-from " + cli.iono_from + " was not read");
+    options.ionosphere = cli.ionosphere;
+    const std::size_t name = cli.iono_from.find_last_of("/\\");
+    options.ionosphere_source = name == std::string::npos ? cli.iono_from : cli.iono_from.substr(name + 1);
   }
   options.program = "morvelin " MORVELIN_VERSION;
   const std::size_t slash = output_base.find_last_of("/\\");

@@ -1,11 +1,12 @@
 // The RINEX options of `morvelin convert` (--rinex[=VER], --long-names,
-// --week, --date) and the sink they ask for; the checks of those values,
+// --week, --date, --doppler, --iono-from) and the sink they ask for; the checks of those values,
 // shared with `morvelin rinex` and `morvelin qc`, so that a bad value is a
 // usage error wherever it is typed.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -20,6 +21,9 @@ struct RinexCliOptions {
   bool long_names = false;
   std::int32_t week = -1;  // -1: not given
   std::string date;        // YYYY-MM-DD of the first epoch, or empty
+  bool doppler = false;    // also the L1 Doppler (D1C / D1)
+  std::string iono_from;   // a RINEX navigation file whose ionosphere parameters to write, or empty
+  std::optional<RinexIonosphere> ionosphere;  // read from iono_from by LoadIonosphere
 };
 
 // The GPS weeks the command line takes, those `morvelin time` converts:
@@ -41,8 +45,16 @@ void AddFirstEpochOptions(CLI::App& command, std::int32_t& week, std::string& da
 void AddLongNamesOption(CLI::App& command, bool& long_names, const std::string& version,
                         const std::string& description);
 
+// Adds --doppler and --iono-from; each needs the option `needs` when given.
+void AddNavigationOptions(CLI::App& command, RinexCliOptions& options, CLI::Option* needs = nullptr);
+
 // Adds the options to a command (convert, or any that writes RINEX).
 void AddRinexOptions(CLI::App& command, RinexCliOptions& options);
+
+// Reads the ionosphere parameters of --iono-from, once, before any file is
+// converted; refused when the file cannot be read or holds none (an input
+// the command cannot take: exit code 2).
+Status LoadIonosphere(RinexCliOptions& options);
 
 // The library's options from the command line's; refused when a value is
 // not valid. output_base: the path without extension where the host files

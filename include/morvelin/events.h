@@ -98,6 +98,16 @@ struct EphemerisEvent {
   std::span<const std::uint8_t> payload;  // the record's 186 payload bytes, full precision
 };
 
+// A broadcast ionosphere record (type 20) that was read whole: the eight
+// coefficients of the broadcast (Klobuchar) model when its payload holds
+// them (64 bytes), else nothing but its length.
+struct IonosphereEvent {
+  bool has_coefficients = false;
+  double alpha[4] = {};  // s, s/semicircle, s/semicircle^2, s/semicircle^3
+  double beta[4] = {};   // s, s/semicircle, s/semicircle^2, s/semicircle^3
+  std::int32_t payload_length = 0;  // bytes, header not counted
+};
+
 // One line of the station file.
 struct StationLineEvent {
   double time = 0.0;
@@ -152,6 +162,7 @@ class ConversionSink {
   virtual ~ConversionSink() = default;
   virtual void OnEpoch(const EpochEvent&) {}
   virtual void OnEphemeris(const EphemerisEvent&) {}
+  virtual void OnIonosphere(const IonosphereEvent&) {}
   virtual void OnStationLine(const StationLineEvent&) {}
   // A text of the summary file (a cycle-slip line, an event-marker block).
   virtual void OnSummaryText(std::string_view) {}

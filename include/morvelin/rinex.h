@@ -3,18 +3,20 @@
 // measurement file (.gpb) and its ephemeris file (.epp) converted earlier.
 //
 // GPS only. Observation codes: L1 code C1C (C/A) or C1W (P-code), L1 phase
-// L1C or L1W, and for full L2 tracking C2W and L2W (RINEX 2.11: C1/P1, L1,
-// P2, L2). docs/rinex.md describes the files, the loss-of-lock rules, how the
+// L1C or L1W, on request the L1 Doppler D1C or D1W, and for full L2
+// tracking C2W and L2W (RINEX 2.11: C1/P1, L1, D1, P2, L2). docs/rinex.md describes the files, the loss-of-lock rules, how the
 // GPS week is found and what a .gpb cannot give back.
 //
 // No exception leaves these functions; failures come back as texts.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "morvelin/events.h"
 #include "morvelin/output_set.h"
@@ -27,13 +29,24 @@ struct RinexDate {
   int year = 0, month = 0, day = 0;  // Gregorian, month 1-12
 };
 
+// The eight coefficients of the broadcast (Klobuchar) ionosphere model, as
+// the navigation header carries them.
+struct RinexIonosphere {
+  std::array<double, 4> alpha{};  // s, s/semicircle, s/semicircle^2, s/semicircle^3
+  std::array<double, 4> beta{};   // s, s/semicircle, s/semicircle^2, s/semicircle^3
+  bool operator==(const RinexIonosphere&) const = default;
+};
+
 struct RinexOptions {
   RinexVersion version = RinexVersion::k304;
   // 3.x long names (SSSS00XXX_R_YYYYDDDHHMM_PPU_RRU_GO.rnx); else the short
   // SSSSDDDF.YYo / .YYn names (the only kind 2.11 has).
   bool long_names = false;
   // The GPS week of the first epoch (full week number), or the date of the
-  // first epoch. Neither: the week is taken from the first ephemeris.
+  // first epoch (refused when the epoch's time of week puts it on another
+  // day of that week). Either dates the navigation records too: each
+  // ephemeris takes the week that puts its toe nearest the first epoch.
+  // Neither: the week is taken from the first ephemeris.
   std::optional<std::int32_t> week;
   std::optional<RinexDate> date;
   // The PGM / RUN BY / DATE record: program (with its version) and the
@@ -44,6 +57,14 @@ struct RinexOptions {
   // Station name for the file names and MARKER NAME when the data carry
   // none (the input's base name, say). Empty: "RNX".
   std::string fallback_name;
+  // Also write the L1 Doppler (the receiver's third L1 observable, Hz,
+  // positive for an approaching satellite) as D1C/D1W (2.11: D1).
+  bool doppler = false;
+  // The navigation header's ionosphere parameters, instead of those of the
+  // data's ionosphere record (a .gpb export has none of its own), and the
+  // name of where they came from, for the header's comment.
+  std::optional<RinexIonosphere> ionosphere;
+  std::string ionosphere_source;
 };
 
 // The files a RINEX export wrote (known once it has finished).
@@ -51,8 +72,14 @@ struct RinexOutputs {
   std::string observation_path;
   std::string navigation_path;
   std::int64_t epochs = 0;        // observation epochs written
-  std::int64_t signals = 0;       // code and phase values written
+  std::int64_t signals = 0;       // observation values written (code, phase, Doppler)
   std::int64_t ephemerides = 0;   // navigation records written
+  // What the user should know of files that were written ("Warning: ...").
+  std::vector<std::string> warnings;
+  // Set, whether or not the export finished, when it was refused because
+  // the date given (RinexOptions::date) is not the first epoch's: a usage
+  // error of whoever gave it.
+  bool date_refused = false;
 };
 
 // A sink that writes the two RINEX files into output_dir ("" = the current
@@ -79,6 +106,12 @@ Result<std::unique_ptr<ConversionSink>> MakeRinexSink(const RinexOptions& option
 // written (the text names it).
 Status WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
                          const std::string& output_dir, RinexOutputs* outputs);
+
+// The GPS ionosphere parameters of a RINEX navigation file's header: 2.x
+// ION ALPHA and ION BETA, 3.x IONOSPHERIC CORR GPSA and GPSB. Refused
+// (the text names the file) when it cannot be read, is not a RINEX 2 or 3
+// navigation file, or lacks either set of four.
+Result<RinexIonosphere> ReadRinexIonosphere(const std::string& path);
 
 // "3.04" / "3" / "2.11" / "2"; false for anything else.
 bool ParseRinexVersion(std::string_view text, RinexVersion* version);

@@ -46,6 +46,9 @@ class Conversion final : public DecodeEvents {
     ++outcome_.counts.ephemerides;
     for (ConversionSink* sink : sinks_) sink->OnEphemeris(event);
   }
+  void Ionosphere(const IonosphereEvent& event) override {
+    for (ConversionSink* sink : sinks_) sink->OnIonosphere(event);
+  }
   void StationLine(const StationLineEvent& event) override {
     for (ConversionSink* sink : sinks_) sink->OnStationLine(event);
     ++outcome_.counts.station_lines;

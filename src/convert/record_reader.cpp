@@ -6,6 +6,7 @@
 #include "morvelin/converter.h"
 #include "records/ephemeris.h"
 #include "records/event.h"
+#include "records/ionosphere.h"
 #include "records/measurement.h"
 #include "records/station.h"
 
@@ -83,7 +84,10 @@ PassResult ReadNextRecord(RecordLoop& loop) {
       skip = DecodeEventRecord(context, header);
       break;
     case RecordFamily::kEphemeris:
-      skip = DecodeEphemerisRecord(context, header);
+      skip = DecodeEphemerisRecord(context);
+      break;
+    case RecordFamily::kIonosphere:
+      skip = DecodeIonosphereRecord(context, header);
       break;
     case RecordFamily::kSelfFramed:
       // No decoder and no expected length: the header's own length frames

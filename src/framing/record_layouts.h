@@ -354,12 +354,12 @@ struct SecondFormEventRecord {
 };
 static_assert(LayoutHolds<SecondFormEventRecord>());
 
-// ---- Type 20: the broadcast ionosphere parameters. The converter skips the
-// record by its length byte; the simulator writes it.
+// ---- Type 20: the broadcast ionosphere parameters. The header's length
+// frames the record; a payload of any other size is not this layout.
 
 struct IonosphereRecord {
   using Value = IonosphereRecord;
-  static constexpr std::uint8_t kType = record_type::kEphemerisPart, kSubRecord = 0;
+  static constexpr std::uint8_t kType = record_type::kIonosphere, kSubRecord = 0;
   static constexpr std::size_t kSize = 64;
   static constexpr Field kAlpha{0, 32}, kBeta{32, 32};
   static constexpr void Fields(auto&& at, auto& v) { at(kAlpha, v.alpha), at(kBeta, v.beta); }

@@ -37,7 +37,7 @@ inline constexpr std::uint8_t kStationEntries = 16;  // sub-records: motion, poi
 inline constexpr std::uint8_t kMeasurement = 17;
 inline constexpr std::uint8_t kDroppedToo = 18;
 inline constexpr std::uint8_t kEvent = 19;
-inline constexpr std::uint8_t kEphemerisPart = 20;  // skipped by the header's length
+inline constexpr std::uint8_t kIonosphere = 20;    // framed by the header's length
 inline constexpr std::uint8_t kEphemeris = 21;
 }  // namespace record_type
 
@@ -51,6 +51,7 @@ enum class RecordFamily : std::uint8_t {
   kMeasurement,  // DecodeMeasurementRecord
   kEvent,        // DecodeEventRecord
   kEphemeris,    // DecodeEphemerisRecord
+  kIonosphere,   // DecodeIonosphereRecord
 };
 
 struct RecordTypeRow {
@@ -66,7 +67,7 @@ inline constexpr RecordTypeRow kRecordTypes[kRecordTypeCount] = {
     {9, RecordFamily::kSkipped},       {90, RecordFamily::kSkipped},     {0, RecordFamily::kStation},
     {0, RecordFamily::kStation},       {0, RecordFamily::kSelfFramed},   {0, RecordFamily::kSelfFramed},
     {124, RecordFamily::kStation},     {0, RecordFamily::kStation},      {0, RecordFamily::kMeasurement},
-    {0, RecordFamily::kDropped},       {0, RecordFamily::kEvent},        {0, RecordFamily::kEphemeris},
+    {0, RecordFamily::kDropped},       {0, RecordFamily::kEvent},        {0, RecordFamily::kIonosphere},
     {190, RecordFamily::kEphemeris},
 };
 static_assert(kRecordTypes[record_type::kDropped].family == RecordFamily::kDropped);
@@ -77,6 +78,7 @@ static_assert(kRecordTypes[record_type::kSelfFramedThree].family == RecordFamily
 static_assert(kRecordTypes[record_type::kMeasurement].family == RecordFamily::kMeasurement);
 static_assert(kRecordTypes[record_type::kEvent].family == RecordFamily::kEvent);
 static_assert(kRecordTypes[record_type::kEphemeris].expected_length == 190);
+static_assert(kRecordTypes[record_type::kIonosphere].family == RecordFamily::kIonosphere);
 
 struct RecordHeader {
   std::uint8_t length;        // header byte 1: total length, header included

@@ -17,6 +17,7 @@ class DecodeEvents {
  public:
   virtual void Epoch(const EpochEvent& event) = 0;
   virtual void Ephemeris(const EphemerisEvent& event) = 0;
+  virtual void Ionosphere(const IonosphereEvent& event) = 0;
   virtual void StationLine(const StationLineEvent& event) = 0;
   virtual void SummaryText(std::string_view text) = 0;
   virtual void EventMarker(const EventMarkerEvent& event) = 0;

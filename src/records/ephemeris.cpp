@@ -9,12 +9,7 @@
 
 namespace morvelin {
 
-std::int32_t DecodeEphemerisRecord(DecodeContext& context, const RecordHeader& header) {
-  // Type 20 is framed by its length byte and never read. A length below the
-  // header's own 4 bytes gives no distance: nothing is skipped, and the
-  // reader scans on from the byte after the header.
-  if (header.type == record_type::kEphemerisPart) return DeclaredPayloadLength(header);
-
+std::int32_t DecodeEphemerisRecord(DecodeContext& context) {
   // Type 21 always takes 186 bytes, whatever its length byte says. A record
   // cut by the end of the file is dropped whole (no block, no count, no
   // message): half an ephemeris is not an ephemeris, and the bytes that did

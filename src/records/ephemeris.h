@@ -1,4 +1,4 @@
-// Ephemeris records (types 20 and 21).
+// Ephemeris records (type 21).
 #pragma once
 
 #include <cstdint>
@@ -7,9 +7,7 @@
 
 namespace morvelin {
 
-// Type 21: converts the payload (EphemerisRecord) into one ephemeris and
-// returns 0.
-// Type 20: reads nothing and returns the bytes to skip.
-std::int32_t DecodeEphemerisRecord(DecodeContext& context, const RecordHeader& header);
+// Converts the payload (EphemerisRecord) into one ephemeris and returns 0.
+std::int32_t DecodeEphemerisRecord(DecodeContext& context);
 
 }  // namespace morvelin

@@ -316,6 +316,7 @@ class SlipRecovery {
     s.l2 = o.l2_pseudorange != 0.0;
     s.l2_code = o.l2_pseudorange;
     s.l2_phase = o.l2_phase;
+    s.doppler = o.l1_third;
     s.slip = marker || (adjacent && o.lock_time < track.lock_time);
     track.epoch = number_;
     track.phase_minus_code = phase - o.l1_pseudorange / gnss::kL1Wavelength;

@@ -15,9 +15,14 @@ namespace morvelin::rinex {
 namespace {
 
 constexpr int kNumberWidth = 19;  // D19.12
+constexpr int kNumberDigits = 12;
 // A D19.12 field holds an exponent of two digits.
 constexpr double kLargestMagnitude = 9.9999999999994e99;
 constexpr double kSmallestMagnitude = 1e-99;
+// The ionosphere records' D12.4 fields.
+constexpr int kIonosphereWidth = 12;
+constexpr int kIonosphereDigits = 4;
+constexpr double kLargestIonosphere = 9.99994e99;
 // The records do not say when the satellite sent them: the start of the
 // usual four-hour fit interval, two hours before toe, stands in.
 constexpr double kTransmissionBeforeToe = 7200.0;
@@ -29,21 +34,33 @@ constexpr double kFitIntervalHours = 4.0;
 constexpr std::array<double, 16> kUraMetres = {2.0,   2.8,   4.0,    5.7,    8.0,    11.3,   16.0,   32.0,
                                                64.0,  128.0, 256.0,  512.0,  1024.0, 2048.0, 4096.0, 6144.0};
 
-bool Fits(double value) {
+bool Fits(double value, double largest = kLargestMagnitude) {
   if (!std::isfinite(value)) return false;
   const double magnitude = std::fabs(value);
-  return magnitude == 0.0 || (magnitude >= kSmallestMagnitude && magnitude <= kLargestMagnitude);
+  return magnitude == 0.0 || (magnitude >= kSmallestMagnitude && magnitude <= largest);
 }
 
-// "%19.12E" with the version's exponent letter.
-void Number(TextBuilder& out, double value, char exponent_letter) {
+// "%W.PE" with the version's exponent letter.
+void Number(TextBuilder& out, double value, char exponent_letter, int width = kNumberWidth,
+            int precision = kNumberDigits) {
   char digits[40];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 12);
+  const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, precision);
   auto length = static_cast<std::size_t>(result.ptr - digits);
   for (std::size_t i = 0; i < length; ++i)
     if (digits[i] == 'e') digits[i] = exponent_letter;
-  for (std::size_t i = length; i < static_cast<std::size_t>(kNumberWidth); ++i) out.Char(' ');
+  for (std::size_t i = length; i < static_cast<std::size_t>(width); ++i) out.Char(' ');
   out.Str(std::string_view(digits, length));
+}
+
+// 3.04: "GPSA" (A4,1X,4D12.4), time mark and satellite left blank; 2.11:
+// 2X,4D12.4.
+void IonosphereRecord(TextBuilder& out, RinexVersion version, const std::array<double, 4>& values,
+                      std::string_view v3_type, std::string_view v2_label) {
+  const bool v3 = version == RinexVersion::k304;
+  FixedText<64> line;
+  line.Str(v3 ? v3_type : std::string_view()).Str(v3 ? " " : "  ");
+  for (double value : values) Number(line, value, v3 ? 'E' : 'D', kIonosphereWidth, kIonosphereDigits);
+  HeaderRecord(out, line.View(), v3 ? "IONOSPHERIC CORR" : v2_label);
 }
 
 void TwoDigits(TextBuilder& out, int value) { out.Int(value, 2, TextBuilder::Pad::kZeros); }
@@ -55,7 +72,15 @@ double UraMetres(std::int32_t ura_index) {
   return kUraMetres[static_cast<std::size_t>(ura_index)];
 }
 
-void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const ProgramLine& program, int leap_seconds) {
+bool IonosphereFits(const RinexIonosphere& ionosphere) {
+  for (const std::array<double, 4>* set : {&ionosphere.alpha, &ionosphere.beta})
+    for (double value : *set)
+      if (!Fits(value, kLargestIonosphere)) return false;
+  return true;
+}
+
+void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const NavigationHeader& header) {
+  const ProgramLine& program = header.program;
   if (version == RinexVersion::k304)
     HeaderRecord(out, "     3.04           N: GNSS NAV DATA    G: GPS", "RINEX VERSION / TYPE");
   else
@@ -68,8 +93,13 @@ void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const Progra
   };
   field(program.program), field(program.run_by), field(program.date);
   HeaderRecord(out, line.View(), "PGM / RUN BY / DATE");
+  for (const std::string& comment : header.comments) HeaderRecord(out, comment, "COMMENT");
+  if (header.ionosphere && IonosphereFits(*header.ionosphere)) {
+    IonosphereRecord(out, version, header.ionosphere->alpha, "GPSA", "ION ALPHA");
+    IonosphereRecord(out, version, header.ionosphere->beta, "GPSB", "ION BETA");
+  }
   line.Clear();
-  line.Int(leap_seconds, 6);
+  line.Int(header.leap_seconds, 6);
   HeaderRecord(out, line.View(), "LEAP SECONDS");
   HeaderRecord(out, "", "END OF HEADER");
 }
@@ -119,10 +149,13 @@ void NavigationCollector::Add(const gnss::BroadcastEphemeris& eph) {
   records_.push_back(eph);
 }
 
-std::size_t NavigationCollector::Write(OutputFile& file, RinexVersion version, const ProgramLine& program,
-                                       int leap_seconds) {
-  FixedText<2048> text;
-  FormatNavigationHeader(text, version, program, leap_seconds);
+void NavigationCollector::Redate(std::int64_t reference_ticks) {
+  for (gnss::BroadcastEphemeris& eph : records_) eph.week = WeekNearTicks(reference_ticks, static_cast<double>(eph.toe));
+}
+
+std::size_t NavigationCollector::Write(OutputFile& file, RinexVersion version, const NavigationHeader& header) {
+  FixedText<4096> text;
+  FormatNavigationHeader(text, version, header);
   file.Write(text.View());
   std::vector<const gnss::BroadcastEphemeris*> order;
   order.reserve(records_.size());

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -20,8 +22,21 @@ struct ProgramLine {
   std::string_view program, run_by, date;  // the PGM / RUN BY / DATE fields
 };
 
-// leap_seconds: GPS - UTC at the file's first epoch (the LEAP SECONDS record).
-void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const ProgramLine& program, int leap_seconds);
+// What the navigation header says besides its version.
+struct NavigationHeader {
+  ProgramLine program;
+  std::vector<std::string> comments;  // up to 60 characters each
+  // The broadcast ionosphere: 3.04 IONOSPHERIC CORR GPSA and GPSB, 2.11
+  // ION ALPHA and ION BETA; no records without it.
+  std::optional<RinexIonosphere> ionosphere;
+  int leap_seconds = 0;  // GPS - UTC at the file's first epoch (LEAP SECONDS)
+};
+
+void FormatNavigationHeader(TextBuilder& out, RinexVersion version, const NavigationHeader& header);
+
+// Whether every coefficient prints in the D12.4 fields of the ionosphere
+// records (finite, and 0 or of a magnitude with a two-digit exponent).
+bool IonosphereFits(const RinexIonosphere& ionosphere);
 
 // One record. False (nothing written) when a value is not a finite number
 // that the record's fields can hold, as in a damaged ephemeris.
@@ -39,9 +54,12 @@ class NavigationCollector {
   bool Empty() const { return records_.empty(); }
   // The first set received, for the GPS week (null when none).
   const gnss::BroadcastEphemeris* First() const { return records_.empty() ? nullptr : &records_.front(); }
-  // Writes header and records; returns the records written. leap_seconds:
-  // as FormatNavigationHeader takes them.
-  std::size_t Write(OutputFile& file, RinexVersion version, const ProgramLine& program, int leap_seconds);
+  // Gives every set the week that puts its toe nearest to reference (GPS
+  // ticks of rinex_time.h): the files dated by the week or date given
+  // rather than by the ephemerides' own weeks.
+  void Redate(std::int64_t reference_ticks);
+  // Writes header and records; returns the records written.
+  std::size_t Write(OutputFile& file, RinexVersion version, const NavigationHeader& header);
 
  private:
   std::vector<gnss::BroadcastEphemeris> records_;

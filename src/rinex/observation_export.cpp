@@ -24,9 +24,10 @@ constexpr std::string_view kWeekUnknown =
     "give the week (--week N) or the date of the first epoch (--date YYYY-MM-DD)";
 
 // The observation types of a file: those of the first epoch's satellites
-// (C/A when it has none).
-ObservationTypes TypesOf(const ExportEpoch& first) {
+// (C/A when it has none), with the Doppler when asked for.
+ObservationTypes TypesOf(const ExportEpoch& first, bool doppler) {
   ObservationTypes types;
+  types.doppler = doppler;
   for (int i = 0; i < first.count; ++i) {
     const ExportSatellite& s = first.satellites[i];
     if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
@@ -130,18 +131,46 @@ bool ObservationExport::ResolveWeek(double first_seconds) {
   if (options_.week) {
     week_ = *options_.week;
   } else if (options_.date) {
-    if (!WeekOfDate(*options_.date, &week_)) {
-      Fail("Error: RINEX export: the date of the first epoch is before the start of GPS time");
-      return false;
-    }
+    if (!WeekOfGivenDate(first_seconds)) return false;
   } else if (const gnss::BroadcastEphemeris* eph = navigation_.First()) {
-    week_ = WeekNearEphemeris(eph->week, eph->toe, first_seconds);
+    WeekOfEphemeris(*eph, first_seconds);
   } else {
     return false;
   }
   previous_seconds_ = first_seconds;
   week_known_ = true;
   return true;
+}
+
+bool ObservationExport::WeekOfGivenDate(double first_seconds) {
+  const RinexDate& date = *options_.date;
+  if (!WeekOfDate(date, &week_)) {
+    Fail("Error: RINEX export: the date of the first epoch is before the start of GPS time");
+    return false;
+  }
+  const CivilTime first = CivilFromGps(week_, first_seconds);
+  if (first.year == date.year && first.month == date.month && first.day == date.day) return true;
+  // The seconds of week say the day of the week; the date only the week.
+  FixedText<256> text;
+  text.Str("Error: --date ").Int(date.year, 4).Char('-').Int(date.month, 2, TextBuilder::Pad::kZeros);
+  text.Char('-').Int(date.day, 2, TextBuilder::Pad::kZeros);
+  text.Str(" is not the date of the first epoch: its time of week (").Fixed(first_seconds, 3);
+  text.Str(" s) puts it on ").Int(first.year, 4).Char('-').Int(first.month, 2, TextBuilder::Pad::kZeros);
+  text.Char('-').Int(first.day, 2, TextBuilder::Pad::kZeros).Str(" in GPS week ").Int(week_);
+  Fail(std::string(text.View()));
+  date_refused_ = true;
+  return false;
+}
+
+void ObservationExport::WeekOfEphemeris(const gnss::BroadcastEphemeris& eph, double first_seconds) {
+  week_ = WeekNearEphemeris(eph.week, eph.toe, first_seconds);
+  if (eph.week != 0) return;
+  const CivilTime first = CivilFromGps(week_, first_seconds);
+  FixedText<256> text;
+  text.Str("Warning: the ephemerides say GPS week 0: the RINEX files are dated ").Int(first.year, 4).Char('-');
+  text.Int(first.month, 2, TextBuilder::Pad::kZeros).Char('-').Int(first.day, 2, TextBuilder::Pad::kZeros);
+  text.Str("; give the week (--week N) or the date of the first epoch (--date YYYY-MM-DD)");
+  warnings_.emplace_back(text.View());
 }
 
 void ObservationExport::Ephemeris(const gnss::BroadcastEphemeris& eph) {
@@ -153,6 +182,20 @@ void ObservationExport::Ephemeris(const gnss::BroadcastEphemeris& eph) {
       break;
     }
   }
+}
+
+void ObservationExport::Ionosphere(const RinexIonosphere* coefficients, std::int32_t payload_length) {
+  if (coefficients == nullptr || !IonosphereFits(*coefficients)) {
+    if (!ionosphere_note_.empty()) return;
+    FixedText<64> note;
+    if (coefficients == nullptr)
+      note.Str("ionosphere record ignored: ").Int(payload_length).Str(" bytes, not 64");
+    else
+      note.Str("ionosphere record ignored: values beyond D12.4");
+    ionosphere_note_.assign(note.View());
+    return;
+  }
+  if (!data_ionosphere_) data_ionosphere_ = *coefficients;
 }
 
 void ObservationExport::ReplayPending() {
@@ -228,7 +271,7 @@ void ObservationExport::StationEntry(std::string_view point_name, double antenna
 }
 
 bool ObservationExport::StartObservationFile(const ExportEpoch& first) {
-  const ObservationTypes types = TypesOf(first);
+  const ObservationTypes types = TypesOf(first, options_.doppler);
   layout_ = MakeLayout(version_, types);
   first_time_ = CivilFromTicks(first_ticks_);
   if (!OpenObservationFile()) return false;
@@ -366,6 +409,7 @@ SatelliteRecord ObservationExport::MakeRecord(const ExportSatellite& s, bool dat
   const bool lost = s.slip || (last != 0 && (last != epoch_number_ - 1 || data_gap));
   Put(r, s.p_code ? Signal::kL1PCode : Signal::kL1CaCode, s.l1_code, false);
   if (s.phase_valid) Put(r, s.p_code ? Signal::kL1PPhase : Signal::kL1CaPhase, s.l1_phase, lost);
+  if (options_.doppler) Put(r, s.p_code ? Signal::kL1PDoppler : Signal::kL1CaDoppler, s.doppler, false);
   if (s.l2) {
     Put(r, Signal::kL2Code, s.l2_code, false);
     if (s.phase_valid) Put(r, Signal::kL2Phase, s.l2_phase, lost);
@@ -405,11 +449,13 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
     for (const Pending& item : pending_) epochs = epochs || item.kind == Pending::Kind::kEpoch;
     if (epochs) Fail(std::string(kWeekUnknown));
   }
+  if (outputs != nullptr) outputs->date_refused = date_refused_;
   if (!failure_.Ok()) {
     Discard();
     return false;
   }
   RinexOutputs result;
+  result.warnings = warnings_;
   if (header_written_) FinishObservationFile(result.observation_path);
   if (failure_.Ok() && !navigation_.Empty()) WriteNavigationFile(result);
   if (failure_.Ok() && own_set_ != nullptr) CommitOwnSet();
@@ -442,11 +488,16 @@ void ObservationExport::FinishObservationFile(std::string& final_path) {
 
 void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
   // Without epochs the file starts at the first ephemeris' time of clock.
-  CivilTime start = first_time_;
-  if (!header_written_) {
-    const gnss::BroadcastEphemeris* eph = navigation_.First();
-    start = CivilFromGps(eph->week, static_cast<double>(eph->toc));
+  const gnss::BroadcastEphemeris* first = navigation_.First();
+  const bool dated = options_.week || options_.date;
+  if (dated && header_written_) {
+    navigation_.Redate(first_ticks_);
+  } else if (dated) {
+    std::int32_t week = options_.week.value_or(0);
+    if (options_.date && !WeekOfDate(*options_.date, &week)) week = 0;
+    navigation_.Redate(GpsTicks(week, static_cast<double>(first->toe)));
   }
+  const CivilTime start = header_written_ ? first_time_ : CivilFromGps(first->week, static_cast<double>(first->toc));
   const double period =
       header_written_
           ? static_cast<double>(last_ticks_ - first_ticks_ + interval_ticks_) / static_cast<double>(kTicksPerSecond)
@@ -455,12 +506,28 @@ void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
   if (!OpenTemporary(navigation_file, ".nav",
                      JoinPath(output_dir_, ShortName(StationName(), start, FileKind::kNavigation))))
     return;
-  result.ephemerides = static_cast<std::int64_t>(
-      navigation_.Write(navigation_file, version_, ProgramLine{options_.program, options_.run_by, creation_date_},
-                        gnss::GpsMinusUtc(gnss::GpsDayOfDate(start.year, start.month, start.day))));
+  result.ephemerides =
+      static_cast<std::int64_t>(navigation_.Write(navigation_file, version_, MakeNavigationHeader(start)));
   navigation_file.Close();
   CheckFile(navigation_file);
   if (failure_.Ok()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);
+}
+
+NavigationHeader ObservationExport::MakeNavigationHeader(const CivilTime& start) const {
+  NavigationHeader header;
+  header.program = ProgramLine{options_.program, options_.run_by, creation_date_};
+  header.leap_seconds = gnss::GpsMinusUtc(gnss::GpsDayOfDate(start.year, start.month, start.day));
+  if (options_.ionosphere && IonosphereFits(*options_.ionosphere)) {
+    header.ionosphere = options_.ionosphere;
+    const std::string_view source = options_.ionosphere_source;
+    header.comments.push_back("ionosphere parameters from " +
+                              std::string(source.empty() ? std::string_view("the options") : source));
+  } else {
+    if (!ionosphere_note_.empty()) header.comments.push_back(ionosphere_note_);
+    header.ionosphere = data_ionosphere_;
+    if (!data_ionosphere_) header.comments.emplace_back("no ionosphere parameters in the data");
+  }
+  return header;
 }
 
 void ObservationExport::CommitOwnSet() {

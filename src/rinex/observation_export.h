@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,7 @@ struct ExportSatellite {
   double l2_code = 0.0;
   double l2_phase = 0.0;
   bool slip = false;      // the receiver flagged a cycle slip at this epoch
+  double doppler = 0.0;   // L1 Doppler, Hz, positive for an approaching satellite
 };
 
 struct ExportEpoch {
@@ -76,6 +78,10 @@ class ObservationExport {
   void AddComment(std::string_view text) { comments_.emplace_back(text); }
 
   void Ephemeris(const gnss::BroadcastEphemeris& eph);
+  // An ionosphere record of the data: its coefficients (the first that fit
+  // the header's fields are written), or null for a payload of
+  // payload_length bytes that does not hold them (the header says so).
+  void Ionosphere(const RinexIonosphere* coefficients, std::int32_t payload_length);
   void Epoch(const ExportEpoch& epoch);
   // An event marker at a time of the week (flag 5).
   void EventMarker(double seconds_of_week);
@@ -106,6 +112,11 @@ class ObservationExport {
     if (failure_.Ok()) failure_ = Status::Failed(failure.Message() + " (" + failure.Reason() + ")", failure.Reason());
   }
   bool ResolveWeek(double first_seconds);
+  // The week of options_.date; false, with the failure set, when the
+  // epoch's seconds of week put it on another day of that week.
+  bool WeekOfGivenDate(double first_seconds);
+  // The week of the first ephemeris (a warning when it says week 0).
+  void WeekOfEphemeris(const gnss::BroadcastEphemeris& eph, double first_seconds);
   void ReplayPending();
   void WriteEpoch(const ExportEpoch& epoch);
   // Takes the step from the previous epoch into the interval; true when
@@ -139,6 +150,7 @@ class ObservationExport {
   // closes the file and names it.
   void FinishObservationFile(std::string& final_path);
   void WriteNavigationFile(RinexOutputs& result);
+  NavigationHeader MakeNavigationHeader(const CivilTime& start) const;
   void CommitOwnSet();
   void CheckFile(const OutputFile& file);
   // Opens a new temporary of the set for a file whose name is known at the end.
@@ -159,6 +171,10 @@ class ObservationExport {
   std::string creation_date_;
 
   NavigationCollector navigation_;
+  std::optional<RinexIonosphere> data_ionosphere_;  // the data's first ionosphere record that fits
+  std::string ionosphere_note_;                     // a record ignored, for the header's comment
+  std::vector<std::string> warnings_;
+  bool date_refused_ = false;
   OutputFile observation_file_;
   bool header_written_ = false;
   RinexVersion version_;

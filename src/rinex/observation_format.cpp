@@ -57,9 +57,14 @@ ObservationLayout MakeLayout(RinexVersion version, ObservationTypes types) {
     layout.codes[static_cast<std::size_t>(layout.count)] = code;
     ++layout.count;
   };
+  auto share = [&layout](Signal signal, Signal with) {
+    layout.column[static_cast<int>(signal)] = layout.column[static_cast<int>(with)];
+  };
   if (version == RinexVersion::k304) {
     if (types.l1_ca) add("C1C", Signal::kL1CaCode), add("L1C", Signal::kL1CaPhase);
+    if (types.l1_ca && types.doppler) add("D1C", Signal::kL1CaDoppler);
     if (types.l1_p) add("C1W", Signal::kL1PCode), add("L1W", Signal::kL1PPhase);
+    if (types.l1_p && types.doppler) add("D1W", Signal::kL1PDoppler);
     if (types.l2) add("C2W", Signal::kL2Code), add("L2W", Signal::kL2Phase);
     return layout;
   }
@@ -67,7 +72,8 @@ ObservationLayout MakeLayout(RinexVersion version, ObservationTypes types) {
   if (types.l1_p) add("P1", Signal::kL1PCode);
   if (types.l1_ca || types.l1_p) {
     add("L1", Signal::kL1CaPhase);
-    layout.column[static_cast<int>(Signal::kL1PPhase)] = layout.column[static_cast<int>(Signal::kL1CaPhase)];
+    share(Signal::kL1PPhase, Signal::kL1CaPhase);
+    if (types.doppler) add("D1", Signal::kL1CaDoppler), share(Signal::kL1PDoppler, Signal::kL1CaDoppler);
   }
   if (types.l2) add("P2", Signal::kL2Code), add("L2", Signal::kL2Phase);
   return layout;

@@ -14,24 +14,28 @@
 
 namespace morvelin::rinex {
 
-// One observation column: which signal and whether code or phase.
-enum class Signal : std::uint8_t { kL1CaCode, kL1CaPhase, kL1PCode, kL1PPhase, kL2Code, kL2Phase };
-inline constexpr int kSignalCount = 6;
+// One observation column: which signal and whether code, phase or Doppler.
+enum class Signal : std::uint8_t {
+  kL1CaCode, kL1CaPhase, kL1PCode, kL1PPhase, kL2Code, kL2Phase, kL1CaDoppler, kL1PDoppler
+};
+inline constexpr int kSignalCount = 8;
 
 // The observation types a file lists, decided once for its header.
 struct ObservationTypes {
   bool l1_ca = false;  // L1 tracked on C/A code
   bool l1_p = false;   // L1 tracked on P-code
   bool l2 = false;     // full L2: L2 code and phase
+  bool doppler = false;  // the L1 Doppler beside each L1 phase
   bool operator==(const ObservationTypes&) const = default;
 };
 
 // The columns of a file: codes in header order and, for every signal, its
-// column (-1: not listed). In 2.11 both L1 codes share the one L1 phase.
+// column (-1: not listed). In 2.11 both L1 codes share the one L1 phase
+// and the one L1 Doppler.
 struct ObservationLayout {
   int count = 0;
   std::array<const char*, kSignalCount> codes{};
-  std::array<int, kSignalCount> column{-1, -1, -1, -1, -1, -1};
+  std::array<int, kSignalCount> column{-1, -1, -1, -1, -1, -1, -1, -1};
   int Column(Signal s) const { return column[static_cast<int>(s)]; }
 };
 ObservationLayout MakeLayout(RinexVersion version, ObservationTypes types);

@@ -3,6 +3,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "gnss/ephemeris_record.h"
@@ -38,6 +39,7 @@ class RinexSink final : public ConversionSink {
       s.l2_code = m.pseudorange + m.l2_code_offset;
       s.l2_phase = m.l2_phase;
       s.slip = m.CycleSlip();
+      s.doppler = m.third;  // this receiver family's L1 Doppler, Hz, with the sign RINEX gives it
       satellites_.push_back(s);
     }
     rinex::ExportEpoch epoch;
@@ -52,6 +54,22 @@ class RinexSink final : public ConversionSink {
   void OnEphemeris(const EphemerisEvent& event) override {
     if (event.eph == nullptr) return;
     queue_.Then([eph = gnss::FromGpsEph(*event.eph)](rinex::ObservationExport& out) { out.Ephemeris(eph); });
+  }
+
+  void OnIonosphere(const IonosphereEvent& event) override {
+    // Copied: the event's values are valid during the call only, and the
+    // export runs on its own thread.
+    std::optional<RinexIonosphere> coefficients;
+    if (event.has_coefficients) {
+      coefficients.emplace();
+      for (std::size_t i = 0; i < coefficients->alpha.size(); ++i) {
+        coefficients->alpha[i] = event.alpha[i];
+        coefficients->beta[i] = event.beta[i];
+      }
+    }
+    queue_.Then([coefficients, length = event.payload_length](rinex::ObservationExport& out) {
+      out.Ionosphere(coefficients ? &*coefficients : nullptr, length);
+    });
   }
 
   void OnStationLine(const StationLineEvent& event) override {

@@ -57,6 +57,17 @@ std::int32_t WeekNearEphemeris(std::int32_t eph_week, std::int32_t toe, double s
   return eph_week;
 }
 
+std::int32_t WeekNearTicks(std::int64_t ticks, double seconds_of_week) {
+  const std::int64_t ticks_per_week = kDaysPerWeek * kTicksPerDay;
+  const auto week = static_cast<std::int32_t>(gnss::FloorDiv(ticks, ticks_per_week));
+  const double seconds = static_cast<double>(ticks - static_cast<std::int64_t>(week) * ticks_per_week) /
+                         static_cast<double>(kTicksPerSecond);
+  const double difference = seconds_of_week - seconds;
+  if (difference > kHalfWeek) return week - 1;
+  if (difference < -kHalfWeek) return week + 1;
+  return week;
+}
+
 std::int32_t FollowWeek(std::int32_t week, double previous_seconds, double seconds) {
   if (seconds < previous_seconds - kHalfWeek) return week + 1;
   if (seconds > previous_seconds + kHalfWeek) return week - 1;

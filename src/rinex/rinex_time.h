@@ -35,6 +35,9 @@ bool WeekOfDate(const RinexDate& date, std::int32_t* week);
 // most, so the nearest such time is the one.
 std::int32_t WeekNearEphemeris(std::int32_t eph_week, std::int32_t toe, double seconds_of_week);
 
+// The week in which seconds_of_week lies nearest to ticks (GpsTicks).
+std::int32_t WeekNearTicks(std::int64_t ticks, double seconds_of_week);
+
 // Follows a sequence of seconds of week: the week goes up when the seconds
 // fall back by more than half a week (the week ended), down when they jump
 // forward by as much (a late record of the previous week).

@@ -32,6 +32,7 @@ class DecoderHarness : public DecodeEvents {
 
   void Epoch(const EpochEvent&) override {}
   void Ephemeris(const EphemerisEvent&) override {}
+  void Ionosphere(const IonosphereEvent&) override {}
   void StationLine(const StationLineEvent& event) override;
   void SummaryText(std::string_view text) override { summary_text += text; }
   void EventMarker(const EventMarkerEvent&) override {}

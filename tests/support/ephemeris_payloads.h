@@ -8,7 +8,7 @@
 namespace morvelin::test {
 
 inline constexpr std::uint8_t kEphemerisType = record_type::kEphemeris;
-inline constexpr std::uint8_t kSkippedEphemerisType = record_type::kEphemerisPart;
+inline constexpr std::uint8_t kSkippedEphemerisType = record_type::kIonosphere;
 inline constexpr int kEphemerisRecordLength = ExpectedRecordLength(record_type::kEphemeris);
 
 // The 186 payload bytes of eph (angles in semicircles, as the receiver
