@@ -216,6 +216,66 @@ TEST_F(RtklibJudge, SinglePointWithNoiseAndAtmosphere) {
   std::printf("realistic SPP: 3D rms %.3f m, max %.3f m\n", e.Rms(), e.max);
 }
 
+// The navigation file without its ionosphere records: what a reader met
+// before the header carried them (RTKLIB then falls back on its own
+// coefficients).
+fs::path WithoutIonosphere(const std::string& navigation, const fs::path& dir) {
+  std::ifstream in(navigation);
+  const fs::path stripped = dir / "no_iono.nav";
+  std::ofstream out(stripped);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.find("IONOSPHERIC CORR") == std::string::npos) out << line << '\n';
+  return stripped;
+}
+
+// Single-frequency SPP with the broadcast ionosphere, in Sydney at three
+// times of the local day (solar time 10 h 05 min ahead of GPS time): one
+// hour each, the simulator's default noise and atmosphere. The header's
+// coefficients are those the simulator broadcast; without them RTKLIB
+// falls back on its own. The morning session also goes through a .gpb,
+// whose files hold no ionosphere: there the parameters come from the
+// first export's navigation file.
+struct LocalTime {
+  const char* name;
+  double start;  // seconds of GPS week 2292
+};
+
+TEST_F(RtklibJudge, SydneySinglePointWithTheBroadcastIonosphere) {
+  const LocalTime sessions[] = {{"morning", 79200.0}, {"day", 14400.0 + 86400.0}, {"night", 21600.0 + 43200.0}};
+  for (const LocalTime& when : sessions) {
+    SimulationConfig c = Session({2292, when.start}, 3600.0, 17);
+    c.receivers = {Receiver("SYDN", -33.8688, 151.2093, 58.0)};
+    const std::vector<ReceiverOutput> out = sim::Simulate(c);
+    const fs::path dir = Scratch(std::string("sydney_") + when.name);
+    Write(dir / "SYDN3450.dat", out[0].raw);
+    const RinexOutputs files = ToRinex(dir / "SYDN3450.dat", dir, RinexVersion::k304);
+    const Truth truth(out[0].truth);
+    const Errors with = Compare(Solve(dir, "spp", "-p 0", {files.observation_path, files.navigation_path}), truth);
+    const std::string bare = WithoutIonosphere(files.navigation_path, dir).string();
+    const Errors without = Compare(Solve(dir, "spp", "-p 0", {files.observation_path, bare}), truth);
+    EXPECT_EQ(with.compared, 3600) << when.name;
+    EXPECT_LE(with.Rms(), 1.2) << when.name;
+    std::printf("Sydney %s SPP, L1, broadcast ionosphere: 3D rms %.3f m with the header's coefficients, %.3f m "
+                "without\n",
+                when.name, with.Rms(), without.Rms());
+    if (when.start != sessions[0].start) continue;
+
+    const Result<RinexIonosphere> iono = ReadRinexIonosphere(files.navigation_path);
+    ASSERT_TRUE(iono.Ok()) << iono.Message();
+    RinexOptions options;
+    options.ionosphere = *iono;
+    const fs::path again = dir / "from_gpb";
+    fs::create_directories(again);
+    RinexOutputs from_gpb;
+    const Status written = WriteRinexFromGpb((dir / "SYDN3450.gpb").string(), "", options, again.string(), &from_gpb);
+    ASSERT_TRUE(written.Ok()) << written.Message();
+    const Errors gpb = Compare(Solve(again, "spp", "-p 0", {from_gpb.observation_path, from_gpb.navigation_path}), truth);
+    EXPECT_LE(gpb.Rms(), 1.2);
+    std::printf("Sydney morning through the .gpb with the coefficients given: 3D rms %.3f m\n", gpb.Rms());
+  }
+}
+
 std::string BaseArgument(const gnss::Ecef& base) {
   char text[128];
   std::snprintf(text, sizeof text, "-r %.4f %.4f %.4f", base.x, base.y, base.z);
