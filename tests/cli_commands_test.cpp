@@ -128,6 +128,15 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
       {"detect " + dir.File("none.dat"), 2, "none.dat: not found"},
       {"detect " + dir.Path(), 2, ": is a folder"},
       {"rinex -d " + dir.File("new/er") + " " + sample + ".gpb", 0, "new/er/simu345a.23o  (900 epochs)"},
+      {"convert --doppler " + sample + ".dat", 64, "--doppler requires --rinex"},
+      {"convert --rinex --date 2023-12-12 " + sample + ".dat", 64, "(86400.000 s) puts it on 2023-12-11 in GPS week"},
+      {"rinex --date 2023-12-12 " + sample + ".gpb", 64, "puts it on 2023-12-11 in GPS week 2292"},
+      {"convert --rinex --iono-from " + dir.File("none.23n") + " " + sample + ".dat", 2,
+       "morvelin convert: Error: File " + dir.File("none.23n") + " not found (No such file or directory)"},
+      {"rinex --iono-from " + sample + ".epp " + sample + ".gpb", 2, ".epp is not a RINEX 2 or 3 navigation file"},
+      {"convert -q --rinex -d " + dir.File("rnx") + " " + sample + ".dat", 0, "epochs written:     900"},
+      {"rinex --doppler --iono-from " + dir.File("rnx/simu345a.23n") + " " + sample + ".gpb", 0,
+       "simu345a.23n  (31 ephemerides)"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = RunProgram(kCli.string(), c.arguments);

@@ -59,6 +59,31 @@ TEST(Converter, DecodersReportToSinksWithoutFiles) {
   EXPECT_FALSE(run.outcome.damage.Any());
 }
 
+// An ionosphere record gives its eight coefficients when its payload is
+// the 64 bytes of the layout; any other length only its length, and the
+// record's bytes are never taken for another record.
+TEST(Converter, IonosphereRecordsByTheirLength) {
+  const IonosphereRecord klobuchar{{1.1e-8, 7.5e-9, -6e-8, -6e-8}, {90112.0, 49152.0, -131072.0, -327680.0}};
+  const Bytes hidden = RawBuilder().Record(21, EphemerisPayload(EphemerisRecord{.prn = 1})).Get();
+  const Bytes whole = RawBuilder().Write<IonosphereRecord>(klobuchar).Get();
+  struct Case {
+    RawBuilder raw;
+    std::vector<std::string> events;
+  } cases[] = {
+      {RawBuilder().Write<IonosphereRecord>(klobuchar),
+       {"ionosphere 64 bytes 1.1e-08 7.5e-09 -6e-08 -6e-08 90112 49152 -131072 -327680"}},
+      {RawBuilder().Record(20, Bytes(hidden.begin(), hidden.begin() + 40)), {"ionosphere 40 bytes"}},
+      {RawBuilder().Record(20, {}, 2), {"ionosphere 0 bytes"}},
+      {RawBuilder().Raw(Bytes(whole.begin(), whole.begin() + 50)), {}},  // cut by the end of the input
+  };
+  for (Case& c : cases) {
+    c.events.push_back("end  records 0 observations 0");
+    const MemoryConversion run = ConvertInMemory(c.raw.Get());
+    EXPECT_EQ(run.events, c.events);
+    EXPECT_EQ(run.outcome.damage.cut_record, false);
+  }
+}
+
 // Files converted in threads of their own equal those converted one after
 // the other: no conversion sees another's state.
 TEST(Converter, ParallelConversionsEqualSequentialOnes) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -268,6 +269,112 @@ TEST(RinexNavigationFormat, DamagedValuesLeaveTheRecordOut) {
   EXPECT_DOUBLE_EQ(UraMetres(16), 6144.0);
 }
 
+// The header of both versions, column by column: 3.04 IONOSPHERIC CORR is
+// A4,1X,4D12.4, 2.11 ION ALPHA and ION BETA 2X,4D12.4 (columns 3-50).
+TEST(RinexNavigationFormat, HeaderWithTheIonosphere) {
+  NavigationHeader header;
+  header.program = ProgramLine{"morvelin test", "", "20240101 000000 UTC"};
+  header.comments = {"ionosphere parameters from brdc3450.23n"};
+  header.ionosphere = RinexIonosphere{{0x1.8p-27, 0x1p-27, -0x1p-24, -0x1p-24}, {90112.0, 49152.0, -131072.0, 0.0}};
+  header.leap_seconds = 18;
+  FixedText<2048> out;
+  FormatNavigationHeader(out, RinexVersion::k304, header);
+  FormatNavigationHeader(out, RinexVersion::k211, header);
+  header.ionosphere->beta[3] = 1e100;  // beyond D12.4: no ionosphere records
+  FormatNavigationHeader(out, RinexVersion::k211, header);
+  EXPECT_EQ(out.View(),
+            "     3.04           N: GNSS NAV DATA    G: GPS              RINEX VERSION / TYPE\n"
+            "morvelin test                           20240101 000000 UTC PGM / RUN BY / DATE \n"
+            "ionosphere parameters from brdc3450.23n                     COMMENT             \n"
+            "GPSA   1.1176E-08  7.4506E-09 -5.9605E-08 -5.9605E-08       IONOSPHERIC CORR    \n"
+            "GPSB   9.0112E+04  4.9152E+04 -1.3107E+05  0.0000E+00       IONOSPHERIC CORR    \n"
+            "    18                                                      LEAP SECONDS        \n"
+            "                                                            END OF HEADER       \n"
+            "     2.11           N: GPS NAV DATA                         RINEX VERSION / TYPE\n"
+            "morvelin test                           20240101 000000 UTC PGM / RUN BY / DATE \n"
+            "ionosphere parameters from brdc3450.23n                     COMMENT             \n"
+            "    1.1176D-08  7.4506D-09 -5.9605D-08 -5.9605D-08          ION ALPHA           \n"
+            "    9.0112D+04  4.9152D+04 -1.3107D+05  0.0000D+00          ION BETA            \n"
+            "    18                                                      LEAP SECONDS        \n"
+            "                                                            END OF HEADER       \n"
+            "     2.11           N: GPS NAV DATA                         RINEX VERSION / TYPE\n"
+            "morvelin test                           20240101 000000 UTC PGM / RUN BY / DATE \n"
+            "ionosphere parameters from brdc3450.23n                     COMMENT             \n"
+            "    18                                                      LEAP SECONDS        \n"
+            "                                                            END OF HEADER       \n");
+}
+
+// --iono-from: the header of a navigation file of either version gives the
+// eight values; a file that cannot give them is refused, saying why.
+TEST(RinexNavigationFormat, IonosphereReadFromANavigationFile) {
+  const std::string v2 =
+      "     2.10           N: GPS NAV DATA                         RINEX VERSION / TYPE\n"
+      "    9.3132D-09 -1.4901D-08 -5.9605D-08  1.1921D-07          ION ALPHA           \n"
+      "    9.6256D+04 -1.4746D+05 -1.3107D+05  9.1750D+05          ION BETA            \n"
+      "                                                            END OF HEADER       \n";
+  const std::string v3 =
+      "     3.04           N: GNSS NAV DATA    M: Mixed            RINEX VERSION / TYPE\n"
+      "GAL    2.5500E+01  0.0000E+00  0.0000E+00  0.0000E+00       IONOSPHERIC CORR    \n"
+      "GPSB   9.6256E+04 -1.4746E+05 -1.3107E+05  9.1750E+05       IONOSPHERIC CORR    \n"
+      "GPSA   9.3132E-09 -1.4901E-08 -5.9605E-08  1.1921E-07 T 12  IONOSPHERIC CORR    \n"
+      "                                                            END OF HEADER       \n"
+      "GPSA   1.0000E-08  1.0000E-08  1.0000E-08  1.0000E-08       IONOSPHERIC CORR    \n";
+  const RinexIonosphere expected{{9.3132e-09, -1.4901e-08, -5.9605e-08, 1.1921e-07},
+                                 {96256.0, -147460.0, -131070.0, 917500.0}};
+  const struct {
+    std::string text;
+    const char* refusal;  // null: read
+  } cases[] = {
+      {v2, nullptr},
+      {v3, nullptr},
+      {v2.substr(0, v2.find("    9.6256")), "holds no GPS ionosphere parameters (ION ALPHA and ION BETA)"},
+      {v3.substr(0, v3.find("GPSB")), "holds no GPS ionosphere parameters (IONOSPHERIC CORR GPSA and GPSB)"},
+      {"     2.11           O                                       RINEX VERSION / TYPE\n", "is not a RINEX 2 or 3"},
+      {"     4.00           N: GNSS NAV DATA    M: Mixed            RINEX VERSION / TYPE\n", "is not a RINEX 2 or 3"},
+      {"     2.11           N: GPS NAV DATA                         RINEX VERSION / TYPE\n"
+       "    9.3132D-09 -1.4901D-08 -5.9605D-08                      ION ALPHA           \n",
+       "an ionosphere record does not hold four numbers"},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    const std::string path = dir.File("brdc.nav");
+    std::ofstream(path, std::ios::binary) << c.text;
+    const Result<RinexIonosphere> read = ReadRinexIonosphere(path);
+    if (c.refusal == nullptr) {
+      ASSERT_TRUE(read.Ok()) << read.Message();
+      EXPECT_EQ(*read, expected);
+    } else {
+      EXPECT_NE(read.Message().find(c.refusal), std::string::npos) << read.Message();
+    }
+  }
+  EXPECT_EQ(ReadRinexIonosphere(dir.File("none.nav")).Message(), "Error: File " + dir.File("none.nav") + " not found");
+}
+
+// --doppler: D1C beside L1C (D1W beside L1W), 2.11 one D1 for both; the
+// Doppler is an F14.3 field of its own, without a loss-of-lock indicator.
+TEST(RinexObservationFormat, DopplerColumns) {
+  FixedText<1024> out;
+  for (RinexVersion version : {RinexVersion::k304, RinexVersion::k211}) {
+    const ObservationLayout layout = MakeLayout(version, {true, true, true, true});
+    ObservationTypesRecords(out, version, layout);
+    SatelliteRecord r;
+    r.prn = 7;
+    for (auto [signal, value] : {std::pair{Signal::kL1PCode, 20590207.2814}, {Signal::kL1PPhase, 108859366.3481},
+                                 {Signal::kL1PDoppler, -2454.0219}, {Signal::kL2Code, 20590210.897}}) {
+      r.value[static_cast<int>(signal)] = value;
+      r.present[static_cast<int>(signal)] = true;
+    }
+    FormatSatelliteRecord(out, version, layout, r);
+  }
+  EXPECT_EQ(out.View(),
+            "G    8 C1C L1C D1C C1W L1W D1W C2W L2W                      SYS / # / OBS TYPES \n"
+            "G07                                                  20590207.281   108859366.348       -2454.022"
+            "    20590210.897\n"
+            "     6    C1    P1    L1    D1    P2    L2                  # / TYPES OF OBSERV \n"
+            "                  20590207.281   108859366.348       -2454.022    20590210.897\n"
+            "\n");  // the sixth type's line, L2 not observed
+}
+
 // ---- File names ---------------------------------------------------------------
 
 TEST(RinexFileNames, ShortAndLong) {
@@ -451,6 +558,47 @@ TEST_F(ExportSession, WeekFromALateEphemerisAndOverTheWeekEnd) {
   EXPECT_NE(nav.find("\n    18                                                      LEAP SECONDS        \n"
                      "                                                            END OF HEADER"),
             std::string::npos);
+}
+
+// The week of the files: from ephemerides that say week 0 the files are
+// dated 1980 and the export warns; --week and --date date both files, the
+// navigation records taking the week nearest the first epoch; a --date
+// whose day the first epoch's time of week contradicts is refused.
+TEST_F(ExportSession, WeekZeroWarnedWeekAndDateRedateBothFiles) {
+  const struct {
+    std::optional<std::int32_t> week;
+    std::optional<RinexDate> date;
+    const char* navigation;  // the record's first line, or the refusal
+    const char* warning;
+  } cases[] = {
+      {{}, {}, "G17 1980 01 12 02 00 00", "Warning: the ephemerides say GPS week 0: the RINEX files are dated 1980-01-13"},
+      {2292, {}, "G17 2023 12 09 02 00 00", nullptr},
+      {{}, RinexDate{2023, 12, 10}, "G17 2023 12 09 02 00 00", nullptr},
+      {{}, RinexDate{2023, 12, 11},
+       "Error: --date 2023-12-11 is not the date of the first epoch: its time of week (3600.000 s) puts it on "
+       "2023-12-10 in GPS week 2292", nullptr},
+  };
+  const std::vector<ExportSatellite> sats = {Sat(17, 2e7)};
+  for (const auto& c : cases) {
+    options_.week = c.week, options_.date = c.date;
+    const fs::path dir = dir_ / std::to_string(&c - cases);
+    fs::create_directories(dir);
+    ObservationExport out(options_, dir.string());
+    gnss::BroadcastEphemeris eph = Ephemeris();
+    eph.week = 0, eph.toe = eph.toc = 7200 + 6 * 86400;  // Saturday, a day before the first epoch
+    out.Ephemeris(eph);
+    out.Epoch(Epoch(3600.0, sats));
+    RinexOutputs files;
+    const bool written = out.Finish(&files);
+    EXPECT_EQ(files.date_refused, !written);
+    if (!written) {
+      EXPECT_EQ(out.Failure().Message(), c.navigation);
+      EXPECT_TRUE(fs::is_empty(dir));
+      continue;
+    }
+    EXPECT_EQ(Body(ReadFile(files.navigation_path)).substr(0, 23), c.navigation);
+    EXPECT_EQ(files.warnings.empty() ? "" : files.warnings[0].substr(0, 77), c.warning ? c.warning : "");
+  }
 }
 
 // Motion and occupation: a kinematic start is flag 2; back to static with a

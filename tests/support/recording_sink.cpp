@@ -41,6 +41,14 @@ void RecordingSink::OnEphemeris(const EphemerisEvent& event) {
                          static_cast<double>(event.payload.size())));
 }
 
+void RecordingSink::OnIonosphere(const IonosphereEvent& event) {
+  std::string line = Format("ionosphere %.0f bytes", event.payload_length);
+  if (event.has_coefficients)
+    for (const double* set : {event.alpha, event.beta})
+      line += Format(" %g %g", set[0], set[1]) + Format(" %g %g", set[2], set[3]);
+  lines.push_back(line);
+}
+
 void RecordingSink::OnStationLine(const StationLineEvent& event) {
   lines.push_back("station " + std::string(event.point_name) + Format(" %.1f %.3f ", event.time, event.antenna_height) +
                   std::string(event.description));

@@ -16,6 +16,7 @@ class RecordingSink : public ConversionSink {
  public:
   void OnEpoch(const EpochEvent& event) override;
   void OnEphemeris(const EphemerisEvent& event) override;
+  void OnIonosphere(const IonosphereEvent& event) override;
   void OnStationLine(const StationLineEvent& event) override;
   void OnSummaryText(std::string_view text) override;
   void OnEventMarker(const EventMarkerEvent& event) override;
