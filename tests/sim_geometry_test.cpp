@@ -24,7 +24,7 @@ using namespace morvelin::gnss;
 struct Block {
   int prn;
   std::uint8_t f1, f2;
-  double pseudorange, phase, l2_phase, l2_code_offset;
+  double pseudorange, phase, l2_phase, l2_code_offset, doppler;
 };
 struct Epoch {
   double time_ms, clock_ms;
@@ -64,7 +64,7 @@ Walk WalkRecords(const std::vector<std::uint8_t>& b) {
           EXPECT_TRUE(ReadFields<L2BlockLayout>(payload.subspan(block), s));
           block += L2BlockLayout::kSize;
         }
-        e.blocks.push_back({s.prn, s.f1, s.f2, s.pseudorange, s.phase, s.l2_phase, s.l2_code_offset});
+        e.blocks.push_back({s.prn, s.f1, s.f2, s.pseudorange, s.phase, s.l2_phase, s.l2_code_offset, s.third});
       }
       length = kHeaderSize + block;
       walk.epochs.push_back(e);
@@ -114,6 +114,7 @@ TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTrut
     ASSERT_EQ(walk.end, out.raw.size()) << "a record does not start where the one before ended";
     ASSERT_EQ(walk.epochs.size(), out.truth.size());
     std::map<int, double> ambiguity1, ambiguity2;  // per PRN, over its arc
+    std::map<int, const Block*> before;            // per PRN, at the epoch before, unless the clock stepped
     std::size_t slips = 0;
     for (std::size_t k = 0; k < walk.epochs.size(); ++k) {
       const Epoch& e = walk.epochs[k];
@@ -123,6 +124,9 @@ TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTrut
       EXPECT_NEAR(WrapHalfWeek(e.time_ms / 1000.0 - e.clock_ms / 1000.0 - truth.time.seconds), 0.0, 1e-9) << "corrected time";
       EXPECT_LE(e.blocks.size(), 12u);
       std::map<int, double> seen1, seen2;
+      std::map<int, const Block*> now;
+      const double step = k > 0 ? WrapHalfWeek((e.time_ms - walk.epochs[k - 1].time_ms) / 1000.0) : 0.0;
+      const bool clock_stepped = k > 0 && std::fabs(e.clock_ms - walk.epochs[k - 1].clock_ms) > 1e-3 * step;
       for (const Block& b : e.blocks) {
         const BroadcastEphemeris* eph = nullptr;  // the latest written whose toe is within an hour
         for (const BroadcastEphemeris& candidate : walk.ephemerides)
@@ -151,10 +155,18 @@ TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTrut
           EXPECT_EQ(std::round(n1), ambiguity1[b.prn]) << "L1 ambiguity moved without a slip, PRN " << b.prn;
           EXPECT_EQ(std::round(n2), ambiguity2[b.prn]) << "L2 ambiguity moved without a slip, PRN " << b.prn;
         }
+        // The Doppler (Hz, positive for an approaching satellite) is the
+        // phase's own rate with its sign turned (over a second at most: the
+        // moving receiver drives round a circle).
+        if (before.count(b.prn) && !(b.f1 & kCycleSlip) && !clock_stepped && step <= 1.0)
+          EXPECT_NEAR((b.doppler + before[b.prn]->doppler) / 2.0, -(b.phase - before[b.prn]->phase) / step, 1.0)
+              << "PRN " << b.prn << " epoch " << k;
         slips += (b.f1 & kCycleSlip) ? 1 : 0;
         seen1[b.prn] = std::round(n1), seen2[b.prn] = std::round(n2);
+        now[b.prn] = &b;
       }
       ambiguity1 = seen1, ambiguity2 = seen2;  // a satellite that sets or loses its phase starts again
+      before = now;
     }
     EXPECT_GT(slips, 0u);
   }

@@ -20,12 +20,15 @@ struct Candidate {
 double NewAmbiguity(Random& random) { return std::round(random.Uniform(-1048576.0, 1048576.0)); }
 
 // Range rate from the satellite's motion over a tenth of a second around
-// the transmit time and the receiver's velocity.
+// the transmit time and the receiver's velocity, both Earth-fixed: the
+// range is the Earth-fixed one, so the frame's rotation adds no term of its
+// own (one added here made the Doppler differ from the phase's rate by up
+// to 1.5 kHz).
 double RangeRate(const gnss::BroadcastEphemeris& eph, const gnss::SignalPath& path, const ReceiverEpoch& epoch) {
   const gnss::Ecef ahead = gnss::SatelliteAt(eph, path.transmit_time + 0.05).position;
   const gnss::Ecef behind = gnss::SatelliteAt(eph, path.transmit_time - 0.05).position;
-  const double vx = (ahead.x - behind.x) / 0.1 + gnss::kEarthRotation * path.satellite.y;
-  const double vy = (ahead.y - behind.y) / 0.1 - gnss::kEarthRotation * path.satellite.x;
+  const double vx = (ahead.x - behind.x) / 0.1;
+  const double vy = (ahead.y - behind.y) / 0.1;
   const double vz = (ahead.z - behind.z) / 0.1;
   const double ux = (path.satellite.x - epoch.position.x) / path.range;
   const double uy = (path.satellite.y - epoch.position.y) / path.range;
