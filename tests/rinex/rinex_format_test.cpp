@@ -539,6 +539,7 @@ TEST_F(ExportSession, WeekFromALateEphemerisAndOverTheWeekEnd) {
   out.Epoch(Epoch(1.0, sats));
   out.Ephemeris(early);
   out.Ephemeris(late);
+  out.Ionosphere(nullptr, 40);  // a type-20 record of another length: said, not written
   RinexOutputs files;
   ASSERT_TRUE(out.Finish(&files)) << out.Failure().Message();
   EXPECT_EQ(Body(ReadFile(files.observation_path)),
@@ -558,6 +559,10 @@ TEST_F(ExportSession, WeekFromALateEphemerisAndOverTheWeekEnd) {
   EXPECT_NE(nav.find("\n    18                                                      LEAP SECONDS        \n"
                      "                                                            END OF HEADER"),
             std::string::npos);
+  EXPECT_NE(nav.find("UTC PGM / RUN BY / DATE \n"
+                     "ionosphere record ignored: 40 bytes, not 64                 COMMENT             \n"
+                     "no ionosphere parameters in the data                        COMMENT             \n    18"),
+            std::string::npos) << nav;
 }
 
 // The week of the files: from ephemerides that say week 0 the files are
