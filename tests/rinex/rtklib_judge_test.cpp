@@ -63,10 +63,9 @@ void Write(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 }
 
 // Converts a raw data file with the RINEX sink attached; the two paths.
-RinexOutputs ToRinex(const fs::path& raw, const fs::path& dir, RinexVersion version, bool doppler = false) {
+RinexOutputs ToRinex(const fs::path& raw, const fs::path& dir, RinexVersion version) {
   RinexOptions options;
   options.version = version;
-  options.doppler = doppler;
   options.creation_time = "20240101 000000 UTC";
   RinexOutputs outputs;
   auto made = MakeRinexSink(options, dir.string(), &outputs);
@@ -274,36 +273,6 @@ TEST_F(RtklibJudge, SydneySinglePointWithTheBroadcastIonosphere) {
     const Errors gpb = Compare(Solve(again, "spp", "-p 0", {from_gpb.observation_path, from_gpb.navigation_path}), truth);
     EXPECT_LE(gpb.Rms(), 1.2);
     std::printf("Sydney morning through the .gpb with the coefficients given: 3D rms %.3f m\n", gpb.Rms());
-  }
-}
-
-// The L1 Doppler as RTKLIB reads it: its velocity of a receiver that does
-// not move stays within centimetres per second (a Doppler of the wrong sign
-// or of the wrong size gives metres per second), in both versions.
-TEST_F(RtklibJudge, DopplerShowsAStillReceiverStill) {
-  SimulationConfig c = Session({2292, 86400.0}, 600.0, 13);
-  c.receivers = {Receiver("VEL1", 47.3769, 8.5417, 408.0)};
-  const std::vector<ReceiverOutput> out = sim::Simulate(c);
-  for (RinexVersion version : {RinexVersion::k304, RinexVersion::k211}) {
-    const fs::path dir = Scratch(version == RinexVersion::k304 ? "doppler_304" : "doppler_211");
-    Write(dir / "VEL13450.dat", out[0].raw);
-    const RinexOutputs files = ToRinex(dir / "VEL13450.dat", dir, version, true);
-    Solve(dir, "spp_velocity", "-p 0", {files.observation_path, files.navigation_path});
-    std::ifstream in(dir / "spp_velocity.pos");
-    std::string line;
-    int solutions = 0;
-    double largest = 0.0;
-    while (std::getline(in, line)) {
-      if (line.empty() || line[0] == '%') continue;
-      std::istringstream fields(line);
-      double v[17] = {};
-      for (double& value : v) fields >> value;
-      largest = std::max(largest, std::sqrt(v[14] * v[14] + v[15] * v[15] + v[16] * v[16]));
-      ++solutions;
-    }
-    EXPECT_EQ(solutions, 600);
-    EXPECT_LT(largest, 0.1);
-    std::printf("Doppler velocity of a still receiver: largest %.4f m/s\n", largest);
   }
 }
 
