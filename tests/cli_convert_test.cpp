@@ -247,7 +247,9 @@ TEST_F(Cli, DamagedCollidingAndUnusualInputs) {
 // RINEX and the quality report come from the same single pass, beside the outputs.
 TEST_F(Cli, ConvertWritesRinexAndTheQualityReportBesideTheOutputs) {
   TempDir dir;
-  SmallRun().WriteTo(dir.File("QUAL1230.dat"));
+  RawBuilder raw = SmallRun();
+  raw.Write<IonosphereRecord>({{1e-8, 0.0, 0.0, 0.0}, {9e4, 0.0, 0.0, 0.0}});  // to the export's thread, in turn
+  raw.WriteTo(dir.File("QUAL1230.dat"));
   Outcome refused = RunCli("convert -q --rinex " + dir.File("QUAL1230.dat"));
   EXPECT_EQ(refused.exit_code, 2) << refused.output;
   EXPECT_NE(refused.output.find("--week"), std::string::npos) << refused.output;
