@@ -11,8 +11,9 @@ set -euo pipefail
 # install test (cpack -G DEB reads the binaries' types with file and their
 # dependencies with dpkg-shlibdeps), groff for the man page check,
 # rsvg-convert and xmllint for the quality picture, rnx2rtkp for the RINEX
-# files.
-packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+# files (and convbin, in the same package, for the epoch selection); zlib
+# for the .gz files of the RINEX export.
+packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev zlib1g-dev
           pkg-config dpkg-dev file groff-base librsvg2-bin libxml2-utils rtklib)
 windows=0
 reliability=0
@@ -29,7 +30,7 @@ for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ "$windows" = 1 ]; then
-  for p in g++-mingw-w64-i686 wine wine32:i386; do
+  for p in g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
 fi

@@ -46,6 +46,10 @@ class OutputTarget {
   virtual bool Reserve(std::int64_t offset, std::int64_t length) { return (void)offset, (void)length, false; }
   // Gives back what a reservation took beyond the bytes written.
   virtual void ReleaseReserved() {}
+  // Says that WriteAt will overwrite none but the bytes written so far. A
+  // compressing target keeps those apart (uncompressed, to be rewritten)
+  // and compresses what follows as it comes; the others take no notice.
+  virtual void EndRewritablePart() {}
   // Puts out what is buffered, then closes. False when this or an earlier
   // write failed.
   virtual bool Close() = 0;

@@ -37,6 +37,31 @@ struct RinexIonosphere {
   bool operator==(const RinexIonosphere&) const = default;
 };
 
+// A full GPS time: the week counted from 1980-01-06 and seconds of it.
+struct RinexGpsTime {
+  std::int32_t week = 0;
+  double seconds = 0.0;  // [0, 604800)
+};
+
+// One observation file for the whole session, or one per hour or per day
+// of GPS time.
+enum class RinexSplit : std::uint8_t { kNone, kHour, kDay };
+
+// Header values given by the caller, each in place of what the data give
+// (an empty text or no value: the data's, or the default). Each must fit
+// its RINEX field (CheckRinexOptions): MARKER NAME 60 characters, MARKER
+// NUMBER, MARKER TYPE, OBSERVER, receiver number, type and version,
+// antenna number and type 20 each, AGENCY 40; printable ASCII only; the
+// numbers F14.4.
+struct RinexHeaderFields {
+  std::string marker_name, marker_number, marker_type;  // MARKER TYPE: 3.04 only
+  std::string observer, agency;
+  std::string receiver_number, receiver_type, receiver_version;
+  std::string antenna_number, antenna_type;
+  std::optional<std::array<double, 3>> antenna_delta;    // H, E, N (metres)
+  std::optional<std::array<double, 3>> approx_position;  // X, Y, Z (metres, Earth-fixed)
+};
+
 struct RinexOptions {
   RinexVersion version = RinexVersion::k304;
   // 3.x long names (SSSS00XXX_R_YYYYDDDHHMM_PPU_RRU_GO.rnx); else the short
@@ -65,11 +90,32 @@ struct RinexOptions {
   // name of where they came from, for the header's comment.
   std::optional<RinexIonosphere> ionosphere;
   std::string ionosphere_source;
+
+  // Epoch selection. interval > 0: only the epochs at whole multiples of
+  // it in the GPS week are written (within 0.025 s, as RTKLIB's convbin
+  // -ti keeps them); the loss-of-lock indicators of the epochs left out
+  // go to the satellite's next epoch written. from / to: the first and
+  // last time written (both included, within 0.025 s). split: a file per
+  // hour or day of GPS time.
+  double interval = 0.0;
+  std::optional<RinexGpsTime> from, to;
+  RinexSplit split = RinexSplit::kNone;
+
+  RinexHeaderFields header;
+  // Files written gzip-compressed (zlib), named with ".gz" added.
+  bool gzip = false;
+};
+
+// An observation file written and its epochs.
+struct RinexObservationFile {
+  std::string path;
+  std::int64_t epochs = 0;
 };
 
 // The files a RINEX export wrote (known once it has finished).
 struct RinexOutputs {
-  std::string observation_path;
+  std::string observation_path;  // the first observation file
+  std::vector<RinexObservationFile> observation_files;  // every one, in time order (several with a split)
   std::string navigation_path;
   std::int64_t epochs = 0;        // observation epochs written
   std::int64_t signals = 0;       // observation values written (code, phase, Doppler)
@@ -112,6 +158,11 @@ Status WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_pat
 // (the text names the file) when it cannot be read, is not a RINEX 2 or 3
 // navigation file, or lacks either set of four.
 Result<RinexIonosphere> ReadRinexIonosphere(const std::string& path);
+// Refuses options that cannot be written: a header value that does not fit
+// its field (never cut), an interval outside 0.1 to 86400 s, from after
+// to, a marker type for RINEX 2.11. The text names the value and the
+// command-line option that gives it ("--marker-name").
+Status CheckRinexOptions(const RinexOptions& options);
 
 // "3.04" / "3" / "2.11" / "2"; false for anything else.
 bool ParseRinexVersion(std::string_view text, RinexVersion* version);

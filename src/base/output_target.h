@@ -11,4 +11,17 @@ namespace morvelin {
 // Writes into bytes, which the caller keeps alive while the target is used.
 std::unique_ptr<OutputTarget> OpenMemoryTarget(std::string& bytes);
 
+// A gzip file (zlib, default level) written into inner, a binary target:
+// what is written is what gunzip gives back. text: "\n" is given back as
+// the platform's line end, as OpenFileTarget's text mode writes it.
+// Positions and WriteAt count the bytes given back. WriteAt reaches the
+// bytes before EndRewritablePart() only (they become a first gzip member,
+// stored, rewritten at Close; the rest a second, compressed); without that
+// call the file is one compressed member and WriteAt is refused once more
+// than 64 KiB were written. Null when zlib was not built in.
+std::unique_ptr<OutputTarget> OpenGzipTarget(std::unique_ptr<OutputTarget> inner, bool text);
+
+// Whether this build writes gzip files.
+bool GzipAvailable();
+
 }  // namespace morvelin

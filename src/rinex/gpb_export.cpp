@@ -390,6 +390,7 @@ Status ExportEpochs(MeasurementFile* file, rinex::StationFacts station, bool p_c
 
 Status WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_path, const RinexOptions& options,
                          const std::string& output_dir, RinexOutputs* outputs) {
+  if (Status checked = CheckRinexOptions(options); !checked.Ok()) return checked;
   try {
     const std::string base = WithoutExtension(gpb_path);
     RinexOptions used = options;

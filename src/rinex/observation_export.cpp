@@ -19,6 +19,16 @@ constexpr int kEventFlag = 5;
 constexpr int kStartMovingFlag = 2;
 constexpr int kNewSiteFlag = 3;
 
+// MARKER TYPE (3.04) of a static start, and of a kinematic one: RINEX's
+// NON_GEODETIC is an Earth-fixed monument too; a moving receiver on land
+// is a GROUND_CRAFT.
+constexpr const char* kStaticMarkerType = "GEODETIC";
+constexpr const char* kMovingMarkerType = "GROUND_CRAFT";
+
+const std::string& Either(const std::string& given, const std::string& otherwise) {
+  return given.empty() ? otherwise : given;
+}
+
 constexpr std::string_view kWeekUnknown =
     "Error: RINEX export needs the GPS week: the data hold no ephemeris to take it from; "
     "give the week (--week N) or the date of the first epoch (--date YYYY-MM-DD)";
@@ -50,7 +60,8 @@ struct ObservationExport::Pending {
 };
 
 ObservationExport::ObservationExport(const RinexOptions& options, std::string output_dir, OutputSet* set)
-    : options_(options), output_dir_(std::move(output_dir)), set_(set), version_(options.version) {
+    : options_(options), output_dir_(std::move(output_dir)), set_(set), version_(options.version),
+      selection_(options) {
   if (set_ == nullptr) {
     own_set_ = std::make_unique<OutputSet>(options_.fallback_name.empty() ? "RINEX" : options_.fallback_name);
     set_ = own_set_.get();
@@ -60,9 +71,11 @@ ObservationExport::ObservationExport(const RinexOptions& options, std::string ou
 
 ObservationExport::~ObservationExport() = default;
 
-std::string ObservationExport::StationName() const {
+std::string ObservationExport::DataStationName() const {
   return station_.marker_name.empty() ? options_.fallback_name : station_.marker_name;
 }
+
+std::string ObservationExport::StationName() const { return Either(options_.header.marker_name, DataStationName()); }
 
 std::string ObservationExport::ProgramDate() const {
   if (!options_.creation_time.empty()) return options_.creation_time;
@@ -94,25 +107,25 @@ bool ObservationExport::OpenTemporary(OutputFile& file, const char* kind, const 
     FailWithReason(temporary.Status());
     return false;
   }
-  if (file.Open(*set_, *temporary, shown)) return true;
+  if (file.Open(*set_, *temporary, Compressed(shown), options_.gzip)) return true;
   CheckFile(file);
   return false;
 }
 
 bool ObservationExport::Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period,
-                              double interval, std::string& final_path) {
+                              double interval, std::string& final_path, bool fixed_session) {
   const std::string station = StationName();
   Status bound;
   if (options_.long_names && version_ == RinexVersion::k304) {
-    final_path = JoinPath(output_dir_, LongName(station, start, period, interval, kind));
+    final_path = JoinPath(output_dir_, Compressed(LongName(station, start, period, interval, kind)));
     bound = set_->Bind(file.Path(), final_path);
     if (bound.Ok()) return true;
   } else {
     const char first = SessionCharacter(start, period);
     bool tried = false;
-    for (char session = first; session != 0; session = NextSessionCharacter(session, first)) {
-      final_path = JoinPath(output_dir_, ShortName(station, start, kind, session));
-      if (set_->Taken(final_path)) continue;
+    for (char session = first; session != 0; session = fixed_session ? 0 : NextSessionCharacter(session, first)) {
+      final_path = JoinPath(output_dir_, Compressed(ShortName(station, start, kind, session)));
+      if (set_->Taken(final_path) && !fixed_session) continue;
       tried = true;
       bound = set_->Bind(file.Path(), final_path);
       if (bound.Ok()) return true;
@@ -274,15 +287,24 @@ bool ObservationExport::StartObservationFile(const ExportEpoch& first) {
   const ObservationTypes types = TypesOf(first, options_.doppler);
   layout_ = MakeLayout(version_, types);
   first_time_ = CivilFromTicks(first_ticks_);
+  file_period_ = selection_.PeriodOf(first_ticks_);
+  file_step_ticks_ = 0, file_epochs_ = 0;
+  if (!header_written_) {
+    run_first_ticks_ = first_ticks_, run_first_time_ = first_time_;
+    current_marker_ = DataStationName();
+    current_antenna_height_ = station_.antenna_height;
+  } else if (occupation_pending_ && !first.kinematic) {
+    // The next file of a split starts with the occupation of its first epoch.
+    current_marker_ = pending_marker_, current_antenna_height_ = pending_antenna_height_;
+  }
+  occupation_pending_ = false;
+  kinematic_ = first.kinematic;
   if (!OpenObservationFile()) return false;
   const HeaderPositions positions = WriteObservationHeader(observation_file_, MakeHeader(first, types));
   interval_position_ = positions.interval;
   last_obs_position_ = positions.last_obs;
+  observation_file_.EndRewritablePart();
   header_written_ = true;
-
-  current_marker_ = StationName();
-  current_antenna_height_ = station_.antenna_height;
-  kinematic_ = first.kinematic;
   if (kinematic_) WriteFlagLine(kStartMovingFlag, first_time_);
   CheckFile(observation_file_);
   return failure_.Ok();
@@ -297,18 +319,30 @@ bool ObservationExport::OpenObservationFile() {
 }
 
 ObservationHeader ObservationExport::MakeHeader(const ExportEpoch& first, const ObservationTypes& types) const {
+  const RinexHeaderFields& given = options_.header;
   ObservationHeader header;
   header.version = version_;
   header.program = ProgramLine{options_.program, options_.run_by, creation_date_};
   header.comments = comments_;
-  const std::string station = StationName();
-  header.marker_name = station.empty() ? std::string("UNKNOWN") : station;
-  header.marker_type = first.kinematic ? "NON_GEODETIC" : "GEODETIC";
-  header.receiver_type = station_.receiver_type;
-  if (station_.has_position)
+  header.marker_name = Either(given.marker_name, current_marker_.empty() ? std::string("UNKNOWN") : current_marker_);
+  header.marker_number = given.marker_number;
+  header.marker_type = Either(given.marker_type, first.kinematic ? kMovingMarkerType : kStaticMarkerType);
+  header.observer = given.observer, header.agency = given.agency;
+  header.receiver_number = given.receiver_number;
+  header.receiver_type = Either(given.receiver_type, station_.receiver_type);
+  header.receiver_version = given.receiver_version;
+  header.antenna_number = given.antenna_number, header.antenna_type = given.antenna_type;
+  if (given.approx_position) {
+    header.position = {(*given.approx_position)[0], (*given.approx_position)[1], (*given.approx_position)[2]};
+  } else if (station_.has_position) {
     header.position =
         gnss::ToEcef({gnss::Radians(station_.latitude), gnss::Radians(station_.longitude), station_.height});
-  header.antenna_height = station_.antenna_height;
+  }
+  header.antenna_height = current_antenna_height_;
+  if (given.antenna_delta) {
+    header.antenna_height = (*given.antenna_delta)[0];
+    header.antenna_east = (*given.antenna_delta)[1], header.antenna_north = (*given.antenna_delta)[2];
+  }
   header.layout = layout_;
   header.l2 = types.l2;
   header.first_time = first_time_;
@@ -332,41 +366,77 @@ void ObservationExport::WriteOccupationRecords(int flag, const CivilTime& time) 
 void ObservationExport::WriteEvent(double seconds_of_week) {
   // An event before the first epoch has no file to go to yet (and after a
   // failure none to go to at all): writing it hit a buffer not yet made.
-  if (!header_written_ || !failure_.Ok()) return;
+  if (!observation_file_.IsOpen() || !failure_.Ok()) return;
   const std::int32_t week = FollowWeek(week_, previous_seconds_, seconds_of_week);
-  WriteFlagLine(kEventFlag, CivilFromTicks(GpsTicks(week, seconds_of_week)));
+  const std::int64_t ticks = GpsTicks(week, seconds_of_week);
+  if (!selection_.InWindow(ticks)) return;
+  WriteFlagLine(kEventFlag, CivilFromTicks(ticks));
   CheckFile(observation_file_);
 }
 
 void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
   if (!failure_.Ok()) return;
   const double seconds = epoch.receiver_time;
-  if (epochs_written_ > 0) week_ = FollowWeek(week_, previous_seconds_, seconds);
+  if (epochs_seen_ > 0) week_ = FollowWeek(week_, previous_seconds_, seconds);
   previous_seconds_ = seconds;
   const std::int64_t ticks = GpsTicks(week_, seconds);
-  if (!header_written_) {
+  const bool data_gap = TakeStep(ticks);
+  ++epochs_seen_;
+  ++epoch_number_;
+  const bool written = selection_.Keeps(ticks);
+  TrackLock(epoch, data_gap, written);
+  if (!written) return;
+  if (observation_file_.IsOpen() && selection_.PeriodOf(ticks) != file_period_) {
+    FinishObservationFile();
+    if (!failure_.Ok()) return;
+  }
+  if (!observation_file_.IsOpen()) {
     first_ticks_ = ticks;
     if (!StartObservationFile(epoch)) return;
   }
-  const bool data_gap = TakeStep(ticks);
+  TakeWrittenStep(ticks);
   const CivilTime time = CivilFromTicks(ticks);
   FollowMotion(epoch.kinematic, time);
 
-  ++epoch_number_;
   SatelliteRecord records[kEpochRecords];
   std::uint8_t prns[kEpochRecords];
-  const int count = MakeRecords(epoch, data_gap, records, prns);
+  const int count = MakeRecords(epoch, records, prns);
   WriteRecords(EpochLine{time, 0, count, prns, true, epoch.clock_offset}, records);
   last_ticks_ = ticks;
-  ++epochs_written_;
+  ++epochs_written_, ++file_epochs_;
   if (observation_file_.Failed()) CheckFile(observation_file_);
 }
 
 bool ObservationExport::TakeStep(std::int64_t ticks) {
-  if (epochs_written_ == 0) return false;
+  const std::int64_t step = ticks - last_input_ticks_;
+  last_input_ticks_ = ticks;
+  if (epochs_seen_ == 0) return false;
+  if (step > 0 && (input_step_ticks_ == 0 || step < input_step_ticks_)) input_step_ticks_ = step;
+  return input_step_ticks_ > 0 && step > input_step_ticks_ + input_step_ticks_ / 2;
+}
+
+void ObservationExport::TakeWrittenStep(std::int64_t ticks) {
+  if (file_epochs_ == 0 && epochs_written_ == 0) return;
   const std::int64_t step = ticks - last_ticks_;
-  if (step > 0 && (interval_ticks_ == 0 || step < interval_ticks_)) interval_ticks_ = step;
-  return interval_ticks_ > 0 && step > interval_ticks_ + interval_ticks_ / 2;
+  if (step <= 0) return;
+  if (written_step_ticks_ == 0 || step < written_step_ticks_) written_step_ticks_ = step;
+  if (file_epochs_ > 0 && (file_step_ticks_ == 0 || step < file_step_ticks_)) file_step_ticks_ = step;
+}
+
+void ObservationExport::TrackLock(const ExportEpoch& epoch, bool data_gap, bool written) {
+  for (int i = 0; i < epoch.count; ++i) {
+    const ExportSatellite& s = epoch.satellites[i];
+    if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
+    std::int64_t& last = last_phase_epoch_[s.prn];
+    const bool lost = s.slip || (last != 0 && (last != epoch_number_ - 1 || data_gap));
+    if (s.phase_valid) last = epoch_number_;
+    if (written) {
+      lost_[s.prn] = lost || carried_lost_[s.prn];
+      carried_lost_[s.prn] = false;
+    } else if (lost) {
+      carried_lost_[s.prn] = true;
+    }
+  }
 }
 
 void ObservationExport::FollowMotion(bool kinematic, const CivilTime& time) {
@@ -389,24 +459,22 @@ void ObservationExport::FollowMotion(bool kinematic, const CivilTime& time) {
   }
 }
 
-int ObservationExport::MakeRecords(const ExportEpoch& epoch, bool data_gap, SatelliteRecord* records,
-                                   std::uint8_t* prns) {
+int ObservationExport::MakeRecords(const ExportEpoch& epoch, SatelliteRecord* records, std::uint8_t* prns) {
   int count = 0;
   for (int i = 0; i < epoch.count && count < kEpochRecords; ++i) {
     const ExportSatellite& s = epoch.satellites[i];
     if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
-    records[count] = MakeRecord(s, data_gap);
+    records[count] = MakeRecord(s);
     prns[count] = s.prn;
     ++count;
   }
   return count;
 }
 
-SatelliteRecord ObservationExport::MakeRecord(const ExportSatellite& s, bool data_gap) {
+SatelliteRecord ObservationExport::MakeRecord(const ExportSatellite& s) {
   SatelliteRecord r;
   r.prn = s.prn;
-  std::int64_t& last = last_phase_epoch_[s.prn];
-  const bool lost = s.slip || (last != 0 && (last != epoch_number_ - 1 || data_gap));
+  const bool lost = lost_[s.prn];
   Put(r, s.p_code ? Signal::kL1PCode : Signal::kL1CaCode, s.l1_code, false);
   if (s.phase_valid) Put(r, s.p_code ? Signal::kL1PPhase : Signal::kL1CaPhase, s.l1_phase, lost);
   if (options_.doppler) Put(r, s.p_code ? Signal::kL1PDoppler : Signal::kL1CaDoppler, s.doppler, false);
@@ -414,7 +482,6 @@ SatelliteRecord ObservationExport::MakeRecord(const ExportSatellite& s, bool dat
     Put(r, Signal::kL2Code, s.l2_code, false);
     if (s.phase_valid) Put(r, Signal::kL2Phase, s.l2_phase, lost);
   }
-  if (s.phase_valid) last = epoch_number_;
   return r;
 }
 
@@ -456,7 +523,9 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
   }
   RinexOutputs result;
   result.warnings = warnings_;
-  if (header_written_) FinishObservationFile(result.observation_path);
+  if (observation_file_.IsOpen()) FinishObservationFile();
+  result.observation_files = observation_files_;
+  if (!observation_files_.empty()) result.observation_path = observation_files_.front().path;
   if (failure_.Ok() && !navigation_.Empty()) WriteNavigationFile(result);
   if (failure_.Ok() && own_set_ != nullptr) CommitOwnSet();
   if (!failure_.Ok()) {
@@ -469,10 +538,11 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
   return true;
 }
 
-void ObservationExport::FinishObservationFile(std::string& final_path) {
+void ObservationExport::FinishObservationFile() {
   FixedText<256> line;
-  if (interval_ticks_ > 0) {
-    IntervalRecord(line, static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond));
+  const double interval = file_step_ticks_ > 0 ? selection_.HeaderInterval(file_step_ticks_) : 0.0;
+  if (interval > 0.0) {
+    IntervalRecord(line, interval);
     observation_file_.Patch(interval_position_, line.View());
   }
   line.Clear();
@@ -480,10 +550,18 @@ void ObservationExport::FinishObservationFile(std::string& final_path) {
   observation_file_.Patch(last_obs_position_, line.View());
   observation_file_.Close();
   CheckFile(observation_file_);
-  const double interval = static_cast<double>(interval_ticks_) / static_cast<double>(kTicksPerSecond);
-  const double period =
-      static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval;
-  if (failure_.Ok()) Place(observation_file_, FileKind::kObservation, first_time_, period, interval, final_path);
+  if (!failure_.Ok()) return;
+  RinexObservationFile placed;
+  placed.epochs = file_epochs_;
+  // A file of a split is named after its hour or day, whatever its first epoch.
+  const bool placed_ok =
+      selection_.Splits()
+          ? Place(observation_file_, FileKind::kObservation, CivilFromTicks(selection_.PeriodStart(file_period_)),
+                  selection_.PeriodSeconds(), interval, placed.path, true)
+          : Place(observation_file_, FileKind::kObservation, first_time_,
+                  static_cast<double>(last_ticks_ - first_ticks_) / static_cast<double>(kTicksPerSecond) + interval,
+                  interval, placed.path);
+  if (placed_ok) observation_files_.push_back(std::move(placed));
 }
 
 void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
@@ -491,17 +569,16 @@ void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
   const gnss::BroadcastEphemeris* first = navigation_.First();
   const bool dated = options_.week || options_.date;
   if (dated && header_written_) {
-    navigation_.Redate(first_ticks_);
+    navigation_.Redate(run_first_ticks_);
   } else if (dated) {
     std::int32_t week = options_.week.value_or(0);
     if (options_.date && !WeekOfDate(*options_.date, &week)) week = 0;
     navigation_.Redate(GpsTicks(week, static_cast<double>(first->toe)));
   }
-  const CivilTime start = header_written_ ? first_time_ : CivilFromGps(first->week, static_cast<double>(first->toc));
-  const double period =
-      header_written_
-          ? static_cast<double>(last_ticks_ - first_ticks_ + interval_ticks_) / static_cast<double>(kTicksPerSecond)
-          : 0.0;
+  const CivilTime start = header_written_ ? run_first_time_ : CivilFromGps(first->week, static_cast<double>(first->toc));
+  const double period = header_written_ ? static_cast<double>(last_ticks_ - run_first_ticks_ + written_step_ticks_) /
+                                              static_cast<double>(kTicksPerSecond)
+                                        : 0.0;
   OutputFile navigation_file;
   if (!OpenTemporary(navigation_file, ".nav",
                      JoinPath(output_dir_, ShortName(StationName(), start, FileKind::kNavigation))))

@@ -20,6 +20,7 @@
 #include "gnss/ephemeris.h"
 #include "morvelin/output_set.h"
 #include "morvelin/rinex.h"
+#include "rinex/epoch_selection.h"
 #include "rinex/file_names.h"
 #include "rinex/navigation_writer.h"
 #include "rinex/observation_format.h"
@@ -119,17 +120,24 @@ class ObservationExport {
   void WeekOfEphemeris(const gnss::BroadcastEphemeris& eph, double first_seconds);
   void ReplayPending();
   void WriteEpoch(const ExportEpoch& epoch);
-  // Takes the step from the previous epoch into the interval; true when
-  // epochs are missing from the data (every satellite lost lock meanwhile).
+  // Takes the step from the previous epoch of the data into their
+  // interval; true when epochs are missing from the data (every satellite
+  // lost lock meanwhile).
   bool TakeStep(std::int64_t ticks);
+  // Takes the step from the previous epoch written into the file's interval.
+  void TakeWrittenStep(std::int64_t ticks);
+  // The loss of lock of the epoch's satellites, as every epoch of the data
+  // shows it: into lost_ for an epoch written (with what the epochs left
+  // out since the satellite's last one carried), else carried.
+  void TrackLock(const ExportEpoch& epoch, bool data_gap, bool written);
   // A start of motion (flag 2), a new occupation (flag 3) or none, as the
   // epoch's motion and the station entries since the last epoch say.
   void FollowMotion(bool kinematic, const CivilTime& time);
   // The records of the epoch's satellites (at most kEpochRecords); their count.
-  int MakeRecords(const ExportEpoch& epoch, bool data_gap, SatelliteRecord* records, std::uint8_t* prns);
+  int MakeRecords(const ExportEpoch& epoch, SatelliteRecord* records, std::uint8_t* prns);
   // One satellite's values, its phases flagged when it lost lock since its
-  // last valid phase.
-  SatelliteRecord MakeRecord(const ExportSatellite& satellite, bool data_gap);
+  // last valid phase in the file (lost_).
+  SatelliteRecord MakeRecord(const ExportSatellite& satellite);
   // A value into the record when the file lists its signal; counted either way.
   void Put(SatelliteRecord& record, Signal signal, double value, bool lost);
   // The epoch line and its records, put out in pieces of about kTextFlush bytes.
@@ -142,13 +150,18 @@ class ObservationExport {
   ObservationHeader MakeHeader(const ExportEpoch& first, const ObservationTypes& types) const;
   // An epoch line without satellites: a flag and its time.
   void WriteFlagLine(int flag, const CivilTime& time);
-  // The station the files are named after: the header's, or the input's name.
+  // The station the files are named after: the command line's marker
+  // name, the data's, or the input's name.
   std::string StationName() const;
+  // The data's station name, or the input's name.
+  std::string DataStationName() const;
+  // A file's name as written: with ".gz" when compressed.
+  std::string Compressed(std::string name) const { return options_.gzip ? name + ".gz" : name; }
   void WriteOccupationRecords(int flag, const CivilTime& time);
   std::string ProgramDate() const;
   // Patches the interval and the time of the last epoch into the header,
   // closes the file and names it.
-  void FinishObservationFile(std::string& final_path);
+  void FinishObservationFile();
   void WriteNavigationFile(RinexOutputs& result);
   NavigationHeader MakeNavigationHeader(const CivilTime& start) const;
   void CommitOwnSet();
@@ -157,9 +170,10 @@ class ObservationExport {
   bool OpenTemporary(OutputFile& file, const char* kind, const std::string& shown);
   // Gives the closed file its name in output_dir_: the long name, or the
   // short one with the first session character no other file of the run,
-  // its batch or its inputs has. False with the failure set.
+  // its batch or its inputs has (with fixed_session, the one of its start
+  // and period or none). False with the failure set.
   bool Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period, double interval,
-             std::string& final_path);
+             std::string& final_path, bool fixed_session = false);
 
   RinexOptions options_;
   std::string output_dir_;
@@ -186,14 +200,29 @@ class ObservationExport {
   double previous_seconds_ = 0.0;  // seconds of week of the latest epoch
   std::vector<Pending> pending_;
 
-  // Header fields known at the end.
-  std::int64_t first_ticks_ = 0, last_ticks_ = 0, interval_ticks_ = 0;
+  // Which epochs are written, and into which file.
+  EpochSelection selection_;
+  std::int64_t epochs_seen_ = 0;
+  std::int64_t last_input_ticks_ = 0, input_step_ticks_ = 0;  // of the data's epochs
+
+  // The observation file being written; the header fields known at its end.
+  std::int64_t first_ticks_ = 0, last_ticks_ = 0, file_step_ticks_ = 0;
+  std::int64_t file_period_ = 0, file_epochs_ = 0;
   std::int64_t interval_position_ = -1, last_obs_position_ = -1;
   CivilTime first_time_;
+  // The whole run's: its first epoch written and shortest step written.
+  std::int64_t run_first_ticks_ = 0, written_step_ticks_ = 0;
+  CivilTime run_first_time_;
+  std::vector<RinexObservationFile> observation_files_;
 
-  // Loss of lock: the epoch number at which each PRN last had a valid phase.
+  // Loss of lock: the epoch number (of the data's epochs) at which each
+  // PRN last had a valid phase; whether it lost lock at an epoch left out
+  // since its last epoch written; whether it lost lock for the epoch being
+  // written.
   std::int64_t epoch_number_ = 0;
   std::array<std::int64_t, kMaxPrn + 1> last_phase_epoch_{};
+  std::array<bool, kMaxPrn + 1> carried_lost_{};
+  std::array<bool, kMaxPrn + 1> lost_{};
   bool kinematic_ = false;
   std::string current_marker_;
   double current_antenna_height_ = 0.0;
@@ -208,7 +237,6 @@ class ObservationExport {
 
   // Counts.
   std::int64_t epochs_written_ = 0, signals_written_ = 0, unlisted_signals_ = 0;
-  std::string observation_final_path_;
 };
 
 }  // namespace morvelin::rinex

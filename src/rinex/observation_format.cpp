@@ -104,9 +104,9 @@ void IntervalRecord(TextBuilder& out, double seconds) {
   HeaderRecord(out, content.View(), "INTERVAL");
 }
 
-void AntennaDeltaRecord(TextBuilder& out, double height) {
+void AntennaDeltaRecord(TextBuilder& out, double height, double east, double north) {
   FixedText<128> content;
-  content.Fixed(height, 4, 14).Fixed(0.0, 4, 14).Fixed(0.0, 4, 14);
+  content.Fixed(height, 4, 14).Fixed(east, 4, 14).Fixed(north, 4, 14);
   HeaderRecord(out, content.View(), "ANTENNA: DELTA H/E/N");
 }
 

@@ -56,7 +56,7 @@ void HeaderRecord(TextBuilder& out, std::string_view content, std::string_view l
 void TimeOfObservationRecord(TextBuilder& out, const CivilTime& time, std::string_view label);
 void IntervalRecord(TextBuilder& out, double seconds);
 // "        1.5000        0.0000        0.0000                  ANTENNA: DELTA H/E/N".
-void AntennaDeltaRecord(TextBuilder& out, double height);
+void AntennaDeltaRecord(TextBuilder& out, double height, double east = 0.0, double north = 0.0);
 // The observation types record(s) of the version.
 void ObservationTypesRecords(TextBuilder& out, RinexVersion version, const ObservationLayout& layout);
 

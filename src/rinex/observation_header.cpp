@@ -38,24 +38,30 @@ void WriteOpening(OutputFile& file, const ObservationHeader& header) {
   for (const std::string& comment : header.comments) Record(file, comment, "COMMENT");
 }
 
-// MARKER NAME, MARKER TYPE and OBSERVER / AGENCY.
+// MARKER NAME, MARKER NUMBER, MARKER TYPE and OBSERVER / AGENCY.
 void WriteMarker(OutputFile& file, const ObservationHeader& header) {
   Record(file, header.marker_name, "MARKER NAME");
+  if (!header.marker_number.empty()) Record(file, header.marker_number, "MARKER NUMBER");
   if (header.version == RinexVersion::k304) Record(file, header.marker_type, "MARKER TYPE");
-  Record(file, "", "OBSERVER / AGENCY");
+  FixedText<128> content;
+  Field(content, header.observer, 20), Field(content, header.agency, 40);
+  Record(file, content.View(), "OBSERVER / AGENCY");
 }
 
 // The receiver, the antenna, the position and the antenna's height.
 void WriteEquipment(OutputFile& file, const ObservationHeader& header) {
   FixedText<128> content;
-  Field(content, "", 20), Field(content, header.receiver_type, 20), Field(content, "", 20);
+  Field(content, header.receiver_number, 20), Field(content, header.receiver_type, 20);
+  Field(content, header.receiver_version, 20);
   Record(file, content.View(), "REC # / TYPE / VERS");
-  Record(file, "", "ANT # / TYPE");
+  content.Clear();
+  Field(content, header.antenna_number, 20), Field(content, header.antenna_type, 20);
+  Record(file, content.View(), "ANT # / TYPE");
   content.Clear();
   content.Fixed(header.position.x, 4, 14).Fixed(header.position.y, 4, 14).Fixed(header.position.z, 4, 14);
   Record(file, content.View(), "APPROX POSITION XYZ");
   FixedText<256> line;
-  AntennaDeltaRecord(line, header.antenna_height);
+  AntennaDeltaRecord(line, header.antenna_height, header.antenna_east, header.antenna_north);
   file.Write(line.View());
 }
 

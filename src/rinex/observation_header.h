@@ -22,10 +22,13 @@ struct ObservationHeader {
   ProgramLine program;  // PGM / RUN BY / DATE
   std::vector<std::string> comments;
   std::string marker_name;
-  std::string marker_type;  // written in 3.04 only
-  std::string receiver_type;
+  std::string marker_number;  // MARKER NUMBER, written when not empty
+  std::string marker_type;    // written in 3.04 only
+  std::string observer, agency;
+  std::string receiver_number, receiver_type, receiver_version;
+  std::string antenna_number, antenna_type;
   gnss::Ecef position;  // APPROX POSITION XYZ; zeros when not known
-  double antenna_height = 0.0;
+  double antenna_height = 0.0, antenna_east = 0.0, antenna_north = 0.0;
   ObservationLayout layout;
   bool l2 = false;  // 2.11: the L2 wavelength factor is 1 (else 0)
   CivilTime first_time;

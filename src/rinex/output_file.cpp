@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/output_target.h"
 
 namespace morvelin::rinex {
 
@@ -21,7 +22,7 @@ void OutputFile::Fail(const char* what, int error) {
   failure_ = Status::Failed(std::move(text), std::move(reason));
 }
 
-bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string& shown) {
+bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string& shown, bool gzip) {
   path_ = path;
   shown_ = shown.empty() ? path : shown;
   set_ = &set;
@@ -32,13 +33,25 @@ bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string
     failure_ = Status::Failed("Error: Not enough memory for " + shown_);
     return false;
   }
-  Result<std::unique_ptr<OutputTarget>> opened = set.Open(path, true);
+  Result<std::unique_ptr<OutputTarget>> opened = set.Open(path, !gzip);
   if (!opened.Ok()) {
     failure_ = Status::Failed("Error: Unable to create " + shown_ + " (" + opened.Reason() + ")", opened.Reason());
     return false;
   }
   target_ = std::move(*opened);
+  if (gzip) {
+    target_ = OpenGzipTarget(std::move(target_), true);
+    if (target_ == nullptr) {
+      failure_ = Status::Failed("Error: Unable to create " + shown_ + " (this build writes no gzip files)");
+      return false;
+    }
+  }
   return true;
+}
+
+void OutputFile::EndRewritablePart() {
+  if (target_ == nullptr || !Flush()) return;
+  target_->EndRewritablePart();
 }
 
 bool OutputFile::Flush() {

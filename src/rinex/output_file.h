@@ -27,7 +27,9 @@ class OutputFile {
   // Opens a temporary of set (made by set.Temporary), in text mode: lines
   // end as the platform's text files do. False with Failure() set. shown:
   // the name the texts give it (path itself when empty).
-  bool Open(OutputSet& set, const std::string& path, const std::string& shown = std::string());
+  // gzip: the file is written gzip-compressed (what it gives back is what
+  // was written).
+  bool Open(OutputSet& set, const std::string& path, const std::string& shown = std::string(), bool gzip = false);
   bool IsOpen() const { return target_ != nullptr; }
   const std::string& Path() const { return path_; }
 
@@ -45,6 +47,9 @@ class OutputFile {
   // Overwrites text at a position taken with Position() (same length as
   // what was written there).
   bool Patch(std::int64_t position, std::string_view text);
+  // The bytes written so far are the only ones Patch may still overwrite
+  // (a compressed file compresses what follows as it comes).
+  void EndRewritablePart();
   // Puts everything out and closes the file. False with Failure() set.
   bool Close();
   // Closes and removes the file, as after a failed run (it is a temporary

@@ -133,6 +133,7 @@ Result<std::unique_ptr<ConversionSink>> MakeRinexSink(const RinexOptions& option
                                                       RinexOutputs* outputs, OutputSet* set) {
   if (options.week && (*options.week < 0 || *options.week > 9999))
     return Status::Failed("Error: RINEX export: the GPS week must be 0-9999");
+  if (Status checked = CheckRinexOptions(options); !checked.Ok()) return checked;
   try {
     // The folder is checked now, before the run reads its first record.
     const std::string folder = output_dir.empty() ? "." : output_dir;
