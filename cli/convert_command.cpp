@@ -419,6 +419,12 @@ std::string CheckUsage(const Settings& settings) {
   const bool from_stdin = std::find(settings.files.begin(), settings.files.end(), "-") != settings.files.end();
   if (from_stdin && (settings.output_dir.empty() || settings.output_name.empty()))
     return "standard input ('-') is converted with -d DIR and -o NAME";
+  if (!settings.extra.rinex.version.empty()) {
+    // The RINEX header's values are checked against their fields now: a
+    // value that does not fit is a usage error, before any file is read.
+    const Result<RinexOptions> rinex = ToRinexOptions(settings.extra.rinex, "RINEX");
+    if (!rinex.Ok()) return std::string(rinex.Message()).substr(rinex.Message().rfind("Error: ", 0) == 0 ? 7 : 0);
+  }
   if (settings.output_name.empty()) return {};
   if (!from_stdin) return "-o names standard input ('-'): it cannot rename a named file";
   const std::string& name = settings.output_name;

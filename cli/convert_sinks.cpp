@@ -32,8 +32,8 @@ Status FinishExtraSinks(const ExtraSinkOptions& options, ExtraSinks& sinks) {
 
 std::vector<std::string> ExtraOutputPaths(const ExtraSinkOptions& options, const ExtraSinks& sinks) {
   std::vector<std::string> paths;
-  for (const std::string& path : {sinks.rinex.observation_path, sinks.rinex.navigation_path})
-    if (!path.empty()) paths.push_back(path);
+  for (const RinexObservationFile& file : sinks.rinex.observation_files) paths.push_back(file.path);
+  if (!sinks.rinex.navigation_path.empty()) paths.push_back(sinks.rinex.navigation_path);
   if (sinks.qc != nullptr)
     for (const std::string& path : QcOutputPaths(options.qc, sinks.output_base)) paths.push_back(path);
   return paths;

@@ -50,8 +50,8 @@ int RunRinex(Settings& settings) {
     return outputs.date_refused ? kExitUsage : kExitFailed;
   }
   for (const std::string& warning : outputs.warnings) std::cerr << warning << '\n';
-  if (!outputs.observation_path.empty())
-    std::cout << outputs.observation_path << "  (" << outputs.epochs << " epochs)\n";
+  for (const RinexObservationFile& file : outputs.observation_files)
+    std::cout << file.path << "  (" << file.epochs << " epochs)\n";
   if (!outputs.navigation_path.empty())
     std::cout << outputs.navigation_path << "  (" << outputs.ephemerides << " ephemerides)\n";
   return kExitDone;
@@ -76,6 +76,7 @@ void AddRinexCommand(CLI::App& app, int& exit_code) {
   AddLongNamesOption(*command, settings->rinex.long_names, settings->rinex.version, "RINEX 3 long file names");
   AddFirstEpochOptions(*command, settings->rinex.week, settings->rinex.date);
   AddNavigationOptions(*command, settings->rinex);
+  AddRinexOutputOptions(*command, settings->rinex.output);
   command->add_option("-d,--directory", settings->directory,
                       "Folder for the RINEX files, created if missing (default: beside the .gpb)");
   command->callback([settings, &exit_code] { exit_code = FinishStandardOutput(RunRinex(*settings)); });

@@ -76,6 +76,7 @@ void AddRinexOptions(CLI::App& command, RinexCliOptions& options) {
                      "and _GN.rnx) instead of SSSSDDD0.YYo and .YYn");
   AddFirstEpochOptions(command, options.week, options.date);
   AddNavigationOptions(command, options, rinex);
+  AddRinexOutputOptions(command, options.output, rinex);
 }
 
 Status LoadIonosphere(RinexCliOptions& options) {
@@ -122,6 +123,7 @@ Result<RinexOptions> ToRinexOptions(const RinexCliOptions& cli, const std::strin
   options.program = "morvelin " MORVELIN_VERSION;
   const std::size_t slash = output_base.find_last_of("/\\");
   options.fallback_name = slash == std::string::npos ? output_base : output_base.substr(slash + 1);
+  if (Status applied = ApplyRinexOutputOptions(cli.output, options); !applied.Ok()) return applied;
   return options;
 }
 

@@ -13,6 +13,7 @@
 
 #include "morvelin/converter.h"
 #include "morvelin/rinex.h"
+#include "rinex_output_options.h"
 
 namespace morvelin::cli {
 
@@ -24,6 +25,7 @@ struct RinexCliOptions {
   bool doppler = false;    // also the L1 Doppler (D1C / D1)
   std::string iono_from;   // a RINEX navigation file whose ionosphere parameters to write, or empty
   std::optional<RinexIonosphere> ionosphere;  // read from iono_from by LoadIonosphere
+  RinexOutputCliOptions output;  // epochs, header values, compression
 };
 
 // The GPS weeks the command line takes, those `morvelin time` converts:

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "commands.h"
+#include "time_text.h"
 #include "morvelin/util.h"
 #include "base/text_builder.h"
 
@@ -30,34 +31,6 @@ struct TimeArguments {
   std::string seconds;
   int decimals = -1;
 };
-
-bool ParseWhole(std::string_view text, int& value) {
-  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  return result.ec == std::errc() && result.ptr == text.data() + text.size();
-}
-
-// Digits with an optional fraction, nothing else; also counts the decimals.
-bool ParseSeconds(std::string_view text, double& value, int& decimals) {
-  if (text.empty()) return false;
-  std::size_t dot = text.find('.');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (i != dot && (text[i] < '0' || text[i] > '9')) return false;
-  }
-  auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return false;
-  decimals = dot == std::string_view::npos ? 0 : static_cast<int>(text.size() - dot - 1);
-  return true;
-}
-
-bool Fixed2(std::string_view text, std::size_t at, int& value) {
-  if (at + 2 > text.size()) return false;
-  return ParseWhole(text.substr(at, 2), value);
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && year % 4 == 0 ? 29 : kDays[month - 1];
-}
 
 int Fail(const std::string& message) {
   std::cerr << "Error: " << message << '\n';
@@ -89,7 +62,7 @@ int WeekToDate(const std::string& week_text, const std::string& seconds_text, in
   if (!ParseWhole(week_text, week) || week < 0) {
     return Fail("the GPS week must be a whole number of 0 or more, not '" + week_text + "'");
   }
-  if (!ParseSeconds(seconds_text, seconds_of_week, typed) || seconds_of_week >= kSecondsPerWeek) {
+  if (!ParseDecimalSeconds(seconds_text, seconds_of_week, typed) || seconds_of_week >= kSecondsPerWeek) {
     return Fail("the seconds of the week must be a number from 0 to below 604800, not '" + seconds_text + "'");
   }
   // Whole units of the printed decimals, so that rounding carries into the
@@ -125,32 +98,18 @@ int WeekToDate(const std::string& week_text, const std::string& seconds_text, in
 }
 
 int DateToWeek(const std::string& text, int requested) {
-  const std::string_view when(text);
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-  double seconds = 0.0;
-  int typed = 0;
-  const bool date_ok = when.size() >= 10 && ParseWhole(when.substr(0, 4), year) && when[4] == '-' &&
-                       Fixed2(when, 5, month) && when[7] == '-' && Fixed2(when, 8, day);
-  bool time_ok = date_ok;
-  if (date_ok && when.size() > 10) {
-    time_ok = (when[10] == 'T' || when[10] == ' ') && Fixed2(when, 11, hour) && when.size() > 13 &&
-              when[13] == ':' && Fixed2(when, 14, minute);
-    if (time_ok && when.size() > 16) {
-      time_ok = when[16] == ':' && ParseSeconds(when.substr(17), seconds, typed);
-    } else if (time_ok) {
-      time_ok = when.size() == 16;
-    }
-  }
-  if (!time_ok) {
+  CalendarTime when;
+  const CalendarParse parsed = ParseCalendarTime(text, when);
+  if (parsed == CalendarParse::kNotTheForm) {
     return Fail("'" + text + "' is not a date and time of the form 2005-01-01T00:00:00.25");
   }
-  if (year < 1980 || year > 2099 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
-      hour > 23 || minute > 59 || seconds >= 60.0) {
+  if (parsed == CalendarParse::kNotADay) {
     return Fail("'" + text + "' is not a calendar date and time from 1980 to 2099");
   }
+  const int typed = when.decimals;
   int week = 0;
   double seconds_of_week = 0.0;
-  CalendarToGpsFullWeek(hour, minute, seconds, month, day, year, week, seconds_of_week);
+  CalendarToGpsFullWeek(when.hour, when.minute, when.seconds, when.month, when.day, when.year, week, seconds_of_week);
   if (week < 0 || seconds_of_week < 0.0) return Fail("'" + text + "' lies before the GPS epoch, 1980-01-06");
   FixedText<64> line;
   line.Int(week).Char(' ').Fixed(seconds_of_week, ChosenDecimals(requested, typed));
