@@ -48,7 +48,7 @@ std::vector<std::string> SlashParts(const std::string& text, std::size_t count) 
 CLI::Validator Check(const char* form, bool (*valid)(const std::string&)) {
   return CLI::Validator(
       [valid, form](std::string& text) { return valid(text) ? std::string() : "must be " + std::string(form) + ", not " + text; },
-      form);
+      "");
 }
 
 bool ValidTime(const std::string& text) {
@@ -88,9 +88,12 @@ void AddRinexOutputOptions(CLI::App& command, RinexOutputCliOptions& options, CL
                          "RTKLIB's convbin -ti), 0.1 to 86400")
           ->check(CLI::Range(0.1, 86400.0))
           ->type_name("S"),
-      command.add_option("--from", options.from, "First time written (GPS time), included")
-          ->check(Check(time_form, ValidTime)),
-      command.add_option("--to", options.to, "Last time written (GPS time), included")->check(Check(time_form, ValidTime)),
+      command.add_option("--from", options.from, "First time written, included: GPS WEEK:SECONDS or YYYY-MM-DDTHH:MM:SS")
+          ->check(Check(time_form, ValidTime))
+          ->type_name("TIME"),
+      command.add_option("--to", options.to, "Last time written, included: GPS WEEK:SECONDS or YYYY-MM-DDTHH:MM:SS")
+          ->check(Check(time_form, ValidTime))
+          ->type_name("TIME"),
       command.add_option("--split", options.split, "One observation file per hour or per day of GPS time")
           ->check(CLI::IsMember({"hour", "day"})),
       command.add_option("--marker-name", options.marker_name, "MARKER NAME (60 characters; names the files too)"),
