@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "rinex/epoch_selection.h"
 #include "rinex/file_names.h"
 #include "rinex/navigation_writer.h"
 #include "rinex/observation_export.h"
@@ -402,6 +403,38 @@ TEST(RinexFileNames, SessionCharacterAndRate) {
   const std::pair<double, const char*> rates[] = {{0.1, "10Z"}, {0.05, "20Z"}, {0.02, "50Z"}, {0.01, "01C"},
                                                   {0.5, "02Z"}, {1.0, "01S"}, {30.0, "30S"}, {300.0, "05M"}};
   for (const auto& [seconds, code] : rates) EXPECT_EQ(RateCode(seconds), code) << seconds;
+}
+
+// ---- Epoch selection ------------------------------------------------------------
+
+// Tags a little off a multiple of the interval, the window's ends and the
+// hour: 0.025 s either side counts as on it, as convbin -ti takes it.
+TEST(RinexEpochSelection, ToleranceAtMultiplesEndsAndHours) {
+  RinexOptions options;
+  options.interval = 30.0;
+  options.from = RinexGpsTime{2292, 86400.0};
+  options.to = RinexGpsTime{2292, 90000.0};
+  options.split = RinexSplit::kHour;
+  const EpochSelection selection(options);
+  const struct {
+    double seconds;
+    bool kept;
+    std::int64_t hour;  // of the GPS week's start
+  } cases[] = {
+      {86400.0, true, 24},        {86399.976, true, 24},     {86399.974, false, 23}, {86430.025, true, 24},
+      {86430.026, false, 24},     {86459.9999999, true, 24}, {86460.0000001, true, 24}, {86445.0, false, 24},
+      {89999.99, true, 25},       {90000.0, true, 25},       {90030.0, false, 25},   {86370.0, false, 23},
+  };
+  const std::int64_t week_hours = 2292LL * 7 * 24;
+  for (const auto& c : cases) {
+    const std::int64_t ticks = GpsTicks(2292, c.seconds);
+    EXPECT_EQ(selection.Keeps(ticks), c.kept) << c.seconds;
+    EXPECT_EQ(selection.PeriodOf(ticks) - week_hours, c.hour) << c.seconds;
+  }
+  EXPECT_DOUBLE_EQ(selection.HeaderInterval(GpsTicks(0, 29.976)), 30.0);
+  EXPECT_DOUBLE_EQ(selection.HeaderInterval(GpsTicks(0, 60.04)), 60.0);
+  EXPECT_DOUBLE_EQ(selection.HeaderInterval(GpsTicks(0, 45.0)), 45.0);
+  EXPECT_DOUBLE_EQ(EpochSelection(RinexOptions{}).HeaderInterval(GpsTicks(0, 29.976)), 29.976);
 }
 
 // ---- The export's rules, on whole small files -------------------------------
