@@ -1,6 +1,7 @@
 #include "rinex/epoch_selection.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "gnss/time.h"
 
