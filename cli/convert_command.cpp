@@ -421,8 +421,11 @@ std::string CheckUsage(const Settings& settings) {
     return "standard input ('-') is converted with -d DIR and -o NAME";
   if (!settings.extra.rinex.version.empty()) {
     // The RINEX header's values are checked against their fields now: a
-    // value that does not fit is a usage error, before any file is read.
-    const Result<RinexOptions> rinex = ToRinexOptions(settings.extra.rinex, "RINEX");
+    // value that does not fit is a usage error, before any file is read
+    // (the --iono-from file is read after this check).
+    RinexCliOptions values = settings.extra.rinex;
+    values.iono_from.clear();
+    const Result<RinexOptions> rinex = ToRinexOptions(values, "RINEX");
     if (!rinex.Ok()) return std::string(rinex.Message()).substr(rinex.Message().rfind("Error: ", 0) == 0 ? 7 : 0);
   }
   if (settings.output_name.empty()) return {};
