@@ -20,6 +20,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 // Receives the messages and progress of a conversion, on its thread.
 class ConversionObserver {
  public:
@@ -145,5 +151,9 @@ bool RecoverMappedInputFault(const void* address) noexcept;
 // they cannot be formed (a path without room for its extension, a .gpb
 // name of more than 143 characters).
 Result<std::array<std::string, 4>> PlanOutputPaths(const ConversionRequest& request);
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

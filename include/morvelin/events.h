@@ -16,6 +16,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 // One broadcast ephemeris as the ephemeris file holds it. The field widths
 // decide the digits that reach the file: a float prints as a single (9
 // significant digits), a double with 15. Angles in
@@ -178,5 +184,9 @@ class ConversionSink {
     return done;
   }
 };
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

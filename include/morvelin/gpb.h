@@ -21,6 +21,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 #pragma pack(push, 1)
 
 struct GpbHeader {
@@ -195,5 +201,9 @@ Result<bool> ReadGpbEpoch(MeasurementFile* file, EpochRecord* epoch, Observation
 // Searches as FindSatelliteEpoch does: n >= 1, or 0 when the window holds
 // none or (file_ended set) the file ends first.
 Result<int> FindGpbSatelliteEpoch(MeasurementFile* file, std::int16_t prn, double target_time, bool* file_ended);
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

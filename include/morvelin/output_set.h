@@ -28,6 +28,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 // One output file's bytes as a run writes them: a file on disk, or a
 // string in memory. Used by one thread at a time.
 class OutputTarget {
@@ -178,5 +184,9 @@ class OutputSet {
   std::vector<File> files_;
   std::vector<std::string> unbound_;  // temporaries not given a name yet
 };
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

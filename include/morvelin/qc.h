@@ -20,6 +20,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 // The limits the verdicts apply (docs/qc.md explains each).
 struct QcThresholds {
   double check_tracked_share = 0.90;  // tracked / expected above the mask
@@ -164,5 +170,9 @@ Result<QcReport> BuildQcReportFromFiles(const std::string& gpb_path, const std::
 std::string QcReportText(const QcReport& report);
 std::string QcReportJson(const QcReport& report);
 std::string QcReportSvg(const QcReport& report);
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

@@ -23,6 +23,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 enum class RinexVersion : std::uint8_t { k304, k211 };
 
 struct RinexDate {
@@ -168,5 +174,9 @@ Status CheckRinexOptions(const RinexOptions& options);
 bool ParseRinexVersion(std::string_view text, RinexVersion* version);
 // "YYYY-MM-DD" of a real day from 1980-01-06 on; false otherwise.
 bool ParseRinexDate(std::string_view text, RinexDate* date);
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

@@ -8,6 +8,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 // Writes one "STA:" line to station_file (opened for writing in text mode)
 // from line, a NUL-terminated text whose first word starts with the antenna
 // height, whose characters 9 to 16 are the point name and whose characters
@@ -19,5 +25,9 @@ namespace morvelin {
 // Returns -1 when the line has fewer than two words (nothing changes; a
 // null line or file counts as such), 0 otherwise.
 std::int32_t WriteStationLineFromText(const char* line, std::int32_t* mode, std::FILE* station_file);
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

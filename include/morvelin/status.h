@@ -11,6 +11,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 // A failure: the text for the user ("Error: Unable to write to X") and, when
 // the system gave one, its reason in its own words ("No space left on
 // device"), which the message may include too.
@@ -66,5 +72,9 @@ class [[nodiscard]] Result {
   std::optional<T> value_;
   morvelin::Status status_;
 };
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

@@ -27,6 +27,12 @@
 
 namespace morvelin {
 
+// Everything declared here is the C++ library's public interface: exported
+// from libmorvelin-cxx.so, which is built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
 // ---------------------------------------------------------------------------
 // Time and date conversions
 // ---------------------------------------------------------------------------
@@ -298,5 +304,9 @@ std::int32_t ScanKeyword(const char* keyword, TextBlock& block, const char* form
 // into blanks), in place.
 void ReplaceBackquotes(char* text, char c);
 void RestoreQuotedBlanks(char* text);
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif
 
 }  // namespace morvelin

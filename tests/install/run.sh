@@ -18,16 +18,18 @@ for f in bin/morvelin include/morvelin/morvelin.h \
          share/man/man1/morvelin.1 share/bash-completion/completions/morvelin share/doc/morvelin/LICENSE; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
-# No header promises what no installed library provides.
-installed_headers=$(ls "$prefix/include/morvelin")
-[ "$installed_headers" = "morvelin.h" ] || fail "headers installed beside morvelin.h: $installed_headers"
+# Every public header, each provided by one of the two libraries.
+installed_headers=$(ls "$prefix/include/morvelin" | tr '\n' ' ')
+[ "$installed_headers" = "$(ls "$source_dir/include/morvelin" | tr '\n' ' ')" ] ||
+  fail "installed headers: $installed_headers"
 # The library folder is GNUInstallDirs' choice: lib, lib64, or with the /usr
 # prefix on Debian lib/<multiarch triplet>. The CMake package and the
 # pkg-config file lie beside the library.
 library=$(find "$prefix" -name libmorvelin.so -print -quit)
 [ -n "$library" ] || fail "libmorvelin.so is not installed"
 libdir=$(dirname "$library")
-for f in cmake/morvelin/morvelin-config.cmake pkgconfig/morvelin.pc; do
+[ -e "$libdir/libmorvelin-cxx.so.0" ] || fail "libmorvelin-cxx.so.0 is not installed"
+for f in cmake/morvelin/morvelin-config.cmake pkgconfig/morvelin.pc pkgconfig/morvelin-cxx.pc; do
   [ -e "$libdir/$f" ] || fail "${libdir#"$prefix"/}/$f is not installed"
 done
 "$prefix/bin/morvelin" --version | grep -q '^morvelin [0-9]' || fail "the installed CLI does not run"
@@ -39,6 +41,15 @@ cmake -S "$source_dir/tests/install/consumer" -B "$work/consumer" "${generator[@
       -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$work/consumer/consumer" | grep -qx 'defaults 0 0, detected 0' || fail "the CMake consumer"
+# morvelin::cxx: morvelin::Convert with a RINEX sink writes what the command does.
+sample=$source_dir/examples/SIMU3450.dat
+said=$("$work/consumer/cxx_consumer" "$sample" "$work/cxx-out") || fail "the C++ consumer"
+[[ "$said" =~ ^epochs\ [1-9][0-9]*,\ rinex\ epochs\ [1-9][0-9]*,\ (.+)$ ]] || fail "the C++ consumer said: $said"
+[ -s "${BASH_REMATCH[1]}" ] || fail "the C++ consumer's RINEX file ${BASH_REMATCH[1]} is missing"
+"$prefix/bin/morvelin" convert -q -d "$work/cli-out" "$sample" >/dev/null || fail "the installed CLI's conversion"
+for f in SIMU3450.gpb SIMU3450.epp SIMU3450.sta; do
+  cmp -s "$work/cxx-out/$f" "$work/cli-out/$f" || fail "the C++ consumer's $f differs from the command's"
+done
 
 # pkg-config.
 if command -v pkg-config >/dev/null; then
@@ -49,6 +60,10 @@ if command -v pkg-config >/dev/null; then
   # shellcheck disable=SC2086
   cc "$source_dir/tests/install/consumer/main.c" -o "$work/pc-consumer" $flags -Wl,-rpath,"$pc_libdir"
   "$work/pc-consumer" | grep -qx 'defaults 0 0, detected 0' || fail "the pkg-config consumer"
+  flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs morvelin-cxx)
+  # shellcheck disable=SC2086
+  c++ "$source_dir/tests/install/consumer/main.cpp" -o "$work/pc-cxx-consumer" $flags -Wl,-rpath,"$pc_libdir"
+  "$work/pc-cxx-consumer" "$sample" "$work/pc-cxx-out" | grep -q '^epochs [1-9]' || fail "the pkg-config C++ consumer"
 else
   echo "pkg-config not installed: its check is left out"
 fi
@@ -83,6 +98,8 @@ if command -v dpkg-deb >/dev/null; then
     grep -q " $f\$" <<<"$contents" || fail "$f is not in $(basename "$deb")"
   done
   grep -q '/libmorvelin\.so' <<<"$contents" || fail "libmorvelin.so is not in $(basename "$deb")"
+  grep -q '/libmorvelin-cxx\.so\.0' <<<"$contents" || fail "libmorvelin-cxx.so.0 is not in $(basename "$deb")"
+  grep -q '/usr/include/morvelin/converter\.h$' <<<"$contents" || fail "the C++ headers are not in $(basename "$deb")"
   dpkg-deb -f "$deb" Package Version Depends Maintainer
   # Unpacked, the package's command converts the sample.
   dpkg-deb -x "$deb" "$work/root"
