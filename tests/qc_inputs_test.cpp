@@ -9,8 +9,8 @@
 
 #include "gnss/constants.h"
 #include "morvelin/gpb.h"
+#include "formats/ephemeris_reader.h"
 #include "morvelin/qc.h"
-#include "qc/inputs.h"
 #include "qc/report_text.h"
 #include "support/harness.h"
 

@@ -7,7 +7,7 @@
 #include "gnss/ephemeris_record.h"
 #include "morvelin/gpb.h"
 #include "qc/collector.h"
-#include "qc/inputs.h"
+#include "formats/ephemeris_reader.h"
 
 namespace morvelin {
 
@@ -105,7 +105,7 @@ Result<QcReport> BuildQcReportFromFiles(const std::string& gpb_path, const std::
                                         const QcOptions& options) {
   auto collector = std::make_unique<Collector>(options);
   if (!epp_path.empty()) {
-    const Result<std::vector<gnss::BroadcastEphemeris>> ephemerides = qc::ReadEphemerisFile(epp_path);
+    const Result<std::vector<gnss::BroadcastEphemeris>> ephemerides = ReadEphemerisFile(epp_path);
     if (!ephemerides.Ok()) return ephemerides.Status();
     for (const gnss::BroadcastEphemeris& eph : *ephemerides) collector->AddEphemeris(eph);
   }

@@ -1,5 +1,5 @@
-// What the quality report reads besides a conversion's events: the
-// ephemerides of an ephemeris file, and the epochs of a measurement file.
+// The reading of an ephemeris file (.epp): its ephemerides as the GPS user
+// algorithm takes them (the quality report, the Python module).
 #pragma once
 
 #include <string>
@@ -8,10 +8,10 @@
 #include "gnss/ephemeris.h"
 #include "morvelin/status.h"
 
-namespace morvelin::qc {
+namespace morvelin {
 
 // Every GpsEph block of an ephemeris file; refused when the file cannot be
 // opened or a block cannot be read.
 Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::string& path);
 
-}  // namespace morvelin::qc
+}  // namespace morvelin

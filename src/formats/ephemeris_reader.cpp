@@ -1,4 +1,4 @@
-#include "qc/inputs.h"
+#include "formats/ephemeris_reader.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include "morvelin/events.h"
 #include "morvelin/util.h"
 
-namespace morvelin::qc {
+namespace morvelin {
 
 Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "r");
@@ -59,4 +59,4 @@ Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::strin
   return out;
 }
 
-}  // namespace morvelin::qc
+}  // namespace morvelin
