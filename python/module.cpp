@@ -271,7 +271,8 @@ py::dict Run(const std::optional<std::string>& path, const std::optional<py::byt
   {
     py::gil_scoped_release released;
     outcome = Convert(request);
-    if (set && outcome.result == ConversionResult::kDone) committed = set->Commit();
+    // Stopped: only a progress callable that raised sets the flag; nothing is kept.
+    if (set && outcome.result == ConversionResult::kDone && !outcome.stopped) committed = set->Commit();
   }
   progress.RaiseIfFailed();
   if (!committed.Ok()) outcome.result = ConversionResult::kFailed, outcome.failure = committed.Message(),
