@@ -78,6 +78,10 @@ if(MORVELIN_DPKG_SHLIBDEPS)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
 endif()
+# The Python module is for Debian's interpreter, with numpy.
+if(TARGET morvelin_python)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3 (>= 3.11), python3 (<< 3.12), python3-numpy")
+endif()
 set(CPACK_GENERATOR DEB)
 include(CPack)
 

@@ -12,9 +12,14 @@ set -euo pipefail
 # dependencies with dpkg-shlibdeps), groff for the man page check,
 # rsvg-convert and xmllint for the quality picture, rnx2rtkp for the RINEX
 # files (and convbin, in the same package, for the epoch selection); zlib
-# for the .gz files of the RINEX export.
+# for the .gz files of the RINEX export; pybind11, the Python headers and
+# numpy for the Python module, pytest, pandas and matplotlib for its tests
+# and worked example, dask.distributed and GNU parallel for the campaign
+# recipes.
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev zlib1g-dev
-          pkg-config dpkg-dev file groff-base librsvg2-bin libxml2-utils rtklib)
+          pkg-config dpkg-dev file groff-base librsvg2-bin libxml2-utils rtklib
+          pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas python3-matplotlib
+          python3-distributed parallel)
 windows=0
 reliability=0
 for option in "$@"; do

@@ -68,6 +68,17 @@ else
   echo "pkg-config not installed: its check is left out"
 fi
 
+# The Python module from the prefix (where it was built), converting the sample.
+python_dir=$prefix/lib/python3/dist-packages
+if [ -d "$python_dir/morvelin" ]; then
+  python=/usr/bin/python3  # Debian's, which the module is built for
+  [ -x "$python" ] || python=python3
+  PYTHONPATH=$python_dir "$python" -c 'import sys, morvelin
+o = morvelin.convert(sys.argv[1], output_dir=sys.argv[2])
+assert o.ok and len(morvelin.read_gpb(sys.argv[2] + "/SIMU3450.gpb")) == 7200, o' "$sample" "$work/py-out" ||
+    fail "the installed Python module"
+fi
+
 # The man page renders without warnings.
 if command -v groff >/dev/null; then
   warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/morvelin.1" 2>&1)
@@ -100,6 +111,10 @@ if command -v dpkg-deb >/dev/null; then
   grep -q '/libmorvelin\.so' <<<"$contents" || fail "libmorvelin.so is not in $(basename "$deb")"
   grep -q '/libmorvelin-cxx\.so\.0' <<<"$contents" || fail "libmorvelin-cxx.so.0 is not in $(basename "$deb")"
   grep -q '/usr/include/morvelin/converter\.h$' <<<"$contents" || fail "the C++ headers are not in $(basename "$deb")"
+  if [ -d "$python_dir/morvelin" ]; then
+    grep -q ' ./usr/lib/python3/dist-packages/morvelin/_morvelin\..*\.so$' <<<"$contents" ||
+      fail "the Python module is not in $(basename "$deb")"
+  fi
   dpkg-deb -f "$deb" Package Version Depends Maintainer
   # Unpacked, the package's command converts the sample.
   dpkg-deb -x "$deb" "$work/root"
