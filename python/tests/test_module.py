@@ -1,6 +1,5 @@
 """The Python module against the command: the same files, the same tables, the same report."""
 import concurrent.futures
-import io
 import json
 import os
 
@@ -8,23 +7,9 @@ import numpy as np
 import pytest
 
 import morvelin
-from conftest import cli
+from conftest import cli, comparable
 
 HOST_FILES = ["SIMU3450.gpb", "SIMU3450.epp", "SIMU3450.sum", "SIMU3450.sta"]
-# The fields written with the creation time: the .gpb header's creation
-# date and time (bytes 8-19), RINEX's program line.
-GPB_CREATED = slice(8, 20)
-
-
-def comparable(path):
-    data = path.read_bytes()
-    if path.suffix == ".gpb":
-        return data[:GPB_CREATED.start] + data[GPB_CREATED.stop:]
-    if path.suffix in (".23o", ".23n"):
-        return b"".join(line for line in io.BytesIO(data) if b"PGM / RUN BY / DATE" not in line)
-    return data
-
-
 def csv_text(rows):
     """The rows as `inspect --csv` writes them."""
     lines = [",".join(morvelin.GPB_DTYPE.names)]
