@@ -5,6 +5,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,9 +52,15 @@ constexpr std::uint16_t kReadBlock = 32767;  // the reader's stream buffer, the 
   throw py::error_already_set();
 }
 
+// A folder opens for reading too; it is refused as the system refuses to read it.
 std::FILE* OpenForReading(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) ThrowErrno(errno, path);
+  struct stat info {};
+  if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(file);
+    ThrowErrno(EISDIR, path);
+  }
   return file;
 }
 

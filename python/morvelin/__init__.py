@@ -89,6 +89,13 @@ def _rinex(rinex) -> Optional[str]:
     return "3.04" if rinex is True else str(rinex)
 
 
+def _bare_name(name):
+    """The name a receiver gives its file (SITE3450.dat): it names the outputs."""
+    if name is not None and (not name or name.startswith(".") or "/" in name or "\\" in name):
+        raise ValueError(f"name takes a bare file name (no folder, no leading dot), not {name!r}")
+    return name
+
+
 def convert(path, output_dir=None, name=None, rinex=None, qc=False, kinematic=False, atomic=True,
             progress: Optional[Callable[[int, int], None]] = None) -> Outcome:
     """Converts a raw data file into its .gpb, .epp, .sum and .sta files (beside it, or in
@@ -96,6 +103,7 @@ def convert(path, output_dir=None, name=None, rinex=None, qc=False, kinematic=Fa
     too, with qc the quality report in the outcome. atomic: all outputs or none.
     progress(position, length) is called in bytes of the input. The GIL is released while
     the file converts, so threads convert in parallel."""
+    _bare_name(name)
     if output_dir is not None:
         os.makedirs(_path(output_dir), exist_ok=True)
     d = _morvelin.convert(_path(path), "" if output_dir is None else _path(output_dir), name or "",
@@ -107,7 +115,7 @@ def convert_bytes(data: bytes, name: str, rinex=None, qc=False, kinematic=False,
                   progress=None) -> Outcome:
     """Converts raw data in memory; the outputs stay in memory: Outcome.files maps each
     output's name (NAME.gpb, ...) to its bytes. name is the raw file's name (SITE3450.dat)."""
-    d = _morvelin.convert_bytes(bytes(data), name, _rinex(rinex), bool(qc), bool(kinematic), progress)
+    d = _morvelin.convert_bytes(bytes(data), _bare_name(name), _rinex(rinex), bool(qc), bool(kinematic), progress)
     return Outcome._from(d)
 
 

@@ -21,6 +21,13 @@ def test_a_missing_file(reader, tmp_path):
         READERS[reader](str(tmp_path / "NONE3450.gpb"))
 
 
+@pytest.mark.parametrize("reader", READERS)
+def test_a_folder(reader, tmp_path):
+    (tmp_path / "FOLD3450.dat").mkdir()
+    with pytest.raises(IsADirectoryError):
+        READERS[reader](str(tmp_path / "FOLD3450.dat"))
+
+
 @pytest.mark.skipif(os.geteuid() == 0, reason="root reads every file")
 @pytest.mark.parametrize("reader", READERS)
 def test_an_unreadable_file(reader, tmp_path):
@@ -75,5 +82,8 @@ def test_a_refused_output_is_an_outcome(sample, tmp_path):
     (tmp_path / "SIMU3450.gpb").mkdir()
     outcome = morvelin.convert(sample, output_dir=tmp_path)
     assert outcome.result == "failed" and "SIMU3450.gpb" in outcome.failure
+    for name in ("", ".dat", "out/X.dat"):
+        with pytest.raises(ValueError, match="bare file name"):
+            morvelin.convert_bytes(b"", name)
     with pytest.raises(ValueError, match="RINEX version"):
         morvelin.convert(sample, output_dir=tmp_path / "r", rinex="4.00")
