@@ -53,6 +53,13 @@ class BufferedWriter {
   // Hands everything buffered to the target and waits until it is
   // written. The background writer stops.
   bool Flush();
+  // Hands everything buffered to the target and waits until it is
+  // written; the background writer stays for what follows. The target may
+  // then be used directly until the next write.
+  bool Sync() {
+    const bool drained = Drain();
+    return WaitIdle() && drained;
+  }
 
   // The system's error of the first write that failed (errno), or 0.
   int Error() const { return error_; }

@@ -26,13 +26,6 @@ bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string
   path_ = path;
   shown_ = shown.empty() ? path : shown;
   set_ = &set;
-  capacity_ = set.InMemory() ? kMemoryBuffer : kFileBuffer;
-  buffer_.reset(new (std::nothrow) char[capacity_]);
-  if (!buffer_) {
-    capacity_ = 0;
-    failure_ = Status::Failed("Error: Not enough memory for " + shown_);
-    return false;
-  }
   Result<std::unique_ptr<OutputTarget>> opened = set.Open(path, !gzip);
   if (!opened.Ok()) {
     failure_ = Status::Failed("Error: Unable to create " + shown_ + " (" + opened.Reason() + ")", opened.Reason());
@@ -46,6 +39,11 @@ bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string
       return false;
     }
   }
+  const bool on_disk = !set.InMemory();
+  if (!writer_.Attach(target_.get(), on_disk ? kFileBuffer : kMemoryBuffer, on_disk)) {
+    failure_ = Status::Failed("Error: Not enough memory for " + shown_);
+    return false;
+  }
   return true;
 }
 
@@ -55,26 +53,10 @@ void OutputFile::EndRewritablePart() {
 }
 
 bool OutputFile::Flush() {
-  if (target_ == nullptr || !failure_.Ok()) {
-    used_ = 0;
-    return false;
-  }
-  errno = 0;
-  const bool ok = used_ == 0 || target_->Write(buffer_.get(), used_);
-  used_ = 0;
-  if (!ok) Fail("write to");
-  return ok;
-}
-
-void OutputFile::WriteSlow(std::string_view text) {
-  while (!text.empty()) {
-    if (used_ == capacity_ && !Flush()) return;
-    const std::size_t room = capacity_ - used_;
-    const std::size_t part = text.size() < room ? text.size() : room;
-    text.copy(buffer_.get() + used_, part);
-    used_ += part;
-    text.remove_prefix(part);
-  }
+  if (target_ == nullptr || !failure_.Ok()) return false;
+  if (writer_.Sync()) return true;
+  Fail("write to", writer_.Error());
+  return false;
 }
 
 std::int64_t OutputFile::Position() {
@@ -96,19 +78,18 @@ bool OutputFile::Patch(std::int64_t position, std::string_view text) {
 
 bool OutputFile::Close() {
   if (target_ == nullptr) return failure_.Ok();
-  Flush();
+  if (!writer_.Flush() && failure_.Ok()) Fail("write to", writer_.Error());
+  writer_.Attach(nullptr, 0);
   errno = 0;
   if (!target_->Close()) Fail("write to", target_->Error());
   target_.reset();
-  buffer_.reset();
-  capacity_ = used_ = 0;
   return failure_.Ok();
 }
 
 void OutputFile::Discard() {
+  // The writer lets go of the target first (what it holds is dropped with the file).
+  writer_.Attach(nullptr, 0);
   target_.reset();
-  buffer_.reset();
-  capacity_ = used_ = 0;
   if (set_ != nullptr && !path_.empty()) set_->Drop(path_);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/buffered_writer.h"
 #include "morvelin/output_set.h"
 
 namespace morvelin::rinex {
@@ -34,12 +35,7 @@ class OutputFile {
   const std::string& Path() const { return path_; }
 
   void Write(std::string_view text) {
-    if (text.size() <= capacity_ - used_) {
-      text.copy(buffer_.get() + used_, text.size());
-      used_ += text.size();
-      return;
-    }
-    WriteSlow(text);
+    if (!writer_.Write(text.data(), text.size())) Fail("write to", writer_.Error());
   }
   // The position of the next byte written (puts out the buffer), -1
   // after a failure. A position to Patch later.
@@ -62,16 +58,15 @@ class OutputFile {
   const Status& Failure() const { return failure_; }
 
  private:
-  void WriteSlow(std::string_view text);
   bool Flush();
   void Fail(const char* what);
   void Fail(const char* what, int error);
 
   std::unique_ptr<OutputTarget> target_;
   OutputSet* set_ = nullptr;
-  std::unique_ptr<char[]> buffer_;
-  std::size_t capacity_ = 0;
-  std::size_t used_ = 0;
+  // On disk, full blocks are written by a thread of the writer's own, so
+  // that the formatting goes on while the system copies the text.
+  BufferedWriter writer_;
   std::string path_;   // the file written
   std::string shown_;  // its name in the texts
   Status failure_;
