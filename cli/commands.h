@@ -28,5 +28,6 @@ void AddInspectCommand(CLI::App& app, int& exit_code);
 void AddQcCommand(CLI::App& app, int& exit_code);
 void AddTimeCommand(CLI::App& app, int& exit_code);
 void AddRinexCommand(CLI::App& app, int& exit_code);
+void AddImportCommand(CLI::App& app, int& exit_code);
 
 }  // namespace morvelin::cli

@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
   morvelin::cli::AddQcCommand(app, exit_code);
   morvelin::cli::AddTimeCommand(app, exit_code);
   morvelin::cli::AddRinexCommand(app, exit_code);
+  morvelin::cli::AddImportCommand(app, exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {

@@ -12,7 +12,7 @@ set -euo pipefail
 # dependencies with dpkg-shlibdeps), groff for the man page check,
 # rsvg-convert and xmllint for the quality picture, rnx2rtkp for the RINEX
 # files (and convbin, in the same package, for the epoch selection); zlib
-# for the .gz files of the RINEX export; pybind11, the Python headers and
+# for the .gz files of the RINEX export and import; pybind11, the Python headers and
 # numpy for the Python module, pytest, pandas and matplotlib for its tests
 # and worked example, dask.distributed and GNU parallel for the campaign
 # recipes.

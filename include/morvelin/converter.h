@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <variant>
@@ -42,7 +43,7 @@ class ConversionObserver {
   virtual void OnReceiverTime(double time) { (void)time; }
 };
 
-// The raw data of a conversion is one of three kinds of input. Where the
+// The raw data of a conversion is one of four kinds of input. Where the
 // outputs are named after the input, and in its messages, a file goes by
 // its path, the others by the name given with them.
 
@@ -70,7 +71,16 @@ struct MemoryInput {
   std::string name;
 };
 
-using ConversionInput = std::variant<FileInput, StreamInput, MemoryInput>;
+// Bytes a program makes as they are read (the RINEX import writes the
+// records a receiver would have written): read puts up to size bytes at out
+// and returns how many, 0 at the end, -1 on a failure (the run then fails
+// as an input that could not be read). Called on the converting thread.
+struct GeneratedInput {
+  std::function<std::int64_t(std::uint8_t* out, std::size_t size)> read;
+  std::string name;
+};
+
+using ConversionInput = std::variant<FileInput, StreamInput, MemoryInput, GeneratedInput>;
 
 struct ConversionRequest {
   ConversionInput input;

@@ -20,6 +20,7 @@
 #include "formats/host_files.h"
 #include "formats/summary_file.h"
 #include "framing/file_source.h"
+#include "framing/generated_source.h"
 #include "framing/mapped_file_source.h"
 #include "framing/memory_source.h"
 #include "framing/stream_source.h"
@@ -126,6 +127,10 @@ class Conversion final : public DecodeEvents {
 bool Conversion::OpenInput() {
   if (const auto* memory = std::get_if<MemoryInput>(&request_.input)) {
     input_ = std::make_unique<MemorySource>(memory->bytes);
+    return true;
+  }
+  if (const auto* generated = std::get_if<GeneratedInput>(&request_.input)) {
+    input_ = std::make_unique<GeneratedSource>(generated->read);
     return true;
   }
   if (const auto* stream = std::get_if<StreamInput>(&request_.input)) {

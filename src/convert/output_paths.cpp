@@ -77,6 +77,7 @@ bool WithExtension(std::string_view path, const char* extension, std::string& re
 const std::string& InputName(const ConversionInput& input) {
   if (const auto* file = std::get_if<FileInput>(&input)) return file->path;
   if (const auto* stream = std::get_if<StreamInput>(&input)) return stream->name;
+  if (const auto* generated = std::get_if<GeneratedInput>(&input)) return generated->name;
   return std::get<MemoryInput>(input).name;
 }
 
