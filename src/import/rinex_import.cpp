@@ -212,7 +212,11 @@ bool RinexImport::MakeBlock(const RinexEpoch& epoch, const SatelliteValues& s, S
     }
     break;
   }
-  if ((lli & kLossOfLock) != 0 && phase != nullptr) b.f1 |= satellite_flag::kCycleSlip;
+  // A loss of lock at the first phase after a blank one is the one the
+  // blank phase already reset the lock time for: not a slip of its own.
+  bool& blank_before = phase_blank_[s.prn];
+  if ((lli & kLossOfLock) != 0 && phase != nullptr && !blank_before) b.f1 |= satellite_flag::kCycleSlip;
+  blank_before = phase == nullptr;
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/gnss_constants.h"
 #include "framing/record_writer.h"
 #include "gnss/ephemeris.h"
 #include "import/navigation_reader.h"
@@ -71,6 +72,7 @@ class RinexImport {
   RecordWriter writer_;
   std::size_t offset_ = 0;
   std::vector<SatelliteMeasurement> blocks_;
+  bool phase_blank_[kMaxPrn + 1] = {};  // the satellite's last phase was blank
   ImportCounts counts_;
   Status failure_;
 };
