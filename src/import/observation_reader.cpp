@@ -257,7 +257,6 @@ bool ObservationReader::Next(RinexEpoch& epoch) {
 // next one that opens an epoch.
 bool ObservationReader::Resynchronise(std::string_view& line) {
   while (lines_.Next(line)) {
-    ++counts_.skipped_lines;
     const bool opens = header_.major == 3 ? (!line.empty() && line[0] == '>')
                                           : (line.size() >= 29 && Columns(line, 0, 1) == " " && Columns(line, 3, 1) == " " &&
                                              Columns(line, 26, 2) == "  " && line[28] >= '0' && line[28] <= '6');
@@ -266,6 +265,7 @@ bool ObservationReader::Resynchronise(std::string_view& line) {
       has_pending_ = true;
       return true;
     }
+    ++counts_.skipped_lines;
   }
   return lines_.Failure().Ok();
 }

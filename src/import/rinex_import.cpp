@@ -135,12 +135,6 @@ void RinexImport::WriteSessionStart() {
   const bool dual = std::any_of(header.columns.l2_code.begin(), header.columns.l2_code.end(), [](int c) { return c >= 0; });
   writer_.Write<ReceiverTypeRecord>({static_cast<std::uint8_t>(dual ? 4 : 1)});
   writer_.Write<AntennaHeightRecord>({antenna_height_});
-  if (header.has_position) {
-    const gnss::Geodetic g = gnss::ToGeodetic({header.x, header.y, header.z});
-    // The position record carries the receiver clock offset of its time (ms).
-    const double clock_ms = has_first_ ? first_.clock_offset * 1000.0 : 0.0;
-    writer_.Write<PositionRecord>({gnss::Degrees(g.latitude) / 180.0, gnss::Degrees(g.longitude) / 180.0, g.height, clock_ms});
-  }
   writer_.Write<MotionModeRecord>({}, station_sub_record::kStatic);
   if (has_first_) {
     char mark[16];
@@ -149,6 +143,17 @@ void RinexImport::WriteSessionStart() {
   }
   StationEntry();
   for (const gnss::BroadcastEphemeris& e : ephemerides_) writer_.Write<EphemerisRecord>(gnss::RecordOf(e));
+}
+
+// The position record, before the first epoch of observations: the
+// header's position and that epoch's receiver clock offset (ms).
+void RinexImport::WritePosition(const RinexEpoch& epoch) {
+  positioned_ = true;
+  const ObservationHeader& header = observations_.Header();
+  if (!header.has_position) return;
+  const gnss::Geodetic g = gnss::ToGeodetic({header.x, header.y, header.z});
+  writer_.Write<PositionRecord>({gnss::Degrees(g.latitude) / 180.0, gnss::Degrees(g.longitude) / 180.0, g.height,
+                                 epoch.clock_offset * 1000.0});
 }
 
 void RinexImport::StationEntry() {
@@ -257,6 +262,7 @@ void RinexImport::WriteEpoch(const RinexEpoch& epoch) {
     if (MakeBlock(epoch, s, block)) blocks_.push_back(block);
   }
   if (blocks_.size() > static_cast<std::size_t>(kChannels)) KeepHighest(epoch, blocks_);
+  if (!positioned_) WritePosition(epoch);
   // The tags of a file whose clock offset was applied are corrected: the
   // receiver's own time is the tag plus the offset.
   const double clock_ms = epoch.clock_offset * 1000.0;

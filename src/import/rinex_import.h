@@ -48,7 +48,11 @@ class RinexImport {
   // when a malformed line stopped the import (Failure() says where).
   std::int64_t Read(std::uint8_t* out, std::size_t size);
   const Status& Failure() const { return failure_; }
-  const ImportCounts& Counts() const { return counts_; }
+  ImportCounts Counts() const {
+    ImportCounts counts = counts_;
+    counts.observation = observations_.Counts();
+    return counts;
+  }
   const ObservationHeader& Header() const { return observations_.Header(); }
   std::size_t EphemerisCount() const { return ephemerides_.size(); }
 
@@ -61,11 +65,12 @@ class RinexImport {
   bool MakeBlock(const RinexEpoch& epoch, const SatelliteValues& s, SatelliteMeasurement& block);
   void KeepHighest(const RinexEpoch& epoch, std::vector<SatelliteMeasurement>& blocks);
   void StationEntry();
+  void WritePosition(const RinexEpoch& epoch);
 
   ObservationReader observations_;
   std::vector<gnss::BroadcastEphemeris> ephemerides_;
   RinexEpoch epoch_, first_;
-  bool has_first_ = false, started_ = false, ended_ = false, kinematic_ = false;
+  bool has_first_ = false, started_ = false, ended_ = false, kinematic_ = false, positioned_ = false;
   std::string marker_;
   double antenna_height_ = 0.0;
   std::uint16_t marker_id_ = 0;
