@@ -11,7 +11,7 @@ cli=$build/cli/morvelin
 cmake --build "$build" --target morvelin_sim morvelin_cli >/dev/null
 corpus=fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{convert_fuzz,autodetect_fuzz,gpb_reader_fuzz,text_readers_fuzz,time_parsers_fuzz}
+mkdir -p "$corpus"/{convert_fuzz,autodetect_fuzz,gpb_reader_fuzz,text_readers_fuzz,time_parsers_fuzz,rinex_reader_fuzz}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -43,6 +43,18 @@ for entry in "${sessions[@]}"; do
     cp "$work/${name}3450.$extension" "$corpus/text_readers_fuzz/$name.$extension"
   done
 done
+# The RINEX import's: a session's RINEX export (observation, a NUL byte,
+# navigation), strict and lenient, in both versions.
+for name in static slips events single; do
+  for version in 3.04 2.11; do
+    rm -rf "$work/rinex" && mkdir "$work/rinex"
+    "$cli" convert -q --rinex=$version -d "$work/rinex" "$work/${name}3450.dat" >/dev/null 2>&1 || true
+    obs=$(ls "$work"/rinex/*o) nav=$(ls "$work"/rinex/*n)
+    { printf '\000'; head -c 6000 "$obs"; printf '\000'; head -c 3000 "$nav"; } \
+      >"$corpus/rinex_reader_fuzz/$name-$version"
+  done
+done
+printf '\001' | cat - "$corpus/rinex_reader_fuzz/slips-3.04" >"$corpus/rinex_reader_fuzz/slips-lenient"
 # The text readers' other formats: keyword lines and quoted values.
 cat >"$corpus/text_readers_fuzz/keywords.txt" <<'TEXT'
 Antenna { Height = 1.500, 0.25 ; measured

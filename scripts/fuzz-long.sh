@@ -20,7 +20,7 @@ seconds=${1:?usage: scripts/fuzz-long.sh SECONDS [JOBS] [TARGET...]}
 jobs=${2:-$(nproc)}
 shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
-[ "${#targets[@]}" -eq 0 ] && targets=(convert_fuzz autodetect_fuzz gpb_reader_fuzz text_readers_fuzz time_parsers_fuzz)
+[ "${#targets[@]}" -eq 0 ] && targets=(convert_fuzz autodetect_fuzz gpb_reader_fuzz text_readers_fuzz time_parsers_fuzz rinex_reader_fuzz)
 
 command -v clang++ >/dev/null || { echo "fuzz-long.sh: clang++ is missing (scripts/install-deps.sh --fuzz)" >&2; exit 2; }
 out=${FUZZ_BUILD_DIR:-build/fuzz}  # another folder keeps a long run apart from a rebuild
