@@ -186,7 +186,7 @@ void ObservationReader::DecideColumns() {
     set(Observable::kL1PCode, FirstType(t, {"C1W", "C1P"}));
     set(Observable::kL1CaPhase, FirstType(t, {"L1C"}));
     set(Observable::kL1PPhase, FirstType(t, {"L1W", "L1P"}));
-    set(Observable::kDoppler, FirstType(t, {"D1C"}));
+    set(Observable::kDoppler, FirstType(t, {"D1C", "D1W", "D1P"}));
     for (int g = 0; g < kL2Groups; ++g) c.l2_code[g] = FindType(t, kL2Codes3[g]), c.l2_phase[g] = FindType(t, kL2Phases3[g]);
   } else {
     set(Observable::kL1CaCode, FirstType(t, {"C1"}));

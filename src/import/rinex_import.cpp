@@ -205,7 +205,8 @@ bool RinexImport::MakeBlock(const RinexEpoch& epoch, const SatelliteValues& s, S
     b.f1 |= satellite_flag::kPhaseValid;
     lli |= phase->lli;
   }
-  if (doppler != nullptr) b.third = doppler->value, b.f3 = satellite_flag::kF3Valid;
+  // The third flag byte says nothing RINEX carries: it stays 0.
+  if (doppler != nullptr) b.third = doppler->value;
   for (int g = 0; g < kL2Groups; ++g) {
     const ObservationValue* code = Value(epoch, s, c.l2_code[g]);
     if (code == nullptr) continue;
