@@ -212,3 +212,31 @@ TEST(ImportMalformed, LenientPassesOverTheEpochWithACount) {
 }
 
 }  // namespace
+
+namespace {
+
+// The command line: a malformed line refused (exit 2) leaves the earlier
+// outputs as they were; --lenient imports the rest (exit 3).
+TEST(ImportCommand, RefusalLeavesTheEarlierOutputs) {
+  const fs::path dir = fs::temp_directory_path() / ("morvelin-import-cli-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string good = std::string(kHeader3) + kEpoch3;
+  std::ofstream(dir / "site.obs") << good;
+  const std::string cli = std::string(MORVELIN_CLI_PATH) + " import -q ";
+  ASSERT_EQ(Shell(cli + (dir / "site.obs").string()), 0);
+  const std::string before = Text(dir / "site.gpb");
+  ASSERT_FALSE(before.empty());
+  std::ofstream(dir / "site.obs") << good << Replace(kEpoch3, "0.0000000  0", "1.0000000  0")
+                                  << Replace(Replace(kEpoch3, "0.0000000  0", "2.0000000  0"), "126798940.420",
+                                             "1267989x0.420");
+  const int refused = std::system((cli + (dir / "site.obs").string() + " 2>" + (dir / "err").string()).c_str());
+  EXPECT_EQ(WEXITSTATUS(refused), 2);
+  EXPECT_NE(Text(dir / "err").find("site.obs:15:20: bad observation value"), std::string::npos) << Text(dir / "err");
+  EXPECT_EQ(Text(dir / "site.gpb"), before);
+  EXPECT_EQ(Shell(cli + "--lenient " + (dir / "site.obs").string()), 3);
+  EXPECT_EQ(Text(dir / "site.gpb").size(), before.size() + sizeof(EpochRecord) + sizeof(ObservationRecord));
+  fs::remove_all(dir);
+}
+
+}  // namespace
