@@ -37,7 +37,7 @@ Status ReadNavHeader(LineReader& lines, NavFormat& format) {
       bool blank = false;
       if (label != "RINEX VERSION / TYPE" || !ParseReal(Columns(line, 0, 9), version, blank) || blank)
         return MalformedAt(lines.At(1), "the first header record is not RINEX VERSION / TYPE");
-      format.major = static_cast<int>(version);
+      format.major = version >= 2.0 && version < 4.0 ? static_cast<int>(version) : 0;
       const std::string_view type = Columns(line, 20, 1), system = Columns(line, 40, 1);
       if (format.major == 2 && type != "N") return MalformedAt(lines.At(21), "not a GPS navigation file");
       if (format.major == 3 && (type != "N" || (system != "G" && system != "M")))

@@ -119,9 +119,9 @@ Status ObservationReader::HeaderLine(std::string_view line, std::string_view lab
   if (label == "RINEX VERSION / TYPE") {
     double version = 0.0;
     if (Status s = RealField(lines_, line, 0, 9, version, blank, "bad RINEX version"); !s) return s;
-    header_.major = static_cast<int>(version);
     if (!(version >= 2.10 - 1e-9 && version < 2.12) && !(version >= 3.02 - 1e-9 && version < 3.06))
       return MalformedAt(lines_.At(1), "RINEX version not read (2.10, 2.11, 3.02-3.05 are)");
+    header_.major = static_cast<int>(version);
     if (Columns(line, 20, 1) != "O") return MalformedAt(lines_.At(21), "not an observation file");
     const std::string_view system = Columns(line, 40, 1);
     if (!system.empty() && system != " " && system != "G" && system != "M")
