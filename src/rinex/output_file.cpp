@@ -40,7 +40,8 @@ bool OutputFile::Open(OutputSet& set, const std::string& path, const std::string
     }
   }
   const bool on_disk = !set.InMemory();
-  if (!writer_.Attach(target_.get(), on_disk ? kFileBuffer : kMemoryBuffer, on_disk)) {
+  // On disk, space is reserved ahead in large steps, as for the measurement file.
+  if (!writer_.Attach(target_.get(), on_disk ? kFileBuffer : kMemoryBuffer, on_disk, on_disk)) {
     failure_ = Status::Failed("Error: Not enough memory for " + shown_);
     return false;
   }
