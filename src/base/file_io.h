@@ -3,8 +3,21 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace morvelin {
+
+// The next line of a text stream without its line end ("\n" or "\r\n"); false
+// at the end of the stream with nothing read.
+inline bool ReadTextLine(std::FILE* in, std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::fgetc(in)) != EOF) {
+    if (c == '\n') return true;
+    if (c != '\r') line += static_cast<char>(c);
+  }
+  return !line.empty();
+}
 
 inline int SeekRelative(std::FILE* stream, std::int64_t offset) {
 #if defined(_WIN32)

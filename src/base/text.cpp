@@ -108,4 +108,10 @@ bool ParseLeadingNumber(std::string_view text, double* value) {
   return true;
 }
 
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace morvelin

@@ -22,6 +22,9 @@ constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<ch
 // Same text apart from the case of ASCII letters.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
+// text without the spaces and tabs at either end.
+std::string_view Trimmed(std::string_view text);
+
 // Up to max_words runs of characters other than white space, in order.
 std::size_t SplitWords(std::string_view text, std::string_view* words, std::size_t max_words);
 

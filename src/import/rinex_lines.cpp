@@ -98,12 +98,6 @@ std::string_view Columns(std::string_view line, std::size_t start, std::size_t w
   return line.substr(start, width);
 }
 
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 std::string_view HeaderLabel(std::string_view line) { return Trimmed(Columns(line, 60, 20)); }
 
 bool ParseReal(std::string_view field, double& value, bool& blank) {

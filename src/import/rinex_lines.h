@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "morvelin/status.h"
 
 namespace morvelin::import {
@@ -61,7 +62,6 @@ class LineReader {
 // Columns start + 1 .. start + width (start from 0) of line, cut to the
 // line; empty when the line ends before.
 std::string_view Columns(std::string_view line, std::size_t start, std::size_t width);
-std::string_view Trimmed(std::string_view text);
 // The label of a header line: columns 61-80, trimmed.
 std::string_view HeaderLabel(std::string_view line);
 

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
+#include "base/text.h"
 #include "gnss/constants.h"
 #include "gnss/ephemeris_record.h"
 #include "morvelin/gpb.h"
@@ -53,27 +55,11 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool ReadLine(std::FILE* in, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::fgetc(in)) != EOF) {
-    if (c == '\n') return true;
-    if (c != '\r') line += static_cast<char>(c);
-  }
-  return !line.empty();
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 // The numbers of a line, read locale-free; stops at the first non-number.
 std::vector<double> Numbers(std::string_view text) {
   std::vector<double> values;
   while (true) {
-    text = Trim(text);
+    text = Trimmed(text);
     if (text.empty()) break;
     double value = 0.0;
     const char* begin = text.data();
@@ -101,7 +87,7 @@ SummaryFacts ReadSummary(const std::string& path) {
   facts.found = true;
   std::string line;
   bool flags_next = false;
-  while (ReadLine(in, line)) {
+  while (ReadTextLine(in, line)) {
     std::string_view view(line);
     if (flags_next && view.find("L1 Pcode") == std::string_view::npos) {
       const std::vector<double> n = Numbers(view);
@@ -114,11 +100,11 @@ SummaryFacts ReadSummary(const std::string& path) {
       continue;
     }
     if (view.rfind("STA: ", 0) == 0) {
-      std::string_view rest = Trim(view.substr(5));
+      std::string_view rest = Trimmed(view.substr(5));
       const std::size_t day = rest.find("DAY #");
-      facts.station.assign(Trim(rest.substr(0, day)));
+      facts.station.assign(Trimmed(rest.substr(0, day)));
     } else if (view.rfind("RECEIVER TYPE: ", 0) == 0) {
-      facts.receiver_type.assign(Trim(view.substr(15)));
+      facts.receiver_type.assign(Trimmed(view.substr(15)));
     } else if (view.find("FLAGS SUMMARY") != std::string_view::npos) {
       flags_next = true;
     }
@@ -133,13 +119,13 @@ bool ReadAntennaHeight(const std::string& path, double* height) {
   if (in == nullptr) return false;
   std::string line;
   bool found = false;
-  while (!found && ReadLine(in, line)) {
+  while (!found && ReadTextLine(in, line)) {
     std::vector<std::string_view> fields;
     std::string_view view(line);
     std::size_t at = 0;
     while (at <= view.size()) {
       const std::size_t star = view.find('*', at);
-      fields.push_back(Trim(view.substr(at, star == std::string_view::npos ? std::string_view::npos : star - at)));
+      fields.push_back(Trimmed(view.substr(at, star == std::string_view::npos ? std::string_view::npos : star - at)));
       if (star == std::string_view::npos) break;
       at = star + 1;
     }
@@ -210,8 +196,8 @@ Status ReadEphemerides(const std::string& path, rinex::ObservationExport& out, b
   if (in == nullptr) return Status::Failed("Error: File " + path + " not found", std::strerror(errno));
   std::string line;
   EphemerisRows rows;
-  while (ReadLine(in, line)) {
-    if (!TakeEphemerisLine(Trim(line), rows)) continue;
+  while (ReadTextLine(in, line)) {
+    if (!TakeEphemerisLine(Trimmed(line), rows)) continue;
     gnss::BroadcastEphemeris eph;
     if (EphemerisOf(rows, eph)) {
       out.Ephemeris(eph);

@@ -25,22 +25,6 @@ constexpr std::size_t kFirstField3 = 5;  // A4,1X
 constexpr std::size_t kTypeColumn = 20;  // the file type of RINEX VERSION / TYPE
 constexpr int kHeaderLineLimit = 1000;
 
-bool ReadLine(std::FILE* in, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::fgetc(in)) != EOF) {
-    if (c == '\n') return true;
-    if (c != '\r') line += static_cast<char>(c);
-  }
-  return !line.empty();
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::string_view Label(std::string_view line) {
   return line.size() > kLabelColumn ? Trimmed(line.substr(kLabelColumn)) : std::string_view();
 }
@@ -92,11 +76,11 @@ int NavigationMajor(std::string_view line) {
 
 Result<RinexIonosphere> ReadHeader(std::FILE* in, const std::string& path) {
   std::string line;
-  if (!ReadLine(in, line)) return Status::Failed("Error: " + path + " is not a RINEX 2 or 3 navigation file");
+  if (!ReadTextLine(in, line)) return Status::Failed("Error: " + path + " is not a RINEX 2 or 3 navigation file");
   const int major = NavigationMajor(line);
   if (major == 0) return Status::Failed("Error: " + path + " is not a RINEX 2 or 3 navigation file");
   Found found;
-  for (int count = 0; count < kHeaderLineLimit && ReadLine(in, line); ++count) {
+  for (int count = 0; count < kHeaderLineLimit && ReadTextLine(in, line); ++count) {
     if (Label(line) == "END OF HEADER") break;
     if (!TakeLine(line, major, found))
       return Status::Failed("Error: " + path + ": an ionosphere record does not hold four numbers: " + line);
