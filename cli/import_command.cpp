@@ -44,21 +44,6 @@ class MessageReport final : public ConversionObserver {
   bool quiet_;
 };
 
-// The outputs' path without extension: DIR/NAME, NAME from -o or the
-// observation file's name without its extension(s) (.gz, then one more).
-std::string OutputBase(const ImportSettings& s) {
-  const fs::path obs(s.files.front());
-  std::string name = s.output_name;
-  if (name.empty()) {
-    fs::path stem = obs.filename();
-    if (stem.extension() == ".gz" || stem.extension() == ".GZ") stem = stem.stem();
-    name = stem.stem().string();
-  }
-  std::string dir = !s.output_dir.empty() ? s.output_dir : obs.parent_path().string();
-  if (dir.empty()) dir = ".";
-  return (fs::path(dir) / name).string();
-}
-
 void PrintCounts(const ConversionOutcome& outcome, const import::ImportCounts& c) {
   std::printf("  epochs written:     %d\n", outcome.counts.epochs);
   std::printf("  ephemerides:        %d\n", outcome.counts.ephemerides);
@@ -94,11 +79,8 @@ int RunImport(ImportSettings& settings, import::RinexImport& source) {
   OutputBatch batch;
   for (const std::string& file : settings.files) batch.AddInput(file);
   OutputSet set(settings.files.front(), &batch);
-  const std::string base = OutputBase(settings);
+  const std::string base = import::ImportOutputBase(settings.files.front(), settings.output_dir, settings.output_name);
   ConversionRequest request;
-  request.input = GeneratedInput{[&source](std::uint8_t* out, std::size_t size) { return source.Read(out, size); },
-                                 settings.files.front()};
-  request.host_name = source.HostName();
   request.output_base = base;
   request.output_set = &set;
   MessageReport report(settings.quiet);
@@ -112,8 +94,7 @@ int RunImport(ImportSettings& settings, import::RinexImport& source) {
   ExtraSinks extra;
   if (const Status made = MakeExtraSinks(settings.extra, base, set, extra); !made.Ok()) return Fail(set, made.Message());
   for (auto& sink : extra.sinks) request.sinks.push_back(sink.get());
-  const ConversionOutcome outcome = Convert(request);
-  if (!source.Failure().Ok()) return Fail(set, source.Failure().Message(), source.Failure().Reason());
+  const ConversionOutcome outcome = import::ConvertImport(source, settings.files.front(), request);
   if (outcome.result == ConversionResult::kFailed) return Fail(set, outcome.failure, outcome.reason);
   if (const Status finished = FinishExtraSinks(settings.extra, extra); !finished.Ok())
     return Fail(set, finished.Message(), finished.Reason());

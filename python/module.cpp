@@ -1,5 +1,5 @@
 // The Python module's native part (morvelin._morvelin): the converter, the
-// measurement and ephemeris file readers, the quality report and the GPS
+// RINEX import, the measurement and ephemeris file readers, the quality report and the GPS
 // time helpers of the C++ library, with Python's errors. The package
 // (python/morvelin/__init__.py) gives them their Python shape.
 #include <pybind11/numpy.h>
@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "formats/ephemeris_reader.h"
+#include "import/rinex_import.h"
 #include "morvelin/converter.h"
 #include "morvelin/gpb.h"
 #include "morvelin/qc.h"
@@ -206,14 +208,22 @@ struct ConvertOptions {
 std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 std::string Stem(const std::string& name) { return name.substr(0, name.rfind('.')); }
 
-std::unique_ptr<ConversionSink> MakeRinex(const ConvertOptions& options, const std::string& host_name,
-                                          const std::string& folder, RinexOutputs* outputs, OutputSet* set) {
+// Where a run's RINEX files go, what names them when the data does not,
+// and the GPS week of the first epoch when the input knows it.
+struct RinexPlace {
+  std::string folder, fallback_name;
+  std::optional<std::int32_t> week;
+};
+
+std::unique_ptr<ConversionSink> MakeRinex(const ConvertOptions& options, const RinexPlace& place,
+                                          RinexOutputs* outputs, OutputSet* set) {
   RinexOptions rinex;
   if (!ParseRinexVersion(*options.rinex, &rinex.version))
     throw py::value_error("Error: RINEX version must be 3.04 or 2.11, not " + *options.rinex);
   rinex.program = "morvelin " MORVELIN_VERSION;
-  rinex.fallback_name = Stem(host_name);
-  Result<std::unique_ptr<ConversionSink>> sink = MakeRinexSink(rinex, folder, outputs, set);
+  rinex.fallback_name = place.fallback_name;
+  rinex.week = place.week;
+  Result<std::unique_ptr<ConversionSink>> sink = MakeRinexSink(rinex, place.folder, outputs, set);
   if (!sink.Ok()) throw py::value_error(sink.Message());
   return std::move(*sink);
 }
@@ -239,8 +249,44 @@ py::dict OutcomeDict(const ConversionOutcome& o, const RinexOutputs& rinex) {
   return d;
 }
 
+using Converter = std::function<ConversionOutcome(const ConversionRequest&)>;
+
+// One run of a request whose input and outputs are set: the options'
+// further sinks attached, the GIL released while convert runs and the
+// outputs of set are put into place.
+py::dict Execute(ConversionRequest& request, const ConvertOptions& options, std::optional<OutputSet>& set,
+                 const RinexPlace& place, RowSink* rows, const Converter& convert = Convert) {
+  request.output_set = set ? &*set : nullptr;
+  RinexOutputs rinex_outputs;
+  std::unique_ptr<ConversionSink> rinex = options.rinex ? MakeRinex(options, place, &rinex_outputs, request.output_set)
+                                                        : nullptr;
+  if (rinex) request.sinks.push_back(rinex.get());
+  std::unique_ptr<QcSink> qc = options.qc ? MakeQcSink(QcOptions{}) : nullptr;
+  if (qc) request.sinks.push_back(qc.get());
+  if (rows) request.sinks.push_back(rows);
+  std::atomic<std::int32_t> abort{0};
+  Progress progress(options.progress, abort);
+  request.observer = &progress;
+  request.abort = &abort;
+  ConversionOutcome outcome;
+  Status committed;
+  {
+    py::gil_scoped_release released;
+    outcome = convert(request);
+    // Stopped: only a progress callable that raised sets the flag; nothing is kept.
+    if (set && outcome.result == ConversionResult::kDone && !outcome.stopped) committed = set->Commit();
+  }
+  progress.RaiseIfFailed();
+  if (!committed.Ok()) outcome.result = ConversionResult::kFailed, outcome.failure = committed.Message(),
+                       outcome.reason = committed.Reason();
+  py::dict d = OutcomeDict(outcome, rinex_outputs);
+  d["qc"] = qc && outcome.result == ConversionResult::kDone ? py::object(py::str(QcReportJson(qc->Report())))
+                                                           : py::object(py::none());
+  return d;
+}
+
 // One run: a file (path) or bytes in memory (data, outputs kept in memory
-// too). The GIL is released while the converter runs.
+// too).
 py::dict Run(const std::optional<std::string>& path, const std::optional<py::bytes>& data, const ConvertOptions& options,
              RowSink* rows = nullptr) {
   std::string_view bytes;
@@ -255,41 +301,51 @@ py::dict Run(const std::optional<std::string>& path, const std::optional<py::byt
   else request.input = MemoryInput{{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, host_name};
   request.host_name = host_name;
   request.output_dir = options.output_dir;
-  request.output_set = set ? &*set : nullptr;
   request.kinematic = options.kinematic;
   request.host_files = options.host_files;
-  RinexOutputs rinex_outputs;
-  std::unique_ptr<ConversionSink> rinex;
-  if (options.rinex) {
-    std::string folder = options.output_dir;
-    if (folder.empty() && path && path->find('/') != std::string::npos) folder = path->substr(0, path->rfind('/'));
-    rinex = MakeRinex(options, host_name, folder, &rinex_outputs, request.output_set);
-    request.sinks.push_back(rinex.get());
-  }
-  std::unique_ptr<QcSink> qc = options.qc ? MakeQcSink(QcOptions{}) : nullptr;
-  if (qc) request.sinks.push_back(qc.get());
-  if (rows) request.sinks.push_back(rows);
-  std::atomic<std::int32_t> abort{0};
-  Progress progress(options.progress, abort);
-  request.observer = &progress;
-  request.abort = &abort;
-  ConversionOutcome outcome;
-  Status committed;
-  {
-    py::gil_scoped_release released;
-    outcome = Convert(request);
-    // Stopped: only a progress callable that raised sets the flag; nothing is kept.
-    if (set && outcome.result == ConversionResult::kDone && !outcome.stopped) committed = set->Commit();
-  }
-  progress.RaiseIfFailed();
-  if (!committed.Ok()) outcome.result = ConversionResult::kFailed, outcome.failure = committed.Message(),
-                       outcome.reason = committed.Reason();
-  py::dict d = OutcomeDict(outcome, rinex_outputs);
-  d["qc"] = qc && outcome.result == ConversionResult::kDone ? py::object(py::str(QcReportJson(qc->Report())))
-                                                           : py::object(py::none());
+  RinexPlace place{options.output_dir, Stem(host_name), std::nullopt};
+  if (place.folder.empty() && path && path->find('/') != std::string::npos) place.folder = path->substr(0, path->rfind('/'));
+  py::dict d = Execute(request, options, set, place, rows);
   py::dict files;
   for (const auto& [name, content] : memory.Files()) files[py::str(BaseName(name))] = py::bytes(content);
   d["files"] = files;
+  return d;
+}
+
+// A RINEX import: the records the import makes from the observation and
+// navigation files, converted as a receiver's raw data (src/import), with
+// the outputs and further sinks of a conversion and the import's counts.
+py::dict ImportRinex(const std::string& observation, const std::vector<std::string>& navigation,
+                     const ConvertOptions& options, bool lenient) {
+  std::fclose(OpenForReading(observation));
+  for (const std::string& path : navigation) std::fclose(OpenForReading(path));
+  import::RinexImport source;
+  Status opened;
+  {
+    py::gil_scoped_release released;
+    opened = source.Open(observation, navigation, lenient);
+  }
+  if (!opened.Ok()) throw py::value_error(opened.Message());
+  const std::string base = import::ImportOutputBase(observation, options.output_dir, options.name);
+  std::optional<OutputSet> set;
+  if (options.atomic) set.emplace(observation);
+  for (const std::string& path : navigation)
+    if (set) set->AddInput(path);
+  ConversionRequest request;
+  request.output_base = base;
+  const RinexPlace place{base.substr(0, base.rfind('/')), BaseName(base),
+                         source.FirstWeek() >= 0 ? std::optional(source.FirstWeek()) : std::nullopt};
+  py::dict d = Execute(request, options, set, place, nullptr, [&](const ConversionRequest& r) {
+    return import::ConvertImport(source, observation, r);
+  });
+  if (!source.Failure().Ok()) throw py::value_error(source.Failure().Message());
+  const import::ImportCounts c = source.Counts();
+  d["imported"] = py::dict(
+      py::arg("other_systems") = c.observation.other_systems + c.navigation.other_systems,
+      py::arg("left_out") = c.left_out, py::arg("without_l1_code") = c.without_l1_code,
+      py::arg("second_l1_code") = c.second_l1_code, py::arg("slip_records") = c.observation.slip_records,
+      py::arg("duplicate_ephemerides") = c.navigation.duplicates, py::arg("skipped_epochs") = c.observation.skipped_epochs,
+      py::arg("skipped_lines") = c.observation.skipped_lines, py::arg("skipped_ephemerides") = c.navigation.skipped_records);
   return d;
 }
 
@@ -392,6 +448,11 @@ void DefineModule(py::module_& m) {
   m.def("convert_bytes", [](const py::bytes& data, const std::string& name, std::optional<std::string> rinex,
                             bool qc, bool kinematic, py::object progress) {
     return Run(std::nullopt, data, ConvertOptions{"", name, rinex, qc, kinematic, true, true, progress});
+  });
+  m.def("import_rinex", [](const std::string& observation, const std::vector<std::string>& navigation,
+                           const std::string& output_dir, const std::string& name, std::optional<std::string> rinex,
+                           bool qc, bool lenient, bool atomic) {
+    return ImportRinex(observation, navigation, ConvertOptions{output_dir, name, rinex, qc, false, atomic}, lenient);
   });
   m.def("read_gpb", &ReadGpb);
   m.def("read_epp", &ReadEpp);

@@ -1,4 +1,4 @@
-"""morvelin for Python: convert GPS raw data files, read measurement (.gpb)
+"""morvelin for Python: convert GPS raw data files, import RINEX, read measurement (.gpb)
 and ephemeris (.epp) files as numpy arrays, decode raw data in memory, and
 build the quality report.
 
@@ -21,7 +21,8 @@ from . import _morvelin
 from ._morvelin import gps_time
 
 __version__ = _morvelin.__version__
-__all__ = ["Outcome", "GpbArray", "GPB_DTYPE", "EPP_DTYPE", "convert", "convert_bytes", "read_gpb",
+__all__ = ["Outcome", "GpbArray", "GPB_DTYPE", "EPP_DTYPE", "convert", "convert_bytes", "import_rinex",
+           "read_gpb",
            "read_epp", "decode", "qc", "gps_time"]
 
 # One row per observation, named as `morvelin inspect --csv` names its
@@ -56,6 +57,7 @@ class Outcome:
     measurement_records: int = 0
     qc: Optional[dict] = None        # the quality report (as `qc --json`), with qc=True
     files: dict = dataclasses.field(default_factory=dict)  # convert_bytes: name -> bytes
+    imported: Optional[dict] = None  # import_rinex: what was not carried, as `import` counts it
 
     @property
     def ok(self) -> bool:
@@ -116,6 +118,25 @@ def convert_bytes(data: bytes, name: str, rinex=None, qc=False, kinematic=False,
     """Converts raw data in memory; the outputs stay in memory: Outcome.files maps each
     output's name (NAME.gpb, ...) to its bytes. name is the raw file's name (SITE3450.dat)."""
     d = _morvelin.convert_bytes(bytes(data), _bare_name(name), _rinex(rinex), bool(qc), bool(kinematic), progress)
+    return Outcome._from(d)
+
+
+def import_rinex(obs_path, nav_paths=(), output_dir=None, name=None, rinex=None, qc=False, lenient=False,
+                 atomic=True) -> Outcome:
+    """Imports a RINEX observation file (with navigation files for the .epp) into the host's
+    four files, as `morvelin import` does: NAME.gpb, .epp, .sum, .sta beside the observation
+    file or in output_dir, NAME the file's name without its extension(s) unless given.
+    rinex, qc and atomic as with convert. A malformed line raises ValueError with its file,
+    line and column; with lenient its epoch is passed over and counted in .imported. The GIL
+    is released while the files import."""
+    _bare_name(name)
+    if isinstance(nav_paths, (str, bytes, os.PathLike)):
+        nav_paths = [nav_paths]
+    if output_dir is not None:
+        os.makedirs(_path(output_dir), exist_ok=True)
+    d = _morvelin.import_rinex(_path(obs_path), [_path(p) for p in nav_paths],
+                               "" if output_dir is None else _path(output_dir), name or "", _rinex(rinex),
+                               bool(qc), bool(lenient), bool(atomic))
     return Outcome._from(d)
 
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "base/gnss_constants.h"
@@ -269,6 +270,33 @@ void RinexImport::WriteEpoch(const RinexEpoch& epoch) {
   const double clock_ms = epoch.clock_offset * 1000.0;
   const double receiver_ms = observations_.Header().clock_applied ? epoch.receiver_ms + clock_ms : epoch.receiver_ms;
   writer_.Measurement(receiver_ms, clock_ms, blocks_);
+}
+
+std::string ImportOutputBase(const std::string& observation, const std::string& dir, const std::string& name) {
+  namespace fs = std::filesystem;
+  const fs::path obs(observation);
+  std::string stem = name;
+  if (stem.empty()) {
+    fs::path file = obs.filename();
+    if (file.extension() == ".gz" || file.extension() == ".GZ") file = file.stem();
+    stem = file.stem().string();
+  }
+  std::string folder = !dir.empty() ? dir : obs.parent_path().string();
+  if (folder.empty()) folder = ".";
+  return (fs::path(folder) / stem).string();
+}
+
+ConversionOutcome ConvertImport(RinexImport& source, const std::string& observation, ConversionRequest request) {
+  request.input = GeneratedInput{[&source](std::uint8_t* out, std::size_t size) { return source.Read(out, size); },
+                                 observation};
+  request.host_name = source.HostName();
+  ConversionOutcome outcome = Convert(request);
+  if (!source.Failure().Ok()) {
+    outcome.result = ConversionResult::kFailed;
+    outcome.failure = source.Failure().Message();
+    outcome.reason = source.Failure().Reason();
+  }
+  return outcome;
 }
 
 }  // namespace morvelin::import

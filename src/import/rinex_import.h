@@ -15,6 +15,7 @@
 #include "gnss/ephemeris.h"
 #include "import/navigation_reader.h"
 #include "import/observation_reader.h"
+#include "morvelin/converter.h"
 
 namespace morvelin::import {
 
@@ -81,5 +82,16 @@ class RinexImport {
   ImportCounts counts_;
   Status failure_;
 };
+
+// The outputs' path without extension for an import of observation:
+// DIR/NAME, NAME given or the observation file's name without its
+// extension(s) (.gz, then one more), DIR given or the file's folder.
+std::string ImportOutputBase(const std::string& observation, const std::string& dir, const std::string& name);
+
+// Converts the records an opened import of observation makes as a
+// receiver's raw data: the request's input and host name are the
+// import's. A malformed line that stopped the import fails the outcome
+// with the reader's text.
+ConversionOutcome ConvertImport(RinexImport& source, const std::string& observation, ConversionRequest request);
 
 }  // namespace morvelin::import
