@@ -4,7 +4,9 @@
 // the RINEX it came from. Malformed RINEX is refused at its line and column.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -179,8 +181,11 @@ TEST_P(ImportRtklibJudge, SolvesTheRoundTripAsTheOriginal) {
   const auto back = Solve(Only(dir / "back", "o"), Only(dir / "back", "n"), dir / "back.pos");
   EXPECT_EQ(original.size(), 300u);
   ASSERT_EQ(original.size(), back.size());
+  double largest = 0.0;
   for (const auto& [time, xyz] : original)
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(xyz[k], back.at(time)[k], 1e-3) << time;
+    for (int k = 0; k < 3; ++k) largest = std::max(largest, std::fabs(xyz[k] - back.at(time)[k]));
+  EXPECT_LT(largest, 1e-3);
+  std::printf("RINEX %s imported and written again: rnx2rtkp positions within %.4f m\n", c.version, largest);
   fs::remove_all(dir);
 }
 
