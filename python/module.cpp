@@ -1,6 +1,7 @@
 // The Python module's native part (morvelin._morvelin): the converter, the
-// RINEX import, the measurement and ephemeris file readers, the quality report and the GPS
-// time helpers of the C++ library, with Python's errors. The package
+// RINEX import, the measurement and ephemeris file readers, the quality
+// report and the GPS time helpers of the C++ library, with Python's
+// errors. The package
 // (python/morvelin/__init__.py) gives them their Python shape.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -328,9 +329,10 @@ py::dict ImportRinex(const std::string& observation, const std::vector<std::stri
   if (!opened.Ok()) throw py::value_error(opened.Message());
   const std::string base = import::ImportOutputBase(observation, options.output_dir, options.name);
   std::optional<OutputSet> set;
-  if (options.atomic) set.emplace(observation);
-  for (const std::string& path : navigation)
-    if (set) set->AddInput(path);
+  if (options.atomic) {
+    set.emplace(observation);
+    for (const std::string& path : navigation) set->AddInput(path);
+  }
   ConversionRequest request;
   request.output_base = base;
   const RinexPlace place{base.substr(0, base.rfind('/')), BaseName(base),
