@@ -1,8 +1,8 @@
 // The Python module's native part (morvelin._morvelin): the converter, the
 // RINEX import, the measurement and ephemeris file readers, the quality
 // report and the GPS time helpers of the C++ library, with Python's
-// errors. The package
-// (python/morvelin/__init__.py) gives them their Python shape.
+// errors. The package (python/morvelin/__init__.py) gives them their
+// Python shape.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
