@@ -82,24 +82,24 @@ int ExpectSameMeasurements(const fs::path& a, const fs::path& b) {
   int thirds = 0;
   for (std::size_t i = 0; i < x.size(); ++i) {
     const EpochRecord &p = x[i].epoch, &q = y[i].epoch;
-    EXPECT_EQ(p.epoch_time, q.epoch_time) << i;
-    EXPECT_EQ(p.epoch_flags, q.epoch_flags) << i;
-    EXPECT_NEAR(p.corrected_epoch_time, q.corrected_epoch_time, 1e-9) << i;
-    EXPECT_NEAR(p.clock_offset, q.clock_offset, 1e-3) << i;
-    EXPECT_NEAR(p.latitude, q.latitude, 1e-8) << i;
+    EXPECT_EQ(+p.epoch_time, +q.epoch_time) << i;
+    EXPECT_EQ(+p.epoch_flags, +q.epoch_flags) << i;
+    EXPECT_NEAR(+p.corrected_epoch_time, +q.corrected_epoch_time, 1e-9) << i;
+    EXPECT_NEAR(+p.clock_offset, +q.clock_offset, 1e-3) << i;
+    EXPECT_NEAR(+p.latitude, +q.latitude, 1e-8) << i;
     EXPECT_EQ(x[i].observations.size(), y[i].observations.size()) << i;
     if (x[i].observations.size() != y[i].observations.size()) return thirds;
     for (std::size_t k = 0; k < x[i].observations.size(); ++k) {
       const ObservationRecord &o = x[i].observations[k], &r = y[i].observations[k];
-      EXPECT_EQ(o.prn, r.prn) << i;
-      EXPECT_EQ(o.lock_time, r.lock_time) << i << " PRN " << int(o.prn);
-      EXPECT_NEAR(o.l1_pseudorange, r.l1_pseudorange, 5.01e-4);
-      EXPECT_NEAR(o.l1_phase, r.l1_phase, 5.01e-4) << i << " PRN " << int(o.prn);
-      EXPECT_NEAR(o.l2_pseudorange, r.l2_pseudorange, 5.01e-4);
-      EXPECT_NEAR(o.l2_phase, r.l2_phase, 5.01e-4);
+      EXPECT_EQ(+o.prn, +r.prn) << i;
+      EXPECT_EQ(+o.lock_time, +r.lock_time) << i << " PRN " << int(+o.prn);
+      EXPECT_NEAR(+o.l1_pseudorange, +r.l1_pseudorange, 5.01e-4);
+      EXPECT_NEAR(+o.l1_phase, +r.l1_phase, 5.01e-4) << i << " PRN " << int(+o.prn);
+      EXPECT_NEAR(+o.l2_pseudorange, +r.l2_pseudorange, 5.01e-4);
+      EXPECT_NEAR(+o.l2_phase, +r.l2_phase, 5.01e-4);
       if (r.l1_third == 0.0) continue;
       ++thirds;
-      EXPECT_NEAR(o.l1_third, r.l1_third, 5.01e-4);
+      EXPECT_NEAR(+o.l1_third, +r.l1_third, 5.01e-4);
     }
   }
   return thirds;
