@@ -15,6 +15,12 @@ namespace morvelin::rinex {
 
 namespace {
 
+// A day as YYYY-MM-DD, for the messages.
+TextBuilder& Day(TextBuilder& text, int year, int month, int day) {
+  text.Int(year, 4).Char('-').Int(month, 2, TextBuilder::Pad::kZeros).Char('-');
+  return text.Int(day, 2, TextBuilder::Pad::kZeros);
+}
+
 constexpr int kEventFlag = 5;
 constexpr int kStartMovingFlag = 2;
 constexpr int kNewSiteFlag = 3;
@@ -165,11 +171,9 @@ bool ObservationExport::WeekOfGivenDate(double first_seconds) {
   if (first.year == date.year && first.month == date.month && first.day == date.day) return true;
   // The seconds of week say the day of the week; the date only the week.
   FixedText<256> text;
-  text.Str("Error: --date ").Int(date.year, 4).Char('-').Int(date.month, 2, TextBuilder::Pad::kZeros);
-  text.Char('-').Int(date.day, 2, TextBuilder::Pad::kZeros);
+  Day(text.Str("Error: --date "), date.year, date.month, date.day);
   text.Str(" is not the date of the first epoch: its time of week (").Fixed(first_seconds, 3);
-  text.Str(" s) puts it on ").Int(first.year, 4).Char('-').Int(first.month, 2, TextBuilder::Pad::kZeros);
-  text.Char('-').Int(first.day, 2, TextBuilder::Pad::kZeros).Str(" in GPS week ").Int(week_);
+  Day(text.Str(" s) puts it on "), first.year, first.month, first.day).Str(" in GPS week ").Int(week_);
   Fail(std::string(text.View()));
   date_refused_ = true;
   return false;
@@ -180,8 +184,8 @@ void ObservationExport::WeekOfEphemeris(const gnss::BroadcastEphemeris& eph, dou
   if (eph.week != 0) return;
   const CivilTime first = CivilFromGps(week_, first_seconds);
   FixedText<256> text;
-  text.Str("Warning: the ephemerides say GPS week 0: the RINEX files are dated ").Int(first.year, 4).Char('-');
-  text.Int(first.month, 2, TextBuilder::Pad::kZeros).Char('-').Int(first.day, 2, TextBuilder::Pad::kZeros);
+  Day(text.Str("Warning: the ephemerides say GPS week 0: the RINEX files are dated "), first.year, first.month,
+      first.day);
   text.Str("; give the week (--week N) or the date of the first epoch (--date YYYY-MM-DD)");
   warnings_.emplace_back(text.View());
 }
