@@ -30,10 +30,12 @@ Collector::Collector(const QcOptions& options) : options_(options) {
   }
 }
 
-std::size_t Collector::BinIndex(double time) const {
-  const double index = std::floor((time - first_time_) / bin_width_ + 1e-9);
-  if (index < 0.0 || bins_.empty()) return 0;
-  return std::min(static_cast<std::size_t>(index), bins_.size() - 1);
+Collector::~Collector() { WaitForDetectors(); }
+
+std::size_t Collector::BinGrid::Index(double time) const {
+  const double index = std::floor((time - first_time) * inverse_width + 1e-9);
+  if (index < 0.0 || count == 0) return 0;
+  return std::min(static_cast<std::size_t>(index), count - 1);
 }
 
 std::size_t Collector::BinOf(double time) {
@@ -49,6 +51,8 @@ std::size_t Collector::BinOf(double time) {
 }
 
 void Collector::HalveBins() {
+  // The detectors' batch adds to the multipath bins merged here.
+  WaitForDetectors();
   bin_width_ *= 2.0;
   std::vector<SessionBin> merged((bins_.size() + 1) / 2);
   for (std::size_t i = 0; i < bins_.size(); ++i) {
@@ -168,13 +172,13 @@ void Collector::AddEpoch(const EpochInput& epoch) {
   std::array<bool, kMaxPrn + 1> tracked{};
   for (const Observation& o : sorted_) {
     tracked[static_cast<std::size_t>(o.prn)] = true;
-    Observe(satellites_[static_cast<std::size_t>(o.prn)], o, t, session_continuous);
+    Observe(satellites_[static_cast<std::size_t>(o.prn)], o, t, bin, session_continuous);
   }
   if (has_position_ && t >= next_elevation_sample_) SampleElevations(t, epoch.time, tracked);
-  if (++waiting_epochs_ == kDetectorBatch) RunDetectors();
+  if (++waiting_epochs_ == kDetectorBatch) HandToDetectors();
 }
 
-void Collector::Observe(Satellite& sat, const Observation& obs, double t, bool session_continuous) {
+void Collector::Observe(Satellite& sat, const Observation& obs, double t, std::size_t bin, bool session_continuous) {
   QcSatellite& r = sat.report;
   const std::int64_t index = epochs_ - 1;
   bool continuous = false;
@@ -199,7 +203,6 @@ void Collector::Observe(Satellite& sat, const Observation& obs, double t, bool s
   r.last_time = t;
   ++r.epochs;
   if (obs.dual) ++r.dual_epochs;
-  const std::size_t bin = BinOf(t);
   if (sat.tracked_bins.size() <= bin) sat.tracked_bins.resize(bin + 1), sat.dual_bins.resize(bin + 1);
   ++sat.tracked_bins[bin];
   if (obs.dual) ++sat.dual_bins[bin];
@@ -221,45 +224,51 @@ void Collector::Observe(Satellite& sat, const Observation& obs, double t, bool s
   sat.last_epoch = index;
 }
 
-void Collector::Detect(Satellite& sat) const {
-  for (const Waiting& w : sat.waiting) {
+void Collector::Detect(Satellite& sat, const BinGrid& grid) {
+  for (const Waiting& w : sat.detecting) {
     // Decisions on earlier samples come first, so the slips stay in time order.
     if (w.arc_break) sat.detector.Break(sat.decisions);
-    Apply(sat);
+    Apply(sat, grid);
     if (w.flagged) {
       ++sat.report.slips_flagged;
       if (sat.report.slips.size() < kQcSlipListLimit) sat.report.slips.push_back({w.sample.time, kSlipFlagged});
     }
     sat.detector.Push(w.sample, sat.decisions);
-    Apply(sat);
+    Apply(sat, grid);
   }
-  sat.waiting.clear();
+  sat.detecting.clear();
 }
 
-void Collector::RunDetectors() {
-  // The satellites' detectors share nothing: half of them go to a second
-  // thread (the work of the whole report lies here). The picture's bins
-  // already cover every waiting sample, so Apply changes no shared state.
-  // A short batch (the end of a session, a short file) is not worth a thread.
-  const bool worth_a_thread = waiting_epochs_ >= kDetectorBatch / 4;
+void Collector::DetectBatch() {
+  // The satellites one at a time to whichever thread asks first.
+  for (std::size_t p = next_detected_.fetch_add(1); p < satellites_.size(); p = next_detected_.fetch_add(1))
+    Detect(satellites_[p], batch_grid_);
+}
+
+void Collector::HandToDetectors() {
+  // The detectors and the multipath sums of a satellite are theirs alone
+  // while they run, as is its slip list; this thread goes on with the
+  // rest of the satellite. The picture's bins already cover every sample
+  // handed over, and the grid is not halved before they are done.
+  WaitForDetectors();
   waiting_epochs_ = 0;
-  auto run = [this](std::size_t first) {
-    for (std::size_t p = first; p < satellites_.size(); p += 2) Detect(satellites_[p]);
-  };
-  std::thread helper;
-  if (worth_a_thread) {
-    try {
-      helper = std::thread(run, 1);
-    } catch (const std::system_error&) {
-      // No second thread to be had: all in this one.
-    }
+  for (Satellite& sat : satellites_) std::swap(sat.waiting, sat.detecting);
+  batch_grid_ = Grid();
+  next_detected_.store(0);
+  try {
+    detector_thread_ = std::thread([this] { DetectBatch(); });
+  } catch (const std::system_error&) {
+    // No second thread to be had: the batch runs here.
+    DetectBatch();
   }
-  if (!helper.joinable()) run(1);
-  run(0);
-  if (helper.joinable()) helper.join();
 }
 
-void Collector::Apply(Satellite& sat) const {
+void Collector::WaitForDetectors() {
+  DetectBatch();
+  if (detector_thread_.joinable()) detector_thread_.join();
+}
+
+void Collector::Apply(Satellite& sat, const BinGrid& grid) {
   for (const Decision& d : sat.decisions) {
     const DetectorSample& s = d.sample;
     if (d.found != 0) {
@@ -268,7 +277,7 @@ void Collector::Apply(Satellite& sat) const {
     }
     if (!s.dual) continue;
     if (d.new_segment || sat.segments.empty()) sat.segments.push_back({0, 0.0, 0.0, 0.0, 0.0, s.mp1, s.mp2});
-    const std::size_t bin = BinIndex(s.time);
+    const std::size_t bin = grid.Index(s.time);
     const auto segment = static_cast<std::uint32_t>(sat.segments.size() - 1);
     MpSegment& seg = sat.segments.back();
     const double d1 = s.mp1 - seg.ref1, d2 = s.mp2 - seg.ref2;
@@ -466,10 +475,13 @@ QcPicture::Row Collector::PictureRow(int prn, const Satellite& sat, std::size_t 
 }
 
 QcReport Collector::Finish() {
-  RunDetectors();
+  WaitForDetectors();
+  const BinGrid grid = Grid();
   for (Satellite& sat : satellites_) {
+    std::swap(sat.waiting, sat.detecting);
+    Detect(sat, grid);
     sat.detector.Break(sat.decisions);
-    Apply(sat);
+    Apply(sat, grid);
   }
   QcReport report;
   report.thresholds = options_.thresholds;

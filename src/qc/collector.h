@@ -5,9 +5,11 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/gnss_constants.h"
@@ -49,6 +51,9 @@ struct EpochInput {
 class Collector {
  public:
   explicit Collector(const QcOptions& options);
+  Collector(const Collector&) = delete;
+  Collector& operator=(const Collector&) = delete;
+  ~Collector();
 
   void AddEpoch(const EpochInput& epoch);
   void AddEphemeris(const gnss::BroadcastEphemeris& eph);
@@ -83,6 +88,7 @@ class Collector {
     double longest_step = 0.0;  // s between observations around the longest gap
     bool last_dual = false;
     std::vector<Waiting> waiting;
+    std::vector<Waiting> detecting;  // the batch the detector thread holds
     SlipDetector detector;
     std::vector<Decision> decisions;
     std::vector<MpSegment> segments;
@@ -107,16 +113,28 @@ class Collector {
     void Into(QcPicture& picture) const;
   };
 
+  // The picture's time axis as a batch handed to the detectors saw it.
+  struct BinGrid {
+    double first_time = 0.0;
+    double inverse_width = 1.0;  // exact: the width is a power of two
+    std::size_t count = 0;
+    // The bin of a time the bins reach already.
+    std::size_t Index(double time) const;
+  };
+  BinGrid Grid() const { return {first_time_, 1.0 / bin_width_, bins_.size()}; }
   std::size_t BinOf(double time);
   void HalveBins();
-  void Observe(Satellite& sat, const Observation& obs, double time, bool session_continuous);
-  // The picture's bin of a time the bins reach already.
-  std::size_t BinIndex(double time) const;
-  // The waiting samples of every satellite through its detector, a batch
-  // of epochs at a time (on two threads), and of one satellite.
-  void RunDetectors();
-  void Detect(Satellite& sat) const;
-  void Apply(Satellite& sat) const;
+  void Observe(Satellite& sat, const Observation& obs, double time, std::size_t bin, bool session_continuous);
+  // The waiting samples of every satellite go through the detectors a
+  // batch of epochs at a time, on a thread of their own while the next
+  // batch is collected. WaitForDetectors: this thread takes the batch's
+  // satellites that are left, and then the detectors' side of every
+  // satellite is its own again.
+  void HandToDetectors();
+  void WaitForDetectors();
+  void DetectBatch();
+  static void Detect(Satellite& sat, const BinGrid& grid);
+  static void Apply(Satellite& sat, const BinGrid& grid);
   // Elevations at session time t (seconds_of_week as recorded) of every
   // satellite with an ephemeris; tracked: the satellites of the epoch there.
   void SampleElevations(double t, double seconds_of_week, const std::array<bool, kMaxPrn + 1>& tracked);
@@ -167,6 +185,9 @@ class Collector {
   double bin_width_ = 1.0;
   std::vector<SessionBin> bins_;
   std::vector<Observation> sorted_;
+  std::thread detector_thread_;
+  BinGrid batch_grid_;                            // the batch's, while it runs
+  std::atomic<std::size_t> next_detected_{kMaxPrn + 1};  // its next satellite to take
 };
 
 // The verdicts of a report whose numbers are complete.

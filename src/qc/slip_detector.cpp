@@ -47,39 +47,67 @@ double MedianVariance(int m) { return m <= 2 ? 1.0 / m : 1.6 / m; }
 }  // namespace
 
 void SlipDetector::Series::Add(double time, double value) {
+  // The sample that leaves the line's stretch, if it is full.
+  const int history = std::min(line_history, kHistory);
+  const bool full = !mean_only && sums.k == history;
+  const auto leaving = static_cast<std::size_t>((next + kHistory - history) % kHistory);
+  const double old_t = times[leaving] - sums.origin_t, old_y = values[leaving] - sums.origin_y;
   times[static_cast<std::size_t>(next)] = time;
   values[static_cast<std::size_t>(next)] = value;
   next = (next + 1) % kHistory;
   if (count < kHistory) ++count;
   line.fitted = false;
   ++n;
-  mean += (value - mean) / static_cast<double>(n);
+  inverse_n = 1.0 / static_cast<double>(n);
+  mean += (value - mean) * inverse_n;
+  if (mean_only) return;
+  if (sums.k == 0 || sums.age >= history) {
+    Resum();
+    return;
+  }
+  if (full) {
+    sums.t -= old_t, sums.y -= old_y;
+    sums.tt -= old_t * old_t, sums.ty -= old_t * old_y;
+  } else {
+    ++sums.k;
+  }
+  const double dt = time - sums.origin_t, dy = value - sums.origin_y;
+  sums.t += dt, sums.y += dy;
+  sums.tt += dt * dt, sums.ty += dt * dy;
+  ++sums.age;
+}
+
+void SlipDetector::Series::Resum() {
+  const int k = std::min(count, std::min(line_history, kHistory));
+  const int newest = (next + kHistory - 1) % kHistory;
+  sums = {};
+  sums.origin_t = times[static_cast<std::size_t>(newest)];
+  sums.origin_y = values[static_cast<std::size_t>(newest)];
+  for (int i = 0, at = newest; i < k; ++i, at = at == 0 ? kHistory - 1 : at - 1) {
+    const double dt = times[static_cast<std::size_t>(at)] - sums.origin_t;
+    const double dy = values[static_cast<std::size_t>(at)] - sums.origin_y;
+    sums.t += dt, sums.y += dy;
+    sums.tt += dt * dt, sums.ty += dt * dy;
+  }
+  sums.k = k;
 }
 
 void SlipDetector::Series::Fit() const {
-  const int k = std::min(count, line_history);
-  // The last k samples, relative to the newest time and value for precision.
+  // The line about the newest sample, for precision.
+  const int k = sums.k;
   const int newest = (next + kHistory - 1) % kHistory;
   const double t0 = times[static_cast<std::size_t>(newest)], y0 = values[static_cast<std::size_t>(newest)];
-  std::array<double, kHistory> dt, dy;  // the first k are set below
-  for (int i = 0, at = newest; i < k; ++i, at = at == 0 ? kHistory - 1 : at - 1) {
-    dt[static_cast<std::size_t>(i)] = times[static_cast<std::size_t>(at)] - t0;
-    dy[static_cast<std::size_t>(i)] = values[static_cast<std::size_t>(at)] - y0;
-  }
-  double sx = 0.0, sy = 0.0;
-  for (int i = 0; i < k; ++i) sx += dt[static_cast<std::size_t>(i)], sy += dy[static_cast<std::size_t>(i)];
-  const double mx = sx / k, my = sy / k;
-  double sxx = 0.0, sxy = 0.0;
-  for (int i = 0; i < k; ++i) {
-    const double dx = dt[static_cast<std::size_t>(i)] - mx;
-    sxx += dx * dx, sxy += dx * (dy[static_cast<std::size_t>(i)] - my);
-  }
-  line = {true, k, t0, y0, mx, my, sxx, sxy, 1.0 / k, sxy / sxx};
+  const double inverse_k = 1.0 / k;
+  const double mean_t = sums.t * inverse_k, mean_y = sums.y * inverse_k;
+  const double sxx = std::max(0.0, sums.tt - sums.t * mean_t), sxy = sums.ty - sums.t * mean_y;
+  const double mx = mean_t + (sums.origin_t - t0), my = mean_y + (sums.origin_y - y0);
+  const double inverse_sxx = sxx > 0.0 ? 1.0 / sxx : 0.0;
+  line = {true, k, t0, y0, mx, my, sxx, sxy, inverse_k, inverse_sxx, sxy * inverse_sxx};
 }
 
 double SlipDetector::Series::Predict(double t, double& variance) const {
   if (mean_only) {
-    variance = 1.0 / static_cast<double>(n);
+    variance = inverse_n;
     return mean;
   }
   if (!line.fitted) Fit();
@@ -89,7 +117,7 @@ double SlipDetector::Series::Predict(double t, double& variance) const {
     return f.y0 + f.my;
   }
   const double dt = t - f.t0 - f.mx;
-  variance = f.inverse_k + dt * dt / f.sxx;
+  variance = f.inverse_k + dt * dt * f.inverse_sxx;
   return f.y0 + f.my + f.slope * dt;
 }
 
@@ -114,24 +142,25 @@ void SlipDetector::Series::LearnNoise(double residual, double variance) {
 
 SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSample::*value, int m) const {
   std::array<double, kWindow> residuals{};
-  double variance_sum = 0.0, unmodelled_sum = 0.0, unmodelled_first = 0.0;
   Test test;
+  double largest = 0.0, variance_sum = 0.0;
   for (int i = 0; i < m; ++i) {
     const DetectorSample& s = pending_[static_cast<std::size_t>(i)];
     double variance = 0.0;
     residuals[static_cast<std::size_t>(i)] = s.*value - series.Predict(s.time, variance);
+    largest = std::max(largest, std::fabs(residuals[static_cast<std::size_t>(i)]));
     variance_sum += variance;
-    const double unmodelled = series.Unmodelled(s.time);
-    unmodelled_sum += unmodelled;
-    if (i == 0) test.variance = variance, unmodelled_first = unmodelled;
+    if (i == 0) test.variance = variance;
   }
   test.residual = residuals[0];
   // No residual beyond the floor: neither a step nor a wild sample, as
   // every threshold is at least the floor (the common case, decided without
   // the noise or a median).
-  double largest = 0.0;
-  for (int i = 0; i < m; ++i) largest = std::max(largest, std::fabs(residuals[static_cast<std::size_t>(i)]));
   if (largest <= series.floor) return test;
+  // What the prediction may miss by beyond the noise (none once a line is fitted).
+  double unmodelled_sum = 0.0;
+  for (int i = 0; i < m; ++i) unmodelled_sum += series.Unmodelled(pending_[static_cast<std::size_t>(i)].time);
+  const double unmodelled_first = series.Unmodelled(pending_[0].time);
   double sigma = series.Sigma();
   // Until a satellite's noise is known, the window's own spread may say it
   // is larger than assumed.

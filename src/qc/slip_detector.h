@@ -73,22 +73,34 @@ class SlipDetector {
     std::array<double, kHistory> times{}, values{};
     int count = 0, next = 0;  // ring of the last samples
     std::int64_t n = 0;
-    double mean = 0.0;
+    double mean = 0.0, inverse_n = 0.0;  // of the segment's samples; 1 / n
     // noise, kept across segments
     double sigma2 = 0.0;
     std::int64_t sigma_samples = 0;
+    // Sums over the last line_history samples, relative to an origin
+    // sample of that stretch, kept as samples come and go: the line costs
+    // the same whatever its length. Summed anew from the samples whenever
+    // the origin would fall out of the stretch, so that neither the
+    // distance from the origin nor the rounding of the updates grows.
+    struct Sums {
+      double origin_t = 0.0, origin_y = 0.0;
+      double t = 0.0, y = 0.0, tt = 0.0, ty = 0.0;
+      int k = 0, age = 0;  // samples summed; samples added since summed anew
+    };
+    Sums sums{};
     // The line through the last samples, fitted once per sample added
     // (every prediction of a window uses the same line).
     struct Line {
       bool fitted = false;
       int k = 0;
       double t0 = 0.0, y0 = 0.0, mx = 0.0, my = 0.0, sxx = 0.0, sxy = 0.0;
-      double inverse_k = 0.0, slope = 0.0;  // 1 / k, sxy / sxx
+      double inverse_k = 0.0, inverse_sxx = 0.0, slope = 0.0;  // 1 / k, 1 / sxx, sxy / sxx
     };
     mutable Line line{};
 
-    void Reset() { count = next = 0, n = 0, mean = 0.0, line.fitted = false; }
+    void Reset() { count = next = 0, n = 0, mean = inverse_n = 0.0, sums = {}, line.fitted = false; }
     void Fit() const;
+    void Resum();
     void Add(double time, double value);
     // Prediction at t and its variance factor (in units of the noise).
     double Predict(double t, double& variance) const;
