@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native suite (library, CLI, conformance cases); the
 # whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
-# the abort, thread and -j tests under ThreadSanitizer; the end-to-end tests
+# the abort, thread, -j and quality report tests under ThreadSanitizer; the end-to-end tests
 # under valgrind's memcheck with descriptor tracking; a 30-second run of
 # each fuzz target; and, cross-built with mingw-w64, the Windows suite and
 # host program under Wine. Each step's time is printed at the end.
@@ -61,7 +61,7 @@ if [ "$quick" = 0 ]; then
     ctest --preset debug -LE install -j "$jobs"
   end
 
-  begin "ThreadSanitizer: abort, thread and -j tests"
+  begin "ThreadSanitizer: abort, thread, -j and quality report tests"
   cmake --preset tsan >/dev/null
   cmake --build --preset tsan -j "$jobs"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$PWD/tests/tsan.supp" \
