@@ -167,16 +167,24 @@ void BM_DecodeDualFrequencyEpochs(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeDualFrequencyEpochs)->Unit(benchmark::kMillisecond);
 
-// RINEX observation values (F14.3), the bulk of an observation file's text.
+// RINEX observation values (F14.3), the bulk of an observation file's text:
+// ranges, phases and Dopplers of a session, one after another as a line
+// of satellites puts them out.
 void BM_FormatRinexObservations(benchmark::State& state) {
-  double value = 21456789.123;
-  char field[16];
-  for (auto _ : state) {
-    morvelin::rinex::FormatObservationValue(field, value);
-    benchmark::DoNotOptimize(field);
-    value += 0.731;
+  std::vector<double> values(4096);
+  for (std::size_t i = 0; i < values.size(); i += 4) {
+    const double range = 20e6 + 37731.4159 * static_cast<double>(i);
+    values[i] = range, values[i + 1] = range / 0.1902936728, values[i + 2] = -3123.456 + static_cast<double>(i);
+    values[i + 3] = range / 0.2442102134;
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 14));
+  std::vector<char> text(values.size() * 16);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < values.size(); ++i) morvelin::rinex::FormatObservationValue(&text[i * 16], values[i]);
+    benchmark::DoNotOptimize(text.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * values.size() * 14));
 }
 BENCHMARK(BM_FormatRinexObservations);
 
