@@ -207,7 +207,11 @@ void Collector::Observe(Satellite& sat, const Observation& obs, double t, std::s
   ++sat.tracked_bins[bin];
   if (obs.dual) ++sat.dual_bins[bin];
 
-  DetectorSample s;
+  // Filled in place: a copy through the stack costs more than the rest.
+  Waiting& w = sat.waiting.emplace_back();
+  w.arc_break = !continuous || obs.flagged_slip || obs.dual != sat.last_dual;
+  w.flagged = obs.flagged_slip;
+  DetectorSample& s = w.sample;
   s.time = t;
   s.dual = obs.dual;
   if (obs.dual) {
@@ -218,7 +222,6 @@ void Collector::Observe(Satellite& sat, const Observation& obs, double t, std::s
   } else {
     s.code_phase = CodeMinusPhase(obs.p1, obs.l1);
   }
-  sat.waiting.push_back({s, !continuous || obs.flagged_slip || obs.dual != sat.last_dual, obs.flagged_slip});
   sat.last_dual = obs.dual;
   sat.last_time = t;
   sat.last_epoch = index;

@@ -40,22 +40,21 @@ class Sink final : public QcSink {
       // file stores (a valid phase, a code) and nothing else.
       for (const SatelliteMeasurement& s : event.satellites) {
         if (!s.PhaseValid() || s.pseudorange == 0.0) continue;
-        Observation o;
+        // Filled in place: a copy through the stack costs more than the rest.
+        Observation& o = observations_.emplace_back();
         o.prn = s.prn;
         o.flagged_slip = s.CycleSlip();
         o.dual = s.DualFrequency() && s.FullL2();
         o.p1 = s.pseudorange;
         o.l1 = s.phase;
         if (o.dual) o.p2 = s.pseudorange + s.l2_code_offset, o.l2 = s.l2_phase;
-        observations_.push_back(o);
       }
     } else {
       for (const ObservationRecord& r : event.observations) {
-        Observation o;
+        Observation& o = observations_.emplace_back();
         o.prn = r.prn;
         o.dual = r.l2_pseudorange != 0.0 && r.l2_phase != 0.0;
         o.p1 = r.l1_pseudorange, o.l1 = r.l1_phase, o.p2 = r.l2_pseudorange, o.l2 = r.l2_phase;
-        observations_.push_back(o);
       }
     }
     EpochInput input;

@@ -157,6 +157,9 @@ SlipDetector::Test SlipDetector::Check(const Series& series, double DetectorSamp
   // every threshold is at least the floor (the common case, decided without
   // the noise or a median).
   if (largest <= series.floor) return test;
+  // Nor when the window's median and its first sample lie within it (the
+  // step is judged by the median, the wild sample by the first).
+  if (std::fabs(Median(residuals, 0, m)) <= series.floor && std::fabs(test.residual) <= series.floor) return test;
   // What the prediction may miss by beyond the noise (none once a line is fitted).
   double unmodelled_sum = 0.0;
   for (int i = 0; i < m; ++i) unmodelled_sum += series.Unmodelled(pending_[static_cast<std::size_t>(i)].time);
@@ -213,7 +216,7 @@ void SlipDetector::Restart(const DetectorSample& sample) {
 }
 
 void SlipDetector::Decide(int m, std::vector<Decision>& out) {
-  Decision decision;
+  Decision& decision = out.emplace_back();  // in place, as for the samples
   decision.sample = pending_[0];
   const DetectorSample& s = decision.sample;
   if (!arc_open_) {
@@ -236,7 +239,6 @@ void SlipDetector::Decide(int m, std::vector<Decision>& out) {
     Restart(s);
     decision.new_segment = true;
   }
-  out.push_back(decision);
   std::copy(pending_.begin() + 1, pending_.begin() + waiting_, pending_.begin());
   --waiting_;
 }

@@ -29,7 +29,8 @@ class RinexSink final : public ConversionSink {
     if (event.session != nullptr && !queue_.HeaderWritten()) TakeSession(*event.session);
     satellites_.clear();
     for (const SatelliteMeasurement& m : event.satellites) {
-      rinex::ExportSatellite s;
+      // Filled in place: a copy through the stack costs more than the rest.
+      rinex::ExportSatellite& s = satellites_.emplace_back();
       s.prn = m.prn;
       s.p_code = m.PCode();
       s.l1_code = m.pseudorange;
@@ -40,7 +41,6 @@ class RinexSink final : public ConversionSink {
       s.l2_phase = m.l2_phase;
       s.slip = m.CycleSlip();
       s.doppler = m.third;  // this receiver family's L1 Doppler, Hz, with the sign RINEX gives it
-      satellites_.push_back(s);
     }
     rinex::ExportEpoch epoch;
     epoch.receiver_time = event.receiver_time;
