@@ -468,15 +468,14 @@ int ObservationExport::MakeRecords(const ExportEpoch& epoch, SatelliteRecord* re
   for (int i = 0; i < epoch.count && count < kEpochRecords; ++i) {
     const ExportSatellite& s = epoch.satellites[i];
     if (s.prn < 1 || s.prn > kMaxPrn || s.l1_code == 0.0) continue;
-    records[count] = MakeRecord(s);
+    MakeRecord(s, records[count]);  // in place: a copy of a record stalls on its byte flags
     prns[count] = s.prn;
     ++count;
   }
   return count;
 }
 
-SatelliteRecord ObservationExport::MakeRecord(const ExportSatellite& s) {
-  SatelliteRecord r;
+void ObservationExport::MakeRecord(const ExportSatellite& s, SatelliteRecord& r) {
   r.prn = s.prn;
   const bool lost = lost_[s.prn];
   Put(r, s.p_code ? Signal::kL1PCode : Signal::kL1CaCode, s.l1_code, false);
@@ -486,7 +485,6 @@ SatelliteRecord ObservationExport::MakeRecord(const ExportSatellite& s) {
     Put(r, Signal::kL2Code, s.l2_code, false);
     if (s.phase_valid) Put(r, Signal::kL2Phase, s.l2_phase, lost);
   }
-  return r;
 }
 
 void ObservationExport::Put(SatelliteRecord& record, Signal signal, double value, bool lost) {

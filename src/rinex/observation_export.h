@@ -136,8 +136,8 @@ class ObservationExport {
   // The records of the epoch's satellites (at most kEpochRecords); their count.
   int MakeRecords(const ExportEpoch& epoch, SatelliteRecord* records, std::uint8_t* prns);
   // One satellite's values, its phases flagged when it lost lock since its
-  // last valid phase in the file (lost_).
-  SatelliteRecord MakeRecord(const ExportSatellite& satellite);
+  // last valid phase in the file (lost_). Fills r, which holds no value yet.
+  void MakeRecord(const ExportSatellite& satellite, SatelliteRecord& r);
   // A value into the record when the file lists its signal; counted either way.
   void Put(SatelliteRecord& record, Signal signal, double value, bool lost);
   // The epoch line and its records, put out in pieces of about kTextFlush bytes.
