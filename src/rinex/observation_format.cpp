@@ -210,9 +210,12 @@ void FormatObservationValue(char* out, double value) {
 
 void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const ObservationLayout& layout,
                            const SatelliteRecord& record) {
-  // The fields in column order, then the text with trailing blanks cut.
-  char fields[kSignalCount * kFieldWidth];
-  std::memset(fields, ' ', sizeof fields);
+  // The text is laid out in one buffer and handed over once: "Gnn" (3.04),
+  // the fields in column order, then cut after the last that is not blank.
+  constexpr int kPrnWidth = 3;
+  char text[kPrnWidth + kSignalCount * kFieldWidth + 1];
+  char* const fields = text + kPrnWidth;
+  std::memset(fields, ' ', kSignalCount * kFieldWidth + 1);  // and the spare byte for a newline
   int last_column = -1;
   for (int s = 0; s < kSignalCount; ++s) {
     const int column = layout.column[static_cast<std::size_t>(s)];
@@ -222,23 +225,29 @@ void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const Observa
     if (record.lli[static_cast<std::size_t>(s)] != 0) field[kValueWidth] = static_cast<char>('0' + record.lli[static_cast<std::size_t>(s)]);
     if (column > last_column) last_column = column;
   }
-  auto trimmed = [](const char* text, std::size_t length) {
-    while (length > 0 && text[length - 1] == ' ') --length;
-    return std::string_view(text, length);
+  auto trimmed_end = [](char* begin, char* end) {
+    while (end > begin && end[-1] == ' ') --end;
+    return end;
   };
   if (version == RinexVersion::k304) {
-    out.Char('G');
-    TwoDigits(out, record.prn);
-    out.Str(trimmed(fields, static_cast<std::size_t>(last_column + 1) * kFieldWidth));
-    out.Char('\n');
+    text[0] = 'G';
+    const int prn = record.prn % 100;
+    std::memcpy(text + 1, kDigitPairs + 2 * prn, 2);
+    char* end = trimmed_end(fields, fields + (last_column + 1) * kFieldWidth);
+    *end++ = '\n';
+    out.Str(std::string_view(text, static_cast<std::size_t>(end - text)));
     return;
   }
   // 2.11: five fields a line; a satellite with no value still has its line.
   const int columns = layout.count;
   for (int first = 0; first < columns || first == 0; first += kValuesPerLine211) {
     const int count = columns - first < kValuesPerLine211 ? columns - first : kValuesPerLine211;
-    out.Str(trimmed(fields + first * kFieldWidth, static_cast<std::size_t>(count > 0 ? count : 0) * kFieldWidth));
-    out.Char('\n');
+    char* begin = fields + first * kFieldWidth;
+    char* end = trimmed_end(begin, begin + (count > 0 ? count : 0) * kFieldWidth);
+    const char after = *end;  // the next line's first byte, or the spare one
+    *end = '\n';
+    out.Str(std::string_view(begin, static_cast<std::size_t>(end - begin) + 1));
+    *end = after;
     if (columns == 0) break;
   }
 }
