@@ -81,7 +81,9 @@ ObservationLayout MakeLayout(RinexVersion version, ObservationTypes types) {
 
 void HeaderRecord(TextBuilder& out, std::string_view content, std::string_view label) {
   if (content.size() > kContentWidth) content = content.substr(0, kContentWidth);
-  out.Str(content);
+  // RINEX is ASCII text: a byte of the raw data's own texts (a station name
+  // keyed on a receiver) outside printable ASCII is written as '?'.
+  for (char c : content) out.Char(c >= ' ' && c <= '~' ? c : '?');
   Blanks(out, kContentWidth - content.size());
   if (label.size() > kLabelWidth) label = label.substr(0, kLabelWidth);
   out.Str(label);

@@ -112,12 +112,14 @@ TEST(RinexTime, DatesParsed) {
 TEST(RinexObservationFormat, HeaderRecords) {
   FixedText<1024> out;
   HeaderRecord(out, "SIMU", "MARKER NAME");
+  HeaderRecord(out, "S\xe9T\t1", "MARKER NAME");
   TimeOfObservationRecord(out, CivilFromGps(2292, 86401.25), "TIME OF FIRST OBS");
   IntervalRecord(out, 0.05);
   ObservationTypesRecords(out, RinexVersion::k304, MakeLayout(RinexVersion::k304, {true, false, true}));
   ObservationTypesRecords(out, RinexVersion::k211, MakeLayout(RinexVersion::k211, {true, true, true}));
   EXPECT_EQ(out.View(),
             "SIMU                                                        MARKER NAME         \n"
+            "S?T?1                                                       MARKER NAME         \n"
             "  2023    12    11     0     0    1.2500000     GPS         TIME OF FIRST OBS   \n"
             "     0.050                                                  INTERVAL            \n"
             "G    4 C1C L1C C2W L2W                                      SYS / # / OBS TYPES \n"
