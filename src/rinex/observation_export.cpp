@@ -67,7 +67,7 @@ struct ObservationExport::Pending {
 
 ObservationExport::ObservationExport(const RinexOptions& options, std::string output_dir, OutputSet* set)
     : options_(options), output_dir_(std::move(output_dir)), set_(set), version_(options.version),
-      selection_(options) {
+      selection_(options), batch_(set == nullptr || !set->InMemory()) {
   if (set_ == nullptr) {
     own_set_ = std::make_unique<OutputSet>(options_.fallback_name.empty() ? "RINEX" : options_.fallback_name);
     set_ = own_set_.get();
@@ -356,6 +356,7 @@ ObservationHeader ObservationExport::MakeHeader(const ExportEpoch& first, const 
 void ObservationExport::WriteFlagLine(int flag, const CivilTime& time) {
   FixedText<128> line;
   FormatEpochLine(line, version_, EpochLine{time, flag, 0, nullptr, false, 0.0});
+  FlushRecords();
   observation_file_.Write(line.View());
 }
 
@@ -364,6 +365,7 @@ void ObservationExport::WriteOccupationRecords(int flag, const CivilTime& time) 
   FormatEpochLine(text, version_, EpochLine{time, flag, 2, nullptr, false, 0.0});
   HeaderRecord(text, current_marker_, "MARKER NAME");
   AntennaDeltaRecord(text, current_antenna_height_);
+  FlushRecords();
   observation_file_.Write(text.View());
 }
 
@@ -500,16 +502,13 @@ void ObservationExport::Put(SatelliteRecord& record, Signal signal, double value
 }
 
 void ObservationExport::WriteRecords(const EpochLine& line, const SatelliteRecord* records) {
-  text_.Clear();
-  FormatEpochLine(text_, version_, line);
-  for (int i = 0; i < line.count; ++i) {
-    FormatSatelliteRecord(text_, version_, layout_, records[i]);
-    if (text_.Size() > kTextFlush) {
-      observation_file_.Write(text_.View());
-      text_.Clear();
-    }
-  }
-  observation_file_.Write(text_.View());
+  batch_.Add(line, records);
+  if (batch_.Full()) FlushRecords();
+}
+
+void ObservationExport::FlushRecords() {
+  if (batch_.Empty()) return;
+  for (std::string_view text : batch_.Format(version_, layout_)) observation_file_.Write(text);
 }
 
 bool ObservationExport::Finish(RinexOutputs* outputs) {
@@ -541,6 +540,7 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
 }
 
 void ObservationExport::FinishObservationFile() {
+  FlushRecords();
   FixedText<256> line;
   const double interval = file_step_ticks_ > 0 ? selection_.HeaderInterval(file_step_ticks_) : 0.0;
   if (interval > 0.0) {
@@ -614,6 +614,7 @@ void ObservationExport::CommitOwnSet() {
 }
 
 void ObservationExport::Discard() {
+  batch_.Clear();
   observation_file_.Discard();
   if (own_set_ != nullptr) own_set_->Discard();
 }

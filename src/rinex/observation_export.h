@@ -26,6 +26,7 @@
 #include "rinex/observation_format.h"
 #include "rinex/observation_header.h"
 #include "rinex/output_file.h"
+#include "rinex/record_batch.h"
 
 namespace morvelin::rinex {
 
@@ -140,8 +141,11 @@ class ObservationExport {
   void MakeRecord(const ExportSatellite& satellite, SatelliteRecord& r);
   // A value into the record when the file lists its signal; counted either way.
   void Put(SatelliteRecord& record, Signal signal, double value, bool lost);
-  // The epoch line and its records, put out in pieces of about kTextFlush bytes.
+  // The epoch line and its records, into the batch; the batch's text out
+  // when it is full. FlushRecords: the text of the epochs in the batch out,
+  // before anything else goes into the file.
   void WriteRecords(const EpochLine& line, const SatelliteRecord* records);
+  void FlushRecords();
   void WriteEvent(double seconds_of_week);
   // Chooses the observation types, opens the file and writes its header
   // (and the start of motion of a kinematic first epoch).
@@ -230,10 +234,9 @@ class ObservationExport {
   std::string pending_marker_;
   double pending_antenna_height_ = 0.0;
 
-  // The text of one epoch, put out in pieces of about kTextFlush bytes.
-  static constexpr int kEpochRecords = 64;
-  static constexpr std::size_t kTextFlush = 6144;
-  FixedText<8192> text_;
+  // Epochs laid out and waiting for their text (formatted a batch at a time).
+  static constexpr int kEpochRecords = RecordBatch::kEpochRecords;
+  RecordBatch batch_;
 
   // Counts.
   std::int64_t epochs_written_ = 0, signals_written_ = 0, unlisted_signals_ = 0;

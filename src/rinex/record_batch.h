@@ -1,0 +1,50 @@
+// Epochs of an observation file whose records are laid out but whose text
+// is not made yet. Formatting the text is the export's largest cost, and
+// the records are plain values: a batch is formatted in two halves, the
+// second on a thread of its own when there is one to be had, and the two
+// texts are handed out in order, so the file is the same byte for byte.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rinex/observation_format.h"
+
+namespace morvelin::rinex {
+
+class RecordBatch {
+ public:
+  static constexpr std::size_t kEpochs = 512;  // epochs a batch holds
+  static constexpr int kEpochRecords = 64;     // records an epoch holds, at most
+
+  // threaded: whether a second thread may format; without, all is formatted here.
+  explicit RecordBatch(bool threaded) : threaded_(threaded) {}
+
+  // The epoch line and its line.count records (at most kEpochRecords).
+  void Add(const EpochLine& line, const SatelliteRecord* records);
+  bool Full() const { return epochs_.size() >= kEpochs; }
+  bool Empty() const { return epochs_.empty(); }
+  // The text of every epoch held, in two pieces to be written in order;
+  // valid until the next call. The batch is empty after it.
+  std::array<std::string_view, 2> Format(RinexVersion version, const ObservationLayout& layout);
+  void Clear();
+
+ private:
+  struct Epoch {
+    EpochLine line;
+    std::array<std::uint8_t, kEpochRecords> prns{};
+    std::size_t first_record = 0;
+  };
+  void FormatRange(std::size_t from, std::size_t to, RinexVersion version, const ObservationLayout& layout,
+                   std::string& out) const;
+
+  bool threaded_ = false;
+  std::vector<Epoch> epochs_;
+  std::vector<SatelliteRecord> records_;
+  std::array<std::string, 2> text_;
+};
+
+}  // namespace morvelin::rinex
