@@ -21,6 +21,7 @@
 #include "rinex/observation_format.h"
 #include "rinex/observation_header.h"
 #include "rinex/output_file.h"
+#include "rinex/record_batch.h"
 #include "rinex/rinex_time.h"
 #include "morvelin/converter.h"
 #include "morvelin/rinex.h"
@@ -124,6 +125,41 @@ TEST(RinexObservationFormat, HeaderRecords) {
             "     0.050                                                  INTERVAL            \n"
             "G    4 C1C L1C C2W L2W                                      SYS / # / OBS TYPES \n"
             "     5    C1    P1    L1    P2    L2                        # / TYPES OF OBSERV \n");
+}
+
+// A batch's text is the epochs' text in their order, whether its second
+// half was formatted on another thread or not, across batches, in both
+// versions (2.11 with the PRNs in the epoch line).
+TEST(RinexObservationFormat, BatchesKeepTheEpochsInOrder) {
+  for (RinexVersion version : {RinexVersion::k304, RinexVersion::k211}) {
+    const ObservationLayout layout = MakeLayout(version, {false, true, true});
+    std::string expected, threaded, single;
+    RecordBatch on_threads(true), here(false);
+    auto take = [](RecordBatch& batch, std::string& text, RinexVersion v, const ObservationLayout& l) {
+      for (std::string_view piece : batch.Format(v, l)) text += piece;
+    };
+    for (int e = 0; e < 1300; ++e) {
+      SatelliteRecord records[3];
+      std::uint8_t prns[3];
+      for (int i = 0; i < 3; ++i) {
+        prns[i] = static_cast<std::uint8_t>(1 + (e + i) % 32);
+        records[i].prn = prns[i];
+        records[i].value[static_cast<int>(Signal::kL1PCode)] = 2e7 + e * 10.0 + i;
+        records[i].present[static_cast<int>(Signal::kL1PCode)] = true;
+      }
+      const EpochLine line{CivilFromGps(2292, 100.0 + e), 0, 3, prns, true, 1e-4 * e};
+      FixedText<1024> text;
+      FormatEpochLine(text, version, line);
+      for (const SatelliteRecord& r : records) FormatSatelliteRecord(text, version, layout, r);
+      expected += text.View();
+      on_threads.Add(line, records), here.Add(line, records);
+      if (on_threads.Full()) take(on_threads, threaded, version, layout);
+      if (here.Full()) take(here, single, version, layout);
+    }
+    take(on_threads, threaded, version, layout), take(here, single, version, layout);
+    EXPECT_EQ(threaded, expected);
+    EXPECT_EQ(single, expected);
+  }
 }
 
 struct EpochCase {
