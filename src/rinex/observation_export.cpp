@@ -404,10 +404,12 @@ void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
   const CivilTime time = CivilFromTicks(ticks);
   FollowMotion(epoch.kinematic, time);
 
-  SatelliteRecord records[kEpochRecords];
+  // The records laid out in place in the batch (zeroing a full epoch's
+  // worth on the stack cost more than filling them).
   std::uint8_t prns[kEpochRecords];
-  const int count = MakeRecords(epoch, records, prns);
-  WriteRecords(EpochLine{time, 0, count, prns, true, epoch.clock_offset}, records);
+  const int count = MakeRecords(epoch, batch_.Reserve(epoch.count), prns);
+  batch_.Commit(EpochLine{time, 0, count, prns, true, epoch.clock_offset});
+  if (batch_.Full()) FlushRecords();
   last_ticks_ = ticks;
   ++epochs_written_, ++file_epochs_;
   if (observation_file_.Failed()) CheckFile(observation_file_);
@@ -499,11 +501,6 @@ void ObservationExport::Put(SatelliteRecord& record, Signal signal, double value
   record.present[index] = true;
   record.lli[index] = lost ? 1 : 0;
   ++signals_written_;
-}
-
-void ObservationExport::WriteRecords(const EpochLine& line, const SatelliteRecord* records) {
-  batch_.Add(line, records);
-  if (batch_.Full()) FlushRecords();
 }
 
 void ObservationExport::FlushRecords() {

@@ -141,10 +141,8 @@ class ObservationExport {
   void MakeRecord(const ExportSatellite& satellite, SatelliteRecord& r);
   // A value into the record when the file lists its signal; counted either way.
   void Put(SatelliteRecord& record, Signal signal, double value, bool lost);
-  // The epoch line and its records, into the batch; the batch's text out
-  // when it is full. FlushRecords: the text of the epochs in the batch out,
-  // before anything else goes into the file.
-  void WriteRecords(const EpochLine& line, const SatelliteRecord* records);
+  // The text of the epochs in the batch out, when it is full and before
+  // anything else goes into the file.
   void FlushRecords();
   void WriteEvent(double seconds_of_week);
   // Chooses the observation types, opens the file and writes its header

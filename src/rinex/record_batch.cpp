@@ -17,14 +17,21 @@ constexpr std::size_t kPiece = 6144;
 
 }  // namespace
 
-void RecordBatch::Add(const EpochLine& line, const SatelliteRecord* records) {
-  const int count = std::clamp(line.count, 0, kEpochRecords);
+SatelliteRecord* RecordBatch::Reserve(int count) {
+  reserved_from_ = records_.size();
+  records_.resize(reserved_from_ + static_cast<std::size_t>(std::clamp(count, 0, kEpochRecords)));
+  return records_.data() + reserved_from_;
+}
+
+void RecordBatch::Commit(const EpochLine& line) {
+  const int count = std::clamp(line.count, 0, static_cast<int>(records_.size() - reserved_from_));
+  records_.resize(reserved_from_ + static_cast<std::size_t>(count));
   Epoch& epoch = epochs_.emplace_back();
   epoch.line = line;
   epoch.line.count = count;
   if (line.prns != nullptr) std::copy(line.prns, line.prns + count, epoch.prns.begin());
-  epoch.first_record = records_.size();
-  records_.insert(records_.end(), records, records + count);
+  epoch.first_record = reserved_from_;
+  reserved_from_ = records_.size();
 }
 
 void RecordBatch::FormatRange(std::size_t from, std::size_t to, RinexVersion version,
@@ -84,6 +91,7 @@ std::array<std::string_view, 2> RecordBatch::Format(RinexVersion version, const 
 void RecordBatch::Clear() {
   epochs_.clear();
   records_.clear();
+  reserved_from_ = 0;
 }
 
 }  // namespace morvelin::rinex

@@ -23,8 +23,11 @@ class RecordBatch {
   // threaded: whether a second thread may format; without, all is formatted here.
   explicit RecordBatch(bool threaded) : threaded_(threaded) {}
 
-  // The epoch line and its line.count records (at most kEpochRecords).
-  void Add(const EpochLine& line, const SatelliteRecord* records);
+  // Room for an epoch's records, at most kEpochRecords, each holding no
+  // value: filled in place, then Commit takes the epoch with the first
+  // line.count of them (the rest are dropped).
+  SatelliteRecord* Reserve(int count);
+  void Commit(const EpochLine& line);
   bool Full() const { return epochs_.size() >= kEpochs; }
   bool Empty() const { return epochs_.empty(); }
   // The text of every epoch held, in two pieces to be written in order;
@@ -44,6 +47,7 @@ class RecordBatch {
   bool threaded_ = false;
   std::vector<Epoch> epochs_;
   std::vector<SatelliteRecord> records_;
+  std::size_t reserved_from_ = 0;  // the records Reserve gave out start here
   std::array<std::string, 2> text_;
 };
 
