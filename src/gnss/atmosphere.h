@@ -13,11 +13,12 @@ struct KlobucharParameters {
   double beta[4] = {0.0, 0.0, 0.0, 0.0};
 };
 
-// The set this product simulates with and documents (a moderate solar
-// activity day; every value a multiple of its broadcast scale factor).
+// The set this product simulates with and documents: one broadcast at
+// solar minimum (a small day-time amplitude; every value a multiple of its
+// broadcast scale factor, so the written record carries it exactly).
 inline constexpr KlobucharParameters kDefaultKlobuchar = {
-    {0x1.8p-27, 0x1p-27, -0x1p-24, -0x1p-24}  /* 1.1176e-8, 7.4506e-9, -5.9605e-8, -5.9605e-8 */,
-    {90112.0, 49152.0, -131072.0, -327680.0}};
+    {0x1.4p-28, 0x1p-26, -0x1p-24, -0x1p-24}  /* 4.6566e-9, 1.4901e-8, -5.9605e-8, -5.9605e-8 */,
+    {79872.0, 65536.0, -65536.0, -393216.0}};
 
 // The broadcast model's night-time vertical delay, seconds.
 inline constexpr double kKlobucharNight = 5e-9;

@@ -28,7 +28,7 @@ double DayProfile(double x) {
 double IonosphereDelay(const gnss::KlobucharParameters& parameters, const gnss::Geodetic& receiver,
                        double elevation, double azimuth, double t) {
   const gnss::KlobucharTerms terms = gnss::KlobucharTermsAt(parameters, receiver, elevation, azimuth, t);
-  return terms.slant * (gnss::kKlobucharNight + terms.amplitude * DayProfile(terms.phase));
+  return kIonosphereShare * terms.slant * (gnss::kKlobucharNight + terms.amplitude * DayProfile(terms.phase));
 }
 
 }  // namespace morvelin::sim
