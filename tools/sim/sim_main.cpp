@@ -128,7 +128,7 @@ void AddErrorOptions(CLI::App& app, CommandLine& line) {
   app.add_option("--code-noise", obs.code_noise, "code noise, metres (1 sigma)")->capture_default_str();
   app.add_option("--phase-noise", obs.phase_noise, "carrier phase noise, metres (1 sigma)")->capture_default_str();
   app.add_flag("--no-iono", line.no_iono,
-               "no ionospheric delay (default: the broadcast model with a smooth night edge, docs/simulator.md)");
+               "no ionospheric delay (default: 0.8 of the broadcast model it writes, with a smooth night edge, docs/simulator.md)");
   app.add_flag("--no-tropo", line.no_tropo, "no tropospheric delay (default: Saastamoinen, standard atmosphere)");
   app.add_option("--slip-rate", obs.slip_rate, "cycle slip probability per satellite and epoch")->capture_default_str();
   app.add_option("--unflagged-slip-rate", obs.unflagged_slip_rate,
