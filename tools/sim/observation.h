@@ -8,8 +8,8 @@
 // receiver clock offset; dt_s,i: satellite clock from af0/af1/af2 with the
 // relativistic term, minus TGD on L1 and minus (f1/f2)^2 TGD on L2 (the
 // carrier uses the clock without TGD: an ambiguity absorbs a constant); T:
-// troposphere; I: ionosphere on L1 (ionosphere.h: the broadcast model with a
-// smooth day-night edge), gamma_1 = 1, gamma_2 = (f1/f2)^2. The phase has the sign of the range (it grows as the satellite
+// troposphere; I: ionosphere on L1 (ionosphere.h: 0.8 of the broadcast model,
+// with a smooth day-night edge), gamma_1 = 1, gamma_2 = (f1/f2)^2. The phase has the sign of the range (it grows as the satellite
 // recedes), as in RINEX; N_i is an integer that holds from a satellite's
 // rise until a cycle slip. The third L1 observable is the L1 Doppler in Hz
 // (negative while the satellite recedes).
