@@ -6,11 +6,17 @@
 
 namespace morvelin::gnss {
 
+double KlobucharEarthAngle(double elevation) { return 0.0137 / (elevation + 0.11) - 0.022; }
+
 KlobucharTerms KlobucharTermsAt(const KlobucharParameters& k, const Geodetic& receiver, double elevation,
                                 double azimuth, double t) {
+  return KlobucharTermsAt(k, receiver, elevation, azimuth, t, KlobucharEarthAngle(elevation / kPi));
+}
+
+KlobucharTerms KlobucharTermsAt(const KlobucharParameters& k, const Geodetic& receiver, double elevation,
+                                double azimuth, double t, double psi) {
   // Semicircles throughout, as the broadcast coefficients are scaled.
   const double e = elevation / kPi;
-  const double psi = 0.0137 / (e + 0.11) - 0.022;
   double phi_i = receiver.latitude / kPi + psi * std::cos(azimuth);
   if (phi_i > 0.416) phi_i = 0.416;
   if (phi_i < -0.416) phi_i = -0.416;

@@ -34,6 +34,15 @@ struct KlobucharTerms {
 KlobucharTerms KlobucharTermsAt(const KlobucharParameters& parameters, const Geodetic& receiver, double elevation,
                                 double azimuth, double t);
 
+// The broadcast model's Earth-centred angle from the receiver to the pierce
+// point, semicircles, at an elevation in semicircles: 0.0137 / (e + 0.11) -
+// 0.022 (still 0.00046 at the zenith).
+double KlobucharEarthAngle(double elevation);
+
+// The same terms for a given Earth-centred angle psi (semicircles).
+KlobucharTerms KlobucharTermsAt(const KlobucharParameters& parameters, const Geodetic& receiver, double elevation,
+                                double azimuth, double t, double psi);
+
 // Ionospheric group delay on L1, seconds (multiply by (f1/f2)^2 for L2), at
 // GPS time t (seconds of week; only its time of day matters): the broadcast
 // model, whose day-time term ends with a step at |phase| = 1.57.

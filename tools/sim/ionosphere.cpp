@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "gnss/constants.h"
+
 namespace morvelin::sim {
 
 namespace {
@@ -27,7 +29,12 @@ double DayProfile(double x) {
 
 double IonosphereDelay(const gnss::KlobucharParameters& parameters, const gnss::Geodetic& receiver,
                        double elevation, double azimuth, double t) {
-  const gnss::KlobucharTerms terms = gnss::KlobucharTermsAt(parameters, receiver, elevation, azimuth, t);
+  // The broadcast pierce point stays 0.00046 semicircles off the receiver at
+  // the zenith, where the azimuth of a passing satellite turns round in a
+  // second; this one comes down to the receiver there.
+  const double e = elevation / kPi;
+  const double psi = gnss::KlobucharEarthAngle(e) - gnss::KlobucharEarthAngle(0.5) * 2.0 * e;
+  const gnss::KlobucharTerms terms = gnss::KlobucharTermsAt(parameters, receiver, elevation, azimuth, t, psi);
   return kIonosphereShare * terms.slant * (gnss::kKlobucharNight + terms.amplitude * DayProfile(terms.phase));
 }
 

@@ -13,7 +13,12 @@
 //
 // x1 = x0 + 2 D(x0) / |D'(x0)| = 1.7323: the parabola meets the broadcast
 // term with its value and slope at x0 and the floor with slope 0 at x1, so
-// the delay and its rate are continuous everywhere.
+// the delay and its rate are continuous everywhere. The pierce point is the
+// broadcast model's moved towards the receiver by up to 0.00046 semicircles
+// (0.08 degrees), so that it reaches the receiver at the zenith: the
+// broadcast one stays that far off in the satellite's azimuth, which turns
+// round within a second as a satellite passes overhead (a change of 1.3 mm
+// in the geometry-free combination in that second).
 //
 // The truth is kIonosphereShare of that delay: the quiet solar-minimum
 // ionosphere the broadcast model overestimates. Its geometry-free change
