@@ -23,7 +23,7 @@
 // The truth is kIonosphereShare of that delay: the quiet solar-minimum
 // ionosphere the broadcast model overestimates. Its geometry-free change
 // stays below 1 mm per second above 10 degrees elevation anywhere (the
-// broadcast model's own reaches 1.04 mm at mid-latitudes, where a low
+// broadcast model's own reaches 1.06 mm at high mid-latitudes, where a low
 // satellite's pierce point crosses the amplitude's latitude gradient), and a
 // user of the broadcast model keeps an error of 25 % of the truth, smooth
 // but for the night edges (4.4 % of F A more there).
