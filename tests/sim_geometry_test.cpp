@@ -158,9 +158,10 @@ TEST_P(SimGeometry, EveryObservationIsExplainedByTheWrittenEphemeridesAndTheTrut
         // The Doppler (Hz, positive for an approaching satellite) is the
         // phase's own rate with its sign turned (over a second at most: the
         // moving receiver drives round a circle).
-        if (before.count(b.prn) && !(b.f1 & kCycleSlip) && !clock_stepped && step <= 1.0)
+        if (before.count(b.prn) && !(b.f1 & kCycleSlip) && !clock_stepped && step <= 1.0) {
           EXPECT_NEAR((b.doppler + before[b.prn]->doppler) / 2.0, -(b.phase - before[b.prn]->phase) / step, 1.0)
               << "PRN " << b.prn << " epoch " << k;
+        }
         slips += (b.f1 & kCycleSlip) ? 1 : 0;
         seen1[b.prn] = std::round(n1), seen2[b.prn] = std::round(n2);
         now[b.prn] = &b;
@@ -252,7 +253,9 @@ TEST_P(SimIonosphere, GeometryFreeHasNoStepAndFollowsTheBroadcastModel) {
   }
   std::printf("%s: GF per second %.3f mm, its change %.4f mm, broadcast %.1f mm; model error %.3f m, at the edges %.3f m\n",
               p.name, step * 1e3, step_change * 1e3, broadcast_step * 1e3, model_error, edge_error);
-  if (p.day_term) EXPECT_GT(broadcast_step, 0.02) << "no night edge crossed";
+  if (p.day_term) {
+    EXPECT_GT(broadcast_step, 0.02) << "no night edge crossed";
+  }
   EXPECT_LT(step_change, 0.0002) << "a step, or a kink of more than 0.2 mm/s";
   EXPECT_LT(step, 0.001);
   EXPECT_LT(edge_error, 0.5);
