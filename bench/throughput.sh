@@ -34,9 +34,12 @@ size=$(stat -c %s "$input")
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
+# The help is read whole first: grep -q would stop reading it early, and
+# under pipefail the help's broken pipe would count as "not there".
+help=$("$morvelin" convert --help)
 commands=("convert" "cp" "cat")
-if "$morvelin" convert --help | grep -q -- '--rinex'; then commands=("convert" "convert-rinex" "cp" "cat"); fi
-if "$morvelin" convert --help | grep -q -- '--qc'; then commands=("convert-qc" "${commands[@]}"); fi
+if grep -q -- '--rinex' <<<"$help"; then commands=("convert" "convert-rinex" "cp" "cat"); fi
+if grep -q -- '--qc' <<<"$help"; then commands=("convert-qc" "${commands[@]}"); fi
 
 # Each command runs under /usr/bin/time for its peak memory; bash's own
 # timer gives wall, user and system time to the millisecond.
