@@ -114,4 +114,37 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
+std::string_view Columns(std::string_view line, std::size_t start, std::size_t width) {
+  if (start >= line.size()) return {};
+  return line.substr(start, width);
+}
+
+std::string_view HeaderLabel(std::string_view line) { return Trimmed(Columns(line, 60, 20)); }
+
+bool ParseField(std::string_view field, double& value, bool& blank) {
+  const std::string_view text = Trimmed(field);
+  value = 0.0;
+  blank = text.empty();
+  if (blank) return true;
+  char local[40];
+  if (text.size() >= sizeof local) return false;
+  std::size_t n = 0;
+  for (char c : text) local[n++] = (c == 'D' || c == 'd') ? 'E' : c;
+  const char* begin = local;
+  if (*begin == '+') ++begin;
+  const auto [end, error] = std::from_chars(begin, local + n, value);
+  return error == std::errc() && end == local + n && std::isfinite(value);
+}
+
+bool ParseField(std::string_view field, long long& value, bool& blank) {
+  const std::string_view text = Trimmed(field);
+  value = 0;
+  blank = text.empty();
+  if (blank) return true;
+  const char* begin = text.data();
+  if (*begin == '+') ++begin;
+  const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
 }  // namespace morvelin

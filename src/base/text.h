@@ -25,6 +25,18 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 // text without the spaces and tabs at either end.
 std::string_view Trimmed(std::string_view text);
 
+// Fixed-column text (RINEX files):
+// Columns start + 1 .. start + width (start from 0) of line, cut to the
+// line; empty when the line ends before.
+std::string_view Columns(std::string_view line, std::size_t start, std::size_t width);
+// The label of a RINEX header line: columns 61-80, trimmed.
+std::string_view HeaderLabel(std::string_view line);
+// The number of a fixed field (blanks around it; a Fortran 'D' exponent
+// taken as 'E'). False when the field holds anything else, or a real that
+// is not finite; a blank field gives blank = true and value 0.
+bool ParseField(std::string_view field, double& value, bool& blank);
+bool ParseField(std::string_view field, long long& value, bool& blank);
+
 // Up to max_words runs of characters other than white space, in order.
 std::size_t SplitWords(std::string_view text, std::string_view* words, std::size_t max_words);
 

@@ -35,7 +35,7 @@ Status ReadNavHeader(LineReader& lines, NavFormat& format) {
     if (first) {
       double version = 0.0;
       bool blank = false;
-      if (label != "RINEX VERSION / TYPE" || !ParseReal(Columns(line, 0, 9), version, blank) || blank)
+      if (label != "RINEX VERSION / TYPE" || !ParseField(Columns(line, 0, 9), version, blank) || blank)
         return MalformedAt(lines.At(1), "the first header record is not RINEX VERSION / TYPE");
       format.major = version >= 2.0 && version < 4.0 ? static_cast<int>(version) : 0;
       const std::string_view type = Columns(line, 20, 1), system = Columns(line, 40, 1);
@@ -68,7 +68,7 @@ Status ReadValues(LineReader& lines, std::string_view line, std::size_t start, i
   for (int k = 0; k < count; ++k) {
     const std::size_t at = start + kFieldWidth * static_cast<std::size_t>(k);
     bool blank = false;
-    if (!ParseReal(Columns(line, at, kFieldWidth), out[k], blank))
+    if (!ParseField(Columns(line, at, kFieldWidth), out[k], blank))
       return MalformedAt(lines.At(static_cast<int>(at) + 1), "bad navigation value");
     present[k] = !blank;
   }
@@ -80,15 +80,15 @@ Status FirstLine(LineReader& lines, std::string_view line, const NavFormat& f, N
   long long prn = 0, parts[5] = {};
   bool blank = false;
   const bool v3 = f.major == 3;
-  if (!ParseInteger(Columns(line, v3 ? 1 : 0, 2), prn, blank) || blank || prn < 1 || prn > kMaxPrn)
+  if (!ParseField(Columns(line, v3 ? 1 : 0, 2), prn, blank) || blank || prn < 1 || prn > kMaxPrn)
     return MalformedAt(lines.At(v3 ? 2 : 1), "bad satellite number");
   const std::size_t starts[5] = {v3 ? 4u : 3u, v3 ? 9u : 6u, v3 ? 12u : 9u, v3 ? 15u : 12u, v3 ? 18u : 15u};
   const std::size_t widths[5] = {v3 ? 4u : 2u, 2, 2, 2, 2};
   for (int i = 0; i < 5; ++i)
-    if (!ParseInteger(Columns(line, starts[i], widths[i]), parts[i], blank) || blank || parts[i] < 0)
+    if (!ParseField(Columns(line, starts[i], widths[i]), parts[i], blank) || blank || parts[i] < 0)
       return MalformedAt(lines.At(static_cast<int>(starts[i]) + 1), "bad time of clock");
   double second = 0.0;
-  if (!ParseReal(Columns(line, v3 ? 21 : 17, v3 ? 2 : 5), second, blank) || blank || second < 0.0 || second >= 61.0)
+  if (!ParseField(Columns(line, v3 ? 21 : 17, v3 ? 2 : 5), second, blank) || blank || second < 0.0 || second >= 61.0)
     return MalformedAt(lines.At(v3 ? 22 : 18), "bad time of clock");
   r.prn = static_cast<int>(prn);
   r.toc = CivilEpoch{static_cast<int>(parts[0]), static_cast<int>(parts[1]), static_cast<int>(parts[2]),

@@ -34,14 +34,14 @@ int FirstType(const std::vector<std::string>& types, std::initializer_list<std::
 Status IntegerField(const LineReader& lines, std::string_view line, std::size_t start, std::size_t width,
                     long long low, long long high, long long& value, std::string_view what) {
   bool blank = false;
-  if (!ParseInteger(Columns(line, start, width), value, blank) || blank || value < low || value > high)
+  if (!ParseField(Columns(line, start, width), value, blank) || blank || value < low || value > high)
     return MalformedAt(lines.At(static_cast<int>(start) + 1), what);
   return {};
 }
 
 Status RealField(const LineReader& lines, std::string_view line, std::size_t start, std::size_t width, double& value,
                  bool& blank, std::string_view what) {
-  if (!ParseReal(Columns(line, start, width), value, blank))
+  if (!ParseField(Columns(line, start, width), value, blank))
     return MalformedAt(lines.At(static_cast<int>(start) + 1), what);
   return {};
 }
@@ -155,7 +155,7 @@ Status ObservationReader::TypesLine(std::string_view line, int& pending, char& s
   long long count = 0;
   bool blank = false;
   const std::string_view count_field = v3 ? Columns(line, 3, 3) : Columns(line, 0, 6);
-  if (!ParseInteger(count_field, count, blank) || count < 0 || count > 999)
+  if (!ParseField(count_field, count, blank) || count < 0 || count > 999)
     return MalformedAt(lines_.At(v3 ? 4 : 1), "bad count of observation types");
   if (!blank) {
     pending = static_cast<int>(count);
@@ -213,7 +213,7 @@ Status ObservationReader::Values(std::string_view line, std::size_t start, int f
     const std::size_t at = start + kValueWidth * static_cast<std::size_t>(k - from);
     ObservationValue& v = out[k];
     bool blank = false;
-    if (!ParseReal(Columns(line, at, 14), v.value, blank))
+    if (!ParseField(Columns(line, at, 14), v.value, blank))
       return MalformedAt(lines_.At(static_cast<int>(at) + 1), "bad observation value");
     v.present = !blank;
     const std::string_view lli = Columns(line, at + 14, 1);
@@ -310,7 +310,7 @@ Status ObservationReader::EpochLine2(std::string_view line, RinexEpoch& epoch, i
   long long flag = 0, n = 0;
   if (Status s = IntegerField(lines_, line, 28, 1, 0, 6, flag, "bad epoch flag"); !s) return s;
   bool blank = false;
-  if (!ParseInteger(Columns(line, 29, 3), n, blank) || n < 0 || n > 999)
+  if (!ParseField(Columns(line, 29, 3), n, blank) || n < 0 || n > 999)
     return MalformedAt(lines_.At(30), "bad satellite count");
   epoch.flag = static_cast<int>(flag);
   count = static_cast<int>(n);
@@ -350,7 +350,7 @@ Status ObservationReader::SatelliteList2(std::string_view line, int count, std::
     const std::string_view system = Columns(line, at, 1);
     long long prn = 0;
     bool blank = false;
-    if (system.empty() || !ParseInteger(Columns(line, at + 1, 2), prn, blank) || blank || prn < 1)
+    if (system.empty() || !ParseField(Columns(line, at + 1, 2), prn, blank) || blank || prn < 1)
       return MalformedAt(lines_.At(static_cast<int>(at) + 1), "bad satellite in the epoch's list");
     const bool gps = (system == "G" || system == " ") && prn <= kMaxPrn;
     prns.push_back(gps ? static_cast<int>(prn) : -1);
@@ -389,7 +389,7 @@ Status ObservationReader::Observations3(RinexEpoch& epoch, int count) {
     long long prn = 0;
     bool blank = false;
     const std::string_view system = Columns(line, 0, 1);
-    if (system.empty() || !ParseInteger(Columns(line, 1, 2), prn, blank) || blank || prn < 1)
+    if (system.empty() || !ParseField(Columns(line, 1, 2), prn, blank) || blank || prn < 1)
       return MalformedAt(lines_.At(1), "bad satellite of an observation record");
     if (system != "G" || prn > kMaxPrn) {
       ++counts_.other_systems;

@@ -59,16 +59,4 @@ class LineReader {
   Status failure_;
 };
 
-// Columns start + 1 .. start + width (start from 0) of line, cut to the
-// line; empty when the line ends before.
-std::string_view Columns(std::string_view line, std::size_t start, std::size_t width);
-// The label of a header line: columns 61-80, trimmed.
-std::string_view HeaderLabel(std::string_view line);
-
-// A number of a fixed field (blanks around it; a 'D' exponent taken as
-// 'E'). False when the field holds anything else; a blank field gives
-// blank = true and value 0.
-bool ParseReal(std::string_view field, double& value, bool& blank);
-bool ParseInteger(std::string_view field, long long& value, bool& blank);
-
 }  // namespace morvelin::import

@@ -18,26 +18,17 @@ namespace morvelin {
 
 namespace {
 
-constexpr std::size_t kLabelColumn = 60;
 constexpr std::size_t kFieldWidth = 12;
 constexpr std::size_t kFirstField2 = 2;  // 2X
 constexpr std::size_t kFirstField3 = 5;  // A4,1X
 constexpr std::size_t kTypeColumn = 20;  // the file type of RINEX VERSION / TYPE
 constexpr int kHeaderLineLimit = 1000;
 
-std::string_view Label(std::string_view line) {
-  return line.size() > kLabelColumn ? Trimmed(line.substr(kLabelColumn)) : std::string_view();
-}
-
 // Four D12.4 fields from column first; false when one is not a number.
 bool ReadFour(std::string_view line, std::size_t first, std::array<double, 4>& values) {
   for (std::size_t i = 0; i < values.size(); ++i) {
-    const std::size_t at = first + i * kFieldWidth;
-    if (at >= line.size()) return false;
-    std::string field(Trimmed(line.substr(at, kFieldWidth)));
-    for (char& c : field)
-      if (c == 'D' || c == 'd') c = 'E';
-    if (field.empty() || ParseReal(field, values[i]) != field.size()) return false;
+    bool blank = false;
+    if (!ParseField(Columns(line, first + i * kFieldWidth, kFieldWidth), values[i], blank) || blank) return false;
   }
   return true;
 }
@@ -50,7 +41,7 @@ struct Found {
 // One header line of a file of major version 2 or 3 into found; false
 // when a record of the ionosphere does not hold its four numbers.
 bool TakeLine(std::string_view line, int major, Found& found) {
-  const std::string_view label = Label(line);
+  const std::string_view label = HeaderLabel(line);
   if (major == 2 && (label == "ION ALPHA" || label == "ION BETA")) {
     const bool alpha = label == "ION ALPHA";
     (alpha ? found.alpha : found.beta) = true;
@@ -67,10 +58,10 @@ bool TakeLine(std::string_view line, int major, Found& found) {
 
 // The major version of a navigation file's first line; 0 when it is not one.
 int NavigationMajor(std::string_view line) {
-  if (Label(line) != "RINEX VERSION / TYPE" || line.size() <= kTypeColumn || line[kTypeColumn] != 'N') return 0;
+  if (HeaderLabel(line) != "RINEX VERSION / TYPE" || line.size() <= kTypeColumn || line[kTypeColumn] != 'N') return 0;
   double version = 0.0;
-  const std::string_view field = Trimmed(line.substr(0, 9));
-  if (field.empty() || ParseReal(field, version) != field.size()) return 0;
+  bool blank = false;
+  if (!ParseField(Columns(line, 0, 9), version, blank) || blank) return 0;
   return version >= 2.0 && version < 4.0 ? static_cast<int>(version) : 0;
 }
 
@@ -81,7 +72,7 @@ Result<RinexIonosphere> ReadHeader(std::FILE* in, const std::string& path) {
   if (major == 0) return Status::Failed("Error: " + path + " is not a RINEX 2 or 3 navigation file");
   Found found;
   for (int count = 0; count < kHeaderLineLimit && ReadTextLine(in, line); ++count) {
-    if (Label(line) == "END OF HEADER") break;
+    if (HeaderLabel(line) == "END OF HEADER") break;
     if (!TakeLine(line, major, found))
       return Status::Failed("Error: " + path + ": an ionosphere record does not hold four numbers: " + line);
   }
