@@ -357,17 +357,23 @@ TEST(RinexNavigationFormat, IonosphereReadFromANavigationFile) {
       "GPSA   1.0000E-08  1.0000E-08  1.0000E-08  1.0000E-08       IONOSPHERIC CORR    \n";
   const RinexIonosphere expected{{9.3132e-09, -1.4901e-08, -5.9605e-08, 1.1921e-07},
                                  {96256.0, -147460.0, -131070.0, 917500.0}};
+  std::string crlf;  // the 2.x file with DOS line ends and lower-case exponents
+  for (char ch : v2) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch == 'D' ? 'd' : ch);
   const struct {
     std::string text;
     const char* refusal;  // null: read
   } cases[] = {
       {v2, nullptr},
+      {crlf, nullptr},
       {v3, nullptr},
       {v2.substr(0, v2.find("    9.6256")), "holds no GPS ionosphere parameters (ION ALPHA and ION BETA)"},
       {v3.substr(0, v3.find("GPSB")), "holds no GPS ionosphere parameters (IONOSPHERIC CORR GPSA and GPSB)"},
       {"     2.11           O                                       RINEX VERSION / TYPE\n", "is not a RINEX 2 or 3"},
       {"     2.11           N: GPS NAV DATA                         RINEX VERSION / TYPE\n"
        "    9.3132D-09 -1.4901D-08 -5.9605D-08                      ION ALPHA           \n",
+       "an ionosphere record does not hold four numbers"},
+      {"     2.11           N: GPS NAV DATA                         RINEX VERSION / TYPE\n"
+       "    9.3132D-09         nan -5.9605D-08  1.1921D-07          ION ALPHA           \n",
        "an ionosphere record does not hold four numbers"},
   };
   test::TempDir dir;
