@@ -210,13 +210,13 @@ void FormatObservationValue(char* out, double value) {
   }
 }
 
-void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const ObservationLayout& layout,
-                           const SatelliteRecord& record) {
-  // The text is laid out in one buffer and handed over once: "Gnn" (3.04),
-  // the fields in column order, then cut after the last that is not blank.
+char* FormatSatelliteRecord(char* out, RinexVersion version, const ObservationLayout& layout,
+                            const SatelliteRecord& record) {
+  // "Gnn" (3.04), the fields in column order, then cut after the last that
+  // is not blank; 2.11 breaks the fields into lines of five.
   constexpr int kPrnWidth = 3;
-  char text[kPrnWidth + kSignalCount * kFieldWidth + 1];
-  char* const fields = text + kPrnWidth;
+  static_assert(kSatelliteRecordRoom >= kPrnWidth + kSignalCount * kFieldWidth + 2);
+  char* const fields = out + kPrnWidth;
   std::memset(fields, ' ', kSignalCount * kFieldWidth + 1);  // and the spare byte for a newline
   int last_column = -1;
   for (int s = 0; s < kSignalCount; ++s) {
@@ -232,26 +232,35 @@ void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const Observa
     return end;
   };
   if (version == RinexVersion::k304) {
-    text[0] = 'G';
+    out[0] = 'G';
     const int prn = record.prn % 100;
-    std::memcpy(text + 1, kDigitPairs + 2 * prn, 2);
+    std::memcpy(out + 1, kDigitPairs + 2 * prn, 2);
     char* end = trimmed_end(fields, fields + (last_column + 1) * kFieldWidth);
     *end++ = '\n';
-    out.Str(std::string_view(text, static_cast<std::size_t>(end - text)));
-    return;
+    return end;
   }
-  // 2.11: five fields a line; a satellite with no value still has its line.
+  // 2.11: five fields a line, each line cut, moved down over the blanks
+  // cut from the line before; a satellite with no value still has its line.
   const int columns = layout.count;
+  char* end = out;
   for (int first = 0; first < columns || first == 0; first += kValuesPerLine211) {
     const int count = columns - first < kValuesPerLine211 ? columns - first : kValuesPerLine211;
     char* begin = fields + first * kFieldWidth;
-    char* end = trimmed_end(begin, begin + (count > 0 ? count : 0) * kFieldWidth);
-    const char after = *end;  // the next line's first byte, or the spare one
-    *end = '\n';
-    out.Str(std::string_view(begin, static_cast<std::size_t>(end - begin) + 1));
-    *end = after;
+    char* line_end = trimmed_end(begin, begin + (count > 0 ? count : 0) * kFieldWidth);
+    const auto length = static_cast<std::size_t>(line_end - begin);
+    std::memmove(end, begin, length);
+    end += length;
+    *end++ = '\n';
     if (columns == 0) break;
   }
+  return end;
+}
+
+void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const ObservationLayout& layout,
+                           const SatelliteRecord& record) {
+  char text[kSatelliteRecordRoom];
+  const char* end = FormatSatelliteRecord(text, version, layout, record);
+  out.Str(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
 }  // namespace morvelin::rinex

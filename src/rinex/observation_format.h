@@ -76,6 +76,10 @@ void FormatEpochLine(TextBuilder& out, RinexVersion version, const EpochLine& li
 // The observation record(s) of one satellite, trailing blanks dropped.
 void FormatSatelliteRecord(TextBuilder& out, RinexVersion version, const ObservationLayout& layout,
                            const SatelliteRecord& record);
+// The same text at out, which has room for kSatelliteRecordRoom bytes; returns its end.
+inline constexpr std::size_t kSatelliteRecordRoom = 3 + kSignalCount * 16 + 2;
+char* FormatSatelliteRecord(char* out, RinexVersion version, const ObservationLayout& layout,
+                            const SatelliteRecord& record);
 
 // F14.3 into 14 characters at out (blanks when the value does not fit).
 void FormatObservationValue(char* out, double value);

@@ -1,6 +1,7 @@
 #include "rinex/record_batch.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -11,11 +12,20 @@ namespace morvelin::rinex {
 
 namespace {
 
-// An epoch's text is made in a fixed buffer and moved on in pieces of
-// about this size (an epoch of many satellites is longer than the buffer).
-constexpr std::size_t kPiece = 6144;
+// Room for an epoch line: 2.11 lists its satellites, twelve to a line of 80.
+constexpr std::size_t kEpochLineRoom = 96 * (RecordBatch::kEpochRecords / 12 + 1);
 
 }  // namespace
+
+char* RecordBatch::Text::Room(std::size_t size) {
+  if (capacity_ - size_ < size) {
+    const std::size_t capacity = std::max(capacity_ * 2, size_ + size);
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data), capacity_ = capacity;
+  }
+  return data_.get() + size_;
+}
 
 SatelliteRecord* RecordBatch::Reserve(int count) {
   reserved_from_ = records_.size();
@@ -35,23 +45,22 @@ void RecordBatch::Commit(const EpochLine& line) {
 }
 
 void RecordBatch::FormatRange(std::size_t from, std::size_t to, RinexVersion version,
-                              const ObservationLayout& layout, std::string& out) const {
-  out.clear();
-  FixedText<8192> text;
+                              const ObservationLayout& layout, Text& out) const {
+  // Each epoch's text is made straight into the batch's text, in the room
+  // its longest form needs.
+  out.Clear();
   for (std::size_t e = from; e < to; ++e) {
     const Epoch& epoch = epochs_[e];
     EpochLine line = epoch.line;
     if (line.prns != nullptr) line.prns = epoch.prns.data();
-    text.Clear();
+    const std::size_t room = kEpochLineRoom + static_cast<std::size_t>(line.count) * kSatelliteRecordRoom;
+    char* const begin = out.Room(room);
+    TextBuilder text(begin, kEpochLineRoom);
     FormatEpochLine(text, version, line);
-    for (int i = 0; i < line.count; ++i) {
-      FormatSatelliteRecord(text, version, layout, records_[epoch.first_record + static_cast<std::size_t>(i)]);
-      if (text.Size() > kPiece) {
-        out.append(text.View());
-        text.Clear();
-      }
-    }
-    out.append(text.View());
+    char* end = begin + text.Size();
+    for (int i = 0; i < line.count; ++i)
+      end = FormatSatelliteRecord(end, version, layout, records_[epoch.first_record + static_cast<std::size_t>(i)]);
+    out.Grow(static_cast<std::size_t>(end - begin));
   }
 }
 
@@ -85,7 +94,7 @@ std::array<std::string_view, 2> RecordBatch::Format(RinexVersion version, const 
   }
   Clear();
   if (second_failure) std::rethrow_exception(second_failure);
-  return {text_[0], text_[1]};
+  return {text_[0].View(), text_[1].View()};
 }
 
 void RecordBatch::Clear() {

@@ -7,7 +7,7 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -41,14 +41,26 @@ class RecordBatch {
     std::array<std::uint8_t, kEpochRecords> prns{};
     std::size_t first_record = 0;
   };
+  // Text made in place: grown by copying what is there, never zeroed.
+  class Text {
+   public:
+    void Clear() { size_ = 0; }
+    char* Room(std::size_t size);  // size bytes free at the end
+    void Grow(std::size_t size) { size_ += size; }
+    std::string_view View() const { return {data_.get(), size_}; }
+
+   private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+  };
   void FormatRange(std::size_t from, std::size_t to, RinexVersion version, const ObservationLayout& layout,
-                   std::string& out) const;
+                   Text& out) const;
 
   bool threaded_ = false;
   std::vector<Epoch> epochs_;
   std::vector<SatelliteRecord> records_;
   std::size_t reserved_from_ = 0;  // the records Reserve gave out start here
-  std::array<std::string, 2> text_;
+  std::array<Text, 2> text_;
 };
 
 }  // namespace morvelin::rinex
