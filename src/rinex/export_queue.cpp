@@ -34,14 +34,19 @@ ExportQueue::~ExportQueue() {
   thread_.join();
 }
 
-void ExportQueue::Epoch(const ExportEpoch& epoch) {
+ExportSatellite* ExportQueue::SatelliteRoom(std::size_t count) {
+  room_first_ = filling_.satellites.size();
+  filling_.satellites.resize(room_first_ + count);
+  return filling_.satellites.data() + room_first_;
+}
+
+void ExportQueue::FilledEpoch(const ExportEpoch& epoch) {
   Step step;
   step.time = epoch.receiver_time;
   step.clock_offset = epoch.clock_offset;
   step.kinematic = epoch.kinematic;
-  step.first = static_cast<std::uint32_t>(filling_.satellites.size());
-  step.count = epoch.count > 0 ? epoch.count : 0;
-  filling_.satellites.insert(filling_.satellites.end(), epoch.satellites, epoch.satellites + step.count);
+  step.first = static_cast<std::uint32_t>(room_first_);
+  step.count = static_cast<std::int32_t>(filling_.satellites.size() - room_first_);
   filling_.steps.push_back(step);
   Queued();
 }

@@ -29,8 +29,11 @@ class ExportQueue {
   ExportQueue& operator=(const ExportQueue&) = delete;
   ~ExportQueue();
 
-  // An epoch, its satellites copied.
-  void Epoch(const ExportEpoch& epoch);
+  // An epoch in two steps: room for its count satellites, filled in place
+  // (each starts as a default one), then FilledEpoch queues the epoch with
+  // them, its own satellites and count unused. Nothing is queued between.
+  ExportSatellite* SatelliteRoom(std::size_t count);
+  void FilledEpoch(const ExportEpoch& epoch);
   // Any other call on the export, in its place among the epochs.
   void Then(Call call);
   // Runs what is queued and ends the thread: the export is the caller's
@@ -71,6 +74,7 @@ class ExportQueue {
   ObservationExport& export_;
   bool threaded_ = false;
   Block filling_;  // the caller's
+  std::size_t room_first_ = 0;  // the satellites SatelliteRoom gave out start here
 
   std::mutex mutex_;
   std::condition_variable changed_;

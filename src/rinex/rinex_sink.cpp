@@ -21,34 +21,31 @@ constexpr std::int32_t kKinematicMode = 2;
 class RinexSink final : public ConversionSink {
  public:
   RinexSink(const RinexOptions& options, const std::string& output_dir, RinexOutputs* outputs, OutputSet* set)
-      : export_(options, output_dir, set), queue_(export_, set == nullptr || !set->InMemory()), outputs_(outputs) {
-    satellites_.reserve(kEpochChannels);
-  }
+      : export_(options, output_dir, set), queue_(export_, set == nullptr || !set->InMemory()), outputs_(outputs) {}
 
   void OnEpoch(const EpochEvent& event) override {
     if (event.session != nullptr && !queue_.HeaderWritten()) TakeSession(*event.session);
-    satellites_.clear();
+    // Filled in place in the queue: a copy through the stack, or of a
+    // whole epoch into the queue, costs more than the rest.
+    rinex::ExportSatellite* s = queue_.SatelliteRoom(event.satellites.size());
     for (const SatelliteMeasurement& m : event.satellites) {
-      // Filled in place: a copy through the stack costs more than the rest.
-      rinex::ExportSatellite& s = satellites_.emplace_back();
-      s.prn = m.prn;
-      s.p_code = m.PCode();
-      s.l1_code = m.pseudorange;
-      s.phase_valid = m.PhaseValid();
-      s.l1_phase = m.phase;
-      s.l2 = m.DualFrequency() && m.FullL2();
-      s.l2_code = m.pseudorange + m.l2_code_offset;
-      s.l2_phase = m.l2_phase;
-      s.slip = m.CycleSlip();
-      s.doppler = m.third;  // this receiver family's L1 Doppler, Hz, with the sign RINEX gives it
+      s->prn = m.prn;
+      s->p_code = m.PCode();
+      s->l1_code = m.pseudorange;
+      s->phase_valid = m.PhaseValid();
+      s->l1_phase = m.phase;
+      s->l2 = m.DualFrequency() && m.FullL2();
+      s->l2_code = m.pseudorange + m.l2_code_offset;
+      s->l2_phase = m.l2_phase;
+      s->slip = m.CycleSlip();
+      s->doppler = m.third;  // this receiver family's L1 Doppler, Hz, with the sign RINEX gives it
+      ++s;
     }
     rinex::ExportEpoch epoch;
     epoch.receiver_time = event.receiver_time;
     epoch.clock_offset = event.clock_offset;
     epoch.kinematic = event.session != nullptr && event.session->motion_mode == kKinematicMode;
-    epoch.satellites = satellites_.data();
-    epoch.count = static_cast<int>(satellites_.size());
-    queue_.Epoch(epoch);
+    queue_.FilledEpoch(epoch);
   }
 
   void OnEphemeris(const EphemerisEvent& event) override {
@@ -123,7 +120,6 @@ class RinexSink final : public ConversionSink {
   rinex::ObservationExport export_;
   rinex::ExportQueue queue_;
   RinexOutputs* outputs_;
-  std::vector<rinex::ExportSatellite> satellites_;
   bool finished_ = false;
 };
 
