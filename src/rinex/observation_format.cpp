@@ -29,23 +29,60 @@ void Blanks(TextBuilder& out, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) out.Char(' ');
 }
 
-// "%2.2d"-style fields: two digits with a leading zero.
-void TwoDigits(TextBuilder& out, int value) { out.Int(value, 2, TextBuilder::Pad::kZeros); }
+// 0-99 in two characters at p, "07" or with a blank, " 7"; returns the end.
+char* Pair(char* p, int value, bool zero) {
+  std::memcpy(p, kDigitPairs + 2 * (static_cast<unsigned>(value) % 100), 2);
+  if (!zero && value < 10) p[0] = ' ';
+  return p + 2;
+}
 
-// Seconds of the minute, F11.7, from ticks of 0.1 us: exact, no rounding.
+// Seconds of the minute, F11.7, from ticks of 0.1 us at p: exact, no
+// rounding. Returns the end.
+char* SecondsText(char* p, std::int64_t ticks) {
+  const auto whole = static_cast<int>(ticks / kTicksPerSecond);  // 0-59
+  const auto fraction = static_cast<int>(ticks - std::int64_t{whole} * kTicksPerSecond);
+  *p++ = ' ';
+  p = Pair(p, whole, false);
+  *p++ = '.';
+  p = Pair(p, fraction / 100000, true);
+  p = Pair(p, fraction / 1000 % 100, true);
+  p = Pair(p, fraction / 10 % 100, true);
+  *p++ = static_cast<char>('0' + fraction % 10);
+  return p;
+}
+
 void Seconds(TextBuilder& out, std::int64_t ticks) {
   char text[16];
-  const std::int64_t whole = ticks / kTicksPerSecond;
-  std::int64_t fraction = ticks - whole * kTicksPerSecond;
-  FixedText<8> whole_text;
-  whole_text.Int(whole, 3);
-  std::memcpy(text, whole_text.CStr(), 3);
-  text[3] = '.';
-  for (int i = 10; i >= 4; --i) {
-    text[i] = static_cast<char>('0' + fraction % 10);
-    fraction /= 10;
+  out.Str(std::string_view(text, static_cast<std::size_t>(SecondsText(text, ticks) - text)));
+}
+
+// "Gnn" of a 2.11 epoch line's satellite list.
+void Satellite(TextBuilder& out, int prn) {
+  char text[3] = {'G'};
+  Pair(text + 1, prn, true);
+  out.Str(std::string_view(text, 3));
+}
+
+// An epoch line's time, made without a call per field (every epoch has
+// one): 3.04 "> 2023 12 04 01 02  3.4000000", 2.11 " 23 12  4  1  2  3.4000000".
+void EpochTime(TextBuilder& out, RinexVersion version, const CivilTime& t) {
+  char text[48];
+  char* p = text;
+  const bool v304 = version == RinexVersion::k304;
+  if (v304) {
+    char year[16];
+    const auto length = static_cast<int>(std::to_chars(year, year + sizeof year, t.year).ptr - year);
+    *p++ = '>', *p++ = ' ';
+    for (int i = length; i < 4; ++i) *p++ = ' ';  // "%4d"
+    std::memcpy(p, year, static_cast<std::size_t>(length));
+    p += length;
+  } else {
+    *p++ = ' ';
+    p = Pair(p, t.year % 100, true);
   }
-  out.Str(std::string_view(text, 11));
+  for (int field : {t.month, t.day, t.hour, t.minute}) *p++ = ' ', p = Pair(p, field, v304);
+  p = SecondsText(p, t.second_ticks);
+  out.Str(std::string_view(text, static_cast<std::size_t>(p - text)));
 }
 
 }  // namespace
@@ -128,26 +165,20 @@ void ObservationTypesRecords(TextBuilder& out, RinexVersion version, const Obser
 void FormatEpochLine(TextBuilder& out, RinexVersion version, const EpochLine& line) {
   const CivilTime& t = line.time;
   const bool observations = line.flag <= 1 || line.flag == 6;
+  EpochTime(out, version, t);
   if (version == RinexVersion::k304) {
-    out.Str("> ").Int(t.year, 4);
-    out.Char(' '), TwoDigits(out, t.month), out.Char(' '), TwoDigits(out, t.day);
-    out.Char(' '), TwoDigits(out, t.hour), out.Char(' '), TwoDigits(out, t.minute);
-    Seconds(out, t.second_ticks);
     out.Str("  ").Int(line.flag, 1).Int(line.count, 3);
     if (observations && line.has_clock) out.Str("      ").Fixed(line.clock_offset, 12, 15);
     out.Char('\n');
     return;
   }
-  out.Char(' '), TwoDigits(out, t.year % 100);
-  out.Char(' ').Int(t.month, 2).Char(' ').Int(t.day, 2).Char(' ').Int(t.hour, 2).Char(' ').Int(t.minute, 2);
-  Seconds(out, t.second_ticks);
   out.Str("  ").Int(line.flag, 1).Int(line.count, 3);
   if (!observations || line.prns == nullptr) {
     out.Char('\n');
     return;
   }
   const int first_line = line.count < kSatellitesPerLine211 ? line.count : kSatellitesPerLine211;
-  for (int i = 0; i < first_line; ++i) out.Char('G'), TwoDigits(out, line.prns[i]);
+  for (int i = 0; i < first_line; ++i) Satellite(out, line.prns[i]);
   if (line.has_clock) {
     Blanks(out, static_cast<std::size_t>(kClockColumn211 - 32 - 3 * first_line));
     out.Fixed(line.clock_offset, 9, 12);
@@ -157,7 +188,7 @@ void FormatEpochLine(TextBuilder& out, RinexVersion version, const EpochLine& li
       out.Char('\n');
       Blanks(out, 32);
     }
-    out.Char('G'), TwoDigits(out, line.prns[i]);
+    Satellite(out, line.prns[i]);
   }
   out.Char('\n');
 }
