@@ -5,6 +5,7 @@
 #include <exception>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "base/text_builder.h"
 
@@ -66,35 +67,85 @@ void RecordBatch::FormatRange(std::size_t from, std::size_t to, RinexVersion ver
 
 std::array<std::string_view, 2> RecordBatch::Format(RinexVersion version, const ObservationLayout& layout) {
   const std::size_t end = epochs_.size(), half = threaded_ ? end / 2 : end;
-  std::thread second;
-  std::exception_ptr second_failure;  // no memory for its text: thrown here
-  if (half < end) {
-    try {
-      second = std::thread([&] {
-        try {
-          FormatRange(half, end, version, layout, text_[1]);
-        } catch (...) {
-          second_failure = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: both halves here.
-    }
-  }
+  const bool helped = half < end && StartSecondHalf(half, end, version, layout);
   try {
     FormatRange(0, half, version, layout, text_[0]);
   } catch (...) {
-    if (second.joinable()) second.join();
+    if (helped) {
+      // The helper reads the records: it finishes before they can go.
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return !half_given_; });
+      half_failure_ = nullptr;
+    }
     throw;
   }
-  if (second.joinable()) {
-    second.join();
+  if (helped) {
+    FinishSecondHalf();
   } else {
     FormatRange(half, end, version, layout, text_[1]);
   }
   Clear();
-  if (second_failure) std::rethrow_exception(second_failure);
   return {text_[0].View(), text_[1].View()};
+}
+
+bool RecordBatch::StartSecondHalf(std::size_t from, std::size_t to, RinexVersion version,
+                                  const ObservationLayout& layout) {
+  if (!helper_.joinable()) {
+    try {
+      helper_ = std::thread([this] { HelperLoop(); });
+    } catch (const std::system_error&) {
+      threaded_ = false;  // no thread to be had: every batch formatted here
+      return false;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    half_ = Half{from, to, version, &layout};
+    half_given_ = true;
+  }
+  changed_.notify_all();
+  return true;
+}
+
+void RecordBatch::FinishSecondHalf() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return !half_given_; });
+  if (half_failure_) {
+    std::exception_ptr failure = std::exchange(half_failure_, nullptr);
+    lock.unlock();
+    Clear();
+    std::rethrow_exception(failure);
+  }
+}
+
+void RecordBatch::HelperLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return half_given_ || stopping_; });
+    if (!half_given_) return;
+    const Half half = half_;
+    lock.unlock();
+    std::exception_ptr failure;
+    try {
+      FormatRange(half.from, half.to, half.version, *half.layout, text_[1]);
+    } catch (...) {
+      failure = std::current_exception();  // no memory for its text
+    }
+    lock.lock();
+    half_failure_ = failure;
+    half_given_ = false;
+    changed_.notify_all();
+  }
+}
+
+RecordBatch::~RecordBatch() {
+  if (!helper_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  helper_.join();
 }
 
 void RecordBatch::Clear() {

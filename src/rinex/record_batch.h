@@ -1,14 +1,19 @@
 // Epochs of an observation file whose records are laid out but whose text
 // is not made yet. Formatting the text is the export's largest cost, and
 // the records are plain values: a batch is formatted in two halves, the
-// second on a thread of its own when there is one to be had, and the two
-// texts are handed out in order, so the file is the same byte for byte.
+// second on a helper thread when there is one to be had (started with the
+// first batch and kept for the next ones), and the two texts are handed
+// out in order, so the file is the same byte for byte.
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "rinex/observation_format.h"
@@ -22,6 +27,9 @@ class RecordBatch {
 
   // threaded: whether a second thread may format; without, all is formatted here.
   explicit RecordBatch(bool threaded) : threaded_(threaded) {}
+  RecordBatch(const RecordBatch&) = delete;
+  RecordBatch& operator=(const RecordBatch&) = delete;
+  ~RecordBatch();
 
   // Room for an epoch's records, at most kEpochRecords, each holding no
   // value: filled in place, then Commit takes the epoch with the first
@@ -55,12 +63,31 @@ class RecordBatch {
   };
   void FormatRange(std::size_t from, std::size_t to, RinexVersion version, const ObservationLayout& layout,
                    Text& out) const;
+  // The second half: handed to the helper (false: no thread to be had),
+  // then waited for; its failure for want of memory is thrown here.
+  bool StartSecondHalf(std::size_t from, std::size_t to, RinexVersion version, const ObservationLayout& layout);
+  void FinishSecondHalf();
+  void HelperLoop();
 
   bool threaded_ = false;
   std::vector<Epoch> epochs_;
   std::vector<SatelliteRecord> records_;
   std::size_t reserved_from_ = 0;  // the records Reserve gave out start here
   std::array<Text, 2> text_;
+
+  // The helper thread and the one half it is given at a time.
+  struct Half {
+    std::size_t from = 0, to = 0;
+    RinexVersion version{};
+    const ObservationLayout* layout = nullptr;
+  };
+  std::thread helper_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Half half_;
+  bool half_given_ = false;  // until the helper has formatted it
+  bool stopping_ = false;
+  std::exception_ptr half_failure_;
 };
 
 }  // namespace morvelin::rinex
