@@ -20,6 +20,7 @@
 #include "morvelin/morvelin.h"
 #include "morvelin/output_set.h"
 #include "rinex/observation_format.h"
+#include "rinex/record_batch.h"
 #include "session.h"
 
 namespace {
@@ -187,6 +188,36 @@ void BM_FormatRinexObservations(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * values.size() * 14));
 }
 BENCHMARK(BM_FormatRinexObservations);
+
+// A batch of observation epochs as the export formats it, in one thread:
+// 512 epochs of 12 dual-frequency satellites, RINEX 3.04.
+void BM_FormatRinexBatch(benchmark::State& state) {
+  using namespace morvelin::rinex;
+  const ObservationLayout layout = MakeLayout(morvelin::RinexVersion::k304, {false, true, true});
+  RecordBatch batch(false);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    for (std::size_t e = 0; e < RecordBatch::kEpochs; ++e) {
+      SatelliteRecord* records = batch.Reserve(12);
+      std::uint8_t prns[12];
+      for (int i = 0; i < 12; ++i) {
+        const double range = 20e6 + 37731.4159 * static_cast<double>(e * 12 + static_cast<std::size_t>(i));
+        SatelliteRecord& r = records[i];
+        r.prn = prns[i] = static_cast<std::uint8_t>(i * 2 + 1);
+        for (Signal s : {Signal::kL1PCode, Signal::kL1PPhase, Signal::kL2Code, Signal::kL2Phase}) {
+          const auto k = static_cast<std::size_t>(s);
+          r.present[k] = true;
+          r.value[k] = s == Signal::kL1PCode || s == Signal::kL2Code ? range : range / 0.1902936728;
+        }
+      }
+      batch.Commit(EpochLine{CivilFromGps(2291, 86400.0 + 0.05 * static_cast<double>(e)), 0, 12, prns, true, 0.0});
+    }
+    for (std::string_view text : batch.Format(morvelin::RinexVersion::k304, layout)) bytes += text.size();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * RecordBatch::kEpochs * 12));
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_FormatRinexBatch)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
