@@ -30,7 +30,16 @@ Collector::Collector(const QcOptions& options) : options_(options) {
   }
 }
 
-Collector::~Collector() { WaitForDetectors(); }
+Collector::~Collector() {
+  WaitForDetectors();
+  if (!detector_thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(detector_mutex_);
+    detector_stopping_ = true;
+  }
+  detector_changed_.notify_all();
+  detector_thread_.join();
+}
 
 std::size_t Collector::BinGrid::Index(double time) const {
   const double index = std::floor((time - first_time) * inverse_width + 1e-9);
@@ -258,17 +267,40 @@ void Collector::HandToDetectors() {
   for (Satellite& sat : satellites_) std::swap(sat.waiting, sat.detecting);
   batch_grid_ = Grid();
   next_detected_.store(0);
-  try {
-    detector_thread_ = std::thread([this] { DetectBatch(); });
-  } catch (const std::system_error&) {
-    // No second thread to be had: the batch runs here.
+  if (!detector_thread_.joinable()) {
+    try {
+      detector_thread_ = std::thread([this] { DetectorLoop(); });
+    } catch (const std::system_error&) {
+      // No second thread to be had: the batch runs here.
+      DetectBatch();
+      return;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(detector_mutex_);
+    detector_busy_ = true;
+  }
+  detector_changed_.notify_all();
+}
+
+void Collector::DetectorLoop() {
+  std::unique_lock<std::mutex> lock(detector_mutex_);
+  for (;;) {
+    detector_changed_.wait(lock, [this] { return detector_busy_ || detector_stopping_; });
+    if (!detector_busy_) return;
+    lock.unlock();
     DetectBatch();
+    lock.lock();
+    detector_busy_ = false;
+    detector_changed_.notify_all();
   }
 }
 
 void Collector::WaitForDetectors() {
   DetectBatch();
-  if (detector_thread_.joinable()) detector_thread_.join();
+  if (!detector_thread_.joinable()) return;
+  std::unique_lock<std::mutex> lock(detector_mutex_);
+  detector_changed_.wait(lock, [this] { return !detector_busy_; });
 }
 
 void Collector::Apply(Satellite& sat, const BinGrid& grid) {

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -126,13 +128,14 @@ class Collector {
   void HalveBins();
   void Observe(Satellite& sat, const Observation& obs, double time, std::size_t bin, bool session_continuous);
   // The waiting samples of every satellite go through the detectors a
-  // batch of epochs at a time, on a thread of their own while the next
-  // batch is collected. WaitForDetectors: this thread takes the batch's
-  // satellites that are left, and then the detectors' side of every
-  // satellite is its own again.
+  // batch of epochs at a time, on a thread of their own (started with the
+  // first batch and kept to the end) while the next batch is collected.
+  // WaitForDetectors: this thread takes the batch's satellites that are
+  // left, and then the detectors' side of every satellite is its own again.
   void HandToDetectors();
   void WaitForDetectors();
   void DetectBatch();
+  void DetectorLoop();
   static void Detect(Satellite& sat, const BinGrid& grid);
   static void Apply(Satellite& sat, const BinGrid& grid);
   // Elevations at session time t (seconds_of_week as recorded) of every
@@ -186,6 +189,10 @@ class Collector {
   std::vector<SessionBin> bins_;
   std::vector<Observation> sorted_;
   std::thread detector_thread_;
+  std::mutex detector_mutex_;
+  std::condition_variable detector_changed_;
+  bool detector_busy_ = false;      // a batch given to the thread, not yet let go there
+  bool detector_stopping_ = false;
   BinGrid batch_grid_;                            // the batch's, while it runs
   std::atomic<std::size_t> next_detected_{kMaxPrn + 1};  // its next satellite to take
 };
