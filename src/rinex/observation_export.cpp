@@ -409,7 +409,9 @@ void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
   std::uint8_t prns[kEpochRecords];
   const int count = MakeRecords(epoch, batch_.Reserve(epoch.count), prns);
   batch_.Commit(EpochLine{time, 0, count, prns, true, epoch.clock_offset});
-  if (batch_.Full()) FlushRecords();
+  if (batch_.Full()) {
+    for (std::string_view text : batch_.PassOn(version_, layout_)) observation_file_.Write(text);
+  }
   last_ticks_ = ticks;
   ++epochs_written_, ++file_epochs_;
   if (observation_file_.Failed()) CheckFile(observation_file_);
@@ -505,7 +507,7 @@ void ObservationExport::Put(SatelliteRecord& record, Signal signal, double value
 
 void ObservationExport::FlushRecords() {
   if (batch_.Empty()) return;
-  for (std::string_view text : batch_.Format(version_, layout_)) observation_file_.Write(text);
+  for (std::string_view text : batch_.Finish(version_, layout_)) observation_file_.Write(text);
 }
 
 bool ObservationExport::Finish(RinexOutputs* outputs) {

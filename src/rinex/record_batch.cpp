@@ -29,67 +29,92 @@ char* RecordBatch::Text::Room(std::size_t size) {
 }
 
 SatelliteRecord* RecordBatch::Reserve(int count) {
-  reserved_from_ = records_.size();
-  records_.resize(reserved_from_ + static_cast<std::size_t>(std::clamp(count, 0, kEpochRecords)));
-  return records_.data() + reserved_from_;
+  Slot& slot = Filling();
+  slot.reserved_from = slot.records.size();
+  slot.records.resize(slot.reserved_from + static_cast<std::size_t>(std::clamp(count, 0, kEpochRecords)));
+  return slot.records.data() + slot.reserved_from;
 }
 
 void RecordBatch::Commit(const EpochLine& line) {
-  const int count = std::clamp(line.count, 0, static_cast<int>(records_.size() - reserved_from_));
-  records_.resize(reserved_from_ + static_cast<std::size_t>(count));
-  Epoch& epoch = epochs_.emplace_back();
+  Slot& slot = Filling();
+  const int count = std::clamp(line.count, 0, static_cast<int>(slot.records.size() - slot.reserved_from));
+  slot.records.resize(slot.reserved_from + static_cast<std::size_t>(count));
+  Epoch& epoch = slot.epochs.emplace_back();
   epoch.line = line;
   epoch.line.count = count;
   if (line.prns != nullptr) std::copy(line.prns, line.prns + count, epoch.prns.begin());
-  epoch.first_record = reserved_from_;
-  reserved_from_ = records_.size();
+  epoch.first_record = slot.reserved_from;
+  slot.reserved_from = slot.records.size();
 }
 
-void RecordBatch::FormatRange(std::size_t from, std::size_t to, RinexVersion version,
-                              const ObservationLayout& layout, Text& out) const {
-  // Each epoch's text is made straight into the batch's text, in the room
+void RecordBatch::FormatRange(const Slot& slot, std::size_t from, std::size_t to, Text& out) {
+  // Each epoch's text is made straight into the chunk's text, in the room
   // its longest form needs.
   out.Clear();
   for (std::size_t e = from; e < to; ++e) {
-    const Epoch& epoch = epochs_[e];
+    const Epoch& epoch = slot.epochs[e];
     EpochLine line = epoch.line;
     if (line.prns != nullptr) line.prns = epoch.prns.data();
     const std::size_t room = kEpochLineRoom + static_cast<std::size_t>(line.count) * kSatelliteRecordRoom;
     char* const begin = out.Room(room);
     TextBuilder text(begin, kEpochLineRoom);
-    FormatEpochLine(text, version, line);
+    FormatEpochLine(text, slot.version, line);
     char* end = begin + text.Size();
     for (int i = 0; i < line.count; ++i)
-      end = FormatSatelliteRecord(end, version, layout, records_[epoch.first_record + static_cast<std::size_t>(i)]);
+      end = FormatSatelliteRecord(end, slot.version, slot.layout,
+                                  slot.records[epoch.first_record + static_cast<std::size_t>(i)]);
     out.Grow(static_cast<std::size_t>(end - begin));
   }
 }
 
-std::array<std::string_view, 2> RecordBatch::Format(RinexVersion version, const ObservationLayout& layout) {
-  const std::size_t end = epochs_.size(), half = threaded_ ? end / 2 : end;
-  const bool helped = half < end && StartSecondHalf(half, end, version, layout);
-  try {
-    FormatRange(0, half, version, layout, text_[0]);
-  } catch (...) {
-    if (helped) {
-      // The helper reads the records: it finishes before they can go.
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [this] { return !half_given_; });
-      half_failure_ = nullptr;
-    }
-    throw;
+void RecordBatch::FormatChunks(Slot& slot) {
+  // The last chunk takes any epochs beyond the batch's size.
+  const std::size_t chunks = slot.Chunks(), size = slot.epochs.size();
+  for (std::size_t c = slot.next_chunk.fetch_add(1); c < chunks; c = slot.next_chunk.fetch_add(1)) {
+    const std::size_t from = c * kChunkEpochs, to = c + 1 == chunks ? size : from + kChunkEpochs;
+    FormatRange(slot, from, to, slot.texts[c]);
   }
-  if (helped) {
-    FinishSecondHalf();
-  } else {
-    FormatRange(half, end, version, layout, text_[1]);
-  }
-  Clear();
-  return {text_[0].View(), text_[1].View()};
 }
 
-bool RecordBatch::StartSecondHalf(std::size_t from, std::size_t to, RinexVersion version,
-                                  const ObservationLayout& layout) {
+const std::vector<std::string_view>& RecordBatch::PassOn(RinexVersion version, const ObservationLayout& layout) {
+  pieces_.clear();
+  Slot& filled = Filling();
+  filled.version = version, filled.layout = layout;
+  filled.next_chunk.store(0);
+  if (passed_) Complete(slots_[1 - filling_]);
+  passed_ = false;
+  if (threaded_ && Hand(filled)) {
+    passed_ = true;
+    filling_ = 1 - filling_;
+    Reset(Filling());  // its text stays for the pieces
+    return pieces_;
+  }
+  FormatChunks(filled);
+  for (std::size_t c = 0; c < filled.Chunks(); ++c) pieces_.push_back(filled.texts[c].View());
+  Reset(filled);
+  return pieces_;
+}
+
+const std::vector<std::string_view>& RecordBatch::Finish(RinexVersion version, const ObservationLayout& layout) {
+  pieces_.clear();
+  Slot& filled = Filling();
+  filled.version = version, filled.layout = layout;
+  filled.next_chunk.store(0);
+  if (passed_) Complete(slots_[1 - filling_]);
+  passed_ = false;
+  if (!filled.epochs.empty()) {
+    if (threaded_ && Hand(filled)) {
+      Complete(filled);
+    } else {
+      FormatChunks(filled);
+      for (std::size_t c = 0; c < filled.Chunks(); ++c) pieces_.push_back(filled.texts[c].View());
+    }
+  }
+  Reset(slots_[0]), Reset(slots_[1]);
+  return pieces_;
+}
+
+bool RecordBatch::Hand(Slot& slot) {
   if (!helper_.joinable()) {
     try {
       helper_ = std::thread([this] { HelperLoop(); });
@@ -100,42 +125,68 @@ bool RecordBatch::StartSecondHalf(std::size_t from, std::size_t to, RinexVersion
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    half_ = Half{from, to, version, &layout};
-    half_given_ = true;
+    given_ = &slot;
   }
   changed_.notify_all();
   return true;
 }
 
-void RecordBatch::FinishSecondHalf() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return !half_given_; });
-  if (half_failure_) {
-    std::exception_ptr failure = std::exchange(half_failure_, nullptr);
-    lock.unlock();
-    Clear();
-    std::rethrow_exception(failure);
+void RecordBatch::Complete(Slot& slot) {
+  std::exception_ptr failure;
+  try {
+    FormatChunks(slot);
+  } catch (...) {
+    failure = std::current_exception();  // no memory for its text
   }
+  {
+    // The helper reads the records and writes its chunks' text: it lets the slot go first.
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (given_ == &slot) given_ = nullptr;  // not taken up: nothing left for it anyway
+    changed_.wait(lock, [this] { return !helper_busy_; });
+    if (!failure) failure = slot.failure;
+    slot.failure = nullptr;
+  }
+  if (failure) std::rethrow_exception(failure);
+  for (std::size_t c = 0; c < slot.Chunks(); ++c) pieces_.push_back(slot.texts[c].View());
 }
 
 void RecordBatch::HelperLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return half_given_ || stopping_; });
-    if (!half_given_) return;
-    const Half half = half_;
+    changed_.wait(lock, [this] { return given_ != nullptr || stopping_; });
+    if (stopping_) return;
+    Slot& slot = *std::exchange(given_, nullptr);
+    helper_busy_ = true;
     lock.unlock();
     std::exception_ptr failure;
     try {
-      FormatRange(half.from, half.to, half.version, *half.layout, text_[1]);
+      FormatChunks(slot);
     } catch (...) {
       failure = std::current_exception();  // no memory for its text
     }
     lock.lock();
-    half_failure_ = failure;
-    half_given_ = false;
+    if (failure && !slot.failure) slot.failure = failure;
+    helper_busy_ = false;
     changed_.notify_all();
   }
+}
+
+void RecordBatch::Reset(Slot& slot) {
+  slot.epochs.clear();
+  slot.records.clear();
+  slot.reserved_from = 0;
+}
+
+void RecordBatch::Clear() {
+  if (helper_.joinable()) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    given_ = nullptr;
+    changed_.wait(lock, [this] { return !helper_busy_; });
+    slots_[0].failure = slots_[1].failure = nullptr;
+  }
+  Reset(slots_[0]), Reset(slots_[1]);
+  passed_ = false;
+  pieces_.clear();
 }
 
 RecordBatch::~RecordBatch() {
@@ -146,12 +197,6 @@ RecordBatch::~RecordBatch() {
   }
   changed_.notify_all();
   helper_.join();
-}
-
-void RecordBatch::Clear() {
-  epochs_.clear();
-  records_.clear();
-  reserved_from_ = 0;
 }
 
 }  // namespace morvelin::rinex

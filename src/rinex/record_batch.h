@@ -1,12 +1,15 @@
 // Epochs of an observation file whose records are laid out but whose text
 // is not made yet. Formatting the text is the export's largest cost, and
-// the records are plain values: a batch is formatted in two halves, the
-// second on a helper thread when there is one to be had (started with the
-// first batch and kept for the next ones), and the two texts are handed
-// out in order, so the file is the same byte for byte.
+// the records are plain values, so it runs beside the laying out: a full
+// batch is passed on to a helper thread (started with the first batch and
+// kept for the run) while the next one fills, and the thread that passes
+// it takes the chunks still left when it comes back for the text. The
+// texts are handed out in order, so the file is the same byte for byte.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -22,10 +25,11 @@ namespace morvelin::rinex {
 
 class RecordBatch {
  public:
-  static constexpr std::size_t kEpochs = 512;  // epochs a batch holds
-  static constexpr int kEpochRecords = 64;     // records an epoch holds, at most
+  static constexpr std::size_t kEpochs = 512;       // epochs a batch holds
+  static constexpr std::size_t kChunkEpochs = 64;   // epochs formatted by one thread at a time
+  static constexpr int kEpochRecords = 64;          // records an epoch holds, at most
 
-  // threaded: whether a second thread may format; without, all is formatted here.
+  // threaded: whether a helper thread may format; without, all is formatted here.
   explicit RecordBatch(bool threaded) : threaded_(threaded) {}
   RecordBatch(const RecordBatch&) = delete;
   RecordBatch& operator=(const RecordBatch&) = delete;
@@ -36,11 +40,17 @@ class RecordBatch {
   // line.count of them (the rest are dropped).
   SatelliteRecord* Reserve(int count);
   void Commit(const EpochLine& line);
-  bool Full() const { return epochs_.size() >= kEpochs; }
-  bool Empty() const { return epochs_.empty(); }
-  // The text of every epoch held, in two pieces to be written in order;
-  // valid until the next call. The batch is empty after it.
-  std::array<std::string_view, 2> Format(RinexVersion version, const ObservationLayout& layout);
+  bool Full() const { return Filling().epochs.size() >= kEpochs; }
+  // No epoch held, filled or passed on.
+  bool Empty() const { return Filling().epochs.empty() && !passed_; }
+  // The epochs filled go on to be formatted; returns the text of those
+  // passed on before, to be written now (nothing the first time, and all
+  // of them at once without a helper). Valid until the next call.
+  const std::vector<std::string_view>& PassOn(RinexVersion version, const ObservationLayout& layout);
+  // The text of every epoch held, those passed on and those filled since,
+  // in order; valid until the next call. The batch is empty after it.
+  const std::vector<std::string_view>& Finish(RinexVersion version, const ObservationLayout& layout);
+  // Drops every epoch held.
   void Clear();
 
  private:
@@ -61,33 +71,45 @@ class RecordBatch {
     std::unique_ptr<char[]> data_;
     std::size_t size_ = 0, capacity_ = 0;
   };
-  void FormatRange(std::size_t from, std::size_t to, RinexVersion version, const ObservationLayout& layout,
-                   Text& out) const;
-  // The second half: handed to the helper (false: no thread to be had),
-  // then waited for; its failure for want of memory is thrown here.
-  bool StartSecondHalf(std::size_t from, std::size_t to, RinexVersion version, const ObservationLayout& layout);
-  void FinishSecondHalf();
+  // The epochs of one batch, their records and, once formatted, their text
+  // in chunks of kChunkEpochs, each made by whichever thread took it.
+  struct Slot {
+    std::vector<Epoch> epochs;
+    std::vector<SatelliteRecord> records;
+    std::size_t reserved_from = 0;  // the records Reserve gave out start here
+    RinexVersion version{};
+    ObservationLayout layout;
+    std::array<Text, kEpochs / kChunkEpochs> texts;
+    std::atomic<std::size_t> next_chunk{0};
+    std::exception_ptr failure;  // a chunk's, for want of memory (under the mutex)
+    std::size_t Chunks() const { return std::min((epochs.size() + kChunkEpochs - 1) / kChunkEpochs, texts.size()); }
+  };
+
+  Slot& Filling() { return slots_[filling_]; }
+  const Slot& Filling() const { return slots_[filling_]; }
+  // Takes the slot's chunks not taken yet, one at a time, and formats them.
+  static void FormatChunks(Slot& slot);
+  static void FormatRange(const Slot& slot, std::size_t from, std::size_t to, Text& out);
+  // Hands the filled slot to the helper (false: there is none to be had).
+  bool Hand(Slot& slot);
+  // Formats what is left of the passed slot, waits for the helper to let
+  // it go and adds its text to the pieces; a chunk's failure is thrown.
+  void Complete(Slot& slot);
   void HelperLoop();
+  void Reset(Slot& slot);
 
   bool threaded_ = false;
-  std::vector<Epoch> epochs_;
-  std::vector<SatelliteRecord> records_;
-  std::size_t reserved_from_ = 0;  // the records Reserve gave out start here
-  std::array<Text, 2> text_;
+  std::array<Slot, 2> slots_;
+  std::size_t filling_ = 0;
+  bool passed_ = false;  // the other slot is passed on, its text not handed out
+  std::vector<std::string_view> pieces_;
 
-  // The helper thread and the one half it is given at a time.
-  struct Half {
-    std::size_t from = 0, to = 0;
-    RinexVersion version{};
-    const ObservationLayout* layout = nullptr;
-  };
   std::thread helper_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  Half half_;
-  bool half_given_ = false;  // until the helper has formatted it
+  Slot* given_ = nullptr;  // the slot the helper is to take chunks of
+  bool helper_busy_ = false;
   bool stopping_ = false;
-  std::exception_ptr half_failure_;
 };
 
 }  // namespace morvelin::rinex

@@ -127,18 +127,22 @@ TEST(RinexObservationFormat, HeaderRecords) {
             "     5    C1    P1    L1    P2    L2                        # / TYPES OF OBSERV \n");
 }
 
-// A batch's text is the epochs' text in their order, whether its second
-// half was formatted on another thread or not, across batches, in both
-// versions (2.11 with the PRNs in the epoch line).
+// A batch's text is the epochs' text in their order, whether it was
+// formatted beside the filling of the next one or not, across batches and
+// a finish in the middle (as before a flag line), in both versions (2.11
+// with the PRNs in the epoch line).
 TEST(RinexObservationFormat, BatchesKeepTheEpochsInOrder) {
   for (RinexVersion version : {RinexVersion::k304, RinexVersion::k211}) {
     const ObservationLayout layout = MakeLayout(version, {false, true, true});
     std::string expected, threaded, single;
     RecordBatch on_threads(true), here(false);
-    auto take = [](RecordBatch& batch, std::string& text, RinexVersion v, const ObservationLayout& l) {
-      for (std::string_view piece : batch.Format(v, l)) text += piece;
+    auto pass = [](RecordBatch& batch, std::string& text, RinexVersion v, const ObservationLayout& l) {
+      for (std::string_view piece : batch.PassOn(v, l)) text += piece;
     };
-    for (int e = 0; e < 1300; ++e) {
+    auto take = [](RecordBatch& batch, std::string& text, RinexVersion v, const ObservationLayout& l) {
+      for (std::string_view piece : batch.Finish(v, l)) text += piece;
+    };
+    for (int e = 0; e < 2300; ++e) {
       SatelliteRecord records[3];
       std::uint8_t prns[3];
       for (int i = 0; i < 3; ++i) {
@@ -156,8 +160,9 @@ TEST(RinexObservationFormat, BatchesKeepTheEpochsInOrder) {
         std::copy(records, records + 3, batch->Reserve(4));  // one more than used: dropped
         batch->Commit(line);
       }
-      if (on_threads.Full()) take(on_threads, threaded, version, layout);
-      if (here.Full()) take(here, single, version, layout);
+      if (on_threads.Full()) pass(on_threads, threaded, version, layout);
+      if (here.Full()) pass(here, single, version, layout);
+      if (e == 1100) take(on_threads, threaded, version, layout), take(here, single, version, layout);
     }
     take(on_threads, threaded, version, layout), take(here, single, version, layout);
     EXPECT_EQ(threaded, expected);
