@@ -212,7 +212,7 @@ void BM_FormatRinexBatch(benchmark::State& state) {
       }
       batch.Commit(EpochLine{CivilFromGps(2291, 86400.0 + 0.05 * static_cast<double>(e)), 0, 12, prns, true, 0.0});
     }
-    for (std::string_view text : batch.Format(morvelin::RinexVersion::k304, layout)) bytes += text.size();
+    for (std::string_view text : batch.Finish(morvelin::RinexVersion::k304, layout)) bytes += text.size();
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * RecordBatch::kEpochs * 12));
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
