@@ -76,13 +76,26 @@ void RecordBatch::FormatChunks(Slot& slot) {
   }
 }
 
-const std::vector<std::string_view>& RecordBatch::PassOn(RinexVersion version, const ObservationLayout& layout) {
+RecordBatch::Slot& RecordBatch::Begin(RinexVersion version, const ObservationLayout& layout) {
+  // The pieces handed out before are done with; the text of the slot
+  // passed on before comes first.
   pieces_.clear();
   Slot& filled = Filling();
   filled.version = version, filled.layout = layout;
   filled.next_chunk.store(0);
-  if (passed_) Complete(slots_[1 - filling_]);
-  passed_ = false;
+  if (passed_) {
+    passed_ = false;
+    Complete(slots_[1 - filling_]);
+  }
+  return filled;
+}
+
+void RecordBatch::AddPieces(const Slot& slot) {
+  for (std::size_t c = 0; c < slot.Chunks(); ++c) pieces_.push_back(slot.texts[c].View());
+}
+
+const std::vector<std::string_view>& RecordBatch::PassOn(RinexVersion version, const ObservationLayout& layout) {
+  Slot& filled = Begin(version, layout);
   if (threaded_ && Hand(filled)) {
     passed_ = true;
     filling_ = 1 - filling_;
@@ -90,24 +103,19 @@ const std::vector<std::string_view>& RecordBatch::PassOn(RinexVersion version, c
     return pieces_;
   }
   FormatChunks(filled);
-  for (std::size_t c = 0; c < filled.Chunks(); ++c) pieces_.push_back(filled.texts[c].View());
+  AddPieces(filled);
   Reset(filled);
   return pieces_;
 }
 
 const std::vector<std::string_view>& RecordBatch::Finish(RinexVersion version, const ObservationLayout& layout) {
-  pieces_.clear();
-  Slot& filled = Filling();
-  filled.version = version, filled.layout = layout;
-  filled.next_chunk.store(0);
-  if (passed_) Complete(slots_[1 - filling_]);
-  passed_ = false;
+  Slot& filled = Begin(version, layout);
   if (!filled.epochs.empty()) {
     if (threaded_ && Hand(filled)) {
       Complete(filled);
     } else {
       FormatChunks(filled);
-      for (std::size_t c = 0; c < filled.Chunks(); ++c) pieces_.push_back(filled.texts[c].View());
+      AddPieces(filled);
     }
   }
   Reset(slots_[0]), Reset(slots_[1]);
@@ -147,7 +155,7 @@ void RecordBatch::Complete(Slot& slot) {
     slot.failure = nullptr;
   }
   if (failure) std::rethrow_exception(failure);
-  for (std::size_t c = 0; c < slot.Chunks(); ++c) pieces_.push_back(slot.texts[c].View());
+  AddPieces(slot);
 }
 
 void RecordBatch::HelperLoop() {

@@ -90,6 +90,10 @@ class RecordBatch {
   // Takes the slot's chunks not taken yet, one at a time, and formats them.
   static void FormatChunks(Slot& slot);
   static void FormatRange(const Slot& slot, std::size_t from, std::size_t to, Text& out);
+  // Starts PassOn and Finish: the filled slot, to be formatted with version
+  // and layout, after the text of the one passed on before is complete.
+  Slot& Begin(RinexVersion version, const ObservationLayout& layout);
+  void AddPieces(const Slot& slot);
   // Hands the filled slot to the helper (false: there is none to be had).
   bool Hand(Slot& slot);
   // Formats what is left of the passed slot, waits for the helper to let
