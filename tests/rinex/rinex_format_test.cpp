@@ -134,8 +134,8 @@ TEST(RinexObservationFormat, HeaderRecords) {
 TEST(RinexObservationFormat, BatchesKeepTheEpochsInOrder) {
   for (RinexVersion version : {RinexVersion::k304, RinexVersion::k211}) {
     const ObservationLayout layout = MakeLayout(version, {false, true, true});
-    std::string expected, threaded, single;
-    RecordBatch on_threads(true), here(false);
+    std::string expected, threaded, single, held;
+    RecordBatch on_threads(true), here(false), holding(true);
     auto pass = [](RecordBatch& batch, std::string& text, RinexVersion v, const ObservationLayout& l) {
       for (std::string_view piece : batch.PassOn(v, l)) text += piece;
     };
@@ -156,7 +156,7 @@ TEST(RinexObservationFormat, BatchesKeepTheEpochsInOrder) {
       FormatEpochLine(text, version, line);
       for (const SatelliteRecord& r : records) FormatSatelliteRecord(text, version, layout, r);
       expected += text.View();
-      for (RecordBatch* batch : {&on_threads, &here}) {
+      for (RecordBatch* batch : {&on_threads, &here, &holding}) {
         std::copy(records, records + 3, batch->Reserve(4));  // one more than used: dropped
         batch->Commit(line);
       }
@@ -165,8 +165,10 @@ TEST(RinexObservationFormat, BatchesKeepTheEpochsInOrder) {
       if (e == 1100) take(on_threads, threaded, version, layout), take(here, single, version, layout);
     }
     take(on_threads, threaded, version, layout), take(here, single, version, layout);
+    take(holding, held, version, layout);  // never passed on: far past its size
     EXPECT_EQ(threaded, expected);
     EXPECT_EQ(single, expected);
+    EXPECT_EQ(held, expected);
   }
 }
 
@@ -177,6 +179,7 @@ struct EpochCase {
   bool clock;
   double clock_offset;
   const char* expected;
+  std::int32_t week = 2292;
 };
 
 TEST(RinexObservationFormat, EpochLines) {
@@ -193,10 +196,16 @@ TEST(RinexObservationFormat, EpochLines) {
       {RinexVersion::k211, 129599.5, 0, 14, true, -1.5e-5,
        " 23 12 11 11 59 59.5000000  0 14G05G08G15G26G27G28G29G31G01G02G03G04-0.000015000\n"
        "                                G06G07\n"},
+      // One-digit fields: zeros in 3.04, blanks in 2.11 (the year keeps its zero).
+      {RinexVersion::k304, 97445.25, 0, 1, true, 0.0,
+       "> 2024 01 01 03 04  5.2500000  0  1       0.000000000000\n", 2295},
+      {RinexVersion::k211, 97445.25, 0, 1, true, 0.0,
+       " 24  1  1  3  4  5.2500000  0  1G05                                  0.000000000\n", 2295},
+      {RinexVersion::k211, 345599.0, 0, 0, false, 0.0, " 07  1 10 23 59 59.0000000  0  0\n", 1409},
   };
   for (const EpochCase& c : cases) {
     FixedText<512> out;
-    FormatEpochLine(out, c.version, EpochLine{CivilFromGps(2292, c.seconds), c.flag, c.count, prns, c.clock, c.clock_offset});
+    FormatEpochLine(out, c.version, EpochLine{CivilFromGps(c.week, c.seconds), c.flag, c.count, prns, c.clock, c.clock_offset});
     EXPECT_EQ(out.View(), c.expected);
   }
 }
