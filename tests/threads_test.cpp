@@ -7,10 +7,12 @@
 #include <atomic>
 #include <chrono>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/helper_thread.h"
 #include "morvelin/converter.h"
 #include "morvelin/gpb.h"
 #include "support/descriptors.h"
@@ -98,6 +100,45 @@ TEST(Threads, ReentrantConversionsStoppedByTheirOwnFlags) {
       EXPECT_EQ(EpochsIn(WithExtension(inputs[static_cast<std::size_t>(i)], ".gpb")), outcomes[i].counts.epochs);
     }
   }
+}
+
+// The helper thread the RINEX export and the quality report keep for a
+// run: round after round, the owner and the helper share a piece of work
+// part by part, and after Wait the owner sees every part done once; a
+// failure in the work comes back from Wait once; the end waits for the
+// work still running.
+TEST(Threads, HelperThreadSharesWorkRoundAfterRound) {
+  constexpr int kParts = 64;
+  std::vector<int> done(kParts);
+  std::atomic<int> next{0};
+  auto take_parts = [&] {
+    for (int p = next.fetch_add(1); p < kParts; p = next.fetch_add(1)) ++done[static_cast<std::size_t>(p)];
+  };
+  HelperThread helper;
+  EXPECT_EQ(helper.Wait(), nullptr);  // nothing given yet
+  for (int round = 1; round <= 2000; ++round) {
+    next.store(0);
+    ASSERT_TRUE(helper.Give(take_parts));
+    take_parts();
+    ASSERT_EQ(helper.Wait(), nullptr);
+    for (int d : done) ASSERT_EQ(d, round);
+  }
+
+  ASSERT_TRUE(helper.Give([] { throw std::runtime_error("no room"); }));
+  const std::exception_ptr failure = helper.Wait();
+  ASSERT_NE(failure, nullptr);
+  EXPECT_THROW(std::rethrow_exception(failure), std::runtime_error);
+  EXPECT_EQ(helper.Wait(), nullptr);  // handed back once
+
+  std::atomic<bool> finished{false};
+  {
+    HelperThread ending;
+    ASSERT_TRUE(ending.Give([&finished] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      finished = true;
+    }));
+  }
+  EXPECT_TRUE(finished);
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
-#include <system_error>
-#include <thread>
 
 #include "base/gnss_constants.h"
 #include "gnss/geodesy.h"
@@ -30,16 +29,8 @@ Collector::Collector(const QcOptions& options) : options_(options) {
   }
 }
 
-Collector::~Collector() {
-  WaitForDetectors();
-  if (!detector_thread_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(detector_mutex_);
-    detector_stopping_ = true;
-  }
-  detector_changed_.notify_all();
-  detector_thread_.join();
-}
+// The detectors' thread, destroyed first, waits for its batch.
+Collector::~Collector() = default;
 
 std::size_t Collector::BinGrid::Index(double time) const {
   const double index = std::floor((time - first_time) * inverse_width + 1e-9);
@@ -267,40 +258,14 @@ void Collector::HandToDetectors() {
   for (Satellite& sat : satellites_) std::swap(sat.waiting, sat.detecting);
   batch_grid_ = Grid();
   next_detected_.store(0);
-  if (!detector_thread_.joinable()) {
-    try {
-      detector_thread_ = std::thread([this] { DetectorLoop(); });
-    } catch (const std::system_error&) {
-      // No second thread to be had: the batch runs here.
-      DetectBatch();
-      return;
-    }
-  }
-  {
-    std::lock_guard<std::mutex> lock(detector_mutex_);
-    detector_busy_ = true;
-  }
-  detector_changed_.notify_all();
-}
-
-void Collector::DetectorLoop() {
-  std::unique_lock<std::mutex> lock(detector_mutex_);
-  for (;;) {
-    detector_changed_.wait(lock, [this] { return detector_busy_ || detector_stopping_; });
-    if (!detector_busy_) return;
-    lock.unlock();
-    DetectBatch();
-    lock.lock();
-    detector_busy_ = false;
-    detector_changed_.notify_all();
-  }
+  // No second thread to be had: the batch runs here.
+  if (!detector_thread_.Give([this] { DetectBatch(); })) DetectBatch();
 }
 
 void Collector::WaitForDetectors() {
   DetectBatch();
-  if (!detector_thread_.joinable()) return;
-  std::unique_lock<std::mutex> lock(detector_mutex_);
-  detector_changed_.wait(lock, [this] { return !detector_busy_; });
+  // The detectors' failure (no memory) ends the run as it would have in this thread.
+  if (std::exception_ptr failure = detector_thread_.Wait()) std::rethrow_exception(failure);
 }
 
 void Collector::Apply(Satellite& sat, const BinGrid& grid) {

@@ -6,15 +6,13 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <cstdint>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/gnss_constants.h"
+#include "base/helper_thread.h"
 #include "gnss/ephemeris.h"
 #include "morvelin/qc.h"
 #include "qc/epoch_steps.h"
@@ -135,7 +133,6 @@ class Collector {
   void HandToDetectors();
   void WaitForDetectors();
   void DetectBatch();
-  void DetectorLoop();
   static void Detect(Satellite& sat, const BinGrid& grid);
   static void Apply(Satellite& sat, const BinGrid& grid);
   // Elevations at session time t (seconds_of_week as recorded) of every
@@ -188,13 +185,9 @@ class Collector {
   double bin_width_ = 1.0;
   std::vector<SessionBin> bins_;
   std::vector<Observation> sorted_;
-  std::thread detector_thread_;
-  std::mutex detector_mutex_;
-  std::condition_variable detector_changed_;
-  bool detector_busy_ = false;      // a batch given to the thread, not yet let go there
-  bool detector_stopping_ = false;
   BinGrid batch_grid_;                            // the batch's, while it runs
   std::atomic<std::size_t> next_detected_{kMaxPrn + 1};  // its next satellite to take
+  HelperThread detector_thread_;  // last: it stops before what it reads goes
 };
 
 // The verdicts of a report whose numbers are complete.

@@ -264,8 +264,7 @@ char* FormatSatelliteRecord(char* out, RinexVersion version, const ObservationLa
   };
   if (version == RinexVersion::k304) {
     out[0] = 'G';
-    const int prn = record.prn % 100;
-    std::memcpy(out + 1, kDigitPairs + 2 * prn, 2);
+    Pair(out + 1, record.prn, true);
     char* end = trimmed_end(fields, fields + (last_column + 1) * kFieldWidth);
     *end++ = '\n';
     return end;

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <system_error>
-#include <thread>
-#include <utility>
 
 #include "base/text_builder.h"
 
@@ -123,20 +120,9 @@ const std::vector<std::string_view>& RecordBatch::Finish(RinexVersion version, c
 }
 
 bool RecordBatch::Hand(Slot& slot) {
-  if (!helper_.joinable()) {
-    try {
-      helper_ = std::thread([this] { HelperLoop(); });
-    } catch (const std::system_error&) {
-      threaded_ = false;  // no thread to be had: every batch formatted here
-      return false;
-    }
-  }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    given_ = &slot;
-  }
-  changed_.notify_all();
-  return true;
+  if (helper_.Give([&slot] { FormatChunks(slot); })) return true;
+  threaded_ = false;  // no thread to be had: every batch formatted here
+  return false;
 }
 
 void RecordBatch::Complete(Slot& slot) {
@@ -144,39 +130,12 @@ void RecordBatch::Complete(Slot& slot) {
   try {
     FormatChunks(slot);
   } catch (...) {
-    failure = std::current_exception();  // no memory for its text
+    failure = std::current_exception();
   }
-  {
-    // The helper reads the records and writes its chunks' text: it lets the slot go first.
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (given_ == &slot) given_ = nullptr;  // not taken up: nothing left for it anyway
-    changed_.wait(lock, [this] { return !helper_busy_; });
-    if (!failure) failure = slot.failure;
-    slot.failure = nullptr;
-  }
+  // The helper reads the records and writes its chunks' text: it lets the slot go first.
+  if (std::exception_ptr helper_failure = helper_.Wait(); !failure) failure = helper_failure;
   if (failure) std::rethrow_exception(failure);
   AddPieces(slot);
-}
-
-void RecordBatch::HelperLoop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return given_ != nullptr || stopping_; });
-    if (stopping_) return;
-    Slot& slot = *std::exchange(given_, nullptr);
-    helper_busy_ = true;
-    lock.unlock();
-    std::exception_ptr failure;
-    try {
-      FormatChunks(slot);
-    } catch (...) {
-      failure = std::current_exception();  // no memory for its text
-    }
-    lock.lock();
-    if (failure && !slot.failure) slot.failure = failure;
-    helper_busy_ = false;
-    changed_.notify_all();
-  }
 }
 
 void RecordBatch::Reset(Slot& slot) {
@@ -186,25 +145,10 @@ void RecordBatch::Reset(Slot& slot) {
 }
 
 void RecordBatch::Clear() {
-  if (helper_.joinable()) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    given_ = nullptr;
-    changed_.wait(lock, [this] { return !helper_busy_; });
-    slots_[0].failure = slots_[1].failure = nullptr;
-  }
+  helper_.Wait();  // a failure there was reported already, or is of no more use
   Reset(slots_[0]), Reset(slots_[1]);
   passed_ = false;
   pieces_.clear();
-}
-
-RecordBatch::~RecordBatch() {
-  if (!helper_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
-  helper_.join();
 }
 
 }  // namespace morvelin::rinex

@@ -10,15 +10,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "base/helper_thread.h"
 #include "rinex/observation_format.h"
 
 namespace morvelin::rinex {
@@ -31,9 +28,6 @@ class RecordBatch {
 
   // threaded: whether a helper thread may format; without, all is formatted here.
   explicit RecordBatch(bool threaded) : threaded_(threaded) {}
-  RecordBatch(const RecordBatch&) = delete;
-  RecordBatch& operator=(const RecordBatch&) = delete;
-  ~RecordBatch();
 
   // Room for an epoch's records, at most kEpochRecords, each holding no
   // value: filled in place, then Commit takes the epoch with the first
@@ -81,7 +75,6 @@ class RecordBatch {
     ObservationLayout layout;
     std::array<Text, kEpochs / kChunkEpochs> texts;
     std::atomic<std::size_t> next_chunk{0};
-    std::exception_ptr failure;  // a chunk's, for want of memory (under the mutex)
     std::size_t Chunks() const { return std::min((epochs.size() + kChunkEpochs - 1) / kChunkEpochs, texts.size()); }
   };
 
@@ -97,9 +90,9 @@ class RecordBatch {
   // Hands the filled slot to the helper (false: there is none to be had).
   bool Hand(Slot& slot);
   // Formats what is left of the passed slot, waits for the helper to let
-  // it go and adds its text to the pieces; a chunk's failure is thrown.
+  // it go and adds its text to the pieces; a chunk's failure (for want of
+  // memory) is thrown.
   void Complete(Slot& slot);
-  void HelperLoop();
   void Reset(Slot& slot);
 
   bool threaded_ = false;
@@ -107,13 +100,7 @@ class RecordBatch {
   std::size_t filling_ = 0;
   bool passed_ = false;  // the other slot is passed on, its text not handed out
   std::vector<std::string_view> pieces_;
-
-  std::thread helper_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  Slot* given_ = nullptr;  // the slot the helper is to take chunks of
-  bool helper_busy_ = false;
-  bool stopping_ = false;
+  HelperThread helper_;  // last: it stops before the slots go
 };
 
 }  // namespace morvelin::rinex
