@@ -1,4 +1,4 @@
-// Line, field, keyword-line and block readers.
+// Line, field, keyword-line and block readers, and RINEX's fixed fields.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "morvelin/util.h"
 #include "support/harness.h"
 
@@ -384,6 +385,57 @@ TEST(ScanKeyword, IntegerBasesSetsAndSuppression) {
     EXPECT_STREQ(first, c.first) << c.values << " " << c.format;
     EXPECT_STREQ(text, c.text) << c.values << " " << c.format;
   }
+}
+
+// RINEX's fixed fields: what a field holds, read as a real and as an
+// integer; ok false where the field holds anything but one number.
+TEST(FixedFields, NumbersOfFields) {
+  struct Case {
+    const char* field;
+    bool real_ok;
+    double real;
+    bool integer_ok;
+    long long integer;
+    bool blank;
+  } cases[] = {
+      {"", true, 0.0, true, 0, true},
+      {"      ", true, 0.0, true, 0, true},
+      {"  .1234D+01", true, 1.234, false, 0, false},
+      {" -.5d-02", true, -0.005, false, 0, false},
+      {"+42", true, 42.0, true, 42, false},
+      {"  18  ", true, 18.0, true, 18, false},
+      {"1.5E+3", true, 1500.0, false, 0, false},
+      {"12 34", false, 0.0, false, 0, false},
+      {"1.0x", false, 0.0, false, 0, false},
+      {"inf", false, 0.0, false, 0, false},
+      {"nan", false, 0.0, false, 0, false},
+      {"1D999", false, 0.0, false, 0, false},
+      {"99999999999999999999", true, 1e20, false, 0, false},
+      {"0.1234567890123456789012345678901234567890", false, 0.0, false, 0, false},
+  };
+  for (const Case& c : cases) {
+    double real = -1.0;
+    long long integer = -1;
+    bool blank = false;
+    EXPECT_EQ(ParseField(c.field, real, blank), c.real_ok) << c.field;
+    if (c.real_ok) EXPECT_DOUBLE_EQ(real, c.real) << c.field;
+    EXPECT_EQ(blank, c.blank) << c.field;
+    EXPECT_EQ(ParseField(c.field, integer, blank), c.integer_ok) << c.field;
+    if (c.integer_ok) EXPECT_EQ(integer, c.integer) << c.field;
+  }
+}
+
+// Columns are cut to the line, and the header label is columns 61-80 trimmed.
+TEST(FixedFields, ColumnsAndHeaderLabels) {
+  const std::string line = std::string("     2.11           OBSERVATION DATA    G (GPS)") +
+                           std::string(13, ' ') + "RINEX VERSION / TYPE";
+  EXPECT_EQ(Columns(line, 0, 9), "     2.11");
+  EXPECT_EQ(Columns(line, 20, 16), "OBSERVATION DATA");
+  EXPECT_EQ(Columns(line, 76, 20), "TYPE");  // cut at the line's end
+  EXPECT_EQ(Columns(line, 80, 5), "");
+  EXPECT_EQ(Columns(line, 500, 5), "");
+  EXPECT_EQ(HeaderLabel(line), "RINEX VERSION / TYPE");
+  EXPECT_EQ(HeaderLabel("G   44 END OF HEADER"), "");  // too short to have a label
 }
 
 }  // namespace
