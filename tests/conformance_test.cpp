@@ -89,7 +89,7 @@ std::string WithHemisphereKept(std::string expected, const std::string& actual) 
     if (in_expected == std::string::npos || in_actual == std::string::npos) continue;
     const std::size_t field = std::string(label).size();
     if (expected.compare(in_expected + field, 4, "   0") == 0 && actual.compare(in_actual + field, 4, "  -0") == 0)
-      expected.replace(in_expected + field, 4, "  -0");
+      expected[in_expected + field + 2] = '-';
   }
   return expected;
 }

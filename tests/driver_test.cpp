@@ -195,7 +195,7 @@ TEST(Driver, PathWithoutRoomForItsExtensionIsRefused) {
   TempDir dir;
   std::string folder = dir.File(std::string(200, 'd'));
   fs::create_directory(folder);
-  folder += "/" + std::string(200, 'e');
+  folder.append("/").append(200, 'e');
   fs::create_directory(folder);
   std::string path = folder + "/";
   path += std::string(508 - path.size(), 'f');  // 508 characters, no extension

@@ -335,8 +335,10 @@ TEST(InspectListing, FromAndToAcrossTheEndOfTheWeek) {
     options.prn = c.prn;
     for (const auto& [text, into] : {std::pair{c.from, &options.from}, std::pair{c.to, &options.to}}) {
       GpsTimeArgument time;
-      if (text != nullptr) ASSERT_TRUE(ParseGpsTimeArgument(text, time)) << text;
-      if (text != nullptr) *into = time;
+      if (text != nullptr) {
+        ASSERT_TRUE(ParseGpsTimeArgument(text, time)) << text;
+        *into = time;
+      }
     }
     const Listing listing = List(path, options);
     EXPECT_EQ(listing.code, c.code) << (c.from ? c.from : "-") << " " << (c.to ? c.to : "-");

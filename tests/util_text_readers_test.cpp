@@ -292,7 +292,8 @@ TEST(ReadBlock, HeaderRules) {
 }
 
 TEST(ReadBlock, LimitsAreCut) {
-  std::string content = "B { " + std::string(40, 'k') + " " + std::string(100, 'v');
+  std::string content = "B { ";
+  content.append(40, 'k').append(" ").append(100, 'v');
   for (int w = 0; w < 20; ++w) content.append(" w").append(std::to_string(w));
   content += "\n";
   for (int e = 0; e < 35; ++e) content.append("e").append(std::to_string(e)).append(" 1\n");
@@ -418,10 +419,14 @@ TEST(FixedFields, NumbersOfFields) {
     long long integer = -1;
     bool blank = false;
     EXPECT_EQ(ParseField(c.field, real, blank), c.real_ok) << c.field;
-    if (c.real_ok) EXPECT_DOUBLE_EQ(real, c.real) << c.field;
+    if (c.real_ok) {
+      EXPECT_DOUBLE_EQ(real, c.real) << c.field;
+    }
     EXPECT_EQ(blank, c.blank) << c.field;
     EXPECT_EQ(ParseField(c.field, integer, blank), c.integer_ok) << c.field;
-    if (c.integer_ok) EXPECT_EQ(integer, c.integer) << c.field;
+    if (c.integer_ok) {
+      EXPECT_EQ(integer, c.integer) << c.field;
+    }
   }
 }
 

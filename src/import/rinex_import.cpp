@@ -281,9 +281,9 @@ std::string ImportOutputBase(const std::string& observation, const std::string& 
     if (file.extension() == ".gz" || file.extension() == ".GZ") file = file.stem();
     stem = file.stem().string();
   }
-  std::string folder = !dir.empty() ? dir : obs.parent_path().string();
+  fs::path folder = !dir.empty() ? fs::path(dir) : obs.parent_path();
   if (folder.empty()) folder = ".";
-  return (fs::path(folder) / stem).string();
+  return (folder / stem).string();
 }
 
 ConversionOutcome ConvertImport(RinexImport& source, const std::string& observation, ConversionRequest request) {
