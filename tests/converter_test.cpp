@@ -76,8 +76,9 @@ TEST(Converter, IonosphereRecordsByTheirLength) {
       {RawBuilder().Record(20, {}, 2), {"ionosphere 0 bytes"}},
       {RawBuilder().Raw(Bytes(whole.begin(), whole.begin() + 50)), {}},  // cut by the end of the input
   };
+  const std::string end_line = "end  records 0 observations 0";
   for (Case& c : cases) {
-    c.events.push_back("end  records 0 observations 0");
+    c.events.push_back(end_line);
     const MemoryConversion run = ConvertInMemory(c.raw.Get());
     EXPECT_EQ(run.events, c.events);
     EXPECT_EQ(run.outcome.damage.cut_record, false);
