@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/gnss_constants.h"
 #include "listing/listing.h"
 #include "morvelin/util.h"
 #include "time_text.h"
@@ -13,8 +14,6 @@
 namespace morvelin::cli {
 
 namespace {
-
-constexpr std::int32_t kSecondsPerWeek = 604800;
 
 // "A,B,C": three numbers, read locale-free.
 bool ParseTriple(std::string_view text, std::array<double, 3>& values) {

@@ -14,7 +14,7 @@ namespace morvelin {
 
 namespace {
 
-struct TextField {
+struct HeaderTextField {
   const char* what;    // in the texts
   const char* option;  // the command line's
   const char* record;  // the RINEX header record
@@ -24,7 +24,7 @@ struct TextField {
 
 // Field widths: MARKER NAME A60, MARKER NUMBER A20, MARKER TYPE A20,
 // OBSERVER / AGENCY A20,A40, REC # / TYPE / VERS 3A20, ANT # / TYPE 2A20.
-constexpr TextField kTextFields[] = {
+constexpr HeaderTextField kHeaderTextFields[] = {
     {"marker name", "--marker-name", "MARKER NAME", 60, &RinexHeaderFields::marker_name},
     {"marker number", "--marker-number", "MARKER NUMBER", 20, &RinexHeaderFields::marker_number},
     {"marker type", "--marker-type", "MARKER TYPE", 20, &RinexHeaderFields::marker_type},
@@ -57,7 +57,7 @@ bool FitsF14(double value) {
   return text.Size() <= 14;
 }
 
-Status CheckText(const TextField& field, const std::string& value) {
+Status CheckText(const HeaderTextField& field, const std::string& value) {
   for (const char c : value) {
     if (c < ' ' || c > '~')
       return Status::Failed(std::string("Error: the ") + field.what + " (" + field.option + ") must be printable ASCII: " +
@@ -85,7 +85,7 @@ Status CheckSelection(const RinexOptions& options) {
 }  // namespace
 
 Status CheckRinexOptions(const RinexOptions& options) {
-  for (const TextField& field : kTextFields)
+  for (const HeaderTextField& field : kHeaderTextFields)
     if (Status checked = CheckText(field, options.header.*field.value); !checked.Ok()) return checked;
   for (const NumberField& field : kNumberFields) {
     const auto& values = options.header.*field.value;

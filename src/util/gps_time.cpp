@@ -24,13 +24,12 @@ namespace {
 constexpr auto kWholeSecondsPerWeek = static_cast<std::int32_t>(kSecondsPerWeek);
 constexpr std::int32_t kSecondsPerDay = 86400;
 constexpr std::int32_t kFourYearSeconds = 126230400;  // 1461 days
-constexpr std::int32_t kWeekRolloverThreshold = 500;
-constexpr std::int32_t kWeeksPerRollover = 1024;
 // The parsers' work area: texts must fit it with their terminator.
 constexpr std::size_t kWorkAreaSize = 32;
 
 using detail::kDaysBeforeMonth;
 using detail::TruncateToInt32;
+using detail::Wrap32;
 
 // The GPS epoch is derived, never stored, so it always agrees with the
 // calendar arithmetic of SecondsFromDateTime.
@@ -42,7 +41,6 @@ std::int32_t GpsEpochSeconds() {
   return SecondsFromDateTime(epoch);
 }
 
-std::int32_t Wrap32(std::int64_t value) { return static_cast<std::int32_t>(value); }
 
 // Years since 1900 and month 0-11 with a month outside the year carried into
 // the year, so the month table is never read outside its row.
@@ -147,7 +145,7 @@ std::tm* DateTimeFromSeconds(std::int32_t seconds) {
 void GpsToCalendar(std::int32_t week, double seconds_of_week, std::int32_t& hour,
                    std::int32_t& minute, double& seconds, std::int32_t& month, std::int32_t& day,
                    std::int32_t& year) {
-  if (week < kWeekRolloverThreshold) week += kWeeksPerRollover;
+  week = detail::ApplyRollover(week);
   const double total = week * static_cast<double>(kWholeSecondsPerWeek) + GpsEpochSeconds() + seconds_of_week;
   const std::int32_t whole = TruncateToInt32(total);
   const std::tm* broken = DateTimeFromSeconds(whole);
@@ -178,7 +176,7 @@ void CalendarToGps(std::int32_t hour, std::int32_t minute, double seconds, std::
   const std::int32_t since_epoch = Wrap32(std::int64_t{SecondsFromDateTime(record)} - GpsEpochSeconds());
   week = since_epoch / kWholeSecondsPerWeek;
   seconds_of_week = (since_epoch - week * kWholeSecondsPerWeek) + (seconds - whole_seconds);
-  if (week > 1023) week -= kWeeksPerRollover;
+  if (week > 1023) week -= detail::kWeeksPerRollover;
 }
 
 void CalendarToGpsFullWeek(std::int32_t hour, std::int32_t minute, double seconds,
@@ -282,7 +280,7 @@ std::int32_t ParseGpsTime(const char* time_text, const char* date_text, double& 
     return 0;
   }
   CalendarToGps(hour, minute, seconds, month, day, year, week, seconds_of_week);
-  if (week < kWeekRolloverThreshold) week += kWeeksPerRollover;
+  week = detail::ApplyRollover(week);
   gps_seconds = week * static_cast<double>(kWholeSecondsPerWeek) + seconds_of_week;
   return 0;
 }

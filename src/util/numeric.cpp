@@ -19,10 +19,10 @@ namespace morvelin {
 namespace {
 
 using detail::kDaysBeforeMonth;
+using detail::ApplyRollover;
 using detail::TruncateToInt32;
+using detail::Wrap32;
 
-constexpr std::int32_t kWeekRolloverThreshold = 500;
-constexpr std::int32_t kWeeksPerRollover = 1024;
 constexpr std::int32_t kMjdGpsOrigin = 44244;  // 1980-01-06
 constexpr std::int32_t kMjd1901 = 15385;       // 1901-01-01
 constexpr std::int32_t kDaysInFourYears = 1461;
@@ -38,12 +38,6 @@ constexpr double kLatitudeTolerance = 1e-10;
 // Ordinary points settle in under ten rounds; points deep inside the Earth
 // can swing between two latitudes for ever.
 constexpr int kMaxGeodeticIterations = 100;
-
-std::int32_t Wrap32(std::int64_t value) { return static_cast<std::int32_t>(value); }
-
-std::int32_t ApplyRollover(std::int32_t week) {
-  return week < kWeekRolloverThreshold ? week + kWeeksPerRollover : week;
-}
 
 // The three GPS-time functions each apply the rollover once at their entry;
 // these inner forms take the week as it is, so it is never raised twice.
