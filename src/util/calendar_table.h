@@ -8,7 +8,6 @@ namespace morvelin::detail {
 
 // The 13th value closes the year, so that table[m] <= day < table[m + 1]
 // places a day in month m.
-
 inline constexpr std::int32_t kDaysBeforeMonth[2][13] = {
     {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
     {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366},

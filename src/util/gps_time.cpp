@@ -27,7 +27,9 @@ constexpr std::int32_t kFourYearSeconds = 126230400;  // 1461 days
 // The parsers' work area: texts must fit it with their terminator.
 constexpr std::size_t kWorkAreaSize = 32;
 
+using detail::ApplyRollover;
 using detail::kDaysBeforeMonth;
+using detail::kWeeksPerRollover;
 using detail::TruncateToInt32;
 using detail::Wrap32;
 
@@ -40,7 +42,6 @@ std::int32_t GpsEpochSeconds() {
   epoch.tm_mday = 6;
   return SecondsFromDateTime(epoch);
 }
-
 
 // Years since 1900 and month 0-11 with a month outside the year carried into
 // the year, so the month table is never read outside its row.
@@ -145,7 +146,7 @@ std::tm* DateTimeFromSeconds(std::int32_t seconds) {
 void GpsToCalendar(std::int32_t week, double seconds_of_week, std::int32_t& hour,
                    std::int32_t& minute, double& seconds, std::int32_t& month, std::int32_t& day,
                    std::int32_t& year) {
-  week = detail::ApplyRollover(week);
+  week = ApplyRollover(week);
   const double total = week * static_cast<double>(kWholeSecondsPerWeek) + GpsEpochSeconds() + seconds_of_week;
   const std::int32_t whole = TruncateToInt32(total);
   const std::tm* broken = DateTimeFromSeconds(whole);
@@ -176,7 +177,7 @@ void CalendarToGps(std::int32_t hour, std::int32_t minute, double seconds, std::
   const std::int32_t since_epoch = Wrap32(std::int64_t{SecondsFromDateTime(record)} - GpsEpochSeconds());
   week = since_epoch / kWholeSecondsPerWeek;
   seconds_of_week = (since_epoch - week * kWholeSecondsPerWeek) + (seconds - whole_seconds);
-  if (week > 1023) week -= detail::kWeeksPerRollover;
+  if (week >= kWeeksPerRollover) week -= kWeeksPerRollover;
 }
 
 void CalendarToGpsFullWeek(std::int32_t hour, std::int32_t minute, double seconds,
@@ -280,7 +281,7 @@ std::int32_t ParseGpsTime(const char* time_text, const char* date_text, double& 
     return 0;
   }
   CalendarToGps(hour, minute, seconds, month, day, year, week, seconds_of_week);
-  week = detail::ApplyRollover(week);
+  week = ApplyRollover(week);
   gps_seconds = week * static_cast<double>(kWholeSecondsPerWeek) + seconds_of_week;
   return 0;
 }
