@@ -1,7 +1,7 @@
 #include "rinex/observation_format.h"
 
+#include <bit>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 
 namespace morvelin::rinex {
@@ -18,8 +18,6 @@ constexpr int kClockColumn211 = 68;       // the F12.9 clock offset, columns 69-
 // F14.3 holds -999999999.999 .. 9999999999.999.
 constexpr double kLargestValue = 9999999999.9995;
 constexpr double kSmallestValue = -999999999.9995;
-// Thousandths this close to a half are rounded by to_chars (exactly).
-constexpr double kNearHalf = 1e-3;
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -92,10 +90,14 @@ ObservationLayout MakeLayout(RinexVersion version, ObservationTypes types) {
   auto add = [&layout](const char* code, Signal signal) {
     layout.column[static_cast<int>(signal)] = layout.count;
     layout.codes[static_cast<std::size_t>(layout.count)] = code;
+    layout.signals[static_cast<std::size_t>(layout.count)] = {static_cast<std::int8_t>(signal), -1};
     ++layout.count;
   };
+  // signal (the later of the two) is looked at first.
   auto share = [&layout](Signal signal, Signal with) {
-    layout.column[static_cast<int>(signal)] = layout.column[static_cast<int>(with)];
+    const int column = layout.column[static_cast<int>(with)];
+    layout.column[static_cast<int>(signal)] = column;
+    layout.signals[static_cast<std::size_t>(column)] = {static_cast<std::int8_t>(signal), static_cast<std::int8_t>(with)};
   };
   if (version == RinexVersion::k304) {
     if (types.l1_ca) add("C1C", Signal::kL1CaCode), add("L1C", Signal::kL1CaPhase);
@@ -193,52 +195,98 @@ void FormatEpochLine(TextBuilder& out, RinexVersion version, const EpochLine& li
   out.Char('\n');
 }
 
-void FormatObservationValue(char* out, double value) {
-  std::memset(out, ' ', kValueWidth);
-  if (!(value < kLargestValue && value > kSmallestValue)) return;
-  // The value in thousandths, rounded as printf rounds the exact binary
-  // value: unambiguous unless the product lies near a half, where the
-  // product's own rounding could decide; those few go through to_chars.
-  const double scaled = std::fabs(value) * 1000.0;
-  // Below 2^63: the conversion truncates, which is the floor here.
-  const auto truncated = static_cast<std::int64_t>(scaled);
-  const double fraction = scaled - static_cast<double>(truncated);
-  if (std::fabs(fraction - 0.5) < kNearHalf) {
-    char digits[32];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
-    const auto length = static_cast<std::size_t>(result.ptr - digits);
-    if (length <= static_cast<std::size_t>(kValueWidth))
-      std::memcpy(out + (kValueWidth - static_cast<int>(length)), digits, length);
+namespace {
+
+constexpr std::uint64_t kBlankBytes = 0x2020202020202020ull;
+constexpr std::uint64_t kZeroBytes = 0x3030303030303030ull;
+static_assert(std::endian::native == std::endian::little, "the fields are laid out as little-endian words");
+
+// The three digits of 0-999 (values 0-9, not characters yet) in the low
+// bytes of a word, the most significant first in memory.
+struct DigitTriples {
+  std::uint32_t of[1000];
+  constexpr DigitTriples() : of{} {
+    for (std::uint32_t i = 0; i < 1000; ++i) of[i] = i / 100 | (i / 10 % 10) << 8 | (i % 10) << 16;
+  }
+};
+constexpr DigitTriples kTriples;
+
+// |value| in thousandths, rounded as printf rounds the exact binary value
+// (a tie to the even thousandth), for |value| below 2^52. The value is
+// m * 2^-shift with m an integer of 53 bits, so thousandths are
+// m * 1000 / 2^shift: the whole part and the remainder are exact in
+// integers, with no product of doubles rounded on the way.
+std::uint64_t Thousandths(double value) {
+  constexpr int kFractionBits = 52;
+  constexpr std::uint64_t kFractionMask = (std::uint64_t{1} << kFractionBits) - 1;
+  constexpr int kExponentBias = 1075;  // of the 53-bit integer m, not of the 1.f form
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const auto exponent = static_cast<int>((bits >> kFractionBits) & 0x7FF);
+  const std::uint64_t m = exponent == 0 ? bits & kFractionMask : (bits & kFractionMask) | (kFractionMask + 1);
+  const int shift = kExponentBias - (exponent == 0 ? 1 : exponent);
+  if (shift >= 64) return 0;  // below 2^-11: m * 1000 / 2^shift is under a half
+  const std::uint64_t product = m * 1000;  // below 2^63
+  const std::uint64_t whole = product >> shift;
+  const std::uint64_t remainder = product & ((std::uint64_t{1} << shift) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+  return whole + (remainder > half || (remainder == half && (whole & 1) != 0) ? 1 : 0);
+}
+
+// A 16-column observation field at out: the value in F14.3 (blank when it
+// does not fit), the loss-of-lock indicator character lli and a blank
+// signal strength.
+void ObservationField(char* out, double value, char lli) {
+  // The indicator and the blank signal strength close the second word.
+  const std::uint64_t tail = std::uint64_t{static_cast<unsigned char>(lli)} << 48 | std::uint64_t{' '} << 56;
+  constexpr std::uint64_t kBlankValue = kBlankBytes & 0x0000FFFFFFFFFFFFull;  // columns 9-14
+  std::uint64_t first = kBlankBytes, second = kBlankValue | tail;
+  if (!(value < kLargestValue && value > kSmallestValue)) {
+    std::memcpy(out, &first, 8), std::memcpy(out + 8, &second, 8);
     return;
   }
-  auto thousandths = static_cast<std::uint64_t>(truncated) + (fraction > 0.5 ? 1u : 0u);
-  char* p = out + kValueWidth;
-  // Decimals, point, then the integer part two digits at a time.
-  auto fraction_digits = static_cast<std::uint32_t>(thousandths % 1000);
-  std::uint64_t integer = thousandths / 1000;
-  p -= 3;
-  p[0] = static_cast<char>('0' + fraction_digits / 100);
-  std::memcpy(p + 1, kDigitPairs + 2 * (fraction_digits % 100), 2);
-  *--p = '.';
-  while (integer >= 100) {
-    p -= 2;
-    std::memcpy(p, kDigitPairs + 2 * (integer % 100), 2);
-    integer /= 100;
-  }
-  if (integer >= 10) {
-    p -= 2;
-    std::memcpy(p, kDigitPairs + 2 * integer, 2);
-  } else {
-    *--p = static_cast<char>('0' + integer);
-  }
+  const std::uint64_t thousandths = Thousandths(value);
+  // The digits in groups of three from the point: the thousands of
+  // millions (one digit), millions, thousands, units, then the decimals.
+  // The first word takes the integer part's first eight of ten digits,
+  // the second its last two, the point, the decimals and the tail.
+  const auto thousands = static_cast<std::uint32_t>(thousandths / 1000000);  // below 10^7
+  const auto units = static_cast<std::uint32_t>(thousandths % 1000000);      // with the decimals
+  const std::uint32_t millions = thousands / 1000;
+  const std::uint64_t digits = kTriples.of[millions / 1000] >> 16 | std::uint64_t{kTriples.of[millions % 1000]} << 8 |
+                               std::uint64_t{kTriples.of[thousands % 1000]} << 32 |
+                               std::uint64_t{kTriples.of[units / 1000]} << 56;
+  const std::uint64_t last_two = kTriples.of[units / 1000] >> 8;
+  second = (last_two | std::uint64_t{kTriples.of[units % 1000]} << 24 | 0x0000303030003030ull) |
+           std::uint64_t{'.'} << 16 | tail;
+  // Leading zeros become blanks: whole bytes below the first digit that is
+  // not zero, and the units' tens when no digit before them is either.
+  const int leading = std::countr_zero(digits) / 8;  // 8 when the first eight are zeros
+  const std::uint64_t blank_mask = leading == 8 ? ~0ull : (1ull << (8 * leading)) - 1;
+  first = ((digits | kZeroBytes) & ~blank_mask) | (kBlankBytes & blank_mask);
+  const bool one_digit = leading == 8 && (last_two & 0xFF) == 0;
+  if (one_digit) second = (second & ~0xFFull) | ' ';
   // printf keeps the sign of a negative value that rounds to zero.
-  if (std::signbit(value)) {
-    if (p == out) {  // "-999999999.9995" rounds to 11 digits: does not fit
-      std::memset(out, ' ', kValueWidth);
-      return;
+  if (std::bit_cast<std::uint64_t>(value) >> 63 != 0) {
+    if (one_digit) {
+      second = (second & ~0xFFull) | '-';
+    } else if (leading == 8) {
+      first = (first & ~(0xFFull << 56)) | std::uint64_t{'-'} << 56;
+    } else if (leading > 0) {
+      const int shift = 8 * (leading - 1);
+      first = (first & ~(0xFFull << shift)) | std::uint64_t{'-'} << shift;
+    } else {  // "-999999999.9995" rounds to 11 digits: does not fit
+      first = kBlankBytes, second = kBlankValue | tail;
     }
-    *--p = '-';
   }
+  std::memcpy(out, &first, 8), std::memcpy(out + 8, &second, 8);
+}
+
+}  // namespace
+
+void FormatObservationValue(char* out, double value) {
+  char field[kFieldWidth];
+  ObservationField(field, value, ' ');
+  std::memcpy(out, field, kValueWidth);
 }
 
 char* FormatSatelliteRecord(char* out, RinexVersion version, const ObservationLayout& layout,
@@ -248,15 +296,19 @@ char* FormatSatelliteRecord(char* out, RinexVersion version, const ObservationLa
   constexpr int kPrnWidth = 3;
   static_assert(kSatelliteRecordRoom >= kPrnWidth + kSignalCount * kFieldWidth + 2);
   char* const fields = out + kPrnWidth;
-  std::memset(fields, ' ', kSignalCount * kFieldWidth + 1);  // and the spare byte for a newline
-  int last_column = -1;
-  for (int s = 0; s < kSignalCount; ++s) {
-    const int column = layout.column[static_cast<std::size_t>(s)];
-    if (column < 0 || !record.present[static_cast<std::size_t>(s)]) continue;
-    char* field = fields + column * kFieldWidth;
-    FormatObservationValue(field, record.value[static_cast<std::size_t>(s)]);
-    if (record.lli[static_cast<std::size_t>(s)] != 0) field[kValueWidth] = static_cast<char>('0' + record.lli[static_cast<std::size_t>(s)]);
-    if (column > last_column) last_column = column;
+  // Each column the value of its signal that the record holds, else blanks.
+  for (int c = 0; c < layout.count; ++c) {
+    char* const field = fields + c * kFieldWidth;
+    const auto [later, earlier] = layout.signals[static_cast<std::size_t>(c)];
+    const int s = record.present[static_cast<std::size_t>(later)]                    ? later
+                  : earlier >= 0 && record.present[static_cast<std::size_t>(earlier)] ? earlier
+                                                                                       : -1;
+    if (s < 0) {
+      std::memset(field, ' ', kFieldWidth);
+      continue;
+    }
+    const std::uint8_t lli = record.lli[static_cast<std::size_t>(s)];
+    ObservationField(field, record.value[static_cast<std::size_t>(s)], lli != 0 ? static_cast<char>('0' + lli) : ' ');
   }
   auto trimmed_end = [](char* begin, char* end) {
     while (end > begin && end[-1] == ' ') --end;
@@ -265,7 +317,7 @@ char* FormatSatelliteRecord(char* out, RinexVersion version, const ObservationLa
   if (version == RinexVersion::k304) {
     out[0] = 'G';
     Pair(out + 1, record.prn, true);
-    char* end = trimmed_end(fields, fields + (last_column + 1) * kFieldWidth);
+    char* end = trimmed_end(fields, fields + layout.count * kFieldWidth);
     *end++ = '\n';
     return end;
   }

@@ -31,11 +31,14 @@ struct ObservationTypes {
 
 // The columns of a file: codes in header order and, for every signal, its
 // column (-1: not listed). In 2.11 both L1 codes share the one L1 phase
-// and the one L1 Doppler.
+// and the one L1 Doppler: signals lists the signals of each column below
+// count, one or two (-1 for none), the later signal first (its value is
+// the one written when a record holds both).
 struct ObservationLayout {
   int count = 0;
   std::array<const char*, kSignalCount> codes{};
   std::array<int, kSignalCount> column{-1, -1, -1, -1, -1, -1, -1, -1};
+  std::array<std::array<std::int8_t, 2>, kSignalCount> signals{};
   int Column(Signal s) const { return column[static_cast<int>(s)]; }
 };
 ObservationLayout MakeLayout(RinexVersion version, ObservationTypes types);

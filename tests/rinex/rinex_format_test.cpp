@@ -249,17 +249,19 @@ TEST(RinexObservationFormat, ValuesThatDoNotFitStayBlank) {
 }
 
 // The fast path agrees with printf's %14.3f (to_chars) everywhere: on
-// values near halves of a thousandth, on negatives rounding to zero, on
-// random phases and ranges.
+// values near halves of a thousandth, on exact halves (fixed-point phases
+// in 1/256 cycle: a tie goes to the even thousandth), on negatives
+// rounding to zero, on random phases and ranges.
 TEST(RinexObservationFormat, ValuesPrintAsPrintfWould) {
   std::vector<double> values = {-0.0, 0.0005, -0.0005, 0.0015, 123456789.0005, -123456789.0005, 999999999.9995,
-                                -999999999.9994, 20590207.2815, 1e-300};
+                                -999999999.9994, 20590207.2815, 1e-300, 0.0625, -0.0625, 0.1875, 5e-324, 9999999999.99};
   std::uint64_t state = 0x9E3779B97F4A7C15ull;
   for (int i = 0; i < 200000; ++i) {
     state ^= state << 13, state ^= state >> 7, state ^= state << 17;
     const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;
     values.push_back((unit - 0.3) * (i % 3 == 0 ? 3e9 : i % 3 == 1 ? 3e7 : 10.0));
     values.push_back(std::round(values.back() * 1000.0) / 1000.0 + 0.0005);
+    values.push_back(static_cast<double>(static_cast<std::int32_t>(state)) / (i % 2 == 0 ? 256.0 : 1024.0));
   }
   for (double v : values) {
     char field[14];
