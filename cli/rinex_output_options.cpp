@@ -85,7 +85,7 @@ void AddRinexOutputOptions(CLI::App& command, RinexOutputCliOptions& options, CL
       command.add_option("--interval", options.interval,
                          "Keep the epochs at whole multiples of S seconds of the GPS week (within 0.025 s, as "
                          "RTKLIB's convbin -ti), 0.1 to 86400")
-          ->check(CLI::Range(0.1, 86400.0))
+          ->check(CLI::Range(0.1, static_cast<double>(kSecondsPerDay)))
           ->type_name("S"),
       command.add_option("--from", options.from, "First time written, included: GPS WEEK:SECONDS or YYYY-MM-DDTHH:MM:SS")
           ->check(Check(time_form, ValidTime))

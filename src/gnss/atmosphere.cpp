@@ -23,7 +23,7 @@ KlobucharTerms KlobucharTermsAt(const KlobucharParameters& k, const Geodetic& re
   const double lambda_i = receiver.longitude / kPi + psi * std::sin(azimuth) / std::cos(phi_i * kPi);
   const double phi_m = phi_i + 0.064 * std::cos((lambda_i - 1.617) * kPi);
   double local = 43200.0 * lambda_i + t;
-  local -= std::floor(local / 86400.0) * 86400.0;
+  local -= std::floor(local / kSecondsPerDay) * kSecondsPerDay;
   KlobucharTerms terms;
   terms.slant = 1.0 + 16.0 * std::pow(0.53 - e, 3.0);
   terms.amplitude = k.alpha[0] + phi_m * (k.alpha[1] + phi_m * (k.alpha[2] + phi_m * k.alpha[3]));

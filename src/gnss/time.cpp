@@ -32,7 +32,7 @@ double WrapHalfWeek(double seconds) {
 }
 
 CalendarDate DateOf(GpsTime t) {
-  return DateOfGpsDay(static_cast<std::int64_t>(t.week) * 7 + static_cast<std::int64_t>(std::floor(t.seconds / 86400.0)));
+  return DateOfGpsDay(static_cast<std::int64_t>(t.week) * 7 + static_cast<std::int64_t>(std::floor(t.seconds / kSecondsPerDay)));
 }
 
 // The calendar counted in eras of 400 years (146097 days) from 0000-03-01,

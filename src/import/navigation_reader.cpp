@@ -116,7 +116,7 @@ Status ToEphemeris(LineReader& lines, const NavRecord& r, gnss::BroadcastEphemer
   e.i0 = v[15], e.crc = v[16], e.omega = v[17], e.omega_dot = v[18];
   e.idot = v[19];
   e.tgd = v[25];
-  if (!FitsInt(v[3], 0, 255) || !FitsInt(v[11], 0, 604800) || !FitsInt(v[21], 0, 32767) || !FitsInt(v[24], 0, 63) ||
+  if (!FitsInt(v[3], 0, 255) || !FitsInt(v[11], 0, kSecondsPerWeek) || !FitsInt(v[21], 0, 32767) || !FitsInt(v[24], 0, 63) ||
       !FitsInt(v[26], 0, 1023) || !(v[23] >= 0.0))
     return MalformedAt(lines.At(1), "navigation record with IODE, toe, week, health or IODC out of range");
   e.iode = static_cast<std::int32_t>(v[3]);

@@ -70,7 +70,7 @@ Status CivilFields(const LineReader& lines, std::string_view line, const std::si
 void GpsTimeOf(const CivilEpoch& time, std::int32_t& week, double& milliseconds) {
   const std::int64_t day = gnss::GpsDayOfDate(time.year, time.month, time.day);
   week = static_cast<std::int32_t>(gnss::FloorDiv(day, 7));
-  const std::int64_t whole = (day - std::int64_t{week} * 7) * 86400 + time.hour * 3600 + time.minute * 60;
+  const std::int64_t whole = (day - std::int64_t{week} * 7) * kSecondsPerDay + time.hour * 3600 + time.minute * 60;
   // The seconds carry 7 decimals: taken in units of 0.1 microsecond, so
   // that a receiver's whole milliseconds come back exactly.
   const double ticks = std::round(time.second * 1e7);

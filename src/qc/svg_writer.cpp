@@ -129,7 +129,7 @@ double TickStep(double span, double width) {
   const double most = std::max(2.0, std::floor(width / 90.0));
   for (const double step : kSteps)
     if (span / step <= most) return step;
-  return 86400.0 * std::ceil(span / (most * 86400.0));
+  return kSecondsPerDay * std::ceil(span / (most * kSecondsPerDay));
 }
 
 void TimeAxis(Page& page, const Axis& axis, double y, double grid_top) {

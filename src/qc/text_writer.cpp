@@ -23,10 +23,10 @@ struct Clock {
 };
 
 Clock ClockOf(double time) {
-  double day_seconds = std::fmod(time, 86400.0);
-  if (day_seconds < 0.0) day_seconds += 86400.0;
+  double day_seconds = std::fmod(time, kSecondsPerDay);
+  if (day_seconds < 0.0) day_seconds += kSecondsPerDay;
   // Hundredths decide, so that 59.999 never prints as 60.
-  const auto hundredths = static_cast<std::int64_t>(std::llround(day_seconds * 100.0)) % 8640000;
+  const auto hundredths = static_cast<std::int64_t>(std::llround(day_seconds * 100.0)) % (std::int64_t{kSecondsPerDay} * 100);
   return {static_cast<int>(hundredths / 360000), static_cast<int>(hundredths / 6000 % 60),
           static_cast<double>(hundredths % 6000) / 100.0};
 }

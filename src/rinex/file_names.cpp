@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/gnss_constants.h"
 #include "base/text_builder.h"
 
 namespace morvelin::rinex {
@@ -48,7 +49,7 @@ std::string ShortName(std::string_view station_name, const CivilTime& start, Fil
 
 char SessionCharacter(const CivilTime& start, double period_seconds) {
   const bool day_start = start.hour == 0 && start.minute == 0 && start.second_ticks < kTicksPerSecond;
-  if (day_start && period_seconds >= 86400.0 - 1e-6) return '0';
+  if (day_start && period_seconds >= kSecondsPerDay - 1e-6) return '0';
   return static_cast<char>('a' + (start.hour >= 0 && start.hour < 24 ? start.hour : 0));
 }
 
@@ -62,7 +63,7 @@ char NextSessionCharacter(char session, char first) {
 
 std::string PeriodCode(double seconds) {
   if (!(seconds > 0.0)) return "00U";
-  if (seconds >= 86400.0) return Code(static_cast<long long>(std::ceil(seconds / 86400.0 - 1e-9)), 'D');
+  if (seconds >= kSecondsPerDay) return Code(static_cast<long long>(std::ceil(seconds / kSecondsPerDay - 1e-9)), 'D');
   if (seconds >= 3600.0) return Code(static_cast<long long>(std::ceil(seconds / 3600.0 - 1e-9)), 'H');
   return Code(static_cast<long long>(std::ceil(seconds / 60.0 - 1e-9)), 'M');
 }

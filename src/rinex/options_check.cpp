@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/gnss_constants.h"
 #include "base/output_target.h"
 #include "base/text_builder.h"
 #include "morvelin/rinex.h"
@@ -70,10 +71,10 @@ Status CheckText(const HeaderTextField& field, const std::string& value) {
 }
 
 Status CheckSelection(const RinexOptions& options) {
-  if (options.interval != 0.0 && !(options.interval >= rinex::kShortestInterval && options.interval <= 86400.0))
+  if (options.interval != 0.0 && !(options.interval >= rinex::kShortestInterval && options.interval <= kSecondsPerDay))
     return Status::Failed("Error: the interval (--interval) must be 0.1 to 86400 seconds");
   for (const auto& time : {options.from, options.to}) {
-    if (time && (time->week < 0 || !(time->seconds >= 0.0 && time->seconds < 604800.0)))
+    if (time && (time->week < 0 || !(time->seconds >= 0.0 && time->seconds < kSecondsPerWeek)))
       return Status::Failed("Error: a time of --from or --to must be a GPS week from 0 and seconds below 604800");
   }
   if (options.from && options.to &&

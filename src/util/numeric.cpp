@@ -44,7 +44,7 @@ constexpr int kMaxGeodeticIterations = 100;
 void WeekTimeToMjd(std::int32_t week, double seconds_of_week, std::int32_t& mjd,
                    double& day_fraction) {
   const std::int32_t days = TruncateToInt32(seconds_of_week * kDayReciprocal);
-  day_fraction = (seconds_of_week - days * 86400.0) * kDayReciprocal;
+  day_fraction = (seconds_of_week - days * kSecondsPerDay) * kDayReciprocal;
   mjd = Wrap32(std::int64_t{days} + kMjdGpsOrigin + std::int64_t{7} * week);
 }
 
@@ -105,7 +105,7 @@ void DayFractionToHms(double day_fraction, std::int32_t& hours, std::int32_t& mi
                       double& seconds) {
   hours = TruncateToInt32(day_fraction * 24.0);
   minutes = Wrap32(std::int64_t{TruncateToInt32(day_fraction * 1440.0)} - std::int64_t{hours} * 60);
-  seconds = day_fraction * 86400.0 - hours * 3600.0 - minutes * 60.0;
+  seconds = day_fraction * kSecondsPerDay - hours * 3600.0 - minutes * 60.0;
 }
 
 void SecondsOfWeekToHms(double seconds_of_week, std::int32_t& hours, std::int32_t& minutes,
@@ -117,7 +117,7 @@ void SecondsOfWeekToHms(double seconds_of_week, std::int32_t& hours, std::int32_
     return;
   }
   double whole_days = 0.0;
-  const double fraction = std::modf(seconds_of_week / 86400.0, &whole_days);
+  const double fraction = std::modf(seconds_of_week / kSecondsPerDay, &whole_days);
   AngleToDms(fraction * 24.0, hours, minutes, seconds);
 }
 

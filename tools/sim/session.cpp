@@ -120,7 +120,7 @@ std::string CheckEpochGrid(const SimulationConfig& c) {
       return "the rate must be 1, 2, 4, 5, 8, 10 or 20 Hz (a whole number of milliseconds between epochs)";
     return {};
   }
-  if (c.interval < 1 || c.interval > 3600 || 86400 % c.interval != 0)
+  if (c.interval < 1 || c.interval > 3600 || kSecondsPerDay % c.interval != 0)
     return "the interval must be a whole number of seconds from 1 to 3600 that divides a day (e.g. 5, 15, 30)";
   if (std::fmod(c.start.seconds, static_cast<double>(c.interval)) != 0.0)
     return "with an interval of " + std::to_string(c.interval) + " s the start must be a whole multiple of " +
@@ -138,7 +138,7 @@ std::int64_t EpochIntervalMs(const SimulationConfig& c) {
 std::string CheckConfig(const SimulationConfig& c) {
   if (c.receivers.empty()) return "at least one receiver position is needed";
   if (std::string problem = CheckEpochGrid(c); !problem.empty()) return problem;
-  if (!(c.duration > 0.0) || c.duration > 7.0 * 86400.0) return "the duration must lie between 0 and 604800 s";
+  if (!(c.duration > 0.0) || c.duration > kSecondsPerWeek) return "the duration must lie between 0 and 604800 s";
   if (EpochCount(c) < 1) return "the duration must hold at least one epoch (one interval between epochs)";
   if (c.start.week < 0 || c.start.week > 32767 || !(c.start.seconds >= 0.0) || c.start.seconds >= kSecondsPerWeek)
     return "the start must be a GPS week 0-32767 and seconds of week 0 to below 604800";
