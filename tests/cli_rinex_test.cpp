@@ -1,8 +1,9 @@
 // What `convert --rinex` and `rinex` write as a user asks for it: epochs
 // chosen as RTKLIB's convbin chooses them (convbin judges: Debian package
 // rtklib, skipped without it), files split by hour and day, the header's
-// values from the command line, values refused that do not fit, and
-// gzip-compressed files that give back the plain ones.
+// values from the command line, values refused that do not fit,
+// gzip-compressed files that give back the plain ones, and the ephemerides
+// of a measurement file's export as the raw data's.
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
@@ -271,6 +272,21 @@ TEST(CliRinex, GzipGivesBackThePlainFiles) {
           << command << " " << plain_names[i];
     }
   }
+}
+
+// The navigation file written from the .gpb and .epp holds the ephemerides
+// exactly as the conversion of the raw data wrote them, not the .epp's
+// rounded decimals.
+TEST(CliRinex, MeasurementFileGivesTheConversionsEphemerides) {
+  if (!fs::exists(CliPath())) GTEST_SKIP() << "the CLI was not built";
+  TempDir dir;
+  fs::copy_file(Sample(), dir.File("SIMU3450.dat"));
+  ASSERT_EQ(Cli("convert -q --rinex -d " + dir.File("raw") + " " + dir.File("SIMU3450.dat")).exit_code, 0);
+  const CommandOutcome again = Cli("rinex -d " + dir.File("gpb") + " " + dir.File("raw/SIMU3450.gpb"));
+  ASSERT_EQ(again.exit_code, 0) << again.output;
+  const std::string records = After(ReadText(dir.File("raw/simu345a.23n")), "END OF HEADER");
+  EXPECT_NE(records.find("G01"), std::string::npos);
+  EXPECT_EQ(After(ReadText(dir.File("gpb/simu345a.23n")), "END OF HEADER"), records);
 }
 
 // The header's values from the command line, each in its columns; a

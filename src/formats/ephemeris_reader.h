@@ -1,5 +1,6 @@
 // The reading of an ephemeris file (.epp): its ephemerides as the GPS user
-// algorithm takes them (the quality report, the Python module).
+// algorithm takes them (the quality report, the Python module, the RINEX
+// export of a measurement file).
 #pragma once
 
 #include <string>

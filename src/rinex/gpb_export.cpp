@@ -26,8 +26,8 @@
 
 #include "base/file_io.h"
 #include "base/text.h"
+#include "formats/ephemeris_reader.h"
 #include "gnss/constants.h"
-#include "gnss/ephemeris_record.h"
 #include "morvelin/gpb.h"
 #include "morvelin/rinex.h"
 #include "rinex/observation_export.h"
@@ -141,76 +141,6 @@ bool ReadAntennaHeight(const std::string& path, double* height) {
   return found;
 }
 
-// The rows El1..El6 of a GpsEph block as read so far, by row and column
-// from 1.
-struct EphemerisRows {
-  int prn = -1;
-  double el[7][6] = {};
-  bool have[7] = {};
-};
-
-// Takes one line of an .epp file into rows; true at the end of a block.
-bool TakeEphemerisLine(std::string_view view, EphemerisRows& rows) {
-  if (view.rfind("GpsEph {", 0) == 0) {
-    rows.prn = -1;
-    for (bool& h : rows.have) h = false;
-    const std::size_t colon = view.find("Prn:");
-    if (colon != std::string_view::npos) {
-      const std::vector<double> n = Numbers(view.substr(colon + 4));
-      if (!n.empty()) rows.prn = static_cast<int>(n[0]);
-    }
-  } else if (view.size() > 4 && view[0] == 'E' && view[1] == 'l' && view[3] == ':' && view[2] >= '1' &&
-             view[2] <= '6') {
-    const int row = view[2] - '0';
-    const std::vector<double> n = Numbers(view.substr(4));
-    for (std::size_t i = 0; i < n.size() && i < 5; ++i) rows.el[row][i + 1] = n[i];
-    rows.have[row] = !n.empty();
-  } else if (view == "}") {
-    return true;
-  }
-  return false;
-}
-
-// The ephemeris of a block, through the documented table of the clock
-// values: each value's position ("El1 value 3") names its place in the
-// file. False when the block lacks its PRN or a row.
-bool EphemerisOf(const EphemerisRows& rows, gnss::BroadcastEphemeris& eph) {
-  bool complete = rows.prn >= 0;
-  for (int i = 1; i <= 6; ++i) complete = complete && rows.have[i];
-  if (!complete) return false;
-  const auto& el = rows.el;
-  eph.prn = rows.prn;
-  for (const gnss::ClockValue& value : gnss::kClockValues) value.set(eph, el[value.row][value.column]);
-  eph.iode = static_cast<std::int32_t>(el[3][1]);
-  eph.crs = el[3][2], eph.delta_n = el[3][3], eph.m0 = el[3][4];
-  eph.cuc = el[4][1], eph.e = el[4][2], eph.cus = el[4][3], eph.sqrt_a = el[4][4];
-  eph.toe = static_cast<std::int32_t>(el[5][1]);
-  eph.cic = el[5][2], eph.omega0 = el[5][3], eph.cis = el[5][4];
-  eph.i0 = el[6][1], eph.crc = el[6][2], eph.omega = el[6][3], eph.omega_dot = el[6][4], eph.idot = el[6][5];
-  return true;
-}
-
-// The ephemerides of an .epp file into the export; any: one was there.
-Status ReadEphemerides(const std::string& path, rinex::ObservationExport& out, bool* any) {
-  std::FILE* in = std::fopen(path.c_str(), "r");
-  if (in == nullptr) return Status::Failed("Error: File " + path + " not found", std::strerror(errno));
-  std::string line;
-  EphemerisRows rows;
-  while (ReadTextLine(in, line)) {
-    if (!TakeEphemerisLine(Trimmed(line), rows)) continue;
-    gnss::BroadcastEphemeris eph;
-    if (EphemerisOf(rows, eph)) {
-      out.Ephemeris(eph);
-      *any = true;
-    }
-    rows.prn = -1;
-  }
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (failed) return Status::Failed("Error: Unable to read " + path);
-  return {};
-}
-
 // Reads the summary and station files beside the .gpb (base: its path
 // without extension) into the station of the header, and says in the
 // header's comments what they could not tell. p_code: the L1 code type.
@@ -235,12 +165,16 @@ rinex::StationFacts ReadStationFiles(const std::string& base, rinex::Observation
 
 // The ephemeris file: the one given (which must be there), else the one
 // beside the .gpb when there is one. Without any: no navigation file, the
-// week from the options.
-Status ReadEphemerisFile(const std::string& epp, bool given, rinex::ObservationExport& out) {
+// week from the options. Its values are read as the raw record held them
+// (single precision where the record has it), so the navigation file is
+// the one a conversion of the raw data writes.
+Status TakeEphemerisFile(const std::string& epp, bool given, rinex::ObservationExport& out) {
   if (std::FILE* probe = std::fopen(epp.c_str(), "r")) {
     std::fclose(probe);
-    bool any_ephemeris = false;
-    return ReadEphemerides(epp, out, &any_ephemeris);
+    const Result<std::vector<gnss::BroadcastEphemeris>> read = ReadEphemerisFile(epp);
+    if (!read.Ok()) return Status::Failed("Error: " + read.Message(), read.Reason());
+    for (const gnss::BroadcastEphemeris& eph : *read) out.Ephemeris(eph);
+    return {};
   }
   if (!given) return {};
   return Status::Failed("Error: File " + epp + " not found", std::strerror(ENOENT));
@@ -387,7 +321,7 @@ Status WriteRinexFromGpb(const std::string& gpb_path, const std::string& epp_pat
 
     bool p_code = false;
     const rinex::StationFacts station = ReadStationFiles(base, out, &p_code);
-    if (Status read = ReadEphemerisFile(epp, !epp_path.empty(), out); !read.Ok()) return read;
+    if (Status read = TakeEphemerisFile(epp, !epp_path.empty(), out); !read.Ok()) return read;
 
     const Result<MeasurementFile*> file = OpenGpb(gpb_path.c_str(), kReadBuffer);
     if (!file.Ok()) return file.Status();
