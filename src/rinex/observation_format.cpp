@@ -229,7 +229,8 @@ std::uint64_t Thousandths(double value) {
   const std::uint64_t whole = product >> shift;
   const std::uint64_t remainder = product & ((std::uint64_t{1} << shift) - 1);
   const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  return whole + (remainder > half || (remainder == half && (whole & 1) != 0) ? 1 : 0);
+  // Without a branch: whether a remainder lies above a half is the data's toss.
+  return whole + (static_cast<std::uint64_t>(remainder > half) | (static_cast<std::uint64_t>(remainder == half) & whole));
 }
 
 // A 16-column observation field at out: the value in F14.3 (blank when it
