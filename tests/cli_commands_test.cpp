@@ -112,6 +112,8 @@ TEST_F(CliCommands, ClosedStandardOutputStops) {
 TEST_F(CliCommands, ExitCodesFollowOneTable) {
   TempDir dir;
   const std::string sample = ConvertedSample(dir);
+  const std::string block = "GpsEph { Prn: 3\n}\n";  // an ephemeris block without its rows
+  WriteBytes(dir.File("BAD.epp"), Bytes(block.begin(), block.end()));
   const struct {
     std::string arguments;
     int exit_code;
@@ -134,6 +136,7 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
       {"convert --rinex --iono-from " + dir.File("none.23n") + " " + sample + ".dat", 2,
        "morvelin convert: Error: File " + dir.File("none.23n") + " not found (No such file or directory)"},
       {"rinex --iono-from " + sample + ".epp " + sample + ".gpb", 2, ".epp is not a RINEX 2 or 3 navigation file"},
+      {"rinex " + sample + ".gpb " + dir.File("BAD.epp"), 2, "BAD.epp: ephemeris block 1 cannot be read"},
       {"convert -q --rinex -d " + dir.File("rnx") + " " + sample + ".dat", 0, "epochs written:     900"},
       {"rinex --doppler --iono-from " + dir.File("rnx/simu345a.23n") + " " + sample + ".gpb", 0,
        "simu345a.23n  (31 ephemerides)"},
