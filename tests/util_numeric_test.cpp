@@ -113,6 +113,11 @@ TEST(GpsTimeToMjd, WindowAndReciprocal) {
   EXPECT_EQ(mjd, 51244);
   EXPECT_LT(fraction, 1.0);
   EXPECT_GT(fraction, 0.999999999);
+  // Seconds counted far past the week (115741 days and 20800 s): the day's
+  // seconds are taken off in real arithmetic, not a 32-bit product.
+  GpsTimeToMjd(0, 1e10 + 43200.0, mjd, fraction);
+  EXPECT_EQ(mjd, 51412 + 115741);
+  EXPECT_NEAR(fraction, 20800.0 / 86400.0, 1e-9);
 }
 
 // "Y-M-D h:m:s" with the seconds to a microsecond, or "Y/doy ..." by day of year.

@@ -44,7 +44,7 @@ constexpr int kMaxGeodeticIterations = 100;
 void WeekTimeToMjd(std::int32_t week, double seconds_of_week, std::int32_t& mjd,
                    double& day_fraction) {
   const std::int32_t days = TruncateToInt32(seconds_of_week * kDayReciprocal);
-  day_fraction = (seconds_of_week - days * kSecondsPerDay) * kDayReciprocal;
+  day_fraction = (seconds_of_week - days * static_cast<double>(kSecondsPerDay)) * kDayReciprocal;
   mjd = Wrap32(std::int64_t{days} + kMjdGpsOrigin + std::int64_t{7} * week);
 }
 
