@@ -21,7 +21,6 @@ namespace {
 
 // Full GPS weeks both ways, from the GPS epoch to the end of 2099.
 constexpr int kMaxDecimals = 6;
-constexpr std::int64_t kWholeSecondsPerWeek = 7 * std::int64_t{kSecondsPerDay};
 // Days from 1970-01-01 to the GPS epoch, 1980-01-06, and to 2100-01-01.
 constexpr std::int64_t kGpsEpochDay = 3657;
 constexpr std::int64_t kEndDay = 47482;
@@ -71,7 +70,7 @@ int WeekToDate(const std::string& week_text, const std::string& seconds_text, in
   std::int64_t scale = 1;
   for (int i = 0; i < decimals; ++i) scale *= 10;
   const std::int64_t units = std::llround(seconds_of_week * static_cast<double>(scale));
-  const std::int64_t seconds = week * kWholeSecondsPerWeek + units / scale + kGpsEpochDay * kSecondsPerDay;
+  const std::int64_t seconds = week * std::int64_t{kWholeSecondsPerWeek} + units / scale + kGpsEpochDay * kSecondsPerDay;
   if (week > (kEndDay - kGpsEpochDay) / 7 || seconds >= kEndDay * kSecondsPerDay) {
     return Fail("the time lies after 2099-12-31, beyond the calendar this command converts");
   }

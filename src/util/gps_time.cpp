@@ -20,8 +20,6 @@ namespace morvelin {
 
 namespace {
 
-// The week in whole seconds, for the 32-bit arithmetic.
-constexpr auto kWholeSecondsPerWeek = static_cast<std::int32_t>(kSecondsPerWeek);
 constexpr std::int32_t kFourYearSeconds = 126230400;  // 1461 days
 // The parsers' work area: texts must fit it with their terminator.
 constexpr std::size_t kWorkAreaSize = 32;

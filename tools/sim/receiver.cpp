@@ -23,7 +23,7 @@ ReceiverEpoch ReceiverAt(const ReceiverSpec& receiver, gnss::GpsTime start, std:
   ReceiverEpoch epoch;
   epoch.index = index;
   const std::int64_t elapsed_ms = index * interval_ms;
-  constexpr std::int64_t kWeekMs = static_cast<std::int64_t>(kSecondsPerWeek) * 1000;
+  constexpr std::int64_t kWeekMs = std::int64_t{kWholeSecondsPerWeek} * 1000;
   const std::int64_t total_ms = static_cast<std::int64_t>(start.week) * kWeekMs +
                                 static_cast<std::int64_t>(std::llround(start.seconds * 1000.0)) + elapsed_ms;
   epoch.receiver_ms = total_ms % kWeekMs;
