@@ -137,6 +137,7 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
        "morvelin convert: Error: File " + dir.File("none.23n") + " not found (No such file or directory)"},
       {"rinex --iono-from " + sample + ".epp " + sample + ".gpb", 2, ".epp is not a RINEX 2 or 3 navigation file"},
       {"rinex " + sample + ".gpb " + dir.File("BAD.epp"), 2, "BAD.epp: ephemeris block 1 cannot be read"},
+      {"rinex " + sample + ".gpb " + dir.File("none.epp"), 2, "Error: File " + dir.File("none.epp") + " not found"},
       {"convert -q --rinex -d " + dir.File("rnx") + " " + sample + ".dat", 0, "epochs written:     900"},
       {"rinex --doppler --iono-from " + dir.File("rnx/simu345a.23n") + " " + sample + ".gpb", 0,
        "simu345a.23n  (31 ephemerides)"},

@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rinex/epoch_selection.h"
@@ -405,6 +406,40 @@ TEST(RinexNavigationFormat, IonosphereReadFromANavigationFile) {
     }
   }
   EXPECT_EQ(ReadRinexIonosphere(dir.File("none.nav")).Message(), "Error: File " + dir.File("none.nav") + " not found");
+}
+
+// Each column takes the signal the record holds: in 2.11 the one L1 phase
+// and L1 Doppler columns take C/A or P-code alike; a value too wide for
+// F14.3 leaves its field blank but keeps its loss-of-lock indicator; a
+// signal the layout does not list is not written.
+TEST(RinexObservationFormat, ColumnsTakeTheSignalTheRecordHolds) {
+  struct Case {
+    RinexVersion version;
+    ObservationTypes types;
+    std::vector<std::tuple<Signal, double, std::uint8_t>> values;
+    const char* expected;
+  } cases[] = {
+      {RinexVersion::k211, {true, true, true, true},
+       {{Signal::kL1CaCode, 21000000.5, 0}, {Signal::kL1CaPhase, -0.0625, 1}, {Signal::kL1CaDoppler, 5.0625, 0}},
+       "  21000000.500                          -0.0621          5.062\n\n"},
+      {RinexVersion::k304, {true, false, true},
+       {{Signal::kL1CaCode, 1.0e10, 0}, {Signal::kL1CaPhase, 123.4375, 1}, {Signal::kL1PPhase, 7.0, 0}},
+       "G09                       123.4381\n"},
+      {RinexVersion::k304, {false, true, false},
+       {{Signal::kL1PCode, -999999999.9994, 0}, {Signal::kL1PPhase, -1e10, 1}},
+       "G09-999999999.999                1\n"},
+  };
+  for (const Case& c : cases) {
+    SatelliteRecord r;
+    r.prn = 9;
+    for (const auto& [signal, value, lli] : c.values) {
+      r.value[static_cast<int>(signal)] = value, r.present[static_cast<int>(signal)] = true;
+      r.lli[static_cast<int>(signal)] = lli;
+    }
+    FixedText<512> out;
+    FormatSatelliteRecord(out, c.version, MakeLayout(c.version, c.types), r);
+    EXPECT_EQ(out.View(), c.expected) << c.expected;
+  }
 }
 
 // --doppler: D1C beside L1C (D1W beside L1W), 2.11 one D1 for both; the
