@@ -87,16 +87,29 @@ int Run(const QcArguments& args) {
   if ((!args.date.empty() && !WeekOfDate(args.date, options.week)) ||
       (!args.position.empty() && !ParsePosition(args.position, options)))
     return kExitUsage;
-  QcReport report;
-  if (Extension(args.input) == ".gpb") {
-    std::string epp = args.epp;
-    if (epp.empty()) {
-      for (const char* extension : {".epp", ".EPP"})
-        if (Exists(WithoutExtension(args.input) + extension)) {
-          epp = WithoutExtension(args.input) + extension;
-          break;
-        }
+  const bool measurement_file = Extension(args.input) == ".gpb";
+  std::string epp = args.epp;
+  if (measurement_file && epp.empty()) {
+    for (const char* extension : {".epp", ".EPP"})
+      if (Exists(WithoutExtension(args.input) + extension)) {
+        epp = WithoutExtension(args.input) + extension;
+        break;
+      }
+  }
+  // The picture never replaces a file the report is made from; refused
+  // before any work.
+  OutputSet set("qc");
+  set.AddInput(args.input);
+  if (!epp.empty()) set.AddInput(epp);
+  if (!args.svg.empty()) {
+    if (const Status planned = set.Plan(args.svg); !planned.Ok()) {
+      std::cerr << "morvelin qc: " << planned.Message()
+                << (planned.Reason().empty() ? "" : " (" + planned.Reason() + ")") << "\n";
+      return kExitFailed;
     }
+  }
+  QcReport report;
+  if (measurement_file) {
     Result<QcReport> built = BuildQcReportFromFiles(args.input, epp, options);
     if (!built.Ok()) {
       std::cerr << "morvelin qc: " << built.Message() << "\n";
@@ -132,8 +145,10 @@ int Run(const QcArguments& args) {
   }
   std::cout << (args.json ? QcReportJson(report) : QcReportText(report));
   if (!args.svg.empty()) {
-    if (const Status written = WriteTextFile(args.svg, QcReportSvg(report)); !written.Ok()) {
-      std::cerr << "morvelin qc: " << written.Message() << "\n";
+    Status written = WriteSetFile(set, args.svg, QcReportSvg(report));
+    if (written.Ok()) written = set.Commit();
+    if (!written.Ok()) {
+      std::cerr << "morvelin qc: " << args.svg << ": " << written.Reason() << "\n";
       return kExitFailed;
     }
   }

@@ -38,14 +38,6 @@ Status WriteSetFile(OutputSet& set, const std::string& path, const std::string& 
   return {};
 }
 
-Status WriteTextFile(const std::string& path, const std::string& text) {
-  OutputSet set(path);
-  Status status = WriteSetFile(set, path, text);
-  if (status.Ok()) status = set.Commit();
-  if (status.Ok()) return status;
-  return Status::Failed(path + ": " + status.Reason(), status.Reason());
-}
-
 std::vector<std::string> QcOutputPaths(const QcCliOptions& options, const std::string& output_base) {
   if (!options.report && !options.json) return {};
   std::vector<std::string> paths = {output_base + ".qc.txt", output_base + ".qc.svg"};

@@ -36,11 +36,6 @@ std::vector<std::string> QcOutputPaths(const QcCliOptions& options, const std::s
 Status WriteQcOutputs(ConversionSink* sink, const QcCliOptions& options, const std::string& output_base,
                       OutputSet& set);
 
-// Puts a file of text at path whole or not at all (through a temporary
-// beside it, renamed into place); refused with "PATH: reason", path
-// unchanged.
-Status WriteTextFile(const std::string& path, const std::string& text);
-
 // Claims path in set and writes text to its temporary; refused naming the
 // file, with the system's reason.
 Status WriteSetFile(OutputSet& set, const std::string& path, const std::string& text);

@@ -90,6 +90,7 @@ TEST_F(CliQc, RefusesWhatItCannotDo) {
   TempDir dir;
   fs::copy_file(kSample, dir.File("SIMU3450.dat"));
   ASSERT_EQ(std::system((kCli.string() + " convert -q " + dir.File("SIMU3450.dat") + " >/dev/null").c_str()), 0);
+  const std::string raw = dir.File("SIMU3450.dat"), gpb = dir.File("SIMU3450.gpb"), epp = dir.File("SIMU3450.epp");
   const struct {
     std::string arguments;
     int exit_code;
@@ -106,12 +107,18 @@ TEST_F(CliQc, RefusesWhatItCannotDo) {
       {dir.File("SIMU3450.epp"), 2, "SIMU3450.epp: not a raw data file"},
       {"--svg /no-such-dir/x.svg " + kSample, 2, "/no-such-dir/x.svg"},
       {"--week 2292 --date 2023-12-11 " + kSample, 64, "excludes"},
+      // The picture never replaces a file the report is read from.
+      {"--svg " + raw + " " + raw, 2, "Output file would overwrite the input file"},
+      {"--svg " + gpb + " " + gpb, 2, "Output file would overwrite the input file"},
+      {"--svg " + epp + " " + gpb, 2, "Output file would overwrite the input file"},
   };
+  const std::string inputs_before = ReadText(raw) + ReadText(gpb) + ReadText(epp);
   for (const auto& c : cases) {
     const Outcome o = Qc(c.arguments, "2>&1 >/dev/null");
     EXPECT_EQ(o.exit_code, c.exit_code) << c.arguments;
     EXPECT_NE(o.output.find(c.says), std::string::npos) << c.arguments << ": " << o.output;
   }
+  EXPECT_EQ(ReadText(raw) + ReadText(gpb) + ReadText(epp), inputs_before);
 }
 
 }  // namespace
