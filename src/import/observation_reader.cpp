@@ -134,7 +134,9 @@ Status ObservationReader::HeaderLine(std::string_view line, std::string_view lab
       if (Status s = RealField(lines_, line, 14 * i, 14, *xyz[i], blank, "bad position"); !s) return s;
     header_.has_position = header_.x != 0.0 || header_.y != 0.0 || header_.z != 0.0;
   } else if (label == "ANTENNA: DELTA H/E/N") {
-    if (Status s = RealField(lines_, line, 0, 14, header_.antenna_height, blank, "bad antenna height"); !s) return s;
+    double* delta[3] = {&header_.antenna_height, &header_.antenna_east, &header_.antenna_north};
+    for (std::size_t i = 0; i < 3; ++i)
+      if (Status s = RealField(lines_, line, 14 * i, 14, *delta[i], blank, "bad antenna delta"); !s) return s;
   } else if (label == "RCV CLOCK OFFS APPL") {
     long long applied = 0;
     if (Status s = IntegerField(lines_, line, 0, 6, 0, 1, applied, "bad RCV CLOCK OFFS APPL"); !s) return s;

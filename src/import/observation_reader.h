@@ -36,6 +36,7 @@ struct ObservationHeader {
   bool has_position = false;
   double x = 0.0, y = 0.0, z = 0.0;
   double antenna_height = 0.0;
+  double antenna_east = 0.0, antenna_north = 0.0;
   bool clock_applied = false;  // RCV CLOCK OFFS APPL 1: the time tags are corrected
   bool has_first = false;
   CivilEpoch first;

@@ -147,12 +147,15 @@ void RinexImport::WriteSessionStart() {
 }
 
 // The position record, before the first epoch of observations: the
-// header's position and that epoch's receiver clock offset (ms).
+// antenna's position (the header's marker position with the antenna delta
+// above it) and that epoch's receiver clock offset (ms).
 void RinexImport::WritePosition(const RinexEpoch& epoch) {
   positioned_ = true;
   const ObservationHeader& header = observations_.Header();
   if (!header.has_position) return;
-  const gnss::Geodetic g = gnss::ToGeodetic({header.x, header.y, header.z});
+  const gnss::Ecef marker{header.x, header.y, header.z};
+  const gnss::Geodetic g = gnss::ToGeodetic(gnss::OffsetBy(
+      marker, gnss::ToGeodetic(marker), {header.antenna_east, header.antenna_north, header.antenna_height}));
   writer_.Write<PositionRecord>({gnss::Degrees(g.latitude) / 180.0, gnss::Degrees(g.longitude) / 180.0, g.height,
                                  epoch.clock_offset * 1000.0});
 }

@@ -336,16 +336,19 @@ ObservationHeader ObservationExport::MakeHeader(const ExportEpoch& first, const 
   header.receiver_type = Either(given.receiver_type, station_.receiver_type);
   header.receiver_version = given.receiver_version;
   header.antenna_number = given.antenna_number, header.antenna_type = given.antenna_type;
-  if (given.approx_position) {
-    header.position = {(*given.approx_position)[0], (*given.approx_position)[1], (*given.approx_position)[2]};
-  } else if (station_.has_position) {
-    header.position =
-        gnss::ToEcef({gnss::Radians(station_.latitude), gnss::Radians(station_.longitude), station_.height});
-  }
   header.antenna_height = current_antenna_height_;
   if (given.antenna_delta) {
     header.antenna_height = (*given.antenna_delta)[0];
     header.antenna_east = (*given.antenna_delta)[1], header.antenna_north = (*given.antenna_delta)[2];
+  }
+  if (given.approx_position) {
+    header.position = {(*given.approx_position)[0], (*given.approx_position)[1], (*given.approx_position)[2]};
+  } else if (station_.has_position) {
+    // The receiver's position is its antenna's; the header gives the
+    // marker's, the antenna delta below it.
+    const gnss::Geodetic antenna{gnss::Radians(station_.latitude), gnss::Radians(station_.longitude), station_.height};
+    header.position = gnss::OffsetBy(gnss::ToEcef(antenna), antenna,
+                                     {-header.antenna_east, -header.antenna_north, -header.antenna_height});
   }
   header.layout = layout_;
   header.l2 = types.l2;

@@ -769,7 +769,8 @@ TEST_F(ExportSession, OccupationsAndMotion) {
             "  20000000.000   105263158.395\n");
 }
 
-// The header, whole, from the first epoch's station facts and types.
+// The header, whole, from the first epoch's station facts and types: the
+// marker's position 1.5 m below the antenna's that the receiver gave.
 TEST_F(ExportSession, WholeHeader) {
   options_.week = 2292;
   ObservationExport out(options_, dir_.string());
@@ -795,7 +796,7 @@ TEST_F(ExportSession, WholeHeader) {
             "                                                            OBSERVER / AGENCY   \n"
             "                    GEODETIC L1/L2                          REC # / TYPE / VERS \n"
             "                                                            ANT # / TYPE        \n"
-            "  4279227.8065   642719.2221  4670540.8785                  APPROX POSITION XYZ \n"
+            "  4279226.8020   642719.0713  4670539.7748                  APPROX POSITION XYZ \n"
             "        1.5000        0.0000        0.0000                  ANTENNA: DELTA H/E/N\n"
             "G    4 C1W L1W C2W L2W                                      SYS / # / OBS TYPES \n"
             "G L1W  0.00000                                              SYS / PHASE SHIFT   \n"

@@ -82,11 +82,17 @@ RinexOutputs ToRinex(const fs::path& raw, const fs::path& dir, RinexVersion vers
 
 // Runs rnx2rtkp; every text it writes to its error stream must be a
 // progress line: a warning about the files fails the test.
+// extra: option lines added to the configuration's for this run.
 std::vector<Solution> Solve(const fs::path& dir, const std::string& config, const std::string& arguments,
-                            const std::vector<std::string>& files) {
+                            const std::vector<std::string>& files, const std::string& extra = "") {
   const fs::path pos = dir / (config + ".pos"), err = dir / (config + ".err");
-  std::string command = "rnx2rtkp -k " + std::string(kConfigDir) + "/" + config + ".conf " + arguments + " -o " +
-                        pos.string();
+  fs::path conf = fs::path(kConfigDir) / (config + ".conf");
+  if (!extra.empty()) {
+    const fs::path own = dir / (config + ".conf");
+    std::ofstream(own) << std::ifstream(conf).rdbuf() << extra << "\n";
+    conf = own;
+  }
+  std::string command = "rnx2rtkp -k " + conf.string() + " " + arguments + " -o " + pos.string();
   for (const std::string& f : files) command += " " + f;
   command += " 2>" + err.string();
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -301,6 +307,13 @@ TEST_F(RtklibJudge, StaticBaselineOfFiveKilometresFixesToMillimetres) {
   EXPECT_LT(error, 0.005);
   const Errors e = Compare(solutions, Truth(out[1].truth));
   std::printf("static 5 km baseline: final error %.4f m, %d of %d epochs fixed\n", error, e.fixed, e.compared);
+
+  // The base where the header puts it: the marker's position with the
+  // antenna delta above it is the antenna's.
+  const auto from_header = Solve(dir, "relative", "-p 3", {rover.observation_path, base.observation_path,
+                                 base.navigation_path}, "ant2-postype=rinexhead");
+  ASSERT_FALSE(from_header.empty());
+  EXPECT_LT(gnss::Distance(from_header.back().position, c.receivers[1].position), 0.005);
 }
 
 TEST_F(RtklibJudge, KinematicRoverFixedSolutionsFollowTheTrajectory) {
