@@ -158,7 +158,8 @@ Status ReadRecord(LineReader& lines, std::string_view line, const NavFormat& f, 
 }  // namespace
 
 std::int32_t UraIndexOf(double accuracy) {
-  // Nominal metres of index N: 2^(1 + N/2) to one decimal up to 6, 2^(N - 2) up to 14, 6144 for 15.
+  // Nominal metres of index N: 2^(1 + N/2) to one decimal up to 6, 2^(N - 2)
+  // up to 14; anything above 4096 m is 15.
   for (std::int32_t n = 0; n < 15; ++n) {
     const double nominal = n <= 6 ? std::round(std::pow(2.0, 1.0 + n / 2.0) * 10.0) / 10.0 : std::pow(2.0, n - 2);
     if (accuracy <= nominal) return n;

@@ -30,9 +30,10 @@ constexpr double kFitIntervalHours = 4.0;
 
 // The nominal accuracy of each URA index: 2^(1 + N/2) metres up to N = 6,
 // rounded to one decimal (2.8, 5.7, 11.3), 2^(N - 2) from there on, and
-// 6144 m for 15 (no prediction), as the navigation file's SV accuracy asks.
+// 8192 m for 15 (no accuracy prediction: use at own risk), as the
+// navigation file's SV accuracy asks.
 constexpr std::array<double, 16> kUraMetres = {2.0,   2.8,   4.0,    5.7,    8.0,    11.3,   16.0,   32.0,
-                                               64.0,  128.0, 256.0,  512.0,  1024.0, 2048.0, 4096.0, 6144.0};
+                                               64.0,  128.0, 256.0,  512.0,  1024.0, 2048.0, 4096.0, 8192.0};
 
 bool Fits(double value, double largest = kLargestMagnitude) {
   if (!std::isfinite(value)) return false;

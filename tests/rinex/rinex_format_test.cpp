@@ -322,10 +322,10 @@ TEST(RinexNavigationFormat, DamagedValuesLeaveTheRecordOut) {
   EXPECT_FALSE(FormatNavigationRecord(out, RinexVersion::k304, e));
   EXPECT_EQ(out.Size(), 0u);
   const double nominal[] = {2.0, 2.8, 4.0, 5.7, 8.0, 11.3, 16.0, 32.0, 64.0, 128.0, 256.0, 512.0, 1024.0, 2048.0,
-                            4096.0, 6144.0};
+                            4096.0, 8192.0};
   for (int index = 0; index < 16; ++index) EXPECT_DOUBLE_EQ(UraMetres(index), nominal[index]) << index;
-  EXPECT_DOUBLE_EQ(UraMetres(-1), 6144.0);
-  EXPECT_DOUBLE_EQ(UraMetres(16), 6144.0);
+  EXPECT_DOUBLE_EQ(UraMetres(-1), 8192.0);
+  EXPECT_DOUBLE_EQ(UraMetres(16), 8192.0);
 }
 
 // The header of both versions, column by column: 3.04 IONOSPHERIC CORR is
