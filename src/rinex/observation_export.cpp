@@ -389,10 +389,17 @@ void ObservationExport::WriteEpoch(const ExportEpoch& epoch) {
   if (epochs_seen_ > 0) week_ = FollowWeek(week_, previous_seconds_, seconds);
   previous_seconds_ = seconds;
   const std::int64_t ticks = GpsTicks(week_, seconds);
-  const bool data_gap = TakeStep(ticks);
+  // A time tag going back or repeated says nothing of the data's step.
+  const bool data_gap = (epochs_seen_ == 0 || ticks > last_input_ticks_) && TakeStep(ticks);
   ++epochs_seen_;
   ++epoch_number_;
-  const bool written = selection_.Keeps(ticks);
+  bool written = selection_.Keeps(ticks);
+  if (written && epochs_written_ > 0 && ticks <= last_ticks_) {
+    // A time tag going back or repeated (a damaged or reset receiver
+    // clock): left out, its losses of lock carried to the next written.
+    written = false;
+    ++epochs_not_forward_;
+  }
   TrackLock(epoch, data_gap, written);
   if (!written) return;
   if (observation_file_.IsOpen() && selection_.PeriodOf(ticks) != file_period_) {
@@ -524,6 +531,7 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
     Discard();
     return false;
   }
+  WarnOfEpochsLeftOut();
   RinexOutputs result;
   result.warnings = warnings_;
   if (observation_file_.IsOpen()) FinishObservationFile();
@@ -539,6 +547,21 @@ bool ObservationExport::Finish(RinexOutputs* outputs) {
   result.signals = signals_written_;
   if (outputs != nullptr) *outputs = result;
   return true;
+}
+
+void ObservationExport::WarnOfEpochsLeftOut() {
+  if (epochs_not_forward_ > 0) {
+    FixedText<256> text;
+    text.Str("Warning: ").Int(epochs_not_forward_).Str(epochs_not_forward_ == 1 ? " epoch" : " epochs");
+    text.Str(" not later than the epoch written before left out of the RINEX observation file");
+    warnings_.emplace_back(text.View());
+  }
+  if (epochs_seen_ > 0 && epochs_written_ == 0) {
+    FixedText<256> text;
+    text.Str("Warning: none of the ").Int(epochs_seen_).Str(epochs_seen_ == 1 ? " epoch" : " epochs");
+    text.Str(" is in the time window or on the interval asked for: no RINEX observation file written");
+    warnings_.emplace_back(text.View());
+  }
 }
 
 void ObservationExport::FinishObservationFile() {

@@ -164,6 +164,9 @@ class ObservationExport {
   // Patches the interval and the time of the last epoch into the header,
   // closes the file and names it.
   void FinishObservationFile();
+  // The warnings of epochs seen but not written for reasons the user did
+  // not ask for (time going back) or did not expect (an empty selection).
+  void WarnOfEpochsLeftOut();
   void WriteNavigationFile(RinexOutputs& result);
   NavigationHeader MakeNavigationHeader(const CivilTime& start) const;
   void CommitOwnSet();
@@ -205,6 +208,9 @@ class ObservationExport {
   // Which epochs are written, and into which file.
   EpochSelection selection_;
   std::int64_t epochs_seen_ = 0;
+  // Epochs in the selection but not later than the last written: a file's
+  // epochs go forward in time.
+  std::int64_t epochs_not_forward_ = 0;
   std::int64_t last_input_ticks_ = 0, input_step_ticks_ = 0;  // of the data's epochs
 
   // The observation file being written; the header fields known at its end.

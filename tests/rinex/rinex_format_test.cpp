@@ -633,6 +633,46 @@ TEST_F(ExportSession, LossOfLockCases) {
             std::string::npos);
 }
 
+// Time tags going back or repeated are left out with a warning, a slip in
+// one carried to the next epoch written; a window that holds no epoch
+// writes no observation file and says so.
+TEST_F(ExportSession, EpochsThatDoNotGoForwardAndAnEmptyWindow) {
+  options_.week = 2292;
+  ObservationExport out(options_, dir_.string());
+  const std::vector<ExportSatellite> fine = {Sat(1, 2e7), Sat(2, 2.1e7)};
+  const std::vector<ExportSatellite> slipped = {Sat(1, 2e7), Sat(2, 2.1e7, true)};
+  out.Epoch(Epoch(10.0, fine));
+  out.Epoch(Epoch(11.0, fine));
+  out.Epoch(Epoch(10.5, slipped));
+  out.Epoch(Epoch(11.0, fine));
+  out.Epoch(Epoch(12.0, fine));
+  RinexOutputs files;
+  ASSERT_TRUE(out.Finish(&files)) << out.Failure().Message();
+  EXPECT_EQ(files.epochs, 3);
+  EXPECT_EQ(Body(ReadFile(files.observation_path)),
+            "> 2023 12 10 00 00 10.0000000  0  2       0.000100000000\n"
+            "G01  20000000.000   105263158.395\n"
+            "G02  21000000.000   110526316.289\n"
+            "> 2023 12 10 00 00 11.0000000  0  2       0.000100000000\n"
+            "G01  20000000.000   105263158.395\n"
+            "G02  21000000.000   110526316.289\n"
+            "> 2023 12 10 00 00 12.0000000  0  2       0.000100000000\n"
+            "G01  20000000.000   105263158.395\n"
+            "G02  21000000.000   110526316.2891\n");
+  EXPECT_EQ(files.warnings, std::vector<std::string>{"Warning: 2 epochs not later than the epoch written before left "
+                                                     "out of the RINEX observation file"});
+
+  options_.from = RinexGpsTime{2292, 100.0};
+  ObservationExport late(options_, (dir_ / "late").string());
+  fs::create_directories(dir_ / "late");
+  late.Epoch(Epoch(10.0, fine));
+  RinexOutputs none;
+  ASSERT_TRUE(late.Finish(&none));
+  EXPECT_TRUE(none.observation_path.empty());
+  EXPECT_EQ(none.warnings, std::vector<std::string>{"Warning: none of the 1 epoch is in the time window or on the "
+                                                    "interval asked for: no RINEX observation file written"});
+}
+
 // Without week, date or ephemeris the export is refused, saying what to give.
 TEST_F(ExportSession, NoWeekRefused) {
   ObservationExport out(options_, dir_.string());
