@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -272,6 +273,52 @@ TEST(CliRinex, GzipGivesBackThePlainFiles) {
           << command << " " << plain_names[i];
     }
   }
+}
+
+// A file of an earlier run is replaced only by a run of the same session:
+// another receiver's (here the sample at another position) takes the next
+// session character for both files, or is refused where the name is fixed
+// (long names, a split); a file that is not RINEX at all is kept too.
+TEST(CliRinex, AnotherSessionsFilesAreKept) {
+  if (!fs::exists(CliPath())) GTEST_SKIP() << "the CLI was not built";
+  TempDir dir;
+  const std::string raw = dir.File("SIMU3450.dat");
+  fs::copy_file(Sample(), raw);
+  const std::string other = " --approx-position 4000000,600000,4700000";
+  const struct {
+    const char* options;
+    int other_exit;
+    std::vector<std::string> names;  // after this session, the other, this one again
+  } cases[] = {
+      {"", 0, {"simu345a.23n", "simu345a.23o", "simu345b.23n", "simu345b.23o"}},
+      {"--gzip", 0, {"simu345a.23n.gz", "simu345a.23o.gz", "simu345b.23n.gz", "simu345b.23o.gz"}},
+      {"--long-names", 2, {"SIMU00XXX_R_20233450000_15M_01S_GO.rnx", "SIMU00XXX_R_20233450000_15M_GN.rnx"}},
+      {"--split hour", 2, {"simu345a.23n", "simu345a.23o"}},
+  };
+  int run = 0;
+  for (const auto& c : cases) {
+    const std::string out = dir.File("out" + std::to_string(run++));
+    const std::string command = "convert -q --rinex " + std::string(c.options) + " -d " + out;
+    ASSERT_EQ(Cli(command + " " + raw).exit_code, 0) << c.options;
+    const std::vector<std::string> first = Names(out, "");
+    std::vector<std::string> bytes;
+    for (const std::string& name : first) bytes.push_back(ReadText(out + "/" + name));
+    const CommandOutcome refused = Cli(command + other + " " + raw);
+    EXPECT_EQ(refused.exit_code, c.other_exit) << c.options << ": " << refused.output;
+    for (std::size_t i = 0; i < first.size(); ++i)
+      if (!first[i].starts_with("SIMU3450.")) EXPECT_EQ(ReadText(out + "/" + first[i]), bytes[i]) << first[i];
+    ASSERT_EQ(Cli(command + " " + raw).exit_code, 0) << c.options;
+    std::vector<std::string> rinex;
+    for (const std::string& name : Names(out, ""))
+      if (!name.starts_with("SIMU3450.")) rinex.push_back(name);
+    EXPECT_EQ(rinex, c.names) << c.options;
+  }
+  const std::string mine = dir.File("mine");
+  fs::create_directories(mine);
+  std::ofstream(mine + "/simu345a.23o") << "my own notes\n";
+  ASSERT_EQ(Cli("convert -q --rinex -d " + mine + " " + raw).exit_code, 0);
+  EXPECT_EQ(ReadText(mine + "/simu345a.23o"), "my own notes\n");
+  EXPECT_FALSE(ReadText(mine + "/simu345b.23o").empty());
 }
 
 // The navigation file written from the .gpb and .epp holds the ephemerides

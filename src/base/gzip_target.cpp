@@ -5,6 +5,7 @@
 // depend on the bytes, and the rest is compressed into a second member as
 // it comes. gunzip gives back the two members' bytes one after the other.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -180,12 +181,54 @@ std::unique_ptr<OutputTarget> OpenGzipTarget(std::unique_ptr<OutputTarget> inner
 
 bool GzipAvailable() { return true; }
 
+namespace {
+
+bool Gunzip(const std::string& bytes, std::size_t limit, std::string& text) {
+  z_stream stream{};
+  if (inflateInit2(&stream, kGzipWindow) != Z_OK) return false;
+  text.assign(limit, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  stream.avail_in = static_cast<uInt>(bytes.size());
+  stream.next_out = reinterpret_cast<Bytef*>(text.data());
+  stream.avail_out = static_cast<uInt>(limit);
+  const int result = inflate(&stream, Z_SYNC_FLUSH);
+  text.resize(limit - stream.avail_out);
+  inflateEnd(&stream);
+  return result == Z_OK || result == Z_STREAM_END || result == Z_BUF_ERROR;
+}
+
+}  // namespace
+
 #else
 
 std::unique_ptr<OutputTarget> OpenGzipTarget(std::unique_ptr<OutputTarget>, bool) { return nullptr; }
 
 bool GzipAvailable() { return false; }
 
+namespace {
+
+bool Gunzip(const std::string&, std::size_t, std::string&) { return false; }
+
+}  // namespace
+
 #endif
+
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string& text) {
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) return false;
+  std::string bytes(limit, '\0');
+  bytes.resize(std::fread(bytes.data(), 1, limit, in));
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) return false;
+  const bool gzip = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f &&
+                    static_cast<unsigned char>(bytes[1]) == 0x8b;
+  if (!gzip) {
+    text = std::move(bytes);
+    return true;
+  }
+  return Gunzip(bytes, limit, text);
+}
+
 
 }  // namespace morvelin

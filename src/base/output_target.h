@@ -24,4 +24,9 @@ std::unique_ptr<OutputTarget> OpenGzipTarget(std::unique_ptr<OutputTarget> inner
 // Whether this build writes gzip files.
 bool GzipAvailable();
 
+// Up to limit bytes from the start of the file at path, as gunzip gives
+// them back when it is a gzip file (its first member), else as they are.
+// False when it cannot be read, or is gzip and this build has no zlib.
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string& text);
+
 }  // namespace morvelin

@@ -29,6 +29,13 @@ char SessionCharacter(const CivilTime& start, double period_seconds);
 // (first), so that every one is tried once; 0 once all were tried.
 char NextSessionCharacter(char session, char first);
 
+// Whether the file at existing holds another session's observations than
+// the file at ours: their headers differ in the marker, the receiver, the
+// antenna, the position or the first epoch (plain or gzip, either). False
+// when nothing is at existing; true when it cannot be read as a RINEX
+// observation file.
+bool HoldsAnotherSession(const std::string& existing, const std::string& ours);
+
 // Long name. period_seconds: the span the file covers (0: not known, "00U");
 // interval_seconds: the observation interval (0: not known; not part of a
 // navigation file's name).

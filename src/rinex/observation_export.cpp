@@ -119,22 +119,35 @@ bool ObservationExport::OpenTemporary(OutputFile& file, const char* kind, const 
 }
 
 bool ObservationExport::Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period,
-                              double interval, std::string& final_path, bool fixed_session) {
+                              double interval, std::string& final_path, bool fixed_session, char first_session) {
   const std::string station = StationName();
+  // An earlier run's observation file of that name is replaced only when it
+  // holds this session (a run of the same data again).
+  const auto another_session = [&](const std::string& path) {
+    return kind == FileKind::kObservation && !set_->InMemory() && HoldsAnotherSession(path, file.Path());
+  };
   Status bound;
   if (options_.long_names && version_ == RinexVersion::k304) {
     final_path = JoinPath(output_dir_, Compressed(LongName(station, start, period, interval, kind)));
-    bound = set_->Bind(file.Path(), final_path);
+    bound = another_session(final_path) ? AnotherSessionThere(final_path) : set_->Bind(file.Path(), final_path);
     if (bound.Ok()) return true;
   } else {
-    const char first = SessionCharacter(start, period);
+    const char first = first_session != 0 ? first_session : SessionCharacter(start, period);
     bool tried = false;
     for (char session = first; session != 0; session = fixed_session ? 0 : NextSessionCharacter(session, first)) {
       final_path = JoinPath(output_dir_, Compressed(ShortName(station, start, kind, session)));
-      if (set_->Taken(final_path) && !fixed_session) continue;
+      const bool theirs = another_session(final_path);
+      if (!fixed_session && (theirs || set_->Taken(final_path))) continue;
       tried = true;
+      if (theirs) {
+        bound = AnotherSessionThere(final_path);
+        break;
+      }
       bound = set_->Bind(file.Path(), final_path);
-      if (bound.Ok()) return true;
+      if (bound.Ok()) {
+        if (kind == FileKind::kObservation) observation_session_ = session;
+        return true;
+      }
       if (!set_->Taken(final_path)) break;  // refused for a reason of its own, not taken meanwhile
     }
     if (!tried)
@@ -143,6 +156,12 @@ bool ObservationExport::Place(const OutputFile& file, FileKind kind, const Civil
   }
   FailWithReason(bound);
   return false;
+}
+
+Status ObservationExport::AnotherSessionThere(const std::string& path) {
+  return Status::Failed("Error: " + path + " holds another session's observations: give another folder (-d) or "
+                        "marker name (--marker-name)",
+                        "its marker, receiver, antenna, position or first epoch differ; it is left as it is");
 }
 
 bool ObservationExport::ResolveWeek(double first_seconds) {
@@ -614,7 +633,10 @@ void ObservationExport::WriteNavigationFile(RinexOutputs& result) {
       static_cast<std::int64_t>(navigation_.Write(navigation_file, version_, MakeNavigationHeader(start)));
   navigation_file.Close();
   CheckFile(navigation_file);
-  if (failure_.Ok()) Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path);
+  // The navigation file takes its observation file's name where it can.
+  const char session = selection_.Splits() ? 0 : observation_session_;
+  if (failure_.Ok())
+    Place(navigation_file, FileKind::kNavigation, start, period, 0.0, result.navigation_path, false, session);
 }
 
 NavigationHeader ObservationExport::MakeNavigationHeader(const CivilTime& start) const {

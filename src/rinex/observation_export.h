@@ -178,7 +178,8 @@ class ObservationExport {
   // its batch or its inputs has (with fixed_session, the one of its start
   // and period or none). False with the failure set.
   bool Place(const OutputFile& file, FileKind kind, const CivilTime& start, double period, double interval,
-             std::string& final_path, bool fixed_session = false);
+             std::string& final_path, bool fixed_session = false, char first_session = 0);
+  static Status AnotherSessionThere(const std::string& path);
 
   RinexOptions options_;
   std::string output_dir_;
@@ -222,6 +223,7 @@ class ObservationExport {
   std::int64_t run_first_ticks_ = 0, written_step_ticks_ = 0;
   CivilTime run_first_time_;
   std::vector<RinexObservationFile> observation_files_;
+  char observation_session_ = 0;  // the session character of its short name
 
   // Loss of lock: the epoch number (of the data's epochs) at which each
   // PRN last had a valid phase; whether it lost lock at an epoch left out
