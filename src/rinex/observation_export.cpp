@@ -1,5 +1,6 @@
 #include "rinex/observation_export.h"
 
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <utility>
@@ -514,12 +515,24 @@ void ObservationExport::MakeRecord(const ExportSatellite& s, SatelliteRecord& r)
   r.prn = s.prn;
   const bool lost = lost_[s.prn];
   Put(r, s.p_code ? Signal::kL1PCode : Signal::kL1CaCode, s.l1_code, false);
-  if (s.phase_valid) Put(r, s.p_code ? Signal::kL1PPhase : Signal::kL1CaPhase, s.l1_phase, lost);
+  if (s.phase_valid) PutPhase(r, s.p_code ? Signal::kL1PPhase : Signal::kL1CaPhase, s.l1_phase, lost);
   if (options_.doppler) Put(r, s.p_code ? Signal::kL1PDoppler : Signal::kL1CaDoppler, s.doppler, false);
   if (s.l2) {
     Put(r, Signal::kL2Code, s.l2_code, false);
-    if (s.phase_valid) Put(r, Signal::kL2Phase, s.l2_phase, lost);
+    if (s.phase_valid) PutPhase(r, Signal::kL2Phase, s.l2_phase, lost);
   }
+}
+
+void ObservationExport::PutPhase(SatelliteRecord& record, Signal signal, double value, bool lost) {
+  // A phase too wide for its field is clipped into it by whole 10^9 cycles,
+  // with its loss-of-lock indicator set.
+  constexpr double kPhaseClip = 1e9;
+  if (std::isfinite(value) && !(value < kLargestObservationValue && value > kSmallestObservationValue)) {
+    value = std::fmod(value, kPhaseClip);
+    if (!(value > kSmallestObservationValue)) value += kPhaseClip;
+    lost = true;
+  }
+  Put(record, signal, value, lost);
 }
 
 void ObservationExport::Put(SatelliteRecord& record, Signal signal, double value, bool lost) {

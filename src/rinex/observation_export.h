@@ -141,6 +141,7 @@ class ObservationExport {
   void MakeRecord(const ExportSatellite& satellite, SatelliteRecord& r);
   // A value into the record when the file lists its signal; counted either way.
   void Put(SatelliteRecord& record, Signal signal, double value, bool lost);
+  void PutPhase(SatelliteRecord& record, Signal signal, double value, bool lost);
   // The text of the epochs in the batch out, when it is full and before
   // anything else goes into the file.
   void FlushRecords();

@@ -15,9 +15,6 @@ constexpr int kFieldWidth = 16;           // F14.3, LLI, signal strength
 constexpr int kValuesPerLine211 = 5;
 constexpr int kSatellitesPerLine211 = 12;
 constexpr int kClockColumn211 = 68;       // the F12.9 clock offset, columns 69-80
-// F14.3 holds -999999999.999 .. 9999999999.999.
-constexpr double kLargestValue = 9999999999.9995;
-constexpr double kSmallestValue = -999999999.9995;
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -241,7 +238,7 @@ void ObservationField(char* out, double value, char lli) {
   const std::uint64_t tail = std::uint64_t{static_cast<unsigned char>(lli)} << 48 | std::uint64_t{' '} << 56;
   constexpr std::uint64_t kBlankValue = kBlankBytes & 0x0000FFFFFFFFFFFFull;  // columns 9-14
   std::uint64_t first = kBlankBytes, second = kBlankValue | tail;
-  if (!(value < kLargestValue && value > kSmallestValue)) {
+  if (!(value < kLargestObservationValue && value > kSmallestObservationValue)) {
     std::memcpy(out, &first, 8), std::memcpy(out + 8, &second, 8);
     return;
   }

@@ -84,6 +84,11 @@ inline constexpr std::size_t kSatelliteRecordRoom = 3 + kSignalCount * 16 + 2;
 char* FormatSatelliteRecord(char* out, RinexVersion version, const ObservationLayout& layout,
                             const SatelliteRecord& record);
 
+// The bounds of an observation field (F14.3): the values strictly between
+// them print in it.
+inline constexpr double kLargestObservationValue = 9999999999.9995;
+inline constexpr double kSmallestObservationValue = -999999999.9995;
+
 // F14.3 into 14 characters at out (blanks when the value does not fit).
 void FormatObservationValue(char* out, double value);
 

@@ -673,6 +673,23 @@ TEST_F(ExportSession, EpochsThatDoNotGoForwardAndAnEmptyWindow) {
                                                     "interval asked for: no RINEX observation file written"});
 }
 
+// A phase too wide for F14.3 is clipped by whole 10^9 cycles into the field,
+// its loss-of-lock indicator set; one that fits is kept as it is.
+TEST_F(ExportSession, PhasesTooWideAreClipped) {
+  options_.week = 2292;
+  ObservationExport out(options_, dir_.string());
+  std::vector<ExportSatellite> sats = {Sat(1, 2e7), Sat(2, 2e7), Sat(3, 2e7)};
+  sats[0].l1_phase = 12345678901.25, sats[1].l1_phase = -1500000000.5, sats[2].l1_phase = 9999999999.25;
+  out.Epoch(Epoch(10.0, sats));
+  RinexOutputs files;
+  ASSERT_TRUE(out.Finish(&files));
+  EXPECT_EQ(Body(ReadFile(files.observation_path)),
+            "> 2023 12 10 00 00 10.0000000  0  3       0.000100000000\n"
+            "G01  20000000.000   345678901.2501\n"
+            "G02  20000000.000  -500000000.5001\n"
+            "G03  20000000.000  9999999999.250\n");
+}
+
 // Without week, date or ephemeris the export is refused, saying what to give.
 TEST_F(ExportSession, NoWeekRefused) {
   ObservationExport out(options_, dir_.string());
