@@ -112,8 +112,9 @@ TEST_F(CliCommands, ClosedStandardOutputStops) {
 TEST_F(CliCommands, ExitCodesFollowOneTable) {
   TempDir dir;
   const std::string sample = ConvertedSample(dir);
-  const std::string block = "GpsEph { Prn: 3\n}\n";  // an ephemeris block without its rows
+  const std::string block = "$EPHREC Ver6.02 MORVELIN \nGpsEph { Prn: 3\n}\n";  // a block without its rows
   WriteBytes(dir.File("BAD.epp"), Bytes(block.begin(), block.end()));
+  WriteBytes(dir.File("NOT.epp"), Bytes(block.begin() + 26, block.end()));
   const struct {
     std::string arguments;
     int exit_code;
@@ -137,6 +138,8 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
        "morvelin convert: Error: File " + dir.File("none.23n") + " not found (No such file or directory)"},
       {"rinex --iono-from " + sample + ".epp " + sample + ".gpb", 2, ".epp is not a RINEX 2 or 3 navigation file"},
       {"rinex " + sample + ".gpb " + dir.File("BAD.epp"), 2, "BAD.epp: ephemeris block 1 cannot be read"},
+      {"rinex --week 2292 " + sample + ".gpb " + dir.File("NOT.epp"), 2, "NOT.epp: not an ephemeris file"},
+      {"inspect " + dir.File("NOT.epp"), 2, "NOT.epp: not an ephemeris file"},
       {"rinex " + sample + ".gpb " + dir.File("none.epp"), 2, "Error: File " + dir.File("none.epp") + " not found"},
       {"convert -q --rinex -d " + dir.File("rnx") + " " + sample + ".dat", 0, "epochs written:     900"},
       {"rinex --doppler --iono-from " + dir.File("rnx/simu345a.23n") + " " + sample + ".gpb", 0,

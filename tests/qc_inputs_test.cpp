@@ -86,14 +86,16 @@ TEST(QcMeasurementFile, ReportsWhatCannotBeRead) {
   test::TempDir dir;
   const std::string gpb = dir.File("GOOD0010.gpb");
   CloseMeasurementFile(CreateMeasurementFile(gpb.c_str(), 3, 1.0f, 0, 12));
-  test::WriteBytes(dir.File("BAD00010.epp"), test::Bytes{'G', 'p', 's', 'E', 'p', 'h', ' ', '{', ' ', 'P', 'r', 'n',
-                                                         ':', ' ', '3', '\n', '}', '\n'});
+  const std::string block = "$EPHREC Ver6.02 MORVELIN \nGpsEph { Prn: 3\n}\n";  // a block without its rows
+  test::WriteBytes(dir.File("BAD00010.epp"), test::Bytes(block.begin(), block.end()));
+  test::WriteBytes(dir.File("NOT00010.epp"), test::Bytes(block.begin() + 26, block.end()));
   const struct {
     std::string gpb, epp, text;
   } refused[] = {
       {dir.File("NONE0010.gpb"), "", "NONE0010.gpb"},
       {gpb, dir.File("NONE0010.epp"), "NONE0010.epp"},
       {gpb, dir.File("BAD00010.epp"), "ephemeris block 1 cannot be read"},
+      {gpb, dir.File("NOT00010.epp"), "NOT00010.epp: not an ephemeris file"},
   };
   for (const auto& c : refused) {
     const Result<QcReport> report = BuildQcReportFromFiles(c.gpb, c.epp, QcOptions{});

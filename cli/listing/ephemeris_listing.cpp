@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/text_builder.h"
+#include "formats/ephemeris_reader.h"
 #include "listing.h"
 #include "morvelin/util.h"
 
@@ -90,6 +91,11 @@ int ListEphemerisFile(const std::string& path, std::ostream& out, std::ostream& 
   std::FILE* in = std::fopen(path.c_str(), "r");
   if (in == nullptr) {
     err << "Error: File " << path << " not found\n";
+    return kInspectDamaged;
+  }
+  if (!ReadEphemerisFileMark(in)) {
+    std::fclose(in);
+    err << "Error: " << NotAnEphemerisFile(path) << '\n';
     return kInspectDamaged;
   }
   const bool read = ListBlocks(in, out);

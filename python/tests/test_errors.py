@@ -42,7 +42,9 @@ def test_an_unreadable_file(reader, tmp_path):
 NOT_WHAT_IT_CLAIMS = {
     "text as .gpb": ("read_gpb", "TEXT3450.gpb", b"not a measurement file\n" * 20, "Invalid header size"),
     "short .gpb": ("read_gpb", "EMPT3450.gpb", b"\xca\x00", "Unable to read header from EMPT3450.gpb"),
-    "broken .epp": ("read_epp", "EPHE3450.epp", b"GpsEph { Prn: x\n\tEl1: 1\n}\n", "block 1 cannot be read"),
+    "broken .epp": ("read_epp", "EPHE3450.epp", b"$EPHREC Ver6.02 MORVELIN \nGpsEph { Prn: x\n\tEl1: 1\n}\n",
+                    "block 1 cannot be read"),
+    "text as .epp": ("read_epp", "TEXT3450.epp", b"GpsEph { Prn: 3\n}\n", "not an ephemeris file"),
     "zeros as raw data": ("qc", "ZERO3450.dat", b"\x00" * 4000, "not a raw data file"),
 }
 

@@ -12,9 +12,29 @@
 
 namespace morvelin {
 
+bool ReadEphemerisFileMark(std::FILE* in) {
+  char line[64];
+  if (std::fgets(line, sizeof line, in) == nullptr) return false;
+  const bool marked = std::string_view(line).starts_with(kEphemerisFileMark);
+  // The rest of a long first line.
+  for (std::size_t length = std::strlen(line); length > 0 && line[length - 1] != '\n';) {
+    if (std::fgets(line, sizeof line, in) == nullptr) break;
+    length = std::strlen(line);
+  }
+  return marked;
+}
+
+std::string NotAnEphemerisFile(const std::string& path) {
+  return path + ": not an ephemeris file (its first line is not \"" + std::string(kEphemerisFileMark) + "...\")";
+}
+
 Result<std::vector<gnss::BroadcastEphemeris>> ReadEphemerisFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "r");
   if (file == nullptr) return Status::Failed(path + ": " + std::strerror(errno), std::strerror(errno));
+  if (!ReadEphemerisFileMark(file)) {
+    std::fclose(file);
+    return Status::Failed(NotAnEphemerisFile(path));
+  }
   std::vector<gnss::BroadcastEphemeris> out;
   const auto block = std::make_unique<TextBlock>();
   int number = 0;

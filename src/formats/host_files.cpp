@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "base/message.h"
 #include "base/text.h"
 #include "base/text_builder.h"
 #include "formats/ephemeris_file.h"
+#include "formats/ephemeris_reader.h"
 #include "formats/gpb_writer.h"
 #include "formats/station_file.h"
 #include "formats/summary_file.h"
@@ -25,6 +27,7 @@ constexpr std::size_t kGpbWriteBlock = 1 << 20;
 constexpr std::size_t kMemoryWriteBlock = 1 << 14;
 constexpr std::uint8_t kChannelCount = 12;
 constexpr const char* kEphemerisHeader = "$EPHREC Ver6.02 MORVELIN \n";
+static_assert(std::string_view(kEphemerisHeader).starts_with(kEphemerisFileMark));
 
 }  // namespace
 
