@@ -22,7 +22,7 @@ CLI::Validator RinexVersionCheck() {
       "3.04|2.11");
 }
 
-void AddFirstEpochOptions(CLI::App& command, std::int32_t& week, std::string& date) {
+void AddFirstEpochOptions(CLI::App& command, std::int32_t& week, std::string& date, CLI::Option* needs) {
   const CLI::Validator day_check(
       [](std::string& text) {
         RinexDate day;
@@ -32,19 +32,23 @@ void AddFirstEpochOptions(CLI::App& command, std::int32_t& week, std::string& da
       "YYYY-MM-DD");
   auto* week_option =
       command.add_option("--week", week, "GPS week of the first epoch (default: from the ephemerides in the data)")
-          ->check(CLI::Range(0, kLastGpsWeek));
-  command.add_option("--date", date, "Date of the first epoch, 1980-01-06 to 2099-12-31 (instead of --week)")
-      ->check(day_check)
-      ->excludes(week_option);
+          ->type_name("WEEK")
+          ->check(CLI::Range(0, kLastGpsWeek).description("0-" + std::to_string(kLastGpsWeek)));
+  auto* date_option =
+      command.add_option("--date", date, "Date of the first epoch, 1980-01-06 to 2099-12-31 (instead of --week)")
+          ->check(day_check)
+          ->excludes(week_option);
+  if (needs != nullptr) week_option->needs(needs), date_option->needs(needs);
 }
 
 void AddLongNamesOption(CLI::App& command, bool& long_names, const std::string& version,
-                        const std::string& description) {
+                        const std::string& description, CLI::Option* needs) {
   // The options' values are stored in the order the options were added, all
   // of them before any check of a later option runs: the version is in
   // place when this check looks at it, wherever it stood on the line.
-  command.add_flag("--long-names", long_names, description)
-      ->check(CLI::Validator(
+  auto* option = command.add_flag("--long-names", long_names, description);
+  if (needs != nullptr) option->needs(needs);
+  option->check(CLI::Validator(
           [&version](std::string&) {
             RinexVersion parsed = RinexVersion::k304;
             if (!version.empty() && ParseRinexVersion(version, &parsed) && parsed != RinexVersion::k304)
@@ -73,8 +77,9 @@ void AddRinexOptions(CLI::App& command, RinexCliOptions& options) {
                     ->check(RinexVersionCheck());
   AddLongNamesOption(command, options.long_names, options.version,
                      "RINEX 3 long file names (station, country, start, period and rate, ending _GO.rnx "
-                     "and _GN.rnx) instead of SSSSDDD0.YYo and .YYn");
-  AddFirstEpochOptions(command, options.week, options.date);
+                     "and _GN.rnx) instead of SSSSDDD0.YYo and .YYn",
+                     rinex);
+  AddFirstEpochOptions(command, options.week, options.date, rinex);
   AddNavigationOptions(command, options, rinex);
   AddRinexOutputOptions(command, options.output, rinex);
 }

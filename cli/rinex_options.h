@@ -39,13 +39,15 @@ bool ParseFirstEpochDate(const std::string& text, RinexDate& date);
 CLI::Validator RinexVersionCheck();
 
 // Adds --week and --date, the first epoch's GPS week or day, each
-// excluding the other, their values checked as they are parsed.
-void AddFirstEpochOptions(CLI::App& command, std::int32_t& week, std::string& date);
+// excluding the other, their values checked as they are parsed; each needs
+// the option `needs` when one is given.
+void AddFirstEpochOptions(CLI::App& command, std::int32_t& week, std::string& date, CLI::Option* needs = nullptr);
 
 // Adds --long-names, refused as it is parsed when version, the value of an
-// option added to command before this one, is a RINEX 2 version.
+// option added to command before this one, is a RINEX 2 version; it needs
+// the option `needs` when one is given.
 void AddLongNamesOption(CLI::App& command, bool& long_names, const std::string& version,
-                        const std::string& description);
+                        const std::string& description, CLI::Option* needs = nullptr);
 
 // Adds --doppler and --iono-from; each needs the option `needs` when given.
 void AddNavigationOptions(CLI::App& command, RinexCliOptions& options, CLI::Option* needs = nullptr);

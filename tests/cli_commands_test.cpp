@@ -132,6 +132,8 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
       {"detect " + dir.Path(), 2, ": is a folder"},
       {"rinex -d " + dir.File("new/er") + " " + sample + ".gpb", 0, "new/er/simu345a.23o  (900 epochs)"},
       {"convert --doppler " + sample + ".dat", 64, "--doppler requires --rinex"},
+      {"convert --long-names " + sample + ".dat", 64, "--long-names requires --rinex"},
+      {"convert --week 2292 " + sample + ".dat", 64, "--week requires --rinex"},
       {"convert --rinex --date 2023-12-12 " + sample + ".dat", 64, "(86400.000 s) puts it on 2023-12-11 in GPS week"},
       {"rinex --date 2023-12-12 " + sample + ".gpb", 64, "puts it on 2023-12-11 in GPS week 2292"},
       {"convert --rinex --iono-from " + dir.File("none.23n") + " " + sample + ".dat", 2,
