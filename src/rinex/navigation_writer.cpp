@@ -118,7 +118,9 @@ bool FormatNavigationRecord(TextBuilder& out, RinexVersion version, const gnss::
       toe - kTransmissionBeforeToe, kFitIntervalHours};
   for (double v : values)
     if (!Fits(v)) return false;
-  if (eph.prn < 1 || eph.prn > 99 || eph.toc < 0 || eph.week < 0) return false;
+  // Times of clock and ephemeris outside the week are a damaged record's.
+  const auto in_week = [](std::int64_t seconds) { return seconds >= 0 && seconds < kWholeSecondsPerWeek; };
+  if (eph.prn < 1 || eph.prn > 99 || !in_week(eph.toc) || !in_week(eph.toe) || eph.week < 0) return false;
 
   const CivilTime toc = CivilFromGps(eph.week, static_cast<double>(eph.toc));
   const bool v3 = version == RinexVersion::k304;

@@ -320,6 +320,14 @@ TEST(RinexNavigationFormat, DamagedValuesLeaveTheRecordOut) {
   e = Ephemeris();
   e.crc = 1e120;
   EXPECT_FALSE(FormatNavigationRecord(out, RinexVersion::k304, e));
+  for (std::int64_t seconds : {-1, 604800, 600000000}) {
+    e = Ephemeris();
+    e.toc = static_cast<decltype(e.toc)>(seconds);
+    EXPECT_FALSE(FormatNavigationRecord(out, RinexVersion::k304, e)) << "toc " << seconds;
+    e = Ephemeris();
+    e.toe = static_cast<decltype(e.toe)>(seconds);
+    EXPECT_FALSE(FormatNavigationRecord(out, RinexVersion::k304, e)) << "toe " << seconds;
+  }
   EXPECT_EQ(out.Size(), 0u);
   const double nominal[] = {2.0, 2.8, 4.0, 5.7, 8.0, 11.3, 16.0, 32.0, 64.0, 128.0, 256.0, 512.0, 1024.0, 2048.0,
                             4096.0, 8192.0};
