@@ -28,6 +28,8 @@ TEST(SimCli, RefusesWrongOptionsWithTheirOwnMessageAndWritesNothing) {
        "with an interval of 30 s the start must be a whole multiple of 30 s of week (the epochs fall on multiples "
        "of the interval)"},
       {here + " --interval 30 A.dat", "the duration must hold at least one epoch (one interval between epochs)"},
+      {two + " A.dat ./A.dat", "./A.dat is named twice as an output (A.dat): give each file once"},
+      {here + " --truth A.dat A.dat", "A.dat is named twice as an output (A.dat): give each file once"},
       {two + " --kinematic-receivers 3 A.dat B.dat",
        "--kinematic-receivers: there is no receiver 3 (receivers 1 to 2, in the order of the positions)"},
   };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,19 @@ std::string TakeNames(const CommandLine& line, std::vector<ReceiverSpec>& receiv
     return "give one OUT file per receiver (" + std::to_string(receivers.size()) + " receivers, " +
            std::to_string(line.outputs.size()) + " files)";
   if (line.stations.size() > receivers.size()) return "more --station names than receivers";
+  // Every file written once: a name given twice would keep only the last.
+  std::vector<std::pair<std::filesystem::path, std::string>> files;
+  for (const std::string& path : line.outputs) files.emplace_back(path, path);
+  for (const std::string* path : {&line.truth_path, &line.slips_path})
+    if (!path->empty()) files.emplace_back(*path, *path);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(files[i].first), error);
+    files[i].first = error ? files[i].first.lexically_normal() : canonical;
+    for (std::size_t j = 0; j < i; ++j)
+      if (files[j].first == files[i].first)
+        return files[i].second + " is named twice as an output (" + files[j].second + "): give each file once";
+  }
   for (std::size_t i = 0; i < receivers.size(); ++i) {
     receivers[i].station = i < line.stations.size() ? line.stations[i] : "SIM" + std::to_string(i + 1);
     if (receivers[i].station.empty() || receivers[i].station.size() > 5) return "a station name has 1 to 5 characters";
