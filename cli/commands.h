@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -20,6 +21,11 @@ inline constexpr int kExitUsage = 64;    // the command line itself was wrong: n
                                          // malformed value, options that do not go together
 
 static_assert(kOutputFailed == kExitFailed && kOutputClosed == kExitStopped);
+
+// Makes folder (-d) and its parents, unless every one of inputs is missing
+// ("-", standard input, is never missing). False, with the reason on
+// standard error, when folder cannot be made or is not a folder.
+bool MakeOutputFolder(const std::string& folder, const std::vector<std::string>& inputs);
 
 // Each adds its subcommand to app; the callback sets exit_code.
 void AddConvertCommand(CLI::App& app, int& exit_code);

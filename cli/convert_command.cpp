@@ -371,6 +371,7 @@ std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
   for (const std::string& file : settings.files) {
     Job job;
     job.label = file;
+    bool missing = false;
     job.outputs = std::make_unique<OutputSet>(file, &batch);
     ConversionRequest& request = job.request;
     request.kinematic = settings.kinematic;
@@ -388,7 +389,9 @@ std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
       std::error_code error;
       const fs::file_status status = fs::status(path, error);
       if (!fs::exists(status)) {
-        // The library says so in the host's words.
+        // The library says so in the host's words, before any output (or
+        // its folder) is looked at.
+        missing = true;
       } else if (fs::is_directory(status)) {
         job.refusal = "Error: File " + file + " not found (it is a folder)";
       } else if ((!fs::is_regular_file(status) || SystemPath(file)) && settings.output_dir.empty()) {
@@ -396,8 +399,8 @@ std::vector<Job> PlanJobs(const Settings& settings, OutputBatch& batch) {
       }
     }
     const Result<std::array<std::string, 4>> outputs = PlanOutputPaths(request);
-    if (job.refusal.empty() && !outputs.Ok()) job.refusal = outputs.Message();
-    if (job.refusal.empty()) {
+    if (job.refusal.empty() && !missing && !outputs.Ok()) job.refusal = outputs.Message();
+    if (job.refusal.empty() && !missing) {
       std::vector<std::string> planned(outputs->begin(), outputs->end());
       job.output_base = (*outputs)[0].substr(0, (*outputs)[0].size() - 4);
       for (const std::string& extra : PlannedExtraOutputs(settings.extra, job.output_base)) planned.push_back(extra);
@@ -540,15 +543,9 @@ void AddConvertCommand(CLI::App& app, int& exit_code) {
       exit_code = kExitFailed;
       return;
     }
-    if (!settings->output_dir.empty()) {
-      std::error_code error;
-      fs::create_directories(settings->output_dir, error);
-      if (!fs::is_directory(settings->output_dir, error)) {
-        std::fprintf(stderr, "morvelin: cannot use %s as the output folder: %s\n", settings->output_dir.c_str(),
-                     error ? error.message().c_str() : "not a folder");
-        exit_code = kExitFailed;
-        return;
-      }
+    if (!settings->output_dir.empty() && !MakeOutputFolder(settings->output_dir, settings->files)) {
+      exit_code = kExitFailed;
+      return;
     }
     g_stop.store(0);
     InstallStopSignals();

@@ -3,7 +3,6 @@
 // with the same further outputs (--rinex, --qc) and the same atomic output
 // plan as convert: a run that fails leaves the earlier outputs untouched.
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +16,6 @@
 namespace morvelin::cli {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct ImportSettings {
   std::vector<std::string> files;  // the observation file, then navigation files
@@ -136,14 +133,9 @@ void AddImportCommand(CLI::App& app, int& exit_code) {
       exit_code = kExitUsage;
       return;
     }
-    if (!settings->output_dir.empty()) {
-      std::error_code error;
-      fs::create_directories(settings->output_dir, error);
-      if (!fs::is_directory(settings->output_dir, error)) {
-        std::fprintf(stderr, "morvelin: cannot use %s as the output folder\n", settings->output_dir.c_str());
-        exit_code = kExitFailed;
-        return;
-      }
+    if (!settings->output_dir.empty() && !MakeOutputFolder(settings->output_dir, settings->files)) {
+      exit_code = kExitFailed;
+      return;
     }
     import::RinexImport source;
     const std::vector<std::string> navigation(settings->files.begin() + 1, settings->files.end());

@@ -1,7 +1,6 @@
 // `morvelin rinex`: RINEX observation and navigation files from a
 // measurement file (.gpb) and ephemeris file (.epp) converted earlier.
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -34,15 +33,7 @@ int RunRinex(Settings& settings) {
     return kExitUsage;
   }
   const std::string directory = settings.directory.empty() ? DirectoryOf(base) : settings.directory;
-  if (!settings.directory.empty()) {
-    std::error_code made;
-    std::filesystem::create_directories(directory, made);
-    if (!std::filesystem::is_directory(directory, made)) {
-      std::fprintf(stderr, "morvelin: cannot use %s as the output folder: %s\n", directory.c_str(),
-                   made ? made.message().c_str() : "not a folder");
-      return kExitFailed;
-    }
-  }
+  if (!settings.directory.empty() && !MakeOutputFolder(directory, {settings.gpb})) return kExitFailed;
   RinexOutputs outputs;
   if (const Status written = WriteRinexFromGpb(settings.gpb, settings.epp, *options, directory, &outputs);
       !written.Ok()) {

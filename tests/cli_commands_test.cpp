@@ -131,6 +131,7 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
       {"detect " + dir.File("none.dat"), 2, "none.dat: not found"},
       {"detect " + dir.Path(), 2, ": is a folder"},
       {"rinex -d " + dir.File("new/er") + " " + sample + ".gpb", 0, "new/er/simu345a.23o  (900 epochs)"},
+      {"convert -d " + dir.File("never") + " " + dir.File("none.dat"), 2, "none.dat not found"},
       {"convert --doppler " + sample + ".dat", 64, "--doppler requires --rinex"},
       {"convert --long-names " + sample + ".dat", 64, "--long-names requires --rinex"},
       {"convert --week 2292 " + sample + ".dat", 64, "--week requires --rinex"},
@@ -152,6 +153,7 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
     EXPECT_EQ(outcome.exit_code, c.exit_code) << c.arguments;
     EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.arguments << ": " << outcome.output;
   }
+  EXPECT_FALSE(fs::exists(dir.File("never"))) << "a run that can write nothing makes no folder";
 }
 
 // Help is wrapped to the width of the terminal (COLUMNS when there is none).
