@@ -132,6 +132,8 @@ TEST_F(CliCommands, ExitCodesFollowOneTable) {
       {"detect " + dir.Path(), 2, ": is a folder"},
       {"rinex -d " + dir.File("new/er") + " " + sample + ".gpb", 0, "new/er/simu345a.23o  (900 epochs)"},
       {"convert -d " + dir.File("never") + " " + dir.File("none.dat"), 2, "none.dat not found"},
+      {"convert --rinex --from 2292:172800 -d " + dir.File("late") + " " + sample + ".dat", 0,
+       "Warning: none of the 900 epochs is in the time window or on the interval asked for: no RINEX observation"},
       {"convert --doppler " + sample + ".dat", 64, "--doppler requires --rinex"},
       {"convert --long-names " + sample + ".dat", 64, "--long-names requires --rinex"},
       {"convert --week 2292 " + sample + ".dat", 64, "--week requires --rinex"},
