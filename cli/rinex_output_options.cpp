@@ -111,7 +111,8 @@ void AddRinexOutputOptions(CLI::App& command, RinexOutputCliOptions& options, CL
           ->check(Check("H,E,N", ValidTriple))
           ->type_name("H,E,N"),
       command.add_option("--approx-position", options.approx_position,
-                         "APPROX POSITION XYZ in metres, Earth-fixed (default: the data's position)")
+                         "APPROX POSITION XYZ of the marker in metres, Earth-fixed (default: the data's "
+                         "position, the antenna's, less the antenna delta)")
           ->check(Check("X,Y,Z", ValidTriple))
           ->type_name("X,Y,Z"),
       command.add_flag("--gzip", options.gzip, "Write the RINEX files gzip-compressed (.23o.gz, _GO.rnx.gz)"),
