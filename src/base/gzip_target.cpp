@@ -230,5 +230,4 @@ bool ReadFileStart(const std::string& path, std::size_t limit, std::string& text
   return Gunzip(bytes, limit, text);
 }
 
-
 }  // namespace morvelin

@@ -22,30 +22,6 @@ bool Alphanumeric(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= '
 // A header is far shorter than this (its comments included).
 constexpr std::size_t kHeaderLimit = 64 * 1024;
 
-// The header lines that say whose observations a file holds, one after the
-// other; empty when the file is not a RINEX observation file.
-std::string SessionIdentity(const std::string& path) {
-  std::string text;
-  if (!ReadFileStart(path, kHeaderLimit, text)) return {};
-  std::string identity;
-  bool observation = false;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) return {};  // the header's end not within the limit
-    std::string_view line(text.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    start = end + 1;
-    const std::string_view label = HeaderLabel(line);
-    if (label == "RINEX VERSION / TYPE") observation = line.size() > 20 && line[20] == 'O';
-    if (label == "END OF HEADER") return observation ? identity : std::string();
-    if (label == "MARKER NAME" || label == "MARKER NUMBER" || label == "REC # / TYPE / VERS" ||
-        label == "ANT # / TYPE" || label == "APPROX POSITION XYZ" || label == "TIME OF FIRST OBS")
-      identity.append(line).push_back('\n');
-  }
-  return {};
-}
-
 std::string Code(long long count, char unit) {
   if (count < 1) count = 1;
   if (count > 99) count = 99;
@@ -135,11 +111,33 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 #endif
 }
 
-bool HoldsAnotherSession(const std::string& existing, const std::string& ours) {
+std::string SessionIdentity(const std::string& path) {
+  std::string text;
+  if (!ReadFileStart(path, kHeaderLimit, text)) return {};
+  std::string identity;
+  bool observation = false;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) return {};  // the header's end not within the limit
+    std::string_view line(text.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    start = end + 1;
+    const std::string_view label = HeaderLabel(line);
+    if (label == "RINEX VERSION / TYPE") observation = line.size() > 20 && line[20] == 'O';
+    if (label == "END OF HEADER") return observation ? identity : std::string();
+    if (label == "MARKER NAME" || label == "MARKER NUMBER" || label == "REC # / TYPE / VERS" ||
+        label == "ANT # / TYPE" || label == "APPROX POSITION XYZ" || label == "TIME OF FIRST OBS")
+      identity.append(line).push_back('\n');
+  }
+  return {};
+}
+
+bool HoldsAnotherSession(const std::string& existing, const std::string& our_identity) {
   // A folder is refused as the name is claimed.
   if (!PathExists(existing.c_str()) || IsDirectory(existing.c_str())) return false;
   const std::string theirs = SessionIdentity(existing);
-  return theirs.empty() || theirs != SessionIdentity(ours);
+  return theirs.empty() || theirs != our_identity;
 }
 
 }  // namespace morvelin::rinex

@@ -29,12 +29,16 @@ char SessionCharacter(const CivilTime& start, double period_seconds);
 // (first), so that every one is tried once; 0 once all were tried.
 char NextSessionCharacter(char session, char first);
 
+// The header lines of the RINEX observation file at path (plain or gzip)
+// that say whose observations it holds: the marker, the receiver, the
+// antenna, the position and the first epoch. Empty when it is not one.
+std::string SessionIdentity(const std::string& path);
+
 // Whether the file at existing holds another session's observations than
-// the file at ours: their headers differ in the marker, the receiver, the
-// antenna, the position or the first epoch (plain or gzip, either). False
-// when nothing is at existing; true when it cannot be read as a RINEX
+// the one of our_identity (SessionIdentity). False when nothing (or a
+// folder) is at existing; true when it cannot be read as a RINEX
 // observation file.
-bool HoldsAnotherSession(const std::string& existing, const std::string& ours);
+bool HoldsAnotherSession(const std::string& existing, const std::string& our_identity);
 
 // Long name. period_seconds: the span the file covers (0: not known, "00U");
 // interval_seconds: the observation interval (0: not known; not part of a

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <utility>
 
+#include "base/file_io.h"
 #include "base/text_builder.h"
 #include "gnss/geodesy.h"
 #include "gnss/time.h"
@@ -123,9 +125,13 @@ bool ObservationExport::Place(const OutputFile& file, FileKind kind, const Civil
                               double interval, std::string& final_path, bool fixed_session, char first_session) {
   const std::string station = StationName();
   // An earlier run's observation file of that name is replaced only when it
-  // holds this session (a run of the same data again).
+  // holds this session (a run of the same data again); ours is read once,
+  // when a file is found there.
+  std::optional<std::string> ours;
   const auto another_session = [&](const std::string& path) {
-    return kind == FileKind::kObservation && !set_->InMemory() && HoldsAnotherSession(path, file.Path());
+    if (kind != FileKind::kObservation || set_->InMemory() || !PathExists(path.c_str())) return false;
+    if (!ours) ours = SessionIdentity(file.Path());
+    return HoldsAnotherSession(path, *ours);
   };
   Status bound;
   if (options_.long_names && version_ == RinexVersion::k304) {
@@ -137,8 +143,9 @@ bool ObservationExport::Place(const OutputFile& file, FileKind kind, const Civil
     bool tried = false;
     for (char session = first; session != 0; session = fixed_session ? 0 : NextSessionCharacter(session, first)) {
       final_path = JoinPath(output_dir_, Compressed(ShortName(station, start, kind, session)));
+      if (!fixed_session && set_->Taken(final_path)) continue;
       const bool theirs = another_session(final_path);
-      if (!fixed_session && (theirs || set_->Taken(final_path))) continue;
+      if (!fixed_session && theirs) continue;
       tried = true;
       if (theirs) {
         bound = AnotherSessionThere(final_path);

@@ -187,13 +187,14 @@ std::string TakeNames(const CommandLine& line, std::vector<ReceiverSpec>& receiv
            std::to_string(line.outputs.size()) + " files)";
   if (line.stations.size() > receivers.size()) return "more --station names than receivers";
   // Every file written once: a name given twice would keep only the last.
-  std::vector<std::pair<std::filesystem::path, std::string>> files;
+  namespace fs = std::filesystem;
+  std::vector<std::pair<fs::path, std::string>> files;  // the file compared, the name given
   for (const std::string& path : line.outputs) files.emplace_back(path, path);
   for (const std::string* path : {&line.truth_path, &line.slips_path})
     if (!path->empty()) files.emplace_back(*path, *path);
   for (std::size_t i = 0; i < files.size(); ++i) {
     std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(files[i].first), error);
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(files[i].first), error);
     files[i].first = error ? files[i].first.lexically_normal() : canonical;
     for (std::size_t j = 0; j < i; ++j)
       if (files[j].first == files[i].first)
